@@ -1,0 +1,203 @@
+#include "cli/converter.h"
+
+#include <iomanip>
+#include <optional>
+
+#include "import/obj_import.h"
+#include "model/paths.h"
+#include "model/skeleton.h"
+#include "project/project.h"
+#include "project/world.h"
+#include "skn/skn.h"
+
+namespace mervane {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  mervane-convert [--fix-normals=yes|no] SOURCE TARGET\n"
+    "      Convert between .skn skins and .spj skin projects (.spj + .obj + .mtl).\n"
+    "  mervane-convert --import OBJ --attach BONE [--name NAME] [--texture NAME]\n"
+    "                  [--fix-normals=yes|no] TARGET\n"
+    "      Import an .obj as a one-bone part and save it as .skn or .spj.\n"
+    "      --name defaults to the OBJ file's base name, --texture to the name.\n"
+    "  mervane-convert --info SOURCE\n"
+    "      Summarise a .skn or .spj.\n"
+    "  mervane-convert --help | --version\n"
+    "\n"
+    "--fix-normals answers the \"Invalid Normals\" question that an .obj whose first\n"
+    "face names normals it does not hold raises: yes takes each vertex's own normal,\n"
+    "no keeps the normals the faces name.\n"
+    "\n"
+    "Exit status: 0 done, 1 the conversion failed (nothing written), 2 usage error.\n";
+
+// Tells the user on stderr; the question is answered by --fix-normals.
+class ConsolePrompts : public Prompts {
+ public:
+  ConsolePrompts(std::ostream& err, std::optional<bool> fix_normals)
+      : err_(err), fix_normals_(fix_normals) {}
+
+  void ShowMessage(const std::string& text, const std::string& detail) override {
+    err_ << text << "\n";
+    if (!detail.empty()) err_ << detail << "\n";
+  }
+
+  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override {
+    if (fix_normals_) return fix_normals_;
+    err_ << title << ": " << text << "\n"
+         << "The first face names normals that the file does not hold. Run again with "
+            "--fix-normals=yes to give each vertex the normal with its own index, or "
+            "--fix-normals=no to keep the normals the faces name.\n";
+    return std::nullopt;
+  }
+
+ private:
+  std::ostream& err_;
+  std::optional<bool> fix_normals_;
+};
+
+struct Options {
+  std::vector<std::string> positional;
+  std::optional<bool> fix_normals;
+  std::optional<std::string> import_path, attach, name, texture;
+  bool info = false, help = false, version = false;
+};
+
+struct UsageError {
+  std::string what;
+};
+
+Options Parse(const std::vector<std::string>& args) {
+  Options options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&](std::optional<std::string>& slot) {
+      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+      slot = args[++i];
+    };
+    if (arg == "--help" || arg == "-h") options.help = true;
+    else if (arg == "--version") options.version = true;
+    else if (arg == "--info") options.info = true;
+    else if (arg == "--fix-normals=yes") options.fix_normals = true;
+    else if (arg == "--fix-normals=no") options.fix_normals = false;
+    else if (arg == "--import") value(options.import_path);
+    else if (arg == "--attach") value(options.attach);
+    else if (arg == "--name") value(options.name);
+    else if (arg == "--texture") value(options.texture);
+    else if (arg == "--") {
+      options.positional.insert(options.positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option " + arg};
+    else options.positional.push_back(arg);
+  }
+  return options;
+}
+
+bool IsModelFile(const std::string& path) {
+  const std::string ext = ExtensionOf(path);
+  return ext == "skn" || ext == "spj";
+}
+
+void RequireModelFile(const std::string& path) {
+  if (!IsModelFile(path))
+    throw UsageError{"\"" + path + "\" must end in .skn or .spj"};
+}
+
+Outcome Load(SkinModel& model, Prompts& prompts, const std::string& path) {
+  return ExtensionOf(path) == "skn" ? LoadSkn(model, prompts, path)
+                                    : LoadProject(model, prompts, path);
+}
+
+Outcome Save(SkinModel& model, Prompts& prompts, const std::string& path) {
+  return ExtensionOf(path) == "skn" ? SaveSkn(model, prompts, path)
+                                    : SaveProject(model, prompts, path);
+}
+
+std::string CanonicalAttachSite(const std::string& name) {
+  const std::string upper = ToUpperAscii(name);
+  for (const char* site : kAttachSites)
+    if (upper == site) return site;
+  std::string sites;
+  for (const char* site : kAttachSites) sites += std::string(" ") + site;
+  throw UsageError{"--attach must name one of the attach sites:" + sites};
+}
+
+void PrintInfo(SkinModel& model, std::ostream& out) {
+  out << "mesh: " << model.MeshName << "\n"
+      << "texture: " << model.TextureName << "\n"
+      << "bones: " << model.BoneCount << "\n"
+      << "faces: " << model.FaceCount << "\n"
+      << "vertices: " << model.VertexCount << " (" << model.BlendCount << " blended)\n"
+      << "texture vertices: " << model.TexVertexCount << "\n"
+      << "blend entries: " << model.BlendCount << "\n";
+  for (int i = 0; i < model.BoneCount; ++i) {
+    const std::string& name = model.BoneNames.at(i);
+    out << "  " << std::left << std::setw(10) << name << " ";
+    try {
+      const BoneRange range = ParseBindingLine(model.BindingLines.at(i));
+      if (range.count > 0)
+        out << "vertices " << range.first << "-" << range.end() - 1;
+      else
+        out << "no vertices";
+    } catch (const Failure&) {
+      out << "unreadable binding line";
+    }
+    out << (SkeletonOffset(name) ? "" : "  (not in the skeleton: offsets 0)") << "\n";
+  }
+}
+
+int Run(const Options& options, std::ostream& out, std::ostream& err) {
+  if (options.help) {
+    out << kUsage << "\nAttach sites:";
+    for (const char* site : kAttachSites) out << " " << site;
+    out << "\n";
+    return 0;
+  }
+  if (options.version) {
+    out << "mervane-convert " << kVersion << "\n";
+    return 0;
+  }
+  SkinModel model;
+  ConsolePrompts prompts(err, options.fix_normals);
+  if (options.info) {
+    if (options.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
+    RequireModelFile(options.positional[0]);
+    if (Load(model, prompts, options.positional[0]) != Outcome::Succeeded) return 1;
+    PrintInfo(model, out);
+    return 0;
+  }
+  if (options.import_path) {
+    if (!options.attach) throw UsageError{"--import needs --attach BONE"};
+    if (options.positional.size() != 1) throw UsageError{"--import takes one TARGET"};
+    const std::string& target = options.positional[0];
+    RequireModelFile(target);
+    ImportRequest request;
+    request.obj_path = *options.import_path;
+    request.mesh_name = options.name.value_or(FileNameOf(BasePathOf(request.obj_path)));
+    request.texture_name = options.texture.value_or(request.mesh_name);
+    request.attach_site = CanonicalAttachSite(*options.attach);
+    NormalCheckState state = NormalCheckState::Untested;
+    if (ImportObjPart(model, prompts, request, state) != Outcome::Succeeded) return 1;
+    return Save(model, prompts, target) == Outcome::Succeeded ? 0 : 1;
+  }
+  if (options.attach || options.name || options.texture)
+    throw UsageError{"--attach, --name and --texture go with --import"};
+  if (options.positional.size() != 2) throw UsageError{"give a SOURCE and a TARGET"};
+  RequireModelFile(options.positional[0]);
+  RequireModelFile(options.positional[1]);
+  if (Load(model, prompts, options.positional[0]) != Outcome::Succeeded) return 1;
+  return Save(model, prompts, options.positional[1]) == Outcome::Succeeded ? 0 : 1;
+}
+
+}  // namespace
+
+int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    return Run(Parse(args), out, err);
+  } catch (const UsageError& usage) {
+    err << "mervane-convert: " << usage.what << "\n\n" << kUsage;
+    return 2;
+  }
+}
+
+}  // namespace mervane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mervane {
+
+inline constexpr int kBoneSlots = 101;   // bone indices 0 to 100
+inline constexpr int kLineSlots = 32001; // line indices 0 to 32000
+// Texture-vertex, vertex and normal counts above this are refused.
+inline constexpr int kCountLimit = 31999;
+
+// A fixed-capacity table of text lines. An index outside it is error 9 and
+// never touches memory; an entry never written reads as empty text. Storage
+// grows only as far as entries are written.
+class LineTable {
+ public:
+  explicit LineTable(int slots) : slots_(slots) {}
+
+  const std::string& at(int index) const;
+  void set(int index, std::string text);
+  // Empties entries 0 to slots-2; the top slot keeps its text.
+  void ClearBelowTop();
+  int slots() const { return slots_; }
+
+ private:
+  int slots_;
+  std::vector<std::string> entries_;
+};
+
+// The one skin that the program holds: each mesh element as the text line
+// it has in a .skn file, with positions and normals in six-decimal form.
+struct SkinModel {
+  std::string MeshName;
+  std::string TextureName;
+  std::int16_t BoneCount = 0;
+  std::int16_t FaceCount = 0;
+  std::int16_t TexVertexCount = 0;
+  std::int16_t BlendCount = 0;
+  std::int16_t VertexCount = 0;
+  std::int16_t NormalCount = 0;
+
+  LineTable BoneNames{kBoneSlots};
+  LineTable BindingLines{kBoneSlots};
+  LineTable FaceLines{kLineSlots};
+  LineTable TexVertexLines{kLineSlots};
+  LineTable VertexLines{kLineSlots};
+  LineTable NormalLines{kLineSlots};
+  LineTable BlendLines{kLineSlots};
+
+  std::array<double, kBoneSlots> BoneOffsetX{};
+  std::array<double, kBoneSlots> BoneOffsetY{};
+  std::array<double, kBoneSlots> BoneOffsetZ{};
+
+  // Shell flags: a model is present; Save As proposes projects first; the
+  // path from the command line waiting for the first Open.
+  bool ModelLoaded = false;
+  bool SaveAsProjectFirst = false;
+  std::string CommandFile;
+};
+
+// Empties counts, names, tables and offsets; keeps the three shell flags.
+void ResetModel(SkinModel& model);
+
+// Bounds-checked offset access for the bone index i (error 9 outside).
+void CheckBoneIndex(int index);
+
+}  // namespace mervane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace mervane {
+
+// The number-reading rule every file reader shares. Locale-independent:
+// blanks anywhere are ignored, the longest leading decimal number is taken
+// ("1,5" reads 1, "abc" reads 0), "&H"/"&O" prefixes read hex and octal.
+// A value too large for a double is error 6.
+double ReadNumber(std::string_view text);
+
+// Counts: the number rounded half to even; outside 16 bits is error 6.
+std::int16_t ReadCount(std::string_view text);
+std::int16_t RoundCount(double value);
+
+// Coordinates as every file is written: six decimals, "." as separator,
+// no minus sign on a value that rounds to zero, single spaces between.
+void AppendCoord(std::string& out, double value);
+std::string FormatCoord(double a, double b);
+std::string FormatCoord(double a, double b, double c);
+
+// Splits at runs of spaces or tabs, ignoring leading and trailing blanks.
+// Fills at most out.size() fields and returns how many it found, up to that.
+std::size_t SplitFields(std::string_view line, std::span<std::string_view> out);
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace mervane

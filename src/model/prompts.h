@@ -1,0 +1,29 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace mervane {
+
+// How the core talks to the user. The desktop program answers with message
+// boxes, the converter with stderr and its flags, tests with a recording fake.
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  // A message with an OK button under the program's title; detail says
+  // where and what, and may be empty.
+  virtual void ShowMessage(const std::string& text, const std::string& detail) = 0;
+  // A Yes/No question, Yes the default, no icon. No answer (nullopt) means
+  // nobody could answer; the caller then fails without writing anything.
+  virtual std::optional<bool> AskYesNo(const std::string& title, const std::string& text) = 0;
+};
+
+inline constexpr const char* kInvalidNormalsTitle = "Invalid Normals";
+inline constexpr const char* kInvalidNormalsQuestion =
+    "Normals are invalid.  If they are not fixed, the program may crash.  Fix?";
+
+// What a reader or writer did, for its caller (the window empties its file
+// label on Failed).
+enum class Outcome { Succeeded, Failed };
+
+}  // namespace mervane

@@ -1,0 +1,157 @@
+#include <array>
+#include <filesystem>
+
+#include "model/guard.h"
+#include "model/numbers.h"
+#include "model/paths.h"
+#include "model/textfile.h"
+#include "project/project.h"
+#include "project/world.h"
+
+namespace mervane {
+namespace {
+
+void Line(std::string& out, std::string_view text) {
+  out.append(text);
+  out.append("\r\n");
+}
+
+void Lines(std::string& out, const LineTable& table, int first, int count) {
+  for (int i = first; i < first + count; ++i) Line(out, table.at(i));
+}
+
+// The bare name of TextureName.bmp in the project folder, matched without
+// regard to case, or empty when there is none.
+std::string FindTexture(const std::string& folder, const std::string& texture_name) {
+  const std::string wanted = ToLowerAscii(texture_name + ".bmp");
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (ToLowerAscii(name) == wanted && it->is_regular_file(ec)) return name;
+  }
+  return {};
+}
+
+std::string SpjText(const SkinModel& model) {
+  std::string out;
+  Line(out, model.MeshName);
+  Line(out, model.TextureName);
+  Line(out, std::to_string(model.BoneCount));
+  for (int i = 0; i < model.BoneCount; ++i) {
+    Line(out, model.BoneNames.at(i));
+    Line(out, model.BindingLines.at(i));
+  }
+  const int blend = model.BlendCount;
+  Line(out, std::to_string(blend));
+  Lines(out, model.VertexLines, model.VertexCount - blend, blend);
+  Line(out, std::to_string(blend));
+  Lines(out, model.NormalLines, model.NormalCount - blend, blend);
+  Line(out, std::to_string(blend));
+  Lines(out, model.BlendLines, 0, blend);
+  return out;
+}
+
+std::string MtlText(const SkinModel& model, const std::string& base_name,
+                    const std::string& folder) {
+  std::string out;
+  Line(out, "#");
+  Line(out, "# " + base_name + ".mtl");
+  Line(out, "#");
+  Line(out, "");
+  Line(out, "newmtl " + model.MeshName);
+  Line(out, "Ka 0.200000 0.200000 0.200000");
+  Line(out, "Kd 1.000000 1.000000 1.000000");
+  Line(out, "Ks 0.200000 0.200000 0.200000");
+  Line(out, "Ns 0.000000");
+  Line(out, "map_Kd " + folder + FindTexture(folder, model.TextureName));
+  return out;
+}
+
+void GroupHeader(std::string& out, const std::string& mesh) {
+  Line(out, "");
+  Line(out, "g " + mesh);
+  Line(out, "usemtl " + mesh);
+  Line(out, "s off");
+}
+
+void AppendTriple(std::string& out, const char* keyword, Vec3 v) {
+  out.append(keyword);
+  AppendCoord(out, v.x);
+  out.push_back(' ');
+  AppendCoord(out, v.y);
+  out.push_back(' ');
+  AppendCoord(out, v.z);
+  out.append("\r\n");
+}
+
+std::string ObjText(SkinModel& model, const std::string& base_name) {
+  const std::vector<WorldBone> bones = BuildWorldBones(model);
+  std::string out;
+  out.reserve(256 + 80 * std::max<int>(0, model.VertexCount) +
+              40 * std::max<int>(0, model.FaceCount));
+  Line(out, "mtllib " + base_name + ".mtl");
+  for (const WorldBone& bone : bones) {
+    GroupHeader(out, model.MeshName);
+    for (const WorldVertex& v : bone.vertices) AppendTriple(out, "v ", v.position);
+    for (const WorldVertex& v : bone.vertices) AppendTriple(out, "vn ", v.normal);
+  }
+  for (int j = 0; j < model.TexVertexCount; ++j) {
+    std::array<std::string_view, 2> f;
+    const std::string& line = model.TexVertexLines.at(j);
+    if (SplitFields(line, f) < 2)
+      throw Failure::Error(err::kInvalidArgument,
+                           "texture vertex " + std::to_string(j) + " needs two numbers");
+    out.append("vt ");
+    AppendCoord(out, ReadNumber(f[0]));
+    out.push_back(' ');
+    AppendCoord(out, 1.0 - ReadNumber(f[1]));
+    out.append("\r\n");
+  }
+  GroupHeader(out, model.MeshName);
+  for (int i = 0; i < model.FaceCount; ++i) {
+    std::array<std::string_view, 3> f;
+    const std::string& line = model.FaceLines.at(i);
+    if (SplitFields(line, f) < 3)
+      throw Failure::Error(err::kInvalidArgument, "face " + std::to_string(i) + " needs three vertices");
+    out.append("f");
+    for (std::string_view corner : f) {
+      const std::string index = std::to_string(RoundCount(ReadNumber(corner) + 1.0));
+      out.append(" " + index + "/" + index + "/" + index);
+    }
+    out.append("\r\n");
+  }
+  return out;
+}
+
+}  // namespace
+
+ProjectFiles BuildProjectFiles(SkinModel& model, const std::string& path) {
+  if (FileNameOf(path).find('.') == std::string::npos)
+    throw Failure::Error(err::kInvalidArgument, "a project's file name needs an extension");
+  const std::string base = BasePathOf(path);
+  const std::string base_name = FileNameOf(base);
+  if (base_name.empty())
+    throw Failure::Error(err::kBadFileName, "a project needs a name before its extension")
+        .At(FileNameOf(path));
+  ProjectFiles files;
+  files.spj_path = base + ".spj";
+  files.obj_path = base + ".obj";
+  files.mtl_path = base + ".mtl";
+  files.spj = SpjText(model);
+  files.mtl = MtlText(model, base_name, FolderOf(base));
+  files.obj = ObjText(model, base_name);
+  return files;
+}
+
+Outcome SaveProject(SkinModel& model, Prompts& prompts, const std::string& path) {
+  return RunGuarded(model, prompts, [&] {
+    const ProjectFiles files = BuildProjectFiles(model, path);
+    const std::array<FileToWrite, 3> writes{{{files.spj_path, files.spj},
+                                             {files.obj_path, files.obj},
+                                             {files.mtl_path, files.mtl}}};
+    WriteFilesAtomically(writes);
+  });
+}
+
+}  // namespace mervane

@@ -1,0 +1,133 @@
+#include "project/world.h"
+
+#include <array>
+#include <cmath>
+
+#include "model/failure.h"
+#include "model/numbers.h"
+#include "model/paths.h"
+
+namespace mervane {
+
+LimbClass ClassifyBone(std::string_view name) {
+  const std::string upper = ToUpperAscii(name);
+  for (const char* arm : {"L_HAND", "L_ARM", "L_ARM1", "L_ARM2"})
+    if (upper == arm) return LimbClass::LeftArm;
+  for (const char* arm : {"R_HAND", "R_ARM", "R_ARM1", "R_ARM2"})
+    if (upper == arm) return LimbClass::RightArm;
+  for (const char* leg : {"L_LEG", "L_LEG1", "L_FOOT", "L_TOE0", "R_LEG", "R_LEG1", "R_FOOT", "R_TOE0"})
+    if (upper == leg) return LimbClass::Leg;
+  return LimbClass::Body;
+}
+
+// The expressions keep the order of operations of the original formulas, so
+// that the written text matches to the last rounded digit.
+Vec3 PositionToWorld(LimbClass limb, Vec3 p, Vec3 o) {
+  switch (limb) {
+    case LimbClass::Body:
+      return {o.y - p.y, o.x + p.x, o.z + p.z};
+    case LimbClass::Leg:
+      return {p.y - o.y, -p.x - o.x, o.z + p.z};
+    case LimbClass::RightArm:
+      return {o.x + p.x, o.y - p.y, o.z - p.z};
+    case LimbClass::LeftArm:
+      return {-p.x - o.x, o.y + p.y, o.z - p.z};
+  }
+  return p;
+}
+
+Vec3 NormalToWorld(LimbClass limb, Vec3 n) {
+  switch (limb) {
+    case LimbClass::Body:
+      return {-n.y, n.x, n.z};
+    case LimbClass::Leg:
+      return {n.y, -n.x, n.z};
+    case LimbClass::RightArm:
+      return {n.x, -n.y, -n.z};
+    case LimbClass::LeftArm:
+      return {-n.x, n.y, -n.z};
+  }
+  return n;
+}
+
+Vec3 PositionToLocal(LimbClass limb, Vec3 w, Vec3 o) {
+  switch (limb) {
+    case LimbClass::Body:
+      return {w.y - o.x, -(w.x - o.y), w.z - o.z};
+    case LimbClass::Leg:
+      return {-(w.y + o.x), w.x + o.y, w.z - o.z};
+    case LimbClass::RightArm:
+      return {w.x - o.x, -(w.y - o.y), -(w.z - o.z)};
+    case LimbClass::LeftArm:
+      return {-(w.x + o.x), w.y - o.y, -(w.z - o.z)};
+  }
+  return w;
+}
+
+Vec3 NormalToLocal(LimbClass limb, Vec3 n) {
+  switch (limb) {
+    case LimbClass::Body:
+      return {n.y, -n.x, n.z};
+    case LimbClass::Leg:
+      return {-n.y, n.x, n.z};
+    case LimbClass::RightArm:
+      return {n.x, -n.y, -n.z};
+    case LimbClass::LeftArm:
+      return {-n.x, n.y, -n.z};
+  }
+  return n;
+}
+
+BoneRange ParseBindingLine(std::string_view line) {
+  std::array<std::string_view, 5> f;
+  if (SplitFields(line, f) < 5)
+    throw Failure::Error(err::kInvalidArgument,
+                         "the binding line \"" + std::string(line) + "\" needs five numbers");
+  const double first = std::nearbyint(ReadNumber(f[1]));
+  const double count = std::nearbyint(ReadNumber(f[2]));
+  RoundCount(ReadNumber(f[4]));  // the blended-vertex count must fit 16 bits
+  BoneRange range;
+  if (count <= 0) return range;
+  if (first < 0 || first + count - 1 > kLineSlots - 1)
+    throw Failure::Error(err::kIndexOutOfRange, "the binding line \"" + std::string(line) +
+                                                    "\" names vertices outside 0 to 32000");
+  range.first = static_cast<int>(first);
+  range.count = static_cast<int>(count);
+  return range;
+}
+
+Vec3 ParseTriple(std::string_view text, const char* what) {
+  std::array<std::string_view, 3> f;
+  if (SplitFields(text, f) < 3)
+    throw Failure::Error(err::kInvalidArgument, std::string(what) + " needs three numbers");
+  return {ReadNumber(f[0]), ReadNumber(f[1]), ReadNumber(f[2])};
+}
+
+Vec3 BoneOffset(const SkinModel& model, int bone) {
+  return {model.BoneOffsetX[bone], model.BoneOffsetY[bone], model.BoneOffsetZ[bone]};
+}
+
+std::vector<WorldBone> BuildWorldBones(SkinModel& model) {
+  BuildSkeleton(model);
+  std::vector<WorldBone> bones;
+  for (int i = 0; i < model.BoneCount; ++i) {
+    CheckBoneIndex(i);
+    WorldBone bone{i, ClassifyBone(model.BoneNames.at(i)), {}};
+    const BoneRange range = ParseBindingLine(model.BindingLines.at(i));
+    const Vec3 offset = BoneOffset(model, i);
+    bone.vertices.reserve(static_cast<std::size_t>(range.count));
+    for (int k = range.first; k < range.end(); ++k) {
+      try {
+        const Vec3 p = ParseTriple(model.VertexLines.at(k), "its position");
+        const Vec3 n = ParseTriple(model.NormalLines.at(k), "its normal");
+        bone.vertices.push_back({k, PositionToWorld(bone.limb, p, offset), NormalToWorld(bone.limb, n)});
+      } catch (const Failure& failure) {
+        throw failure.At("vertex " + std::to_string(k) + " of bone " + model.BoneNames.at(i));
+      }
+    }
+    bones.push_back(std::move(bone));
+  }
+  return bones;
+}
+
+}  // namespace mervane

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "model/model.h"
+#include "model/skeleton.h"
+
+namespace mervane {
+
+// The kind of limb a bone belongs to picks the fixed axis change between its
+// local space and the assembled body's world space.
+enum class LimbClass { Body, Leg, RightArm, LeftArm };
+
+// By the upper-cased, untrimmed name; unknown names are Body.
+LimbClass ClassifyBone(std::string_view name);
+
+Vec3 PositionToWorld(LimbClass limb, Vec3 local, Vec3 offset);
+Vec3 NormalToWorld(LimbClass limb, Vec3 local);
+Vec3 PositionToLocal(LimbClass limb, Vec3 world, Vec3 offset);
+Vec3 NormalToLocal(LimbClass limb, Vec3 world);
+
+// The vertex range a binding line gives its bone. The line needs five
+// fields (error 5); a range outside the line tables is error 9.
+struct BoneRange {
+  int first = 0;
+  int count = 0;  // 0 when the line gives 0 or less
+  int end() const { return first + count; }
+};
+BoneRange ParseBindingLine(std::string_view line);
+
+// Reads "x y z" as written by FormatCoord; fewer than three numbers is error 5.
+Vec3 ParseTriple(std::string_view text, const char* what);
+
+Vec3 BoneOffset(const SkinModel& model, int bone);
+
+// The model's non-blended vertices assembled in world space, bone by bone,
+// exactly as the project's .obj holds them.
+struct WorldVertex {
+  int index;  // model vertex
+  Vec3 position;
+  Vec3 normal;
+};
+struct WorldBone {
+  int bone;
+  LimbClass limb;
+  std::vector<WorldVertex> vertices;
+};
+// Recomputes the bone offsets first. Failures as ParseBindingLine and
+// ParseTriple; a range reaching an empty vertex or normal line is error 5.
+std::vector<WorldBone> BuildWorldBones(SkinModel& model);
+
+}  // namespace mervane

@@ -1,0 +1,55 @@
+#include "model/guard.h"
+#include "model/textfile.h"
+#include "skn/skn.h"
+
+namespace mervane {
+namespace {
+
+void Line(std::string& out, std::string_view text) {
+  out.append(text);
+  out.append("\r\n");
+}
+
+void Block(std::string& out, const LineTable& table, int count) {
+  if (count > table.slots())
+    throw Failure::Error(err::kIndexOutOfRange,
+                         "a count of " + std::to_string(count) + " is more than the " +
+                             std::to_string(table.slots()) + " lines the model holds");
+  for (int i = 0; i < count; ++i) Line(out, table.at(i));
+}
+
+}  // namespace
+
+std::string SknText(const SkinModel& model) {
+  std::string out;
+  out.reserve(64 + 48 * std::max<int>(0, model.VertexCount) + 16 * std::max<int>(0, model.FaceCount) +
+              24 * std::max<int>(0, model.TexVertexCount));
+  Line(out, model.MeshName);
+  Line(out, model.TextureName);
+  Line(out, std::to_string(model.BoneCount));
+  Block(out, model.BoneNames, model.BoneCount);
+  Line(out, std::to_string(model.FaceCount));
+  Block(out, model.FaceLines, model.FaceCount);
+  Line(out, std::to_string(model.BoneCount));
+  Block(out, model.BindingLines, model.BoneCount);
+  Line(out, std::to_string(model.TexVertexCount));
+  Block(out, model.TexVertexLines, model.TexVertexCount);
+  Line(out, std::to_string(model.BlendCount));
+  Block(out, model.BlendLines, model.BlendCount);
+  Line(out, std::to_string(model.VertexCount));
+  for (int i = 0; i < model.VertexCount; ++i) {
+    out.append(model.VertexLines.at(i));
+    out.push_back(' ');
+    Line(out, model.NormalLines.at(i));
+  }
+  return out;
+}
+
+Outcome SaveSkn(SkinModel& model, Prompts& prompts, const std::string& path) {
+  return RunGuarded(model, prompts, [&] {
+    if (path.empty()) return;
+    WriteFileAtomically(path, SknText(model));
+  });
+}
+
+}  // namespace mervane
