@@ -1,0 +1,127 @@
+#include "import/import_dialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "model/textfile.h"
+#include "shell/file_chooser.h"
+
+namespace mervane {
+
+namespace {
+
+QLineEdit* TextBox(const char* name, QWidget* parent) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(name);
+  box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40);
+  return box;
+}
+
+}  // namespace
+
+frmImportOBJ::frmImportOBJ(FileChooser& chooser, Prompts& prompts, QWidget* parent)
+    : QDialog(parent), chooser_(chooser), prompts_(prompts) {
+  setObjectName("frmImportOBJ");
+  setWindowTitle("Import OBJ");
+  setModal(true);
+
+  file_name_ = TextBox("txtFileName", this);
+  file_des_ = TextBox("txtFileDes", this);
+  default_skin_ = TextBox("txtDefaultSkin", this);
+  attach_site_ = new QComboBox(this);
+  attach_site_->setObjectName("cmbAttachSite");
+  for (const char* site : kAttachSites) attach_site_->addItem(site);
+
+  auto* browse = new QPushButton("...", this);
+  browse->setObjectName("Command1");
+  browse->setAutoDefault(false);
+  auto* import = new QPushButton("Import", this);
+  import->setObjectName("cmdImport");
+  import->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", this);
+  cancel->setObjectName("cmdCancel");
+  cancel->setAutoDefault(false);
+
+  // Labels left, fields right, "..." at the end of the file name, buttons
+  // below under the fields.
+  auto* grid = new QGridLayout(this);
+  const char* captions[] = {"File Name", "File Designation", "Default Skin", "Attach Site"};
+  QWidget* fields[] = {file_name_, file_des_, default_skin_, attach_site_};
+  for (int row = 0; row < 4; ++row) {
+    auto* label = new QLabel(captions[row], this);
+    label->setObjectName("Label1");  // one control array, told apart by index
+    label->setProperty("index", row);
+    label->setBuddy(fields[row]);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(fields[row], row, 1);
+  }
+  grid->addWidget(browse, 0, 2);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(import);
+  buttons->addWidget(cancel);
+  buttons->addStretch();
+  grid->addLayout(buttons, 4, 1);
+  grid->setColumnStretch(1, 1);
+  grid->setSizeConstraint(QLayout::SetMinimumSize);
+
+  setTabOrder(file_name_, file_des_);
+  setTabOrder(file_des_, default_skin_);
+  setTabOrder(default_skin_, attach_site_);
+  setTabOrder(attach_site_, browse);
+  setTabOrder(browse, import);
+  setTabOrder(import, cancel);
+
+  connect(browse, &QPushButton::clicked, this, &frmImportOBJ::Browse);
+  connect(import, &QPushButton::clicked, this, &frmImportOBJ::TryImport);
+  connect(cancel, &QPushButton::clicked, this, &frmImportOBJ::reject);
+
+  StartAfresh();
+}
+
+void frmImportOBJ::StartAfresh() {
+  file_name_->setText("Text1");
+  file_des_->setText("Text1");
+  default_skin_->setText("Text1");
+  attach_site_->setCurrentIndex(0);
+  chosen_.clear();
+}
+
+ImportRequest frmImportOBJ::Request() const {
+  return {file_name_->text().toStdString(), file_des_->text().toStdString(),
+          default_skin_->text().toStdString(), attach_site_->currentText().toStdString()};
+}
+
+void frmImportOBJ::Browse() {
+  // No type list: any file may be an OBJ. The name is not cleared first.
+  if (auto choice = chooser_.ChooseSave({}, chosen_, false)) chosen_ = choice->path;
+  if (!chosen_.empty()) file_name_->setText(QString::fromStdString(chosen_));
+}
+
+void frmImportOBJ::TryImport() {
+  const ImportRequest request = Request();
+  if (request.obj_path.empty() || request.mesh_name.empty() || request.texture_name.empty() ||
+      request.attach_site.empty()) {
+    prompts_.ShowMessage(kBlanksMessage, "");
+    return;
+  }
+  // Nothing is blank-trimmed: a name of blanks is a name. But a path that
+  // names no file would import nothing, so say so while it can be mended.
+  if (!IsOrdinaryFile(request.obj_path)) {
+    prompts_.ShowMessage("There is no file at \"" + request.obj_path + "\".",
+                         "Correct the File Name, or choose the file with the ... button.");
+    return;
+  }
+  accept();
+}
+
+void frmImportOBJ::closeEvent(QCloseEvent* event) {
+  QDialog::closeEvent(event);
+  if (event->isAccepted()) StartAfresh();
+}
+
+}  // namespace mervane

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+
+#include "import/obj_import.h"
+#include "model/prompts.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace mervane {
+
+class FileChooser;
+
+inline constexpr const char* kBlanksMessage = "You cannot leave any blanks empty!";
+
+// Collects what an OBJ import needs: the .obj path, the mesh name, the
+// default texture and the attach site. It checks the fields and converts
+// nothing. Import accepts the dialog, Cancel rejects it; either way the
+// fields keep their values for the next import.
+class frmImportOBJ : public QDialog {
+  Q_OBJECT
+
+ public:
+  frmImportOBJ(FileChooser& chooser, Prompts& prompts, QWidget* parent = nullptr);
+
+  // The four fields as they stand.
+  ImportRequest Request() const;
+
+ protected:
+  // Closing the window itself (not Cancel) forgets what was typed, so the
+  // next import starts from the first-use values.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void StartAfresh();
+  void Browse();
+  void TryImport();
+
+  FileChooser& chooser_;
+  Prompts& prompts_;
+  // The file dialog remembers its last choice: closing it without a choice
+  // puts that choice back into File Name.
+  std::string chosen_;
+
+  QLineEdit* file_name_;
+  QLineEdit* file_des_;
+  QLineEdit* default_skin_;
+  QComboBox* attach_site_;
+};
+
+}  // namespace mervane

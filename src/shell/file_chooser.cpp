@@ -1,0 +1,76 @@
+#include "shell/file_chooser.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace mervane {
+
+std::string FilterExtension(const FileFilter& filter) {
+  const std::string& p = filter.patterns;
+  if (p.size() > 2 && p.compare(0, 2, "*.") == 0 &&
+      p.find_first_of(" ;*?", 2) == std::string::npos)
+    return p.substr(2);
+  return {};
+}
+
+namespace {
+
+// "Description (patterns)". The descriptions already carry their own
+// pattern text, so the dialog is told to show only the description.
+QStringList NameFilters(const FilterList& filters) {
+  QStringList list;
+  for (const FileFilter& f : filters)
+    list << QString::fromStdString(f.description) + " (" + QString::fromStdString(f.patterns) + ")";
+  return list;
+}
+
+void SetFilters(QFileDialog& dialog, const FilterList& filters) {
+  if (filters.empty()) return;
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(NameFilters(filters));
+}
+
+std::optional<FileChoice> Run(QFileDialog& dialog, const FilterList& filters) {
+  const QStringList names = NameFilters(filters);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  FileChoice choice;
+  choice.path = dialog.selectedFiles().front().toStdString();
+  choice.filter = static_cast<int>(names.indexOf(dialog.selectedNameFilter()));
+  return choice;
+}
+
+}  // namespace
+
+std::optional<FileChoice> QtFileChooser::ChooseOpen(const FilterList& filters) {
+  QFileDialog dialog(parent_);
+  dialog.setObjectName("cDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  SetFilters(dialog, filters);
+  return Run(dialog, filters);
+}
+
+std::optional<FileChoice> QtFileChooser::ChooseSave(const FilterList& filters,
+                                                    const std::string& proposed,
+                                                    bool confirm_replace) {
+  QFileDialog dialog(parent_);
+  dialog.setObjectName("cDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirm_replace);
+  if (!proposed.empty()) dialog.selectFile(QString::fromStdString(proposed));
+  // Let the dialog add the selected type's extension itself, so that its
+  // question about replacing a file is asked about the name really written.
+  auto follow = [&dialog, &filters](const QString& selected) {
+    const QStringList names = NameFilters(filters);
+    const auto index = names.indexOf(selected);
+    dialog.setDefaultSuffix(index >= 0 ? QString::fromStdString(FilterExtension(filters[index]))
+                                       : QString());
+  };
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+  SetFilters(dialog, filters);
+  if (!filters.empty()) follow(NameFilters(filters).front());
+  return Run(dialog, filters);
+}
+
+}  // namespace mervane

@@ -1,0 +1,207 @@
+#include "shell/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+#include "import/import_dialog.h"
+#include "model/paths.h"
+#include "project/project.h"
+#include "shell/message_prompts.h"
+#include "shell/wait_window.h"
+#include "skn/skn.h"
+
+namespace mervane {
+
+const FilterList& OpenFilters() {
+  static const FilterList filters{
+      {"Skin and Project Files (*.skn,*.spj)", "*.skn *.spj"},
+      {"Skin Project Files (*.spj)", "*.spj"},
+      {"TheSims Skin Files (*.skn)", "*.skn"},
+      {"All files (*.*)", "*"},
+  };
+  return filters;
+}
+
+const FilterList& SaveFiltersSkinFirst() {
+  static const FilterList filters{
+      {"TheSims Skins (*.skn)", "*.skn"},
+      {"Skin Project Files (*.spj)", "*.spj"},
+      {"All files (*.*)", "*"},
+  };
+  return filters;
+}
+
+const FilterList& SaveFiltersProjectFirst() {
+  static const FilterList filters{
+      {"Skin Project Files (*.spj)", "*.spj"},
+      {"TheSims Skins (*.skn)", "*.skn"},
+      {"All files (*.*)", "*"},
+  };
+  return filters;
+}
+
+namespace {
+
+QString WindowTitle() {
+  // Minor and revision are written side by side: 1.0.13 reads "1.013".
+  return QStringLiteral("Mervane by Quenlow v%1.%2%3")
+      .arg(MERVANE_VERSION_MAJOR)
+      .arg(MERVANE_VERSION_MINOR)
+      .arg(MERVANE_VERSION_REVISION);
+}
+
+bool IsSkinOrProject(const std::string& extension) {
+  return extension == "skn" || extension == "spj";
+}
+
+// A name typed without an extension takes the one of the selected type.
+std::string WithFilterExtension(std::string path, const FilterList& filters, int filter) {
+  if (filter < 0 || filter >= static_cast<int>(filters.size())) return path;
+  const std::string extension = FilterExtension(filters[filter]);
+  const std::string name = FileNameOf(path);
+  if (extension.empty() || name.empty() || !ExtensionOf(path).empty()) return path;
+  if (path.back() != '.') path += '.';
+  return path + extension;
+}
+
+}  // namespace
+
+frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts* prompts)
+    : chooser_(chooser), prompts_(prompts) {
+  setObjectName("frmMain");
+  if (!chooser_) {
+    own_chooser_ = std::make_unique<QtFileChooser>(this);
+    chooser_ = own_chooser_.get();
+  }
+  if (!prompts_) {
+    own_prompts_ = std::make_unique<MessageBoxPrompts>(this);
+    prompts_ = own_prompts_.get();
+  }
+
+  model_.ModelLoaded = false;
+  setWindowTitle(WindowTitle());
+  // Nothing is opened at start: the path waits for the first Open.
+  model_.CommandFile = command_path;
+
+  auto* central = new QWidget(this);
+  central->setObjectName("centralWidget");
+  content_ = new QVBoxLayout(central);
+  auto* file_row = new QHBoxLayout;
+  auto* label1 = new QLabel("File Open:", central);
+  label1->setObjectName("Label1");
+  label2_ = new QLabel(central);
+  label2_->setObjectName("Label2");
+  // A long path must not widen the window; it is cut at the right instead.
+  label2_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  label2_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  file_row->addWidget(label1);
+  file_row->addWidget(label2_, 1);
+  content_->addLayout(file_row);
+  content_->addStretch(1);
+  setCentralWidget(central);
+
+  QMenu* file = menuBar()->addMenu("&File");
+  file->setObjectName("mnuFile");
+  auto add = [&](const char* name, const char* caption, void (frmMain::*command)()) {
+    QAction* action = file->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, command);
+    return action;
+  };
+  add("mnuOpen", "&Open", &frmMain::Open);
+  add("mnuSave", "&Save As", &frmMain::SaveAs);
+  add("mnuImportOBJ", "&Import OBJ", &frmMain::ImportObj);
+  file->addSeparator()->setObjectName("mnuSep");
+  QAction* exit = file->addAction("E&xit");
+  exit->setObjectName("mnuExit");
+  connect(exit, &QAction::triggered, this, &QWidget::close);
+
+  resize(520, 360);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::ShowWait() {
+  if (!wait_) wait_ = new frmWait(this);
+  wait_->show();
+  wait_->raise();
+}
+
+void frmMain::HideWait() {
+  if (wait_) wait_->hide();
+}
+
+void frmMain::TellNeedsSkinOrProject(const std::string& path, const char* what_happened) {
+  prompts_->ShowMessage(kNeedsSkinOrProjectName, "\"" + path + "\": " + what_happened);
+}
+
+void frmMain::Open() {
+  std::string path;
+  if (!model_.CommandFile.empty()) {
+    path = model_.CommandFile;
+  } else if (auto choice = chooser_->ChooseOpen(OpenFilters())) {
+    path = choice->path;
+  }
+  model_.CommandFile.clear();
+  QCoreApplication::processEvents();
+  if (path.empty()) return;  // cancelled
+
+  const std::string extension = ExtensionOf(path);
+  if (!IsSkinOrProject(extension)) {
+    TellNeedsSkinOrProject(path, "nothing was read.");
+    return;
+  }
+  ShowWait();
+  label2_->setText(QString::fromStdString(path));
+  QCoreApplication::processEvents();
+  const Outcome outcome = extension == "skn" ? LoadSkn(model_, *prompts_, path)
+                                             : LoadProject(model_, *prompts_, path);
+  HideWait();
+  if (outcome == Outcome::Failed) label2_->clear();
+}
+
+void frmMain::SaveAs() {
+  if (!model_.ModelLoaded) return;
+  const FilterList& filters =
+      model_.SaveAsProjectFirst ? SaveFiltersProjectFirst() : SaveFiltersSkinFirst();
+  const auto choice = chooser_->ChooseSave(filters, "", true);
+  QCoreApplication::processEvents();
+  if (!choice || choice->path.empty()) return;  // cancelled
+
+  const std::string path = WithFilterExtension(choice->path, filters, choice->filter);
+  const std::string extension = ExtensionOf(path);
+  if (!IsSkinOrProject(extension)) {
+    TellNeedsSkinOrProject(path, "nothing was written.");
+    return;
+  }
+  ShowWait();
+  QCoreApplication::processEvents();
+  const Outcome outcome = extension == "spj" ? SaveProject(model_, *prompts_, path)
+                                             : SaveSkn(model_, *prompts_, path);
+  HideWait();
+  if (outcome == Outcome::Failed) label2_->clear();
+}
+
+void frmMain::ImportObj() {
+  if (!import_) import_ = new frmImportOBJ(*chooser_, *prompts_, this);
+  if (import_->exec() != QDialog::Accepted) return;  // Cancel: nothing changes
+  const ImportRequest request = import_->Request();
+  // No wait window for an import; the label names the file from the start.
+  label2_->setText(QString::fromStdString(request.obj_path));
+  if (ImportObjPart(model_, *prompts_, request, import_normal_check_) == Outcome::Failed)
+    label2_->clear();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  // Closing is never refused; every file is closed by the call that opened it.
+  HideWait();
+  event->accept();
+  QCoreApplication::quit();
+}
+
+}  // namespace mervane

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "model/model.h"
+#include "project/obj_reader.h"
+#include "shell/file_chooser.h"
+
+class QAction;
+class QLabel;
+class QVBoxLayout;
+
+namespace mervane {
+
+class frmImportOBJ;
+class frmWait;
+
+// The type lists of the file dialogs, in the order users know them.
+const FilterList& OpenFilters();
+const FilterList& SaveFiltersSkinFirst();
+const FilterList& SaveFiltersProjectFirst();
+
+// The short message for a name that no reader or writer handles.
+inline constexpr const char* kNeedsSkinOrProjectName = "File names must end in .skn or .spj.";
+
+// The program's one main window: it shows which file is open and turns each
+// File menu command into one call of a reader or writer. It owns the model
+// and the normals decision that every OBJ import of this run shares.
+class frmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // command_path is waiting for the first Open. chooser and prompts may be
+  // given (tests do); otherwise the window makes its own dialogs.
+  explicit frmMain(const std::string& command_path, FileChooser* chooser = nullptr,
+                   Prompts* prompts = nullptr);
+  ~frmMain() override;
+
+  const SkinModel& model() const { return model_; }
+  NormalCheckState import_normal_check() const { return import_normal_check_; }
+  // Where a later view of the model goes: below the file label.
+  QVBoxLayout* content_layout() const { return content_; }
+
+  void Open();
+  void SaveAs();
+  void ImportObj();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ShowWait();
+  void HideWait();
+  void TellNeedsSkinOrProject(const std::string& path, const char* what_happened);
+
+  SkinModel model_;
+  NormalCheckState import_normal_check_ = NormalCheckState::Untested;
+
+  std::unique_ptr<FileChooser> own_chooser_;
+  std::unique_ptr<Prompts> own_prompts_;
+  FileChooser* chooser_;
+  Prompts* prompts_;
+
+  QLabel* label2_ = nullptr;
+  QVBoxLayout* content_ = nullptr;
+  frmWait* wait_ = nullptr;            // made on first use, then shown and hidden
+  frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
+};
+
+}  // namespace mervane
