@@ -20,10 +20,9 @@ std::int16_t CountLine(LineReader& in, const char* what) {
   }
 }
 
-std::int16_t AddCounts(std::int16_t a, std::int16_t b) {
+std::int16_t AddCounts(const LineReader& in, std::int16_t a, std::int16_t b) {
   const int sum = a + b;
-  if (sum < -32768 || sum > 32767)
-    throw Failure::Error(err::kOverflow, "the counts add up to more than 32767");
+  if (sum < -32768 || sum > 32767) throw in.Fail(err::kOverflow, "the counts add up to more than 32767");
   return static_cast<std::int16_t>(sum);
 }
 
@@ -94,7 +93,7 @@ void ReadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
 
   const std::int16_t blended_vertices = CountLine(spj, "the blended-vertex count");
   const std::int16_t first_vertex = model.VertexCount;
-  model.VertexCount = AddCounts(model.VertexCount, blended_vertices);
+  model.VertexCount = AddCounts(spj, model.VertexCount, blended_vertices);
   if (model.VertexCount > kCountLimit)
     throw Failure(FailureKind::VertexLimit, 0, "with the blended vertices").At(spj.Place());
   for (int i = 0; i < blended_vertices; ++i)
@@ -102,7 +101,7 @@ void ReadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
 
   const std::int16_t blended_normals = CountLine(spj, "the blended-normal count");
   const std::int16_t first_normal = model.NormalCount;
-  model.NormalCount = AddCounts(model.NormalCount, blended_normals);
+  model.NormalCount = AddCounts(spj, model.NormalCount, blended_normals);
   if (model.NormalCount > kCountLimit)
     throw Failure(FailureKind::NormalLimit, 0, "with the blended normals").At(spj.Place());
   for (int i = 0; i < blended_normals; ++i)

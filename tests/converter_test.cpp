@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/converter.h"
+#include "model/failure.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+using test::TempDir;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result Convert(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = RunConverter(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(Converter, UsageErrorsExitWith2AndShowTheUsage) {
+  const std::vector<std::vector<std::string>> cases{
+      {},
+      {"a.skn"},
+      {"a.skn", "b.skn", "c.skn"},
+      {"--bogus", "a.skn", "b.skn"},
+      {"a.obj", "b.skn"},
+      {"a.skn", "b.obj"},
+      {"--import", "p.obj", "out.skn"},
+      {"--import", "p.obj", "--attach", "TAIL", "out.skn"},
+      {"--import", "p.obj", "--attach", "HEAD", "out.txt"},
+      {"--attach", "HEAD", "a.skn", "b.skn"},
+      {"--info"},
+      {"--name"},
+  };
+  for (const auto& args : cases) {
+    const Result r = Convert(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    EXPECT_TRUE(r.out.empty());
+  }
+}
+
+TEST(Converter, HelpListsTheAttachSitesAndVersionIsThePrograms) {
+  const Result help = Convert({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("ROOT PELVIS R_LEG R_LEG1 R_FOOT R_TOE R_TOE0 L_LEG"), std::string::npos);
+  EXPECT_NE(help.out.find("--fix-normals"), std::string::npos);
+  const Result version = Convert({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "mervane-convert 1.0.13\n");
+}
+
+TEST(Converter, ConvertsBetweenSkinsAndProjects) {
+  TempDir dir;
+  const std::string example = test::ExamplePath("mannequin.skn");
+  EXPECT_EQ(Convert({example, dir.path("a.skn")}).status, 0);
+  EXPECT_EQ(Convert({example, dir.path("p.SPJ")}).status, 0);
+  EXPECT_EQ(Convert({dir.path("p.spj"), dir.path("q.spj")}).status, 0);
+  EXPECT_EQ(Convert({dir.path("q.spj"), dir.path("b.skn")}).status, 0);
+  EXPECT_EQ(test::ReadFile(dir.path("a.skn")), test::ReadFile(dir.path("b.skn")));
+  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.skn", "b.skn", "p.mtl", "p.obj", "p.spj", "q.mtl",
+                                                     "q.obj", "q.spj"}));
+}
+
+TEST(Converter, FailuresExitWith1AndWriteNothing) {
+  TempDir dir;
+  test::WriteFile(dir.path("bad.skn"), "m\r\nt\r\n3\r\n");
+  test::WriteFile(dir.path("q.spj"), "b\r\ns\r\n1\r\nX\r\n0 0 3 0 0\r\n0\r\n0\r\n0\r\n");
+  test::WriteFile(dir.path("q.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n");
+  test::WriteFile(dir.path("keep.skn"), "keep");
+  const Result missing = Convert({dir.path("none.skn"), dir.path("keep.skn")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, ErrorMessage(53) + "\nnone.skn: cannot be read (No such file or directory)\n");
+  const Result truncated = Convert({dir.path("bad.skn"), dir.path("keep.skn")});
+  EXPECT_EQ(truncated.status, 1);
+  EXPECT_EQ(truncated.err,
+            ErrorMessage(62) + "\nbad.skn line 4: the file ends where a bone name was expected\n");
+  // The normals question without --fix-normals: exit 1, naming the option.
+  const Result unanswered = Convert({dir.path("q.spj"), dir.path("keep.skn")});
+  EXPECT_EQ(unanswered.status, 1);
+  EXPECT_NE(unanswered.err.find("Invalid Normals"), std::string::npos);
+  EXPECT_NE(unanswered.err.find("--fix-normals=yes"), std::string::npos);
+  // Answered, it reads; fixed, every vertex takes its own (missing) normal: still error 5.
+  const Result answered = Convert({"--fix-normals=no", dir.path("q.spj"), dir.path("keep.skn")});
+  EXPECT_EQ(answered.status, 1);
+  EXPECT_EQ(answered.err.substr(0, ErrorMessage(5).size()), ErrorMessage(5));
+  EXPECT_EQ(test::ReadFile(dir.path("keep.skn")), "keep");
+  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"bad.skn", "keep.skn", "q.obj", "q.spj"}));
+}
+
+TEST(Converter, InfoSummarisesASkin) {
+  const Result r = Convert({"--info", test::ExamplePath("mannequin.skn")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("mesh: mannequin\n"), std::string::npos);
+  EXPECT_NE(r.out.find("bones: 7\n"), std::string::npos);
+  EXPECT_NE(r.out.find("vertices: 60 (4 blended)"), std::string::npos);
+  EXPECT_NE(r.out.find("L_LEG      vertices 40-47\n"), std::string::npos) << r.out;
+}
+
+TEST(Converter, ImportsAnObjAsAOneBonePart) {
+  TempDir dir;
+  const std::string torus = test::DataPath("blender/blender-parts/torus_quads.obj");
+  const Result r = Convert({"--import", torus, "--attach", "head", dir.path("t.skn")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const auto lines = test::SplitCrLf(test::ReadFile(dir.path("t.skn")));
+  ASSERT_GT(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "torus_quads");  // --name defaults to the file's base name
+  EXPECT_EQ(lines[1], "torus_quads");  // --texture to the name
+  EXPECT_EQ(lines[3], "HEAD");
+  const Result named = Convert({"--import", torus, "--attach", "L_HAND", "--name", "ring", "--texture", "gold",
+                             "--fix-normals=yes", dir.path("r.spj")});
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("r.spj")))[0], "ring");
+  EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("r.spj")))[1], "gold");
+}
+
+}  // namespace
+}  // namespace mervane

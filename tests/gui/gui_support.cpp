@@ -1,0 +1,109 @@
+#include "gui_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace mervane::guitest {
+
+void FakePrompts::ShowMessage(const std::string& text, const std::string& detail) {
+  messages.push_back({text, detail});
+  if (on_call) on_call();
+}
+
+std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text) {
+  questions.push_back(title + ": " + text);
+  if (on_call) on_call();
+  if (answers.empty()) return std::nullopt;
+  const auto answer = answers.front();
+  answers.erase(answers.begin());
+  return answer;
+}
+
+std::optional<FileChoice> FakeChooser::ChooseOpen(const FilterList& filters) {
+  calls.push_back({false, filters, ""});
+  if (choices.empty()) return std::nullopt;
+  const auto choice = choices.front();
+  choices.erase(choices.begin());
+  return choice;
+}
+
+std::optional<FileChoice> FakeChooser::ChooseSave(const FilterList& filters,
+                                                  const std::string& proposed, bool) {
+  calls.push_back({true, filters, proposed});
+  if (choices.empty()) return std::nullopt;
+  const auto choice = choices.front();
+  choices.erase(choices.begin());
+  return choice;
+}
+
+TempDir::TempDir() {
+  std::random_device random;
+  root_ = std::filesystem::temp_directory_path() /
+          ("mervane-gui-" + std::to_string(random()) + std::to_string(random()));
+  std::filesystem::create_directories(root_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+std::string Fixture(const std::string& name) {
+  for (const QString& dir : QString(MERVANE_GUI_FIXTURE_DIRS).split(';')) {
+    const std::filesystem::path path = std::filesystem::path(dir.toStdString()) / name;
+    if (std::filesystem::is_regular_file(path)) return path.lexically_normal().string();
+  }
+  return {};
+}
+
+void WhenModal(std::function<void(QDialog&)> steps) {
+  QTimer::singleShot(0, [steps] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      ADD_FAILURE() << "no modal dialog is open";
+      return;
+    }
+    steps(*dialog);
+    if (dialog->isVisible()) {
+      ADD_FAILURE() << dialog->objectName().toStdString() << " is still open after the steps";
+      dialog->reject();
+    }
+  });
+}
+
+}  // namespace mervane::guitest
+
+int main(int argc, char** argv) {
+  // Headless unless told otherwise, also when run outside ctest.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

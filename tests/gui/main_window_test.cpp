@@ -1,0 +1,428 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "gui_support.h"
+#include "model/failure.h"
+#include "shell/command_line.h"
+#include "shell/main_window.h"
+#include "shell/wait_window.h"
+
+namespace mervane {
+namespace {
+
+using guitest::FakeChooser;
+using guitest::FakePrompts;
+using guitest::Fixture;
+using guitest::TempDir;
+
+// Counts the wait window's show and hide events, wherever they come from.
+class WaitWatcher : public QObject {
+ public:
+  WaitWatcher() { qApp->installEventFilter(this); }
+  ~WaitWatcher() override { qApp->removeEventFilter(this); }
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (object->isWidgetType() && object->objectName() == "frmWait") {
+      if (event->type() == QEvent::Show) ++shows;
+      if (event->type() == QEvent::Hide) ++hides;
+    }
+    return false;
+  }
+  int shows = 0;
+  int hides = 0;
+};
+
+std::vector<std::string> Descriptions(const FilterList& filters) {
+  std::vector<std::string> out;
+  for (const FileFilter& f : filters) out.push_back(f.description);
+  return out;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    skin_ = Fixture("mannequin.skn");
+    if (skin_.empty()) skin_ = Fixture("sample.skn");
+    if (skin_.empty()) GTEST_SKIP() << "no sample skin found";
+    window_ = std::make_unique<frmMain>(command_path_, &chooser_, &prompts_);
+  }
+
+  QAction* Action(const char* name) {
+    auto* action = window_->findChild<QAction*>(name);
+    EXPECT_NE(action, nullptr) << name;
+    return action;
+  }
+  std::string Label2() const {
+    return window_->centralWidget()->findChild<QLabel*>("Label2")->text().toStdString();
+  }
+  void Choose(const std::string& path, int filter = 0) {
+    chooser_.choices.push_back(FileChoice{path, filter});
+  }
+  void OpenFile(const std::string& path) {
+    Choose(path);
+    Action("mnuOpen")->trigger();
+  }
+  frmWait* Wait() const { return window_->findChild<frmWait*>("frmWait"); }
+
+  std::string command_path_;
+  std::string skin_;
+  FakeChooser chooser_;
+  FakePrompts prompts_;
+  std::unique_ptr<frmMain> window_;
+};
+
+TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
+  EXPECT_EQ(window_->objectName(), "frmMain");
+  EXPECT_EQ(window_->windowTitle(), "Mervane by Quenlow v1.013");
+  auto* central = window_->centralWidget();
+  EXPECT_EQ(central->findChild<QLabel*>("Label1")->text(), "File Open:");
+  EXPECT_EQ(Label2(), "");
+
+  // The file labels sit at the top of the central layout, leaving room below.
+  QLayout* top = window_->content_layout()->itemAt(0)->layout();
+  ASSERT_NE(top, nullptr);
+  EXPECT_GE(top->indexOf(central->findChild<QLabel*>("Label1")), 0);
+  EXPECT_GE(top->indexOf(central->findChild<QLabel*>("Label2")), 0);
+
+  const QList<QAction*> bar = window_->menuBar()->actions();
+  ASSERT_EQ(bar.size(), 1);
+  QMenu* file = bar[0]->menu();
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->objectName(), "mnuFile");
+  EXPECT_EQ(file->title(), "&File");
+
+  struct Item {
+    const char* name;
+    const char* caption;
+    bool separator;
+  };
+  const Item expected[] = {{"mnuOpen", "&Open", false},
+                           {"mnuSave", "&Save As", false},
+                           {"mnuImportOBJ", "&Import OBJ", false},
+                           {"mnuSep", "", true},
+                           {"mnuExit", "E&xit", false}};
+  const QList<QAction*> items = file->actions();
+  ASSERT_EQ(items.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(expected[i].name);
+    EXPECT_EQ(items[i]->objectName(), expected[i].name);
+    EXPECT_EQ(items[i]->isSeparator(), expected[i].separator);
+    if (!expected[i].separator) EXPECT_EQ(items[i]->text(), expected[i].caption);
+  }
+  EXPECT_FALSE(window_->model().ModelLoaded);
+  EXPECT_EQ(Wait(), nullptr) << "the wait window is made on first use";
+}
+
+TEST_F(MainWindowTest, ExitAndCloseAreNeverRefused) {
+  window_->show();
+  ASSERT_TRUE(window_->isVisible());
+  Action("mnuExit")->trigger();
+  EXPECT_FALSE(window_->isVisible());
+
+  window_->show();
+  EXPECT_TRUE(window_->close());
+  EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, SaveAsDoesNothingBeforeAModelExists) {
+  Action("mnuSave")->trigger();
+  EXPECT_TRUE(chooser_.calls.empty());
+
+  // Nor after a read that failed.
+  TempDir dir;
+  guitest::WriteFile(dir.path("short.skn"), "mesh\r\ntexture\r\n");
+  OpenFile(dir.path("short.skn"));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_FALSE(window_->model().ModelLoaded);
+  Action("mnuSave")->trigger();
+  EXPECT_EQ(chooser_.calls.size(), 1u) << "only the Open dialog was shown";
+  EXPECT_TRUE(dir.Listing() == std::vector<std::string>{"short.skn"});
+}
+
+TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
+  OpenFile(skin_);
+  ASSERT_EQ(chooser_.calls.size(), 1u);
+  EXPECT_FALSE(chooser_.calls[0].save);
+  EXPECT_EQ(Descriptions(chooser_.calls[0].filters),
+            (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj)",
+                                      "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
+                                      "All files (*.*)"}));
+  ASSERT_TRUE(window_->model().ModelLoaded);
+
+  // After a skin was read, projects come first; after a project, skins.
+  TempDir dir;
+  Choose(dir.path("body.spj"), 0);
+  Action("mnuSave")->trigger();
+  ASSERT_EQ(chooser_.calls.size(), 2u);
+  EXPECT_TRUE(chooser_.calls[1].save);
+  EXPECT_EQ(Descriptions(chooser_.calls[1].filters),
+            (std::vector<std::string>{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
+                                      "All files (*.*)"}));
+  ASSERT_TRUE(prompts_.messages.empty());
+
+  OpenFile(dir.path("body.spj"));
+  ASSERT_TRUE(window_->model().ModelLoaded);
+  chooser_.choices.push_back(std::nullopt);
+  Action("mnuSave")->trigger();
+  ASSERT_EQ(chooser_.calls.size(), 4u);
+  EXPECT_EQ(Descriptions(chooser_.calls[3].filters),
+            (std::vector<std::string>{"TheSims Skins (*.skn)", "Skin Project Files (*.spj)",
+                                      "All files (*.*)"}));
+  EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST(CommandLinePathTest, QuotesComeOffOnlyAsAPair) {
+  struct Case {
+    QStringList arguments;
+    std::string path;
+  };
+  const Case cases[] = {
+      {{"\"C:\\Skins\\body.skn\""}, "C:\\Skins\\body.skn"},
+      {{"body.skn"}, "body.skn"},
+      {{"C:\\a.skn"}, "C:\\a.skn"},
+      {{"\"body.skn"}, "\"body.skn"},
+      {{"body.skn\""}, "body.skn\""},
+      {{"\" body.skn \""}, "body.skn"},
+      {{"  /skins/body.skn  "}, "/skins/body.skn"},
+      {{"\"\""}, ""},
+      {{"\""}, "\""},
+      {{"/my", "skins/body.skn"}, "/my skins/body.skn"},
+      {{}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.join('|').toStdString());
+    EXPECT_EQ(CommandLinePath(c.arguments), c.path);
+  }
+}
+
+class CommandLineWindowTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    const std::string skin = Fixture("mannequin.skn").empty() ? Fixture("sample.skn")
+                                                              : Fixture("mannequin.skn");
+    command_path_ = CommandLinePath({QString::fromStdString("\"" + skin + "\"")});
+    MainWindowTest::SetUp();
+  }
+};
+
+TEST_F(CommandLineWindowTest, FirstOpenTakesThePathAndLaterOnesAsk) {
+  EXPECT_EQ(window_->model().CommandFile, skin_);
+  EXPECT_FALSE(window_->model().ModelLoaded) << "nothing is opened at start";
+
+  Action("mnuOpen")->trigger();
+  EXPECT_TRUE(chooser_.calls.empty());
+  EXPECT_EQ(Label2(), skin_);
+  EXPECT_TRUE(window_->model().ModelLoaded);
+  EXPECT_EQ(window_->model().CommandFile, "");
+  const std::string mesh = window_->model().MeshName;
+
+  // The second Open asks; cancelling it leaves everything as it was.
+  Action("mnuOpen")->trigger();
+  ASSERT_EQ(chooser_.calls.size(), 1u);
+  EXPECT_FALSE(chooser_.calls[0].save);
+  EXPECT_EQ(Label2(), skin_);
+  EXPECT_TRUE(window_->model().ModelLoaded);
+  EXPECT_EQ(window_->model().MeshName, mesh);
+  EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST(CommandLineMissingFileTest, IsErrorFiftyThree) {
+  FakeChooser chooser;
+  FakePrompts prompts;
+  TempDir dir;
+  frmMain window(dir.path("missing.skn"), &chooser, &prompts);
+  window.findChild<QAction*>("mnuOpen")->trigger();
+  EXPECT_TRUE(chooser.calls.empty());
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, ErrorMessage(53));
+  EXPECT_NE(prompts.messages[0].detail.find("missing.skn"), std::string::npos)
+      << prompts.messages[0].detail;
+  EXPECT_EQ(window.centralWidget()->findChild<QLabel*>("Label2")->text(), "");
+  EXPECT_FALSE(window.model().ModelLoaded);
+}
+
+TEST_F(MainWindowTest, OpenChoosesTheReaderByTheFileNamesExtension) {
+  TempDir dir;
+  const std::string text = guitest::ReadFile(skin_);
+  std::filesystem::create_directories(dir.path("My.Skins"));
+  struct Case {
+    std::string name;
+    bool reads;
+  };
+  const Case cases[] = {
+      {"My.Skins/body.skn", true},   // a "." in a folder name does not count
+      {"BODY.SKN", true},            // nor does the case of the extension
+      {"body.obj", false},
+      {"body.skn.bak", false},
+      {"body", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    guitest::WriteFile(dir.path(c.name), text);
+    prompts_.messages.clear();
+    window_ = std::make_unique<frmMain>("", &chooser_, &prompts_);
+    OpenFile(dir.path(c.name));
+    EXPECT_EQ(window_->model().ModelLoaded, c.reads);
+    if (c.reads) {
+      EXPECT_TRUE(prompts_.messages.empty());
+      EXPECT_EQ(Label2(), dir.path(c.name));
+    } else {
+      ASSERT_EQ(prompts_.messages.size(), 1u);
+      EXPECT_EQ(prompts_.messages[0].text, kNeedsSkinOrProjectName);
+      EXPECT_NE(prompts_.messages[0].detail.find(dir.path(c.name)), std::string::npos);
+      EXPECT_EQ(Label2(), "");
+      EXPECT_EQ(Wait(), nullptr) << "no wait window for a file that is not read";
+    }
+  }
+}
+
+TEST_F(MainWindowTest, AnOpenThatIsRefusedKeepsTheLoadedModel) {
+  OpenFile(skin_);
+  ASSERT_TRUE(window_->model().ModelLoaded);
+  const std::string mesh = window_->model().MeshName;
+  OpenFile("/somewhere/part.obj");
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_TRUE(window_->model().ModelLoaded);
+  EXPECT_EQ(window_->model().MeshName, mesh);
+  EXPECT_EQ(Label2(), skin_);
+
+  chooser_.choices.push_back(std::nullopt);  // cancelled: not a word
+  Action("mnuOpen")->trigger();
+  EXPECT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(Label2(), skin_);
+}
+
+TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
+  OpenFile(skin_);
+  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, all
+  struct Case {
+    std::string name;
+    int filter;
+    std::vector<std::string> written;  // empty: refused with the short message
+  };
+  const std::vector<Case> cases = {
+      {"out", 0, {"out.mtl", "out.obj", "out.spj"}},
+      {"out", 1, {"out.skn"}},
+      {"out.", 1, {"out.skn"}},
+      {"out.SKN", 0, {"out.SKN"}},
+      {"out.spj", 1, {"out.mtl", "out.obj", "out.spj"}},
+      {"out", 2, {}},
+      {"out.obj", 1, {}},
+      {"my.parts/out", 1, {"out.skn"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + " with filter " + std::to_string(c.filter));
+    TempDir dir;
+    const bool in_folder = c.name.find('/') != std::string::npos;
+    if (in_folder) std::filesystem::create_directories(dir.path("my.parts"));
+    prompts_.messages.clear();
+    Choose(dir.path(c.name), c.filter);
+    Action("mnuSave")->trigger();
+    const std::vector<std::string> written =
+        in_folder ? guitest::Names(dir.path("my.parts")) : dir.Listing();
+    EXPECT_EQ(written, c.written);
+    if (c.written.empty()) {
+      ASSERT_EQ(prompts_.messages.size(), 1u);
+      EXPECT_EQ(prompts_.messages[0].text, kNeedsSkinOrProjectName);
+    } else {
+      EXPECT_TRUE(prompts_.messages.empty());
+    }
+    EXPECT_TRUE(window_->model().ModelLoaded);
+  }
+  // A cancelled dialog writes nothing and says nothing.
+  prompts_.messages.clear();
+  chooser_.choices.push_back(std::nullopt);
+  Action("mnuSave")->trigger();
+  EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST_F(MainWindowTest, SavedSkinMatchesTheFileItWasReadFrom) {
+  OpenFile(skin_);
+  TempDir dir;
+  Choose(dir.path("copy"), 1);
+  Action("mnuSave")->trigger();
+  ASSERT_TRUE(prompts_.messages.empty());
+  // The reader rewrites numbers with six decimals; a second round must not
+  // change a byte.
+  frmMain again("", &chooser_, &prompts_);
+  Choose(dir.path("copy.skn"));
+  again.findChild<QAction*>("mnuOpen")->trigger();
+  Choose(dir.path("copy2.skn"), 1);
+  again.findChild<QAction*>("mnuSave")->trigger();
+  ASSERT_TRUE(prompts_.messages.empty());
+  EXPECT_EQ(guitest::ReadFile(dir.path("copy.skn")), guitest::ReadFile(dir.path("copy2.skn")));
+}
+
+// Every read and write happens with the wait window up, and it is down again
+// afterwards, whatever the outcome; it is one window, made once.
+TEST_F(MainWindowTest, WaitWindowIsUpExactlyWhileAFileIsReadOrWritten) {
+  TempDir dir;
+  guitest::WriteFile(dir.path("short.skn"), "mesh\r\ntexture\r\n");
+  const std::string cube = Fixture("cube.spj");
+
+  struct Step {
+    std::string what;
+    std::function<void()> run;
+    bool fails;
+  };
+  const std::vector<Step> steps = {
+      {"open a skin", [&] { OpenFile(skin_); }, false},
+      {"save a project", [&] { Choose(dir.path("p.spj")); Action("mnuSave")->trigger(); }, false},
+      {"save a skin", [&] { Choose(dir.path("s.skn")); Action("mnuSave")->trigger(); }, false},
+      {"open a project", [&] { OpenFile(dir.path("p.spj")); }, false},
+      {"save a skin into no folder",
+       [&] { Choose(dir.path("none/s.skn")); Action("mnuSave")->trigger(); }, true},
+      {"open a short skin", [&] { OpenFile(dir.path("short.skn")); }, true},
+      {"open a missing project", [&] { OpenFile(dir.path("missing.spj")); }, true},
+      {"open a skin again", [&] { OpenFile(skin_); }, false},
+      {"save a project into no folder",
+       [&] { Choose(dir.path("none/p.spj")); Action("mnuSave")->trigger(); }, true},
+  };
+
+  std::vector<bool> visible_when_told;
+  prompts_.on_call = [&] { visible_when_told.push_back(Wait() && Wait()->isVisible()); };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    WaitWatcher watch;
+    visible_when_told.clear();
+    step.run();
+    EXPECT_EQ(watch.shows, 1);
+    EXPECT_EQ(watch.hides, 1);
+    ASSERT_NE(Wait(), nullptr);
+    EXPECT_FALSE(Wait()->isVisible());
+    EXPECT_EQ(window_->model().ModelLoaded, !step.fails);
+    if (step.fails) {
+      ASSERT_EQ(visible_when_told.size(), 1u);
+      EXPECT_TRUE(visible_when_told[0]) << "the failure is told while the wait window is up";
+      EXPECT_EQ(Label2(), "");
+    } else {
+      EXPECT_TRUE(visible_when_told.empty());
+    }
+  }
+  EXPECT_EQ(window_->findChildren<frmWait*>().size(), 1);
+  EXPECT_EQ(Wait()->windowTitle(), "Please Wait.");
+  EXPECT_EQ(Wait()->findChild<QLabel*>("Label1")->text(), "Please Wait.  Processing File(s)");
+  EXPECT_FALSE(Wait()->isModal());
+
+  if (!cube.empty()) {
+    // A project whose vertices no longer pair with its bones fails while
+    // the wait window is up, and leaves no model.
+    WaitWatcher watch;
+    visible_when_told.clear();
+    OpenFile(cube);
+    EXPECT_EQ(watch.shows, 1);
+    EXPECT_EQ(watch.hides, 1);
+    EXPECT_FALSE(window_->model().ModelLoaded);
+    ASSERT_FALSE(visible_when_told.empty());
+    EXPECT_TRUE(visible_when_told.back());
+  }
+}
+
+}  // namespace
+}  // namespace mervane

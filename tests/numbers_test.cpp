@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <clocale>
+#include <cmath>
+
+#include "model/failure.h"
+#include "model/numbers.h"
+#include "model/paths.h"
+
+namespace mervane {
+namespace {
+
+int FailureNumber(auto&& call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return failure.number();
+  }
+  return 0;
+}
+
+TEST(ReadNumber, FollowsTheSharedRule) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"1.5abc", 1.5},  {"abc", 0},         {" 2", 2},           {"1,5", 1},
+      {"+3", 3},        {".5", 0.5},        {"-.25", -0.25},     {"1 2 3", 123},
+      {"\t-4\t", -4},   {"1.5e-005", 1.5e-5}, {"2E3", 2000},     {"7e", 7},
+      {"7e+", 7},       {"1.2.3", 1.2},     {"", 0},             {"-", 0},
+      {"&H1F", 31},     {"&hff", 255},      {"&O17", 15},        {"&", 0},
+      {"&Z", 0},        {"nan", 0},         {"inf", 0},          {"- 3", -3},
+      {"1e-400", 0},    {"0.000001", 1e-6}, {"12.0", 12},        {"3\n4", 34},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+TEST(ReadNumber, TooLargeIsOverflow) {
+  EXPECT_EQ(FailureNumber([] { ReadNumber("1e400"); }), err::kOverflow);
+  EXPECT_EQ(FailureNumber([] { ReadNumber(std::string(400, '9')); }), err::kOverflow);
+  EXPECT_EQ(FailureNumber([] { ReadNumber("&HFFFFFFFFFFFFFFFFFF"); }), err::kOverflow);
+}
+
+TEST(ReadNumber, IgnoresTheLocale) {
+  const char* old = std::setlocale(LC_NUMERIC, nullptr);
+  const std::string saved = old ? old : "C";
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
+    GTEST_SKIP() << "no locale with a decimal comma installed";
+  EXPECT_EQ(ReadNumber("1.5"), 1.5);
+  EXPECT_EQ(FormatCoord(1.5, -0.25, 0), "1.500000 -0.250000 0.000000");
+  std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(ReadCount, RoundsHalvesToEvenWithin16Bits) {
+  const struct {
+    const char* text;
+    int value;
+  } cases[] = {{"0.5", 0},    {"1.5", 2},         {"2.5", 2},   {"-2.5", -2}, {"2.4999", 2},
+               {"32767", 32767}, {"-32768", -32768}, {"32767.4", 32767}, {"12.0", 12}, {"x", 0}};
+  for (const auto& c : cases) EXPECT_EQ(ReadCount(c.text), c.value) << c.text;
+  for (const char* text : {"32768", "-32769", "32767.5", "99999999", "1e308", "&HFFFF"})
+    EXPECT_EQ(FailureNumber([&] { ReadCount(text); }), err::kOverflow) << text;
+}
+
+TEST(FormatCoord, SixDecimalsWithoutNegativeZero) {
+  const struct {
+    double value;
+    const char* text;
+  } cases[] = {
+      {2, "2.000000"},          {-0.5, "-0.500000"},     {0.0000004, "0.000000"},
+      {-0.0000004, "0.000000"}, {-0.0, "0.000000"},      {1.5, "1.500000"},
+      {0.0000005, "0.000000"},  // the double just below the half
+      {0.0000015, "0.000002"},  {-1234567.25, "-1234567.250000"},
+      {1e15, "1000000000000000.000000"},
+  };
+  for (const auto& c : cases) {
+    std::string out;
+    AppendCoord(out, c.value);
+    EXPECT_EQ(out, c.text) << c.value;
+  }
+  EXPECT_EQ(FormatCoord(1.5, -0.25, 0), "1.500000 -0.250000 0.000000");
+  EXPECT_EQ(FormatCoord(0.25, 0.75), "0.250000 0.750000");
+  std::string huge;
+  AppendCoord(huge, 1e308);
+  EXPECT_EQ(huge.size(), 309u + 7u);
+  EXPECT_EQ(FailureNumber([] { FormatCoord(INFINITY, 0); }), err::kOverflow);
+  EXPECT_EQ(FailureNumber([] { FormatCoord(NAN, 0); }), err::kOverflow);
+}
+
+TEST(SplitFields, RunsOfBlanksSeparate) {
+  std::array<std::string_view, 3> f;
+  EXPECT_EQ(SplitFields("  a \t b  ", f), 2u);
+  EXPECT_EQ(f[0], "a");
+  EXPECT_EQ(f[1], "b");
+  EXPECT_EQ(SplitFields("1 2 3 4 5", f), 3u);
+  EXPECT_EQ(f[2], "3");
+  EXPECT_EQ(SplitFields(" \t ", f), 0u);
+}
+
+TEST(Paths, ExtensionAndBaseFollowTheLastDotOfTheFileName) {
+  const struct {
+    const char* path;
+    const char* extension;
+    const char* base;
+    const char* name;
+    const char* folder;
+  } cases[] = {
+      {"body.skn", "skn", "body", "body.skn", ""},
+      {"./body.spj", "spj", "./body", "body.spj", "./"},
+      {"/home/me/v1.2/body.spj", "spj", "/home/me/v1.2/body", "body.spj", "/home/me/v1.2/"},
+      {"C:\\My.Skins\\body.SPJ", "spj", "C:\\My.Skins\\body", "body.SPJ", "C:\\My.Skins\\"},
+      {"C:\\Sims\\Skins\\body.SPJ", "spj", "C:\\Sims\\Skins\\body", "body.SPJ", "C:\\Sims\\Skins\\"},
+      {"a.b.skn", "skn", "a.b", "a.b.skn", ""},
+      {"/v1.2/noext", "", "/v1.2/noext", "noext", "/v1.2/"},
+      {"dir/.spj", "spj", "dir/", ".spj", "dir/"},
+      {"", "", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtensionOf(c.path), c.extension) << c.path;
+    EXPECT_EQ(BasePathOf(c.path), c.base) << c.path;
+    EXPECT_EQ(FileNameOf(c.path), c.name) << c.path;
+    EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
+  }
+  EXPECT_EQ(ToUpperAscii("l_hand\xe9"), "L_HAND\xe9");
+}
+
+TEST(Messages, KeepTheirExactTexts) {
+  EXPECT_EQ(ErrorMessage(62), "Error 62 has occurred.  It is recommended that you exit the application.");
+  EXPECT_EQ(LimitMessage(FailureKind::VertexLimit), "Too many vertices!  32000 is the current limit!");
+  EXPECT_EQ(LimitMessage(FailureKind::TexVertexLimit),
+            "Too many texture vertices!  32000 is the current limit!");
+  EXPECT_EQ(LimitMessage(FailureKind::NormalLimit), "Too many normals!  32000 is the current limit!");
+}
+
+}  // namespace
+}  // namespace mervane

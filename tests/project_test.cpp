@@ -1,0 +1,470 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "cli/converter.h"
+#include "model/failure.h"
+#include "model/numbers.h"
+#include "model/paths.h"
+#include "project/obj_reader.h"
+#include "project/project.h"
+#include "project/world.h"
+#include "skn/skn.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+using test::CrLf;
+using test::FakePrompts;
+using test::TempDir;
+
+// Runs a test body with the working directory set to a folder.
+class InFolder {
+ public:
+  explicit InFolder(const std::filesystem::path& folder) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~InFolder() { std::filesystem::current_path(old_); }
+
+ private:
+  std::filesystem::path old_;
+};
+
+TEST(ProjectFiles, TheWorkedExampleGivesExactlyItsThreeFiles) {
+  TempDir dir;
+  InFolder here(dir.root());
+  test::WriteFile("ex.skn", CrLf({"body", "skin", "1", "EXTRA", "1", "0 1 2", "1", "0 0 3 0 0", "3",
+                                  "0.250000 0.750000", "0.500000 0.500000", "1.000000 0.000000", "0", "3",
+                                  "1 2 3 0.6 0.8 0", "4 5 6 0.6 0.8 0", "7 8 9 0.6 0.8 0"}));
+  std::ostringstream out, err;
+  ASSERT_EQ(RunConverter({"ex.skn", "C:\\p\\a.spj"}, out, err), 0) << err.str();
+
+  EXPECT_EQ(test::ReadFile("C:\\p\\a.spj"), CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0", "0", "0", "0"}));
+  EXPECT_EQ(test::ReadFile("C:\\p\\a.mtl"),
+            CrLf({"#", "# a.mtl", "#", "", "newmtl body", "Ka 0.200000 0.200000 0.200000",
+                  "Kd 1.000000 1.000000 1.000000", "Ks 0.200000 0.200000 0.200000", "Ns 0.000000",
+                  "map_Kd C:\\p\\"}));
+  EXPECT_EQ(test::ReadFile("C:\\p\\a.obj"),
+            CrLf({"mtllib a.mtl", "", "g body", "usemtl body", "s off", "v -2.000000 1.000000 3.000000",
+                  "v -5.000000 4.000000 6.000000", "v -8.000000 7.000000 9.000000",
+                  "vn -0.800000 0.600000 0.000000", "vn -0.800000 0.600000 0.000000",
+                  "vn -0.800000 0.600000 0.000000", "vt 0.250000 0.250000", "vt 0.500000 0.500000",
+                  "vt 1.000000 1.000000", "", "g body", "usemtl body", "s off", "f 1/1/1 2/2/2 3/3/3"}));
+}
+
+TEST(ProjectFiles, TextureIsFoundInTheProjectFolderWithoutRegardToCase) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path("proj"));
+  test::WriteFile(dir.path("proj/Skin.BMP"), "BM");
+  SkinModel model = test::ReadSknText(CrLf({"body", "skin", "0", "0", "0", "0", "0", "0"}));
+  const ProjectFiles files = BuildProjectFiles(model, dir.path("proj/x.SPJ"));
+  EXPECT_EQ(files.spj_path, dir.path("proj/x.spj"));
+  EXPECT_EQ(files.obj_path, dir.path("proj/x.obj"));
+  EXPECT_EQ(files.mtl_path, dir.path("proj/x.mtl"));
+  EXPECT_EQ(test::SplitCrLf(files.mtl).back(), "map_Kd " + dir.path("proj/") + "Skin.BMP");
+  // A model with no bones: no "v" or "vn" lines, the rest as usual.
+  EXPECT_EQ(files.obj, CrLf({"mtllib x.mtl", "", "g body", "usemtl body", "s off"}));
+  EXPECT_EQ(files.spj, CrLf({"body", "skin", "0", "0", "0", "0"}));
+}
+
+TEST(World, EachLimbClassHasItsAxisChange) {
+  const Vec3 offset{10, 20, 30};
+  const struct {
+    LimbClass limb;
+    Vec3 position;
+    Vec3 normal;
+  } cases[] = {
+      {LimbClass::Body, {18, 11, 33}, {-0.6, 0.48, 0.64}},
+      {LimbClass::Leg, {-18, -11, 33}, {0.6, -0.48, 0.64}},
+      {LimbClass::RightArm, {11, 18, 27}, {0.48, -0.6, -0.64}},
+      {LimbClass::LeftArm, {-11, 22, 27}, {-0.48, 0.6, -0.64}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PositionToWorld(c.limb, {1, 2, 3}, offset), c.position);
+    EXPECT_EQ(NormalToWorld(c.limb, {0.48, 0.6, 0.64}), c.normal);
+    // And back again.
+    EXPECT_EQ(PositionToLocal(c.limb, c.position, offset), (Vec3{1, 2, 3}));
+    EXPECT_EQ(NormalToLocal(c.limb, c.normal), (Vec3{0.48, 0.6, 0.64}));
+  }
+  EXPECT_EQ(PositionToLocal(LimbClass::Body, {5, 4, 6}, {1, 2, 3}), (Vec3{3, -3, 3}));
+  EXPECT_EQ(PositionToLocal(LimbClass::LeftArm, {5, 4, 6}, {1, 2, 3}), (Vec3{-6, 2, -3}));
+  EXPECT_EQ(NormalToLocal(LimbClass::Leg, {0, 1, 0}), (Vec3{-1, 0, 0}));
+}
+
+TEST(World, BonesAreClassifiedByTheirUpperCasedUntrimmedName) {
+  const std::map<std::string, LimbClass> cases{
+      {"l_hand", LimbClass::LeftArm}, {"L_Hand", LimbClass::LeftArm},  {"L_ARM2", LimbClass::LeftArm},
+      {"r_arm", LimbClass::RightArm}, {"R_HAND", LimbClass::RightArm}, {"L_TOE0", LimbClass::Leg},
+      {"r_leg1", LimbClass::Leg},     {"L_TOE", LimbClass::Body},      {" L_HAND", LimbClass::Body},
+      {"L_HAND ", LimbClass::Body},   {"pelvis", LimbClass::Body},     {"ROOT", LimbClass::Body},
+  };
+  for (const auto& [name, limb] : cases) EXPECT_EQ(ClassifyBone(name), limb) << '"' << name << '"';
+}
+
+TEST(ProjectWriter, WritesTextureVerticesFlippedAndFacesOneBased) {
+  SkinModel model = test::ReadSknText(CrLf({"m", "t", "1", "EXTRA", "1", "  0 1 2  ", "1", "5 0 3 0 0",
+                                            "3", "0.3 0.1", "0.25 0.75", "1 0", "0", "3",
+                                            "1 2 3 0 0 1", "1 2 3 0 0 1", "1 2 3 0 0 1"}));
+  const auto obj = test::SplitCrLf(BuildProjectFiles(model, "/nowhere/x.spj").obj);
+  EXPECT_NE(std::find(obj.begin(), obj.end(), "vt 0.300000 0.900000"), obj.end());
+  EXPECT_NE(std::find(obj.begin(), obj.end(), "vt 0.250000 0.250000"), obj.end());
+  EXPECT_EQ(obj.back(), "f 1/1/1 2/2/2 3/3/3");  // blanks around the face line do not matter
+  // The binding line's first field names bone 5; it is still bone 0's range.
+  EXPECT_EQ(std::count_if(obj.begin(), obj.end(), [](const std::string& l) { return l.rfind("v ", 0) == 0; }), 3);
+}
+
+TEST(ProjectWriter, SavingTwiceWritesIdenticalFiles) {
+  TempDir dir;
+  SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  FakePrompts prompts;
+  ASSERT_EQ(SaveProject(model, prompts, dir.path("a.spj")), Outcome::Succeeded);
+  const std::string first = test::ReadFile(dir.path("a.obj")) + test::ReadFile(dir.path("a.spj"));
+  ASSERT_EQ(SaveProject(model, prompts, dir.path("a.spj")), Outcome::Succeeded);
+  EXPECT_EQ(first, test::ReadFile(dir.path("a.obj")) + test::ReadFile(dir.path("a.spj")));
+  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.mtl", "a.obj", "a.spj"}));
+  EXPECT_TRUE(model.ModelLoaded);
+  EXPECT_TRUE(model.SaveAsProjectFirst);
+}
+
+TEST(ProjectWriter, FailuresLeaveEveryExistingFileAsItWas) {
+  const std::string skn = test::ReadFile(test::ExamplePath("mannequin.skn"));
+  struct Case {
+    const char* name;
+    std::function<void(SkinModel&)> spoil;
+    std::string target;
+    int number;
+  };
+  TempDir dir;
+  for (const char* ext : {"spj", "obj", "mtl"}) test::WriteFile(dir.path(std::string("old.") + ext), ext);
+  std::filesystem::create_directory(dir.path("folder.obj"));
+  const Case cases[] = {
+      {"binding line with four fields", [](SkinModel& m) { m.BindingLines.set(2, "2 16 8 -1"); }, "old.spj", 5},
+      {"range reaching an empty vertex", [](SkinModel& m) { m.BindingLines.set(6, "6 48 100 -1 0"); }, "old.spj", 5},
+      {"range past the tables", [](SkinModel& m) { m.BindingLines.set(6, "6 31990 100 -1 0"); }, "old.spj", 9},
+      {"blended vertices before the first", [](SkinModel& m) { m.BlendCount = 100; }, "old.spj", 9},
+      {"face index past 16 bits", [](SkinModel& m) { m.FaceLines.set(0, "0 1 32767"); }, "old.spj", 6},
+      {"face line with two fields", [](SkinModel& m) { m.FaceLines.set(0, "0 1"); }, "old.spj", 5},
+      {"missing folder", [](SkinModel&) {}, "none/x.spj", 76},
+      {"one of the files is a folder", [](SkinModel&) {}, "folder.spj", 75},
+      {"no extension", [](SkinModel&) {}, "noext", 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SkinModel model = test::ReadSknText(skn);
+    c.spoil(model);
+    FakePrompts prompts;
+    EXPECT_EQ(SaveProject(model, prompts, dir.path(c.target)), Outcome::Failed);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, ErrorMessage(c.number));
+    EXPECT_FALSE(prompts.messages[0].detail.empty());
+    EXPECT_TRUE(test::IsEmptyModel(model));
+    EXPECT_FALSE(model.ModelLoaded);
+    for (const char* ext : {"spj", "obj", "mtl"})
+      EXPECT_EQ(test::ReadFile(dir.path(std::string("old.") + ext)), ext);
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"folder.obj", "old.mtl", "old.obj", "old.spj"}));
+  }
+}
+
+// .skn -> project -> .skn gives the skin back up to the six-decimal rounding,
+// and a second round trip gives the same bytes.
+TEST(ProjectRoundTrip, GivesTheSkinBack) {
+  std::vector<std::string> all_bones;
+  for (const auto& bone : SkeletonTable()) all_bones.push_back(bone.name);
+  all_bones.push_back("ROOT");
+  std::vector<std::string> lower;
+  for (const auto& b : all_bones) lower.push_back(ToLowerAscii(b));
+  std::vector<int> counts(all_bones.size(), 5);
+  counts[3] = 0;
+  counts[10] = 0;
+  const std::vector<std::string> sources{
+      test::ReadFile(test::ExamplePath("mannequin.skn")),
+      test::ReadFile(test::DataPath("blender/blender-roundtrip/sample.skn")),
+      test::MakeSkn({all_bones, counts, 9, 11}),
+      test::MakeSkn({lower, counts, 0, 12}),
+      test::MakeSkn({{"PELVIS"}, {0}, 3, 13}),
+      test::MakeSkn({{"HEAD", "L_HAND", "r_foot"}, {40, 1, 2}, 1, 14}),
+  };
+  for (const std::string& source : sources) {
+    TempDir dir;
+    const SkinModel original = test::ReadSknText(source);
+    SkinModel model = original;
+    FakePrompts prompts;
+    ASSERT_EQ(SaveProject(model, prompts, dir.path("p.spj")), Outcome::Succeeded);
+    SkinModel back;
+    ASSERT_EQ(LoadProject(back, prompts, dir.path("p.spj")), Outcome::Succeeded);
+    EXPECT_TRUE(prompts.messages.empty() && prompts.questions.empty());
+    EXPECT_FALSE(back.SaveAsProjectFirst);
+    EXPECT_TRUE(back.ModelLoaded);
+    test::ExpectSameUpTo(back, original, 2e-6, 2e-6);
+
+    ASSERT_EQ(SaveSkn(back, prompts, dir.path("1.skn")), Outcome::Succeeded);
+    SkinModel again = test::ReadSknText(test::ReadFile(dir.path("1.skn")));
+    ASSERT_EQ(SaveProject(again, prompts, dir.path("q.spj")), Outcome::Succeeded);
+    SkinModel back2;
+    ASSERT_EQ(LoadProject(back2, prompts, dir.path("q.spj")), Outcome::Succeeded);
+    ASSERT_EQ(SaveSkn(back2, prompts, dir.path("2.skn")), Outcome::Succeeded);
+    EXPECT_EQ(test::ReadFile(dir.path("1.skn")), test::ReadFile(dir.path("2.skn")));
+  }
+}
+
+TEST(ProjectReader, ReadsTheBlenderRoundTripByteForByte) {
+  TempDir dir;
+  SkinModel model;
+  FakePrompts prompts;
+  ASSERT_EQ(LoadProject(model, prompts, test::DataPath("blender/blender-roundtrip/moved.spj")), Outcome::Succeeded);
+  EXPECT_TRUE(prompts.messages.empty() && prompts.questions.empty());
+  ASSERT_EQ(SaveSkn(model, prompts, dir.path("out.skn")), Outcome::Succeeded);
+  EXPECT_EQ(test::ReadFile(dir.path("out.skn")),
+            test::ReadFile(test::DataPath("blender/blender-roundtrip/moved-expected.skn")));
+}
+
+TEST(ProjectReader, RefusesAProjectWhoseVerticesNoLongerPairWithTheBones) {
+  SkinModel model;
+  model.ModelLoaded = true;
+  FakePrompts prompts;
+  EXPECT_EQ(LoadProject(model, prompts, test::DataPath("blender/blender-roundtrip/cube.spj")), Outcome::Failed);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, ErrorMessage(5));
+  const std::string& detail = prompts.messages[0].detail;
+  EXPECT_NE(detail.find("cube.obj line"), std::string::npos) << detail;
+  EXPECT_NE(detail.find("176 vertices"), std::string::npos) << detail;
+  EXPECT_NE(detail.find("cube"), std::string::npos) << detail;
+  EXPECT_TRUE(test::IsEmptyModel(model));
+  EXPECT_FALSE(model.ModelLoaded);
+}
+
+// Rewrites a project .obj the way a modeller re-saves it: LF line ends, a
+// header and object lines, tabs, normals rounded to four decimals,
+// deduplicated and shuffled, texture vertices deduplicated, triangle pairs
+// that share an edge as quads, and negative (relative) indices, without a
+// final line end.
+std::string ModellerStyle(const std::string& obj_text, bool relative) {
+  std::vector<std::string> v, vt, vn_raw;
+  std::vector<std::array<int, 3>> faces;
+  for (const std::string& line : test::SplitCrLf(obj_text)) {
+    if (line.rfind("v ", 0) == 0) v.push_back(line.substr(2));
+    if (line.rfind("vt ", 0) == 0) vt.push_back(line.substr(3));
+    if (line.rfind("vn ", 0) == 0) vn_raw.push_back(line.substr(3));
+    if (line.rfind("f ", 0) == 0) {
+      std::array<int, 3> f{};
+      std::sscanf(line.c_str(), "f %d/%*d/%*d %d/%*d/%*d %d", &f[0], &f[1], &f[2]);
+      faces.push_back(f);
+    }
+  }
+  auto four = [](const std::string& triple) {
+    std::array<double, 3> n{};
+    std::sscanf(triple.c_str(), "%lf %lf %lf", &n[0], &n[1], &n[2]);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%.4f %.4f %.4f", n[0], n[1], n[2]);
+    return std::string(buf);
+  };
+  std::vector<std::string> normals;
+  std::vector<int> normal_of(vn_raw.size());
+  std::map<std::string, int> seen;
+  for (std::size_t i = 0; i < vn_raw.size(); ++i) {
+    const std::string n = four(vn_raw[i]);
+    if (!seen.count(n)) seen[n] = static_cast<int>(seen.size());
+    normal_of[i] = seen[n];
+  }
+  normals.resize(seen.size());
+  std::vector<int> shuffled(seen.size());
+  for (std::size_t i = 0; i < shuffled.size(); ++i) shuffled[i] = static_cast<int>(i);
+  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(5));
+  for (const auto& [text, index] : seen) normals[shuffled[index]] = text;
+  std::map<std::string, int> tex_index;
+  std::vector<std::string> tex;
+  std::vector<int> tex_of(vt.size());
+  for (std::size_t i = 0; i < vt.size(); ++i) {
+    if (!tex_index.count(vt[i])) {
+      tex_index[vt[i]] = static_cast<int>(tex.size());
+      tex.push_back(vt[i]);
+    }
+    tex_of[i] = tex_index[vt[i]];
+  }
+  std::string out = "# Blender 3.4.1\n# www.blender.org\nmtllib p.mtl\no skin\n";
+  for (const auto& p : v) out += "v\t" + p + "\n";
+  for (const auto& n : normals) out += "vn " + n + "\n";
+  for (const auto& t : tex) out += "vt " + t + "\n";
+  out += "s 1\nusemtl skin\n";
+  const int nv = static_cast<int>(v.size()), nt = static_cast<int>(tex.size()),
+            nn = static_cast<int>(normals.size());
+  auto corner = [&](int vertex) {
+    const int t = tex_of[vertex - 1] + 1, n = shuffled[normal_of[vertex - 1]] + 1;
+    if (relative) return std::to_string(vertex - nv - 1) + "/" + std::to_string(t - nt - 1) + "/" + std::to_string(n - nn - 1);
+    return std::to_string(vertex) + "/" + std::to_string(t) + "/" + std::to_string(n);
+  };
+  for (std::size_t i = 0; i < faces.size(); ++i) {
+    const auto& f = faces[i];
+    // (a b c) followed by (a c d) is the fan of the quad (a b c d).
+    if (i + 1 < faces.size() && faces[i + 1][0] == f[0] && faces[i + 1][1] == f[2]) {
+      out += "f " + corner(f[0]) + " " + corner(f[1]) + "  " + corner(f[2]) + "\t" + corner(faces[i + 1][2]) + "\n";
+      ++i;
+    } else {
+      out += "f " + corner(f[0]) + " " + corner(f[1]) + " " + corner(f[2]) + "\n";
+    }
+  }
+  out.pop_back();
+  return out;
+}
+
+TEST(ProjectReader, ReadsProjectsReSavedInModellerStyle) {
+  for (bool relative : {false, true}) {
+    SCOPED_TRACE(relative ? "relative indices" : "absolute indices");
+    TempDir dir;
+    const SkinModel original = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+    SkinModel model = original;
+    FakePrompts prompts;
+    ASSERT_EQ(SaveProject(model, prompts, dir.path("p.spj")), Outcome::Succeeded);
+    const std::string restyled = ModellerStyle(test::ReadFile(dir.path("p.obj")), relative);
+    ASSERT_NE(restyled.find("\t"), std::string::npos);
+    ASSERT_EQ(restyled.find('\r'), std::string::npos);
+    ASSERT_GT(std::count(restyled.begin(), restyled.end(), '\n'), 10);
+    test::WriteFile(dir.path("p.obj"), restyled);
+    SkinModel back;
+    ASSERT_EQ(LoadProject(back, prompts, dir.path("p.spj")), Outcome::Succeeded);
+    EXPECT_TRUE(prompts.messages.empty() && prompts.questions.empty());
+    // Normals come back within the four decimals the modeller kept.
+    test::ExpectSameUpTo(back, original, 2e-6, 6e-5);
+  }
+}
+
+// A small project written by hand in a modeller's style, with the skin it must give.
+TEST(ProjectReader, HandWrittenModellerFileGivesItsSkin) {
+  TempDir dir;
+  test::WriteFile(dir.path("hand.spj"), "hand\nskin\n1\nextra\n0 0 5 0 0\n0\n0\n0\n");
+  test::WriteFile(dir.path("hand.obj"),
+                  "# made by hand\nmtllib hand.mtl\no hand\n"
+                  "v 0 0 0\nv\t1\t0\t0\t1.0\nv 1 1 0\nv 0 1 0\nv 0.5 2 1.5\n"
+                  "vt 0 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+                  "vn 0.0000 0.0000 1.0000\nvn 0.6000 0.8000 0.0000\n"
+                  "s 1\nusemtl skin\n"
+                  "f 1/1/1 2/2/1 3/3/1 4/4/1\n"
+                  "f -2/-1/-1 -3/-2/-1 -1/-4/-2");
+  SkinModel model;
+  FakePrompts prompts;
+  ASSERT_EQ(LoadProject(model, prompts, dir.path("hand.spj")), Outcome::Succeeded);
+  EXPECT_EQ(SknText(model),
+            CrLf({"hand", "skin", "1", "extra", "3", "0 1 2", "0 2 3", "3 2 4", "1", "0 0 5 0 0", "5",
+                  "0.000000 1.000000", "1.000000 1.000000", "1.000000 0.000000", "0.000000 0.000000",
+                  "0.000000 1.000000", "0", "5",
+                  // extra is not in the skeleton: Body class, no offsets: local (y, -x, z)
+                  "0.000000 0.000000 0.000000 0.000000 0.000000 1.000000",
+                  "0.000000 -1.000000 0.000000 0.000000 0.000000 1.000000",
+                  "1.000000 -1.000000 0.000000 0.800000 -0.600000 0.000000",
+                  "1.000000 0.000000 0.000000 0.800000 -0.600000 0.000000",
+                  "2.000000 -0.500000 1.500000 0.000000 0.000000 1.000000"}));
+}
+
+TEST(ProjectReader, AsksOnceWhetherToFixInvalidNormals) {
+  // The first face names normal 7 while only 6 are read; the second face,
+  // read after all nine normals, is not asked about and decides the normals.
+  std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\n";
+  for (int i = 0; i < 6; ++i) obj += "vn 0 0 1\n";
+  obj += "f 1/1/7 2/1/1 3/1/1\nvn 1 0 0\nvn 0 1 0\nvn 0.6 0.8 0\nf 1/1/9 2/1/8 3/1/7\n";
+  for (bool fix : {true, false}) {
+    SCOPED_TRACE(fix ? "Yes" : "No");
+    TempDir dir;
+    test::WriteFile(dir.path("n.spj"), CrLf({"n", "t", "1", "EXTRA", "0 0 3 0 0", "0", "0", "0"}));
+    test::WriteFile(dir.path("n.obj"), obj);
+    SkinModel model;
+    FakePrompts prompts;
+    prompts.answers = {fix};
+    ASSERT_EQ(LoadProject(model, prompts, dir.path("n.spj")), Outcome::Succeeded);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0], std::string(kInvalidNormalsTitle) + "|" + kInvalidNormalsQuestion);
+    // Turned back into the bone's axes: (y, -x, z).
+    const std::vector<std::string> expected =
+        fix ? std::vector<std::string>(3, "0.000000 0.000000 1.000000")  // each vertex's own normal
+            : std::vector<std::string>{"0.800000 -0.600000 0.000000", "1.000000 0.000000 0.000000",
+                                       "0.000000 -1.000000 0.000000"};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(model.NormalLines.at(i), expected[i]) << i;
+  }
+}
+
+TEST(ProjectReader, FailuresShowTheirMessageAndEmptyTheModel) {
+  const std::string spj = CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0", "0", "0", "0"});
+  const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n";
+  std::string many_v;
+  for (int i = 0; i < 32000; ++i) many_v += "v 0 0 0\n";
+  const struct {
+    const char* name;
+    std::string spj, obj;  // an empty obj means no .obj file
+    std::string message;
+    const char* detail_part;
+    std::vector<std::optional<bool>> answers;
+  } cases[] = {
+      {"missing .obj", spj, "", ErrorMessage(53), "p.obj", {}},
+      {".spj ends after its bones", CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0"}), obj, ErrorMessage(62), "p.spj line 6", {}},
+      {"bone count outside 16 bits", CrLf({"b", "s", "99999999"}), obj, ErrorMessage(6), "p.spj line 3", {}},
+      {"more than 101 bones", CrLf({"b", "s", "102"}), obj, ErrorMessage(9), "p.spj line 3", {}},
+      {"binding line with four fields", CrLf({"b", "s", "1", "X", "0 0 3 0", "0", "0", "0"}), obj, ErrorMessage(5), "p.spj line 5", {}},
+      {"blended count overflows", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "32767", "0", "0"}), obj, ErrorMessage(6), "p.spj line 6", {}},
+      {"blended vertices past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "31997"}), obj, LimitMessage(FailureKind::VertexLimit), "p.spj line 6", {}},
+      {"blended normals past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "31997"}), obj, LimitMessage(FailureKind::NormalLimit), "p.spj line 7", {}},
+      {"more than 32001 blend entries", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "32002"}), obj, ErrorMessage(9), "p.spj line 8", {}},
+      {"32000th v line", spj, many_v, LimitMessage(FailureKind::VertexLimit), "p.obj line 32000", {}},
+      {"v line with two numbers", spj, "v 1 2\n", ErrorMessage(5), "p.obj line 1", {}},
+      {"vt line with one number", spj, "vt 1\n", ErrorMessage(5), "p.obj line 1", {}},
+      {"corner without normal part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1 1/1 1/1\n", ErrorMessage(5), "p.obj line 4", {}},
+      {"corner with empty texture part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1//1 1//1 1//1\n", ErrorMessage(9), "p.obj line 4", {}},
+      {"face with two corners", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1\n", ErrorMessage(5), "p.obj line 4", {}},
+      {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "p.obj line 4", {}},
+      {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
+      {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 3", {}},
+      {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "normal", {false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    test::WriteFile(dir.path("p.spj"), c.spj);
+    if (!c.obj.empty()) test::WriteFile(dir.path("p.obj"), c.obj);
+    SkinModel model;
+    model.ModelLoaded = true;
+    FakePrompts prompts;
+    prompts.answers = c.answers;
+    EXPECT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Failed);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, c.message);
+    EXPECT_NE(prompts.messages[0].detail.find(c.detail_part), std::string::npos) << prompts.messages[0].detail;
+    EXPECT_TRUE(test::IsEmptyModel(model));
+    EXPECT_FALSE(model.ModelLoaded);
+  }
+}
+
+TEST(ProjectReader, AnUnansweredQuestionFailsWithoutAMessageOfItsOwn) {
+  TempDir dir;
+  test::WriteFile(dir.path("p.spj"), CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "0"}));
+  test::WriteFile(dir.path("p.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n");
+  SkinModel model;
+  model.ModelLoaded = true;
+  FakePrompts prompts;  // no answers
+  EXPECT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Failed);
+  EXPECT_EQ(prompts.questions.size(), 1u);
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(test::IsEmptyModel(model));
+  EXPECT_FALSE(model.ModelLoaded);
+}
+
+TEST(ProjectReader, BlendedPartComesFromTheSpjAfterTheObjVertices) {
+  TempDir dir;
+  test::WriteFile(dir.path("p.spj"), CrLf({"b", "s", "1", "X", "0 0 3 0 2", "2", "9 9 9", "8 8 8", "2",
+                                           "1 1 1", "2 2 2", "1", "3 16384"}));
+  test::WriteFile(dir.path("p.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n");
+  SkinModel model;
+  FakePrompts prompts;
+  ASSERT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Succeeded);
+  EXPECT_EQ(model.VertexCount, 5);
+  EXPECT_EQ(model.NormalCount, 5);
+  EXPECT_EQ(model.TexVertexCount, 3);
+  EXPECT_EQ(model.VertexLines.at(3), "9 9 9");
+  EXPECT_EQ(model.NormalLines.at(4), "2 2 2");
+  EXPECT_EQ(model.BlendLines.at(0), "3 16384");
+}
+
+}  // namespace
+}  // namespace mervane

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "model/prompts.h"
+
+namespace mervane::test {
+
+// Records what the core tells the user and answers its questions from a queue.
+class FakePrompts : public Prompts {
+ public:
+  struct Message {
+    std::string text, detail;
+  };
+  void ShowMessage(const std::string& text, const std::string& detail) override;
+  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override;
+
+  std::vector<Message> messages;
+  std::vector<std::string> questions;
+  std::vector<std::optional<bool>> answers;  // taken from the front; nullopt when empty
+};
+
+// A fresh folder, removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string path(const std::string& name) const { return (root_ / name).string(); }
+  const std::filesystem::path& root() const { return root_; }
+  // Names of everything in the folder, sorted.
+  std::vector<std::string> Listing() const;
+
+ private:
+  std::filesystem::path root_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+// Lines joined with CR LF, the last one ended too.
+std::string CrLf(const std::vector<std::string>& lines);
+// Splits at CR LF (the writers' line end), without a trailing empty entry.
+std::vector<std::string> SplitCrLf(const std::string& text);
+
+std::string DataPath(const std::string& relative);  // tests/data/...
+std::string ExamplePath(const std::string& name);   // examples/...
+
+// Every observable field of the model, for comparing two models.
+bool SameModel(const SkinModel& a, const SkinModel& b, std::string* why = nullptr);
+// True when the model holds nothing (as after ResetModel).
+bool IsEmptyModel(const SkinModel& model);
+
+// A skin on its own, in .skn text, for round trips: bones with ranges that
+// cover the vertices in order, some of them empty, blended vertices last.
+struct SkinSpec {
+  std::vector<std::string> bones;
+  std::vector<int> vertices_per_bone;
+  int blended = 0;
+  unsigned seed = 1;
+};
+std::string MakeSkn(const SkinSpec& spec);
+
+}  // namespace mervane::test
+
+namespace mervane::test {
+
+// Reads .skn text through LoadSkn; the test fails if it does not load.
+SkinModel ReadSknText(const std::string& text);
+
+// Compares two models: names, bindings, faces and blend lines exactly;
+// vertex, normal and texture-vertex lines as numbers within the tolerances.
+void ExpectSameUpTo(const SkinModel& actual, const SkinModel& expected, double position_tolerance,
+                    double normal_tolerance);
+
+}  // namespace mervane::test
