@@ -76,7 +76,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 }
 
 std::string Fixture(const std::string& name) {
-  for (const QString& dir : QString(MERVANE_GUI_FIXTURE_DIRS).split(';')) {
+  for (const QString& dir : QString(MERVANE_GUI_FIXTURE_DIRS).split('|')) {
     const std::filesystem::path path = std::filesystem::path(dir.toStdString()) / name;
     if (std::filesystem::is_regular_file(path)) return path.lexically_normal().string();
   }

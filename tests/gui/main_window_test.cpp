@@ -113,7 +113,9 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
     SCOPED_TRACE(expected[i].name);
     EXPECT_EQ(items[i]->objectName(), expected[i].name);
     EXPECT_EQ(items[i]->isSeparator(), expected[i].separator);
-    if (!expected[i].separator) EXPECT_EQ(items[i]->text(), expected[i].caption);
+    if (!expected[i].separator) {
+      EXPECT_EQ(items[i]->text(), expected[i].caption);
+    }
   }
   EXPECT_FALSE(window_->model().ModelLoaded);
   EXPECT_EQ(Wait(), nullptr) << "the wait window is made on first use";
