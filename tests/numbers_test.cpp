@@ -2,7 +2,9 @@
 
 #include <array>
 #include <clocale>
+#include <charconv>
 #include <cmath>
+#include <random>
 
 #include "model/failure.h"
 #include "model/numbers.h"
@@ -34,6 +36,26 @@ TEST(ReadNumber, FollowsTheSharedRule) {
       {"1e-400", 0},    {"0.000001", 1e-6}, {"12.0", 12},        {"3\n4", 34},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+// The quick path for short decimals must give the same double as the
+// library's correctly rounded conversion.
+TEST(ReadNumber, ShortDecimalsReadExactlyLikeTheLibrary) {
+  std::mt19937_64 random(9);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = random() % 2 ? "-" : "";
+    const int int_digits = static_cast<int>(random() % 8), frac_digits = static_cast<int>(random() % 12);
+    for (int k = 0; k < int_digits; ++k) text += static_cast<char>('0' + random() % 10);
+    text += '.';
+    for (int k = 0; k < frac_digits; ++k) text += static_cast<char>('0' + random() % 10);
+    if (random() % 4 == 0) text += "e" + std::to_string(static_cast<int>(random() % 40) - 20);
+    if (int_digits + frac_digits == 0) continue;
+    const char* begin = text.data() + (text[0] == '-');
+    double expected = 0;
+    std::from_chars(begin, text.data() + text.size(), expected);
+    if (text[0] == '-') expected = -expected;
+    ASSERT_EQ(ReadNumber(text), expected) << text;
+  }
 }
 
 TEST(ReadNumber, TooLargeIsOverflow) {
@@ -86,6 +108,29 @@ TEST(FormatCoord, SixDecimalsWithoutNegativeZero) {
   EXPECT_EQ(huge.size(), 309u + 7u);
   EXPECT_EQ(FailureNumber([] { FormatCoord(INFINITY, 0); }), err::kOverflow);
   EXPECT_EQ(FailureNumber([] { FormatCoord(NAN, 0); }), err::kOverflow);
+}
+
+// The fast path must round exactly like the library's own fixed formatting,
+// exact halves included (0.0078125 is 2^-7: "0.007812").
+TEST(FormatCoord, RoundsExactlyLikeTheLibrary) {
+  std::mt19937_64 random(3);
+  std::vector<double> values{0.0078125, -0.0078125, 0.0234375, 2.5e-7, 5e-7, 1.5e-6, 999999.9999995,
+                             1e12 - 1, 1e12, 4.9406564584124654e-324, 123456.0000005};
+  for (int i = 0; i < 200000; ++i) {
+    const double scale = std::ldexp(1.0, static_cast<int>(random() % 60) - 30);
+    values.push_back((static_cast<double>(random() % 2000001) - 1000000.0) / 1000000.0 * scale);
+    values.push_back(static_cast<double>(static_cast<std::int64_t>(random() % 2000000001) - 1000000000) / 128.0 / 1e6);
+  }
+  for (double value : values) {
+    char buf[400];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+    ASSERT_EQ(ec, std::errc());
+    std::string expected(buf, end);
+    if (expected == "-0.000000") expected = "0.000000";
+    std::string actual;
+    AppendCoord(actual, value);
+    ASSERT_EQ(actual, expected) << std::hexfloat << value;
+  }
 }
 
 TEST(SplitFields, RunsOfBlanksSeparate) {

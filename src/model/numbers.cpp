@@ -1,5 +1,7 @@
 #include "model/numbers.h"
 
+#include <bit>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -26,60 +28,94 @@ double ReadRadix(std::string_view s, int radix) {
   return static_cast<double>(value);
 }
 
-// s holds no ignored characters.
-double ReadCompact(std::string_view s) {
+struct Parsed {
+  double value;
+  std::size_t stop;  // where the number ended
+};
+
+constexpr double kPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The longest leading number of s, read as if s held no ignored characters.
+Parsed ReadLeading(std::string_view s) {
   if (s.size() >= 2 && s[0] == '&') {
-    if (s[1] == 'H' || s[1] == 'h') return ReadRadix(s.substr(2), 16);
-    if (s[1] == 'O' || s[1] == 'o') return ReadRadix(s.substr(2), 8);
-    return 0.0;
+    int radix = 0;
+    if (s[1] == 'H' || s[1] == 'h') radix = 16;
+    if (s[1] == 'O' || s[1] == 'o') radix = 8;
+    if (radix == 0) return {0.0, 1};
+    std::size_t i = 2;
+    const double value = ReadRadix(s.substr(2), radix);
+    while (i < s.size() && (IsDigit(s[i]) || (radix == 16 && std::isxdigit(static_cast<unsigned char>(s[i]))))) ++i;
+    return {value, i};
   }
   std::size_t i = 0;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
   const std::size_t start = i;
-  std::size_t mantissa_digits = 0;
-  while (i < s.size() && IsDigit(s[i])) ++i, ++mantissa_digits;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  const std::size_t int_end = i;
+  std::size_t frac_begin = i;
   if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && IsDigit(s[i])) ++i, ++mantissa_digits;
+    frac_begin = ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i;
   }
-  if (mantissa_digits == 0) return 0.0;
+  const std::size_t int_digits = int_end - start, frac_digits = i - frac_begin;
+  if (int_digits + frac_digits == 0) return {0.0, i};
   std::size_t end = i;
   bool negative_exponent = false;
+  long exponent = 0;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     std::size_t j = i + 1;
     if (j < s.size() && (s[j] == '+' || s[j] == '-')) negative_exponent = s[j++] == '-';
     if (j < s.size() && IsDigit(s[j])) {
-      while (j < s.size() && IsDigit(s[j])) ++j;
+      while (j < s.size() && IsDigit(s[j])) {
+        if (exponent < 100000) exponent = exponent * 10 + (s[j] - '0');
+        ++j;
+      }
       end = j;
     }
   }
-  double value = 0.0;
-  const auto [ptr, ec] = std::from_chars(s.data() + start, s.data() + end, value);
-  (void)ptr;
-  if (ec == std::errc::result_out_of_range) {
-    if (!negative_exponent) throw Failure::Error(err::kOverflow, "a number is too large");
-    value = 0.0;
+  // Up to 18 digits fit a 64-bit integer exactly.
+  std::uint64_t mantissa = 0;
+  const bool gathered = int_digits + frac_digits <= 18;
+  if (gathered) {
+    for (std::size_t k = start; k < int_end; ++k) mantissa = mantissa * 10 + static_cast<unsigned>(s[k] - '0');
+    for (std::size_t k = frac_begin; k < frac_begin + frac_digits; ++k)
+      mantissa = mantissa * 10 + static_cast<unsigned>(s[k] - '0');
   }
-  return negative ? -value : value;
+  const long exponent10 = -static_cast<long>(frac_digits);
+  const long total = exponent10 + (negative_exponent ? -exponent : exponent);
+  double value = 0.0;
+  if (gathered && mantissa <= (std::uint64_t{1} << 53) && total >= -22 && total <= 22) {
+    // Exact mantissa and power of ten: one correctly rounded operation.
+    const double m = static_cast<double>(mantissa);
+    value = total < 0 ? m / kPowersOf10[-total] : m * kPowersOf10[total];
+  } else {
+    const auto [ptr, ec] = std::from_chars(s.data() + start, s.data() + end, value);
+    (void)ptr;
+    if (ec == std::errc::result_out_of_range) {
+      if (!negative_exponent) throw Failure::Error(err::kOverflow, "a number is too large");
+      value = 0.0;
+    }
+  }
+  return {negative ? -value : value, end};
 }
 
 }  // namespace
 
 double ReadNumber(std::string_view text) {
-  bool compact = true;
-  for (char c : text) {
-    if (IsIgnored(c)) {
-      compact = false;
-      break;
-    }
+  // Fields split at blanks hold none, so the text is read where it stands;
+  // otherwise blanks are dropped first, as the rule ignores them anywhere.
+  if (!text.empty() && !IsIgnored(text[0])) {
+    const Parsed parsed = ReadLeading(text);
+    if (text.find_first_of(" \t\n", parsed.stop) == std::string_view::npos) return parsed.value;
   }
-  if (compact) return ReadCompact(text);
   std::string squeezed;
   squeezed.reserve(text.size());
   for (char c : text)
     if (!IsIgnored(c)) squeezed.push_back(c);
-  return ReadCompact(squeezed);
+  return ReadLeading(squeezed).value;
 }
 
 std::int16_t RoundCount(double value) {
@@ -91,38 +127,71 @@ std::int16_t RoundCount(double value) {
 
 std::int16_t ReadCount(std::string_view text) { return RoundCount(ReadNumber(text)); }
 
-void AppendCoord(std::string& out, double value) {
-  if (!std::isfinite(value)) throw Failure::Error(err::kOverflow, "a coordinate is too large");
-  char buf[400];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
-  if (ec != std::errc()) throw Failure::Error(err::kOverflow, "a coordinate is too large");
-  const char* begin = buf;
-  if (*begin == '-') {
-    bool all_zero = true;
-    for (const char* p = begin + 1; p != end; ++p)
-      if (*p != '0' && *p != '.') all_zero = false;
-    if (all_zero) ++begin;
+namespace {
+
+constexpr std::size_t kCoordMax = 400;  // the longest fixed text of a double
+
+// Six decimals, rounded exactly (an exact half goes to the even neighbour,
+// as the library's formatting does), without the library's general-purpose
+// cost: |value| is m / 2^shift exactly, so value * 10^6 is integer work.
+char* WriteFixed6(char* out, double value) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < 1e12)) {
+    const auto [end, ec] = std::to_chars(out, out + kCoordMax, value, std::chars_format::fixed, 6);
+    if (ec != std::errc()) throw Failure::Error(err::kOverflow, "a coordinate is too large");
+    return end;
   }
-  out.append(begin, static_cast<std::size_t>(end - begin));
+  const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+  const int biased = static_cast<int>(bits >> 52);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased != 0) mantissa |= std::uint64_t{1} << 52;
+  const int shift = 1075 - (biased == 0 ? 1 : biased);
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(mantissa) * 1000000u;
+  std::uint64_t units = 0;  // round(magnitude * 10^6)
+  if (shift <= 0) {
+    units = static_cast<std::uint64_t>(scaled << -shift);
+  } else if (shift < 100) {
+    units = static_cast<std::uint64_t>(scaled >> shift);
+    const unsigned __int128 rest = scaled - (static_cast<unsigned __int128>(units) << shift);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (units & 1))) ++units;
+  }
+  if (units != 0 && value < 0) *out++ = '-';
+  out = std::to_chars(out, out + 24, units / 1000000u).ptr;
+  std::uint32_t decimals = static_cast<std::uint32_t>(units % 1000000u);
+  out[0] = '.';
+  for (int i = 6; i >= 1; --i, decimals /= 10) out[i] = static_cast<char>('0' + decimals % 10);
+  return out + 7;
+}
+
+char* WriteCoord(char* out, double value) {
+  if (!std::isfinite(value)) throw Failure::Error(err::kOverflow, "a coordinate is too large");
+  return WriteFixed6(out, value);
+}
+
+}  // namespace
+
+void AppendCoord(std::string& out, double value) {
+  char buf[kCoordMax];
+  out.append(buf, static_cast<std::size_t>(WriteCoord(buf, value) - buf));
 }
 
 std::string FormatCoord(double a, double b) {
-  std::string out;
-  AppendCoord(out, a);
-  out.push_back(' ');
-  AppendCoord(out, b);
-  return out;
+  char buf[2 * kCoordMax];
+  char* p = WriteCoord(buf, a);
+  *p++ = ' ';
+  p = WriteCoord(p, b);
+  return std::string(buf, p);
 }
 
 std::string FormatCoord(double a, double b, double c) {
-  std::string out;
-  out.reserve(40);
-  AppendCoord(out, a);
-  out.push_back(' ');
-  AppendCoord(out, b);
-  out.push_back(' ');
-  AppendCoord(out, c);
-  return out;
+  char buf[3 * kCoordMax];
+  char* p = WriteCoord(buf, a);
+  *p++ = ' ';
+  p = WriteCoord(p, b);
+  *p++ = ' ';
+  p = WriteCoord(p, c);
+  return std::string(buf, p);
 }
 
 std::size_t SplitFields(std::string_view line, std::span<std::string_view> out) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -158,8 +159,17 @@ LineReader::LineReader(std::string path, std::string text)
 bool LineReader::TryNext(std::string_view& line) {
   if (AtEnd()) return false;
   const std::size_t start = pos_;
-  const std::size_t end = text_.find_first_of("\r\n", start);
-  if (end == std::string::npos) {
+  // The next CR and LF are looked for only once each has been passed, so a
+  // file with only one kind of line end is still read in linear time.
+  auto next = [&](std::size_t& cached, char c) {
+    if (cached < start || cached == kUnknown) {
+      const void* hit = std::memchr(text_.data() + start, c, text_.size() - start);
+      cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : text_.size();
+    }
+    return cached;
+  };
+  const std::size_t end = std::min(next(next_cr_, '\r'), next(next_lf_, '\n'));
+  if (end == text_.size()) {
     pos_ = text_.size();
     line = std::string_view(text_).substr(start);
   } else {

@@ -36,7 +36,9 @@ class LineReader {
  private:
   std::string path_;
   std::string text_;
+  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
   std::size_t pos_ = 0;
+  std::size_t next_cr_ = kUnknown, next_lf_ = kUnknown;
   long line_ = 0;
 };
 

@@ -1,0 +1,147 @@
+// Reading and writing a skin of the largest size the tables take:
+// 31,999 vertices, 32,001 faces, 22 bones. Run: build/mervane_bench
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "model/skeleton.h"
+#include "model/textfile.h"
+#include "project/project.h"
+#include "skn/skn.h"
+
+namespace mervane {
+namespace {
+
+class QuietPrompts : public Prompts {
+ public:
+  void ShowMessage(const std::string& text, const std::string& detail) override {
+    std::fprintf(stderr, "%s\n%s\n", text.c_str(), detail.c_str());
+  }
+  std::optional<bool> AskYesNo(const std::string&, const std::string&) override { return false; }
+};
+
+constexpr int kVertices = 31999, kBlended = 99, kFaces = 32001;
+
+std::string MaxSkn() {
+  std::mt19937 random(42);
+  std::uniform_real_distribution<double> coord(-2.0, 2.0), unit(0.0, 1.0);
+  const int real = kVertices - kBlended;
+  std::string s = "maxmesh\r\nmaxskin\r\n22\r\n";
+  for (const auto& bone : SkeletonTable()) s += std::string(bone.name) + "\r\n";
+  s += std::to_string(kFaces) + "\r\n";
+  for (int f = 0; f < kFaces; ++f)
+    s += std::to_string(f % real) + " " + std::to_string((f + 1) % real) + " " + std::to_string((f + 2) % real) + "\r\n";
+  s += "22\r\n";
+  const int per_bone = real / 22;
+  for (int b = 0; b < 22; ++b) {
+    const int first = b * per_bone, count = b == 21 ? real - first : per_bone;
+    s += std::to_string(b) + " " + std::to_string(first) + " " + std::to_string(count) + " " +
+         (b == 21 ? "0 99" : "0 0") + "\r\n";
+  }
+  char buf[128];
+  s += std::to_string(real) + "\r\n";
+  for (int i = 0; i < real; ++i) {
+    std::snprintf(buf, sizeof buf, "%.6f %.6f\r\n", unit(random), unit(random));
+    s += buf;
+  }
+  s += std::to_string(kBlended) + "\r\n";
+  for (int i = 0; i < kBlended; ++i) s += std::to_string(i) + " 16384\r\n";
+  s += std::to_string(kVertices) + "\r\n";
+  for (int i = 0; i < kVertices; ++i) {
+    std::snprintf(buf, sizeof buf, "%.6f %.6f %.6f %.6f %.6f %.6f\r\n", coord(random), coord(random),
+                  coord(random), unit(random), unit(random), unit(random));
+    s += buf;
+  }
+  return s;
+}
+
+struct Fixture {
+  std::filesystem::path dir;
+  std::string skn_path, spj_path;
+  std::size_t skn_bytes = 0, project_bytes = 0;
+  SkinModel model;
+
+  Fixture() {
+    dir = std::filesystem::temp_directory_path() / ("mervane-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    skn_path = (dir / "max.skn").string();
+    spj_path = (dir / "max.spj").string();
+    const std::string text = MaxSkn();
+    skn_bytes = text.size();
+    std::ofstream(skn_path, std::ios::binary) << text;
+    QuietPrompts prompts;
+    if (LoadSkn(model, prompts, skn_path) != Outcome::Succeeded) std::abort();
+    SkinModel copy = model;
+    if (SaveProject(copy, prompts, spj_path) != Outcome::Succeeded) std::abort();
+    project_bytes = std::filesystem::file_size(dir / "max.spj") + std::filesystem::file_size(dir / "max.obj");
+  }
+  ~Fixture() { std::filesystem::remove_all(dir); }
+};
+
+Fixture& Shared() {
+  static Fixture fixture;
+  return fixture;
+}
+
+void BM_LoadSkn(benchmark::State& state) {
+  Fixture& f = Shared();
+  QuietPrompts prompts;
+  SkinModel model;
+  for (auto _ : state) benchmark::DoNotOptimize(LoadSkn(model, prompts, f.skn_path));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.skn_bytes));
+}
+
+void BM_SknText(benchmark::State& state) {
+  Fixture& f = Shared();
+  for (auto _ : state) benchmark::DoNotOptimize(SknText(f.model));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.skn_bytes));
+}
+
+void BM_SaveSkn(benchmark::State& state) {
+  Fixture& f = Shared();
+  QuietPrompts prompts;
+  SkinModel model = f.model;
+  const std::string out = (f.dir / "out.skn").string();
+  for (auto _ : state) benchmark::DoNotOptimize(SaveSkn(model, prompts, out));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.skn_bytes));
+}
+
+void BM_BuildProjectFiles(benchmark::State& state) {
+  Fixture& f = Shared();
+  SkinModel model = f.model;
+  for (auto _ : state) benchmark::DoNotOptimize(BuildProjectFiles(model, f.spj_path));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.project_bytes));
+}
+
+void BM_SaveProject(benchmark::State& state) {
+  Fixture& f = Shared();
+  QuietPrompts prompts;
+  SkinModel model = f.model;
+  const std::string out = (f.dir / "out.spj").string();
+  for (auto _ : state) benchmark::DoNotOptimize(SaveProject(model, prompts, out));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.project_bytes));
+}
+
+void BM_LoadProject(benchmark::State& state) {
+  Fixture& f = Shared();
+  QuietPrompts prompts;
+  SkinModel model;
+  for (auto _ : state) benchmark::DoNotOptimize(LoadProject(model, prompts, f.spj_path));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.project_bytes));
+}
+
+BENCHMARK(BM_LoadSkn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SknText)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveSkn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildProjectFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace mervane
+
+BENCHMARK_MAIN();
