@@ -40,6 +40,8 @@ frmImportOBJ::frmImportOBJ(FileChooser& chooser, Prompts& prompts, QWidget* pare
   auto* browse = new QPushButton("...", this);
   browse->setObjectName("Command1");
   browse->setAutoDefault(false);
+  // A small button at the end of the box, not a full-width one.
+  browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("  ...  ")) + 16);
   auto* import = new QPushButton("Import", this);
   import->setObjectName("cmdImport");
   import->setDefault(true);

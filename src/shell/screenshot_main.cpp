@@ -1,18 +1,41 @@
 // Makes the README's picture of the main window: the window as a user sees
-// it after starting the program with a skin and choosing File > Open, with
-// the File menu pulled down. Run under a virtual X server by
+// it after starting the program with a skin and choosing File > Open, and
+// the same with its File menu pulled down. Run under a virtual X server by
 // scripts/screenshot.sh.
 #include <QAction>
 #include <QApplication>
+#include <QFont>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "shell/command_line.h"
 #include "shell/main_window.h"
+
+namespace {
+
+// The virtual X server has no window manager to draw a title bar, so the
+// picture gets a plain one carrying the window's real title, and a border.
+QPixmap Framed(const QPixmap& client, const QString& title) {
+  const int bar = 28;
+  QPixmap framed(client.width() + 2, client.height() + bar + 1);
+  framed.fill(QColor(0x55, 0x5a, 0x60));
+  QPainter painter(&framed);
+  painter.drawPixmap(1, bar, client);
+  painter.setPen(Qt::white);
+  QFont font = painter.font();
+  font.setBold(true);
+  painter.setFont(font);
+  painter.drawText(QRect(10, 0, client.width() - 10, bar), Qt::AlignVCenter | Qt::AlignLeft, title);
+  return framed;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,11 +45,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   mervane::frmMain window(mervane::CommandLinePath({arguments[1]}));
-  window.resize(640, 360);
+  window.resize(420, 160);
   window.move(0, 0);
   window.show();
 
   int status = 1;
+  QPixmap plain;
+  auto grab = [&window] {
+    const QRect frame = window.frameGeometry();
+    return window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  };
   // Each step waits a little, so that the X server has drawn what the
   // previous one changed.
   QTimer::singleShot(300, [&] {
@@ -37,16 +65,25 @@ int main(int argc, char** argv) {
       return;
     }
     QTimer::singleShot(300, [&] {
+      plain = grab();
       auto* file = window.findChild<QMenu*>("mnuFile");
       window.menuBar()->setActiveAction(file->menuAction());
-      file->setActiveAction(window.findChild<QAction*>("mnuOpen"));
+      file->setActiveAction(window.findChild<QAction*>("mnuImportOBJ"));
       QTimer::singleShot(500, [&, file] {
-        const QRect frame = window.frameGeometry();
-        const QPixmap shot =
-            window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
-        status = shot.save(arguments[2]) ? 0 : 1;
-        if (status != 0) std::fprintf(stderr, "could not write %s\n", qPrintable(arguments[2]));
+        // The window as it is, and beside it with its File menu open.
+        const QPixmap with_menu = grab();
         file->hide();
+        const QPixmap left = Framed(plain, window.windowTitle());
+        const QPixmap right = Framed(with_menu, window.windowTitle());
+        const int gap = 24;
+        QPixmap both(left.width() + gap + right.width(), std::max(left.height(), right.height()));
+        both.fill(Qt::white);
+        QPainter painter(&both);
+        painter.drawPixmap(0, 0, left);
+        painter.drawPixmap(left.width() + gap, 0, right);
+        painter.end();
+        status = both.save(arguments[2]) ? 0 : 1;
+        if (status != 0) std::fprintf(stderr, "could not write %s\n", qPrintable(arguments[2]));
         app.exit(status);
       });
     });
