@@ -468,3 +468,49 @@ TEST(ProjectReader, BlendedPartComesFromTheSpjAfterTheObjVertices) {
 
 }  // namespace
 }  // namespace mervane
+
+namespace mervane {
+namespace {
+
+// What is drawn is what the project's .obj holds.
+TEST(WorldMesh, AgreesWithTheProjectObj) {
+  SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  const WorldMesh mesh = BuildWorldMesh(model);
+  const auto obj = test::SplitCrLf(BuildProjectFiles(model, "/nowhere/m.spj").obj);
+  std::vector<std::string> v_lines, vn_lines;
+  for (const auto& line : obj) {
+    if (line.rfind("v ", 0) == 0) v_lines.push_back(line);
+    if (line.rfind("vn ", 0) == 0) vn_lines.push_back(line);
+  }
+  ASSERT_EQ(v_lines.size(), 56u);  // the mannequin's ranges cover vertices 0 to 55 in order
+  ASSERT_EQ(mesh.positions.size(), 60u);
+  for (std::size_t k = 0; k < v_lines.size(); ++k) {
+    ASSERT_TRUE(mesh.placed[k]);
+    const Vec3 p = mesh.positions[k], n = mesh.normals[k];
+    EXPECT_EQ(v_lines[k], "v " + FormatCoord(p.x, p.y, p.z));
+    EXPECT_EQ(vn_lines[k], "vn " + FormatCoord(n.x, n.y, n.z));
+  }
+  for (std::size_t k = 56; k < 60; ++k) EXPECT_FALSE(mesh.placed[k]) << "blended vertex " << k;
+  EXPECT_EQ(mesh.triangles.size(), 84u);
+  EXPECT_FLOAT_EQ(mesh.uvs[1][1], 1.0f - 0.0f);
+}
+
+TEST(WorldMesh, BoneMarkersStandAtTheBonesOriginsWithLinesToTheirParents) {
+  SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  const auto markers = BuildBoneMarkers(model);
+  ASSERT_EQ(markers.size(), 7u);
+  std::map<std::string, BoneMarker> by_name;
+  for (const auto& m : markers) by_name.emplace(m.name, m);
+  EXPECT_FALSE(by_name.at("PELVIS").parent_origin);
+  EXPECT_FALSE(by_name.at("HEAD").parent_origin);  // its parent, NECK, is not in the mannequin
+  ASSERT_TRUE(by_name.at("SPINE").parent_origin);
+  EXPECT_EQ(*by_name.at("SPINE").parent_origin, by_name.at("PELVIS").origin);
+  // Arms to either side at shoulder height, legs below the pelvis.
+  EXPECT_GT(by_name.at("R_ARM").origin.x, 0.1);
+  EXPECT_LT(by_name.at("L_ARM").origin.x, -0.1);
+  EXPECT_NEAR(by_name.at("L_ARM").origin.y, 1.6076, 1e-3);
+  EXPECT_GT(by_name.at("HEAD").origin.y, 2.0);
+}
+
+}  // namespace
+}  // namespace mervane

@@ -1,5 +1,6 @@
 #include "project/world.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -128,6 +129,62 @@ std::vector<WorldBone> BuildWorldBones(SkinModel& model) {
     bones.push_back(std::move(bone));
   }
   return bones;
+}
+
+WorldMesh BuildWorldMesh(SkinModel& model) {
+  WorldMesh mesh;
+  const std::size_t count = static_cast<std::size_t>(std::max<int>(0, model.VertexCount));
+  mesh.positions.resize(count);
+  mesh.normals.resize(count);
+  mesh.uvs.resize(count);
+  mesh.placed.resize(count);
+  for (const WorldBone& bone : BuildWorldBones(model)) {
+    for (const WorldVertex& v : bone.vertices) {
+      if (static_cast<std::size_t>(v.index) >= count) continue;
+      mesh.positions[v.index] = v.position;
+      mesh.normals[v.index] = v.normal;
+      mesh.placed[v.index] = true;
+    }
+  }
+  for (int j = 0; j < model.TexVertexCount && static_cast<std::size_t>(j) < count; ++j) {
+    std::array<std::string_view, 2> f;
+    if (SplitFields(model.TexVertexLines.at(j), f) == 2)
+      mesh.uvs[j] = {static_cast<float>(ReadNumber(f[0])), static_cast<float>(1.0 - ReadNumber(f[1]))};
+  }
+  for (int i = 0; i < model.FaceCount; ++i) {
+    std::array<std::string_view, 3> f;
+    if (SplitFields(model.FaceLines.at(i), f) < 3) continue;
+    std::array<int, 3> t{};
+    bool ok = true;
+    for (int k = 0; k < 3; ++k) {
+      const double index = std::nearbyint(ReadNumber(f[k]));
+      ok = ok && index >= 0 && index < static_cast<double>(count) && mesh.placed[static_cast<std::size_t>(index)];
+      if (ok) t[k] = static_cast<int>(index);
+    }
+    if (ok) mesh.triangles.push_back(t);
+  }
+  return mesh;
+}
+
+std::vector<BoneMarker> BuildBoneMarkers(const SkinModel& model) {
+  auto origin_of = [](const std::string& name) -> std::optional<Vec3> {
+    const auto offset = SkeletonOffset(name);
+    if (!offset) return std::nullopt;
+    return PositionToWorld(ClassifyBone(name), {0, 0, 0}, *offset);
+  };
+  std::vector<std::string> names;
+  for (int i = 0; i < model.BoneCount && i < kBoneSlots; ++i) names.push_back(ToUpperAscii(model.BoneNames.at(i)));
+  std::vector<BoneMarker> markers;
+  for (const std::string& name : names) {
+    const auto origin = origin_of(name);
+    if (!origin) continue;
+    BoneMarker marker{name, *origin, std::nullopt};
+    const char* parent = SkeletonTable()[*SkeletonIndex(name)].parent;
+    if (parent && std::find(names.begin(), names.end(), parent) != names.end())
+      marker.parent_origin = origin_of(parent);
+    markers.push_back(std::move(marker));
+  }
+  return markers;
 }
 
 }  // namespace mervane

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -49,5 +52,26 @@ struct WorldBone {
 // Recomputes the bone offsets first. Failures as ParseBindingLine and
 // ParseTriple; a range reaching an empty vertex or normal line is error 5.
 std::vector<WorldBone> BuildWorldBones(SkinModel& model);
+
+// The whole model in world space, for drawing: indexed like the model's
+// vertices, so the faces index it directly. Only vertices in some bone's
+// range have a position; blended vertices have none and are not drawn.
+struct WorldMesh {
+  std::vector<Vec3> positions;
+  std::vector<Vec3> normals;
+  std::vector<std::array<float, 2>> uvs;  // V flipped, as the .obj holds it
+  std::vector<bool> placed;
+  std::vector<std::array<int, 3>> triangles;  // faces whose corners are all placed
+};
+WorldMesh BuildWorldMesh(SkinModel& model);
+
+// Where each model bone that the skeleton knows has its origin in world
+// space, and the origin of its parent there, if the model has that bone too.
+struct BoneMarker {
+  std::string name;
+  Vec3 origin;
+  std::optional<Vec3> parent_origin;
+};
+std::vector<BoneMarker> BuildBoneMarkers(const SkinModel& model);
 
 }  // namespace mervane
