@@ -514,3 +514,25 @@ TEST(WorldMesh, BoneMarkersStandAtTheBonesOriginsWithLinesToTheirParents) {
 
 }  // namespace
 }  // namespace mervane
+
+namespace mervane {
+namespace {
+
+TEST(ProjectReader, NGonsBecomeFansOfTriangles) {
+  TempDir dir;
+  test::WriteFile(dir.path("g.spj"), CrLf({"g", "t", "1", "EXTRA", "0 0 6 0 0", "0", "0", "0"}));
+  test::WriteFile(dir.path("g.obj"),
+                  "v 0 0 0\nv 1 0 0\nv 2 1 0\nv 1 2 0\nv 0 1 0\nv 5 5 5\nvt 0 0\nvn 0 0 1\n"
+                  "f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1\nf 6/1/1 1/1/1 2/1/1\n");
+  SkinModel model;
+  FakePrompts prompts;
+  ASSERT_EQ(LoadProject(model, prompts, dir.path("g.spj")), Outcome::Succeeded);
+  ASSERT_EQ(model.FaceCount, 4);
+  EXPECT_EQ(model.FaceLines.at(0), "0 1 2");
+  EXPECT_EQ(model.FaceLines.at(1), "0 2 3");
+  EXPECT_EQ(model.FaceLines.at(2), "0 3 4");
+  EXPECT_EQ(model.FaceLines.at(3), "5 0 1");
+}
+
+}  // namespace
+}  // namespace mervane
