@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -124,6 +125,18 @@ int WriteErrorNumber(int e) {
 bool IsOrdinaryFile(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
+  const std::string wanted = ToLowerAscii(name);
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    std::error_code type_ec;
+    if (ToLowerAscii(entry) == wanted && it->is_regular_file(type_ec)) return entry;
+  }
+  return {};
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -11,6 +11,10 @@ namespace mervane {
 // True when an ordinary file exists at path (a folder does not count).
 bool IsOrdinaryFile(const std::string& path);
 
+// The actual name of the ordinary file in folder ("" for the current one)
+// whose name matches name without regard to case; empty when there is none.
+std::string FindFileIgnoringCase(const std::string& folder, const std::string& name);
+
 // Reads a whole text file; a missing file is error 53, a folder too.
 std::string ReadWholeFile(const std::string& path);
 

@@ -1,5 +1,4 @@
 #include <array>
-#include <filesystem>
 
 #include "model/guard.h"
 #include "model/numbers.h"
@@ -18,19 +17,6 @@ void Line(std::string& out, std::string_view text) {
 
 void Lines(std::string& out, const LineTable& table, int first, int count) {
   for (int i = first; i < first + count; ++i) Line(out, table.at(i));
-}
-
-// The bare name of TextureName.bmp in the project folder, matched without
-// regard to case, or empty when there is none.
-std::string FindTexture(const std::string& folder, const std::string& texture_name) {
-  const std::string wanted = ToLowerAscii(texture_name + ".bmp");
-  std::error_code ec;
-  std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (ToLowerAscii(name) == wanted && it->is_regular_file(ec)) return name;
-  }
-  return {};
 }
 
 std::string SpjText(const SkinModel& model) {
@@ -64,7 +50,7 @@ std::string MtlText(const SkinModel& model, const std::string& base_name,
   Line(out, "Kd 1.000000 1.000000 1.000000");
   Line(out, "Ks 0.200000 0.200000 0.200000");
   Line(out, "Ns 0.000000");
-  Line(out, "map_Kd " + folder + FindTexture(folder, model.TextureName));
+  Line(out, "map_Kd " + folder + FindFileIgnoringCase(folder, model.TextureName + ".bmp"));
   return out;
 }
 
