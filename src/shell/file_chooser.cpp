@@ -24,6 +24,15 @@ QStringList NameFilters(const FilterList& filters) {
   return list;
 }
 
+// The dialog reports the selected filter in full, or only its description
+// when it shows descriptions alone.
+int FilterIndex(const FilterList& filters, const QString& selected) {
+  const QStringList names = NameFilters(filters);
+  for (int i = 0; i < static_cast<int>(filters.size()); ++i)
+    if (selected == names[i] || selected == QString::fromStdString(filters[i].description)) return i;
+  return -1;
+}
+
 void SetFilters(QFileDialog& dialog, const FilterList& filters) {
   if (filters.empty()) return;
   dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -31,11 +40,10 @@ void SetFilters(QFileDialog& dialog, const FilterList& filters) {
 }
 
 std::optional<FileChoice> Run(QFileDialog& dialog, const FilterList& filters) {
-  const QStringList names = NameFilters(filters);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   FileChoice choice;
   choice.path = dialog.selectedFiles().front().toStdString();
-  choice.filter = static_cast<int>(names.indexOf(dialog.selectedNameFilter()));
+  choice.filter = FilterIndex(filters, dialog.selectedNameFilter());
   return choice;
 }
 
@@ -62,8 +70,7 @@ std::optional<FileChoice> QtFileChooser::ChooseSave(const FilterList& filters,
   // Let the dialog add the selected type's extension itself, so that its
   // question about replacing a file is asked about the name really written.
   auto follow = [&dialog, &filters](const QString& selected) {
-    const QStringList names = NameFilters(filters);
-    const auto index = names.indexOf(selected);
+    const int index = FilterIndex(filters, selected);
     dialog.setDefaultSuffix(index >= 0 ? QString::fromStdString(FilterExtension(filters[index]))
                                        : QString());
   };

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+#include <functional>
+
+#include "gui_support.h"
+#include "shell/file_chooser.h"
+#include "shell/main_window.h"
+
+namespace mervane {
+namespace {
+
+// Runs steps on Qt's file dialog once it is up, then lets it finish.
+void WhenFileDialogIsUp(std::function<void(QFileDialog&, QComboBox&)> steps) {
+  QTimer::singleShot(0, [steps] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      ADD_FAILURE() << "no file dialog is up";
+      return;
+    }
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    if (!types) {
+      ADD_FAILURE() << "the dialog has no type list";
+      dialog->reject();
+      return;
+    }
+    steps(*dialog, *types);
+    if (dialog->isVisible()) dialog->reject();
+  });
+}
+
+QStringList Items(const QComboBox& combo) {
+  QStringList items;
+  for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
+  return items;
+}
+
+TEST(QtFileChooserTest, ShowsTheDescriptionsAsTheyAreWritten) {
+  QWidget parent;
+  QtFileChooser chooser(&parent);
+  WhenFileDialogIsUp([](QFileDialog& dialog, QComboBox& types) {
+    EXPECT_EQ(dialog.objectName(), "cDialog1");
+    EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile) << "the chosen file must exist";
+    EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj)",
+                                         "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
+                                         "All files (*.*)"}));
+  });
+  EXPECT_EQ(chooser.ChooseOpen(OpenFilters()), std::nullopt);
+}
+
+// The type the user selects is reported, and a bare name gets its extension.
+TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
+  guitest::TempDir dir;
+  QWidget parent;
+  QtFileChooser chooser(&parent);
+  struct Case {
+    int selected;
+    std::string path;
+  };
+  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn")}, {2, dir.path("body")}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selected);
+    WhenFileDialogIsUp([&](QFileDialog& dialog, QComboBox& types) {
+      EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+      EXPECT_EQ(Items(types), (QStringList{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
+                                           "All files (*.*)"}));
+      types.setCurrentIndex(c.selected);
+      // The signals a user's pick sends.
+      types.activated(c.selected);
+      types.textActivated(types.itemText(c.selected));
+      dialog.setDirectory(QString::fromStdString(dir.path("")));
+      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      name->setText("body");
+      static_cast<QDialog&>(dialog).accept();  // the Save button
+    });
+    const auto choice = chooser.ChooseSave(SaveFiltersProjectFirst(), "", true);
+    ASSERT_TRUE(choice.has_value());
+    EXPECT_EQ(choice->filter, c.selected);
+    EXPECT_EQ(choice->path, c.path);
+  }
+}
+
+}  // namespace
+}  // namespace mervane
