@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()
