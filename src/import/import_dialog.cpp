@@ -98,6 +98,10 @@ ImportRequest frmImportOBJ::Request() const {
           default_skin_->text().toStdString(), attach_site_->currentText().toStdString()};
 }
 
+void frmImportOBJ::SetFileName(const std::string& path) {
+  file_name_->setText(QString::fromStdString(path));
+}
+
 void frmImportOBJ::Browse() {
   // No type list: any file may be an OBJ. The name is not cleared first.
   if (auto choice = chooser_.ChooseSave({}, chosen_, false)) chosen_ = choice->path;

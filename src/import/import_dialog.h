@@ -28,6 +28,8 @@ class frmImportOBJ : public QDialog {
 
   // The four fields as they stand.
   ImportRequest Request() const;
+  // Puts a path into File Name, as a file dropped on the main window does.
+  void SetFileName(const std::string& path);
 
  protected:
   // Closing the window itself (not Cancel) forgets what was typed, so the

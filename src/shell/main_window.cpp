@@ -3,7 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QMimeData>
 #include <QLabel>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -12,6 +16,7 @@
 #include "model/paths.h"
 #include "project/project.h"
 #include "shell/message_prompts.h"
+#include "shell/preview_widget.h"
 #include "shell/wait_window.h"
 #include "skn/skn.h"
 
@@ -59,6 +64,16 @@ bool IsSkinOrProject(const std::string& extension) {
   return extension == "skn" || extension == "spj";
 }
 
+// The one local file a drag carries, if it is one the window takes.
+std::string DroppedPath(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile()) return {};
+  const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+  const std::string extension = ExtensionOf(path);
+  return IsSkinOrProject(extension) || extension == "obj" ? path : std::string();
+}
+
 // A name typed without an extension takes the one of the selected type.
 std::string WithFilterExtension(std::string path, const FilterList& filters, int filter) {
   if (filter < 0 || filter >= static_cast<int>(filters.size())) return path;
@@ -90,7 +105,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
 
   auto* central = new QWidget(this);
   central->setObjectName("centralWidget");
-  content_ = new QVBoxLayout(central);
+  auto* content = new QVBoxLayout(central);
   auto* file_row = new QHBoxLayout;
   auto* label1 = new QLabel("File Open:", central);
   label1->setObjectName("Label1");
@@ -101,9 +116,11 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   label2_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   file_row->addWidget(label1);
   file_row->addWidget(label2_, 1);
-  content_->addLayout(file_row);
-  content_->addStretch(1);
+  content->addLayout(file_row);
+  preview_ = new PreviewWidget(central);
+  content->addWidget(preview_, 1);
   setCentralWidget(central);
+  setAcceptDrops(true);
 
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("mnuFile");
@@ -121,7 +138,25 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   exit->setObjectName("mnuExit");
   connect(exit, &QAction::triggered, this, &QWidget::close);
 
-  resize(520, 360);
+  QMenu* view = menuBar()->addMenu("&View");
+  view->setObjectName("mnuView");
+  auto add_view = [&](const char* name, const char* caption, const char* key, auto&& run) {
+    QAction* action = view->addAction(caption);
+    action->setObjectName(name);
+    action->setShortcut(QKeySequence(key));
+    connect(action, &QAction::triggered, this, run);
+    return action;
+  };
+  QAction* overlay = add_view("mnuOverlay", "&Wireframe and Bones", "W", [this](bool on) { preview_->SetOverlay(on); });
+  overlay->setCheckable(true);
+  overlay->setChecked(preview_->Overlay());
+  view->addSeparator();
+  add_view("mnuFrameAll", "&Frame All", "F", [this] { preview_->FrameAll(); });
+  add_view("mnuFront", "F&ront", "1", [this] { preview_->SetView(PreviewWidget::View::Front); });
+  add_view("mnuSide", "&Side", "3", [this] { preview_->SetView(PreviewWidget::View::Side); });
+  add_view("mnuTop", "&Top", "7", [this] { preview_->SetView(PreviewWidget::View::Top); });
+
+  resize(720, 640);
 }
 
 frmMain::~frmMain() = default;
@@ -150,7 +185,10 @@ void frmMain::Open() {
   model_.CommandFile.clear();
   QCoreApplication::processEvents();
   if (path.empty()) return;  // cancelled
+  OpenPath(path);
+}
 
+void frmMain::OpenPath(const std::string& path) {
   const std::string extension = ExtensionOf(path);
   if (!IsSkinOrProject(extension)) {
     TellNeedsSkinOrProject(path, "nothing was read.");
@@ -163,6 +201,7 @@ void frmMain::Open() {
                                              : LoadProject(model_, *prompts_, path);
   HideWait();
   if (outcome == Outcome::Failed) label2_->clear();
+  ShowModelIn(FolderOf(path));
 }
 
 void frmMain::SaveAs() {
@@ -184,17 +223,52 @@ void frmMain::SaveAs() {
   const Outcome outcome = extension == "spj" ? SaveProject(model_, *prompts_, path)
                                              : SaveSkn(model_, *prompts_, path);
   HideWait();
-  if (outcome == Outcome::Failed) label2_->clear();
+  if (outcome == Outcome::Failed) {
+    label2_->clear();
+    preview_->Clear();  // the failed save emptied the model
+  }
 }
 
 void frmMain::ImportObj() {
   if (!import_) import_ = new frmImportOBJ(*chooser_, *prompts_, this);
+  ImportWithDialog();
+}
+
+void frmMain::ImportObjFrom(const std::string& path) {
+  if (!import_) import_ = new frmImportOBJ(*chooser_, *prompts_, this);
+  import_->SetFileName(path);
+  ImportWithDialog();
+}
+
+void frmMain::ImportWithDialog() {
   if (import_->exec() != QDialog::Accepted) return;  // Cancel: nothing changes
   const ImportRequest request = import_->Request();
   // No wait window for an import; the label names the file from the start.
   label2_->setText(QString::fromStdString(request.obj_path));
   if (ImportObjPart(model_, *prompts_, request, import_normal_check_) == Outcome::Failed)
     label2_->clear();
+  ShowModelIn(FolderOf(request.obj_path));
+}
+
+void frmMain::ShowModelIn(const std::string& folder) {
+  if (model_.ModelLoaded)
+    preview_->ShowModel(model_, folder);
+  else
+    preview_->Clear();
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedPath(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+  const std::string path = DroppedPath(event->mimeData());
+  if (path.empty()) return;
+  event->acceptProposedAction();
+  // The drop finishes first; the command may show modal windows.
+  QMetaObject::invokeMethod(
+      this, [this, path] { ExtensionOf(path) == "obj" ? ImportObjFrom(path) : OpenPath(path); },
+      Qt::QueuedConnection);
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

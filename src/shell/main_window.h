@@ -10,12 +10,12 @@
 
 class QAction;
 class QLabel;
-class QVBoxLayout;
 
 namespace mervane {
 
 class frmImportOBJ;
 class frmWait;
+class PreviewWidget;
 
 // The type lists of the file dialogs, in the order users know them.
 const FilterList& OpenFilters();
@@ -40,20 +40,29 @@ class frmMain : public QMainWindow {
 
   const SkinModel& model() const { return model_; }
   NormalCheckState import_normal_check() const { return import_normal_check_; }
-  // Where a later view of the model goes: below the file label.
-  QVBoxLayout* content_layout() const { return content_; }
+  PreviewWidget* preview() const { return preview_; }
 
   void Open();
   void SaveAs();
   void ImportObj();
+  // What File > Open does once it has a path; dropping a file does the same.
+  void OpenPath(const std::string& path);
+  // Import OBJ with File Name set to path first (a dropped .obj).
+  void ImportObjFrom(const std::string& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void ShowWait();
   void HideWait();
   void TellNeedsSkinOrProject(const std::string& path, const char* what_happened);
+  void ImportWithDialog();
+  // Shows the model after a read (framing it), or the empty view when the
+  // model has been emptied.
+  void ShowModelIn(const std::string& folder);
 
   SkinModel model_;
   NormalCheckState import_normal_check_ = NormalCheckState::Untested;
@@ -64,7 +73,7 @@ class frmMain : public QMainWindow {
   Prompts* prompts_;
 
   QLabel* label2_ = nullptr;
-  QVBoxLayout* content_ = nullptr;
+  PreviewWidget* preview_ = nullptr;
   frmWait* wait_ = nullptr;            // made on first use, then shown and hidden
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
 };

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   mervane::frmMain window(mervane::CommandLinePath({arguments[1]}));
-  window.resize(420, 160);
+  window.resize(560, 520);
   window.move(0, 0);
   window.show();
 

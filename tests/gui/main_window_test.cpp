@@ -2,7 +2,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QVBoxLayout>
@@ -12,6 +17,7 @@
 #include "model/failure.h"
 #include "shell/command_line.h"
 #include "shell/main_window.h"
+#include "shell/preview_widget.h"
 #include "shell/wait_window.h"
 
 namespace mervane {
@@ -84,14 +90,15 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   EXPECT_EQ(central->findChild<QLabel*>("Label1")->text(), "File Open:");
   EXPECT_EQ(Label2(), "");
 
-  // The file labels sit at the top of the central layout, leaving room below.
-  QLayout* top = window_->content_layout()->itemAt(0)->layout();
+  // The file labels sit at the top of the central layout, the preview below.
+  QLayout* top = central->layout()->itemAt(0)->layout();
   ASSERT_NE(top, nullptr);
   EXPECT_GE(top->indexOf(central->findChild<QLabel*>("Label1")), 0);
   EXPECT_GE(top->indexOf(central->findChild<QLabel*>("Label2")), 0);
 
+  EXPECT_EQ(central->layout()->itemAt(1)->widget(), window_->preview());
   const QList<QAction*> bar = window_->menuBar()->actions();
-  ASSERT_EQ(bar.size(), 1);
+  ASSERT_EQ(bar.size(), 2);  // File, then View
   QMenu* file = bar[0]->menu();
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->objectName(), "mnuFile");
@@ -424,6 +431,91 @@ TEST_F(MainWindowTest, WaitWindowIsUpExactlyWhileAFileIsReadOrWritten) {
     ASSERT_FALSE(visible_when_told.empty());
     EXPECT_TRUE(visible_when_told.back());
   }
+}
+
+}  // namespace
+}  // namespace mervane
+
+namespace mervane {
+namespace {
+
+class DropTest : public MainWindowTest {
+ protected:
+  // Drags files over the window and drops them if the window takes them.
+  // The command runs once events are processed after the drop.
+  bool Drop(const std::vector<std::string>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window_.get(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window_.get(), &drop);
+    return true;
+  }
+};
+
+TEST_F(DropTest, ASkinOrProjectOpensAsFileOpenWould) {
+  TempDir dir;
+  {
+    // A project of the same skin, written by File > Save As.
+    OpenFile(skin_);
+    Choose(dir.path("p.spj"));
+    Action("mnuSave")->trigger();
+  }
+  for (const std::string& path : {skin_, dir.path("p.spj")}) {
+    SCOPED_TRACE(path);
+    window_ = std::make_unique<frmMain>("", &chooser_, &prompts_);
+    WaitWatcher watcher;
+    ASSERT_TRUE(Drop({path}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Label2(), path);
+    EXPECT_TRUE(window_->model().ModelLoaded);
+    EXPECT_EQ(watcher.shows, 1);
+    EXPECT_EQ(watcher.hides, 1);
+    EXPECT_TRUE(window_->preview()->HasModel());
+    EXPECT_TRUE(chooser_.calls.empty() || chooser_.calls.back().save) << "no file dialog for a drop";
+  }
+  EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST_F(DropTest, AnObjOpensTheImportDialogWithItsPath) {
+  const std::string obj = Fixture("torus_quads.obj");
+  ASSERT_FALSE(obj.empty());
+  std::string shown;
+  ASSERT_TRUE(Drop({obj}));
+  guitest::WhenModal([&](QDialog& dialog) {
+    shown = dialog.findChild<QLineEdit*>("txtFileName")->text().toStdString();
+    dialog.findChild<QPushButton*>("cmdImport")->click();
+  });
+  QCoreApplication::processEvents();
+  EXPECT_EQ(shown, obj);
+  EXPECT_TRUE(window_->model().ModelLoaded);
+  EXPECT_EQ(Label2(), obj);
+  EXPECT_EQ(window_->preview()->TriangleCount(), 256);
+}
+
+TEST_F(DropTest, OtherFilesAreRefused) {
+  TempDir dir;
+  guitest::WriteFile(dir.path("notes.txt"), "x");
+  EXPECT_FALSE(Drop({dir.path("notes.txt")}));
+  EXPECT_FALSE(Drop({skin_, skin_}));  // one file at a time
+  EXPECT_FALSE(Drop({}));
+  EXPECT_FALSE(window_->model().ModelLoaded);
+  EXPECT_EQ(Label2(), "");
+}
+
+TEST_F(MainWindowTest, ThePreviewShowsEachReadAndEmptiesAfterAFailure) {
+  EXPECT_FALSE(window_->preview()->HasModel());
+  OpenFile(skin_);
+  EXPECT_TRUE(window_->preview()->HasModel());
+  EXPECT_GT(window_->preview()->TriangleCount(), 0);
+  TempDir dir;
+  OpenFile(dir.path("missing.skn"));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_FALSE(window_->preview()->HasModel());
 }
 
 }  // namespace

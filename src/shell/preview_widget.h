@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QOpenGLBuffer>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLTexture>
+#include <QOpenGLWidget>
+#include <QMatrix4x4>
+#include <QVector3D>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+
+namespace mervane {
+
+// The loaded model drawn in the same world space as the project's .obj, so
+// that a user sees at once whether a skin, project or part came in right.
+class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+  Q_OBJECT
+
+ public:
+  enum class View { Front, Side, Top };
+  static constexpr const char* kHint = "File > Open a .skn or .spj, or drop one here";
+
+  explicit PreviewWidget(QWidget* parent = nullptr);
+  ~PreviewWidget() override;
+
+  // Shows the model, framed; its texture is TextureName.bmp in folder
+  // (empty, or ending in its separator).
+  void ShowModel(SkinModel& model, const std::string& folder);
+  // Back to the empty view with its hint.
+  void Clear();
+  bool HasModel() const { return !indices_.empty() || !bone_lines_.empty(); }
+  int TriangleCount() const { return static_cast<int>(indices_.size() / 3); }
+  bool HasTexture() const { return !texture_image_.isNull(); }
+
+  void SetOverlay(bool on);  // wireframe and bones
+  bool Overlay() const { return overlay_; }
+  void FrameAll();
+  void SetView(View view);
+
+ protected:
+  void initializeGL() override;
+  void resizeGL(int w, int h) override;
+  void paintGL() override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QMatrix4x4 ViewMatrix() const;
+  QMatrix4x4 ProjectionMatrix() const;
+  QVector3D CameraRight() const;
+  QVector3D CameraUp() const;
+  QVector3D CameraForward() const;
+  void Upload();
+  void DrawLines(const std::vector<float>& lines, const QMatrix4x4& mvp, const QVector3D& color);
+
+  // What is drawn, kept on the CPU until the context takes it.
+  std::vector<float> vertices_;  // position 3, normal 3, uv 2
+  std::vector<unsigned> indices_;
+  std::vector<float> wire_lines_;  // pairs of positions
+  std::vector<float> bone_lines_;
+  QImage texture_image_;
+  bool dirty_ = false;
+
+  QVector3D bounds_min_, bounds_max_;
+  QVector3D target_;
+  float distance_ = 5.0f, yaw_ = 0.0f, pitch_ = 0.0f;
+  bool overlay_ = true;
+  QPoint last_mouse_;
+
+  bool gl_ready_ = false;
+  QOpenGLShaderProgram mesh_program_, line_program_;
+  QOpenGLBuffer vertex_buffer_{QOpenGLBuffer::VertexBuffer};
+  QOpenGLBuffer index_buffer_{QOpenGLBuffer::IndexBuffer};
+  std::unique_ptr<QOpenGLTexture> texture_;
+};
+
+}  // namespace mervane
