@@ -150,10 +150,20 @@ void PreviewWidget::SetOverlay(bool on) {
 void PreviewWidget::FrameAll() {
   if (!HasModel()) return;
   target_ = (bounds_min_ + bounds_max_) / 2;
-  const float radius = std::max(0.05f, (bounds_max_ - bounds_min_).length() / 2);
+  // Fit the bounding box as the camera sees it, with a small margin.
+  const QVector3D right = CameraRight(), up = CameraUp(), forward = CameraForward();
+  float half_x = 0.05f, half_y = 0.05f, half_depth = 0.0f;
+  for (int corner = 0; corner < 8; ++corner) {
+    const QVector3D p((corner & 1) ? bounds_max_.x() : bounds_min_.x(), (corner & 2) ? bounds_max_.y() : bounds_min_.y(),
+                      (corner & 4) ? bounds_max_.z() : bounds_min_.z());
+    const QVector3D d = p - target_;
+    half_x = std::max(half_x, std::abs(QVector3D::dotProduct(d, right)));
+    half_y = std::max(half_y, std::abs(QVector3D::dotProduct(d, up)));
+    half_depth = std::max(half_depth, std::abs(QVector3D::dotProduct(d, forward)));
+  }
   const float aspect = height() > 0 ? static_cast<float>(width()) / static_cast<float>(height()) : 1.0f;
-  const float half_fov = qDegreesToRadians(kFov / 2) * std::min(1.0f, aspect);
-  distance_ = radius / std::sin(half_fov) * 1.05f;
+  const float tan_half = std::tan(qDegreesToRadians(kFov / 2));
+  distance_ = std::max(half_y / tan_half, half_x / (tan_half * aspect)) * 1.1f + half_depth;
   update();
 }
 
