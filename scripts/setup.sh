@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config python3
-  qt6-base-dev libgl-dev fonts-dejavu-core
+  qt6-base-dev libgl-dev libgl1-mesa-dri fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   clang libclang-rt-14-dev
