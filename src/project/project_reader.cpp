@@ -26,6 +26,17 @@ std::int16_t AddCounts(const LineReader& in, std::int16_t a, std::int16_t b) {
   return static_cast<std::int16_t>(sum);
 }
 
+// Reads a count and that many lines into table after its count entries.
+void AppendBlended(LineReader& spj, LineTable& table, std::int16_t& count, FailureKind limit,
+                   const std::string& what) {
+  const std::int16_t added = CountLine(spj, ("the blended-" + what + " count").c_str());
+  const std::int16_t first = count;
+  count = AddCounts(spj, count, added);
+  if (count > kCountLimit) throw Failure(limit, 0, "with the blended " + what + "s").At(spj.Place());
+  for (int i = 0; i < added; ++i)
+    table.set(first + i, std::string(spj.Next("a blended " + what + " line")));
+}
+
 constexpr const char* kPairingHint =
     "the vertices no longer pair with the bones of the project. Vertices may have been added "
     "or deleted in the modeller, or other objects exported with the skin (a new scene's "
@@ -91,21 +102,9 @@ void ReadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
     throw failure.At(FileNameOf(obj_path));
   }
 
-  const std::int16_t blended_vertices = CountLine(spj, "the blended-vertex count");
-  const std::int16_t first_vertex = model.VertexCount;
-  model.VertexCount = AddCounts(spj, model.VertexCount, blended_vertices);
-  if (model.VertexCount > kCountLimit)
-    throw Failure(FailureKind::VertexLimit, 0, "with the blended vertices").At(spj.Place());
-  for (int i = 0; i < blended_vertices; ++i)
-    model.VertexLines.set(first_vertex + i, std::string(spj.Next("a blended vertex line")));
-
-  const std::int16_t blended_normals = CountLine(spj, "the blended-normal count");
-  const std::int16_t first_normal = model.NormalCount;
-  model.NormalCount = AddCounts(spj, model.NormalCount, blended_normals);
-  if (model.NormalCount > kCountLimit)
-    throw Failure(FailureKind::NormalLimit, 0, "with the blended normals").At(spj.Place());
-  for (int i = 0; i < blended_normals; ++i)
-    model.NormalLines.set(first_normal + i, std::string(spj.Next("a blended normal line")));
+  // The blended part comes from the .spj unchanged, right after the .obj's vertices.
+  AppendBlended(spj, model.VertexLines, model.VertexCount, FailureKind::VertexLimit, "vertex");
+  AppendBlended(spj, model.NormalLines, model.NormalCount, FailureKind::NormalLimit, "normal");
 
   model.BlendCount = CountLine(spj, "the blend count");
   if (model.BlendCount > kLineSlots) throw spj.Fail(err::kIndexOutOfRange, "more than 32001 blend entries");
