@@ -145,14 +145,19 @@ std::string ReadWholeFile(const std::string& path) {
     return Failure::Error(ReadErrorNumber(e), "cannot be read (" + why + ")").At(FileNameOf(path));
   };
   if (path.empty()) throw Failure::Error(err::kFileNotFound, "no file name was given");
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO is refused below instead of waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw fail(errno);
   Fd file(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) throw fail(errno);
   if (S_ISDIR(st.st_mode)) throw fail(EISDIR);
+  // A device or pipe could be read without end; only ordinary files count.
+  if (!S_ISREG(st.st_mode))
+    throw Failure::Error(err::kFileNotFound, "cannot be read (it is not an ordinary file)")
+        .At(FileNameOf(path));
   std::string text;
-  if (S_ISREG(st.st_mode)) text.reserve(static_cast<std::size_t>(st.st_size));
+  text.reserve(static_cast<std::size_t>(st.st_size));
   char buf[1 << 16];
   for (;;) {
     const ssize_t n = ::read(fd, buf, sizeof buf);

@@ -15,7 +15,8 @@ bool IsOrdinaryFile(const std::string& path);
 // whose name matches name without regard to case; empty when there is none.
 std::string FindFileIgnoringCase(const std::string& folder, const std::string& name);
 
-// Reads a whole text file; a missing file is error 53, a folder too.
+// Reads a whole text file; a missing file is error 53, and so is anything
+// that is not an ordinary file (a folder, a device, a pipe).
 std::string ReadWholeFile(const std::string& path);
 
 // Hands out the lines of a text, which end at CR LF, CR or LF. A last line

@@ -110,6 +110,17 @@ Vec3 BoneOffset(const SkinModel& model, int bone) {
 
 std::vector<WorldBone> BuildWorldBones(SkinModel& model) {
   BuildSkeleton(model);
+  // Overlapping ranges would place a vertex once per bone claiming it: a
+  // small file could ask for a hundred times its vertices, in memory and in
+  // an .obj that no reader takes back. Refused before anything is built.
+  long claimed = 0;
+  for (int i = 0; i < model.BoneCount; ++i) {
+    CheckBoneIndex(i);
+    claimed += ParseBindingLine(model.BindingLines.at(i)).count;
+  }
+  if (claimed > kCountLimit)
+    throw Failure(FailureKind::VertexLimit, 0,
+                  "the bones' vertex ranges hold " + std::to_string(claimed) + " vertices together");
   std::vector<WorldBone> bones;
   for (int i = 0; i < model.BoneCount; ++i) {
     CheckBoneIndex(i);

@@ -50,7 +50,8 @@ struct WorldBone {
   std::vector<WorldVertex> vertices;
 };
 // Recomputes the bone offsets first. Failures as ParseBindingLine and
-// ParseTriple; a range reaching an empty vertex or normal line is error 5.
+// ParseTriple; a range reaching an empty vertex or normal line is error 5;
+// ranges that together hold more than 31999 vertices are the vertex limit.
 std::vector<WorldBone> BuildWorldBones(SkinModel& model);
 
 // The whole model in world space, for drawing: indexed like the model's
