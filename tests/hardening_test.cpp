@@ -774,6 +774,25 @@ TEST(Writes, EveryWriterFailsCleanlyAndKeepsTheExistingTarget) {
   }
 }
 
+TEST(Writes, TargetNamesThatNearlyFillTheNameLimitCanBeWritten) {
+  // The temporary file beside the target must fit the 255-byte name limit too.
+  const SkinModel model = test::ReadSknText(Mannequin());
+  for (const char* ext : {"skn", "spj"}) {
+    SCOPED_TRACE(ext);
+    TempDir dir;
+    const std::string stem(251, 'a');
+    SkinModel copy = model;
+    FakePrompts prompts;
+    const std::string target = dir.path(stem + "." + ext);
+    const Outcome outcome = ext == std::string("skn") ? SaveSkn(copy, prompts, target) : SaveProject(copy, prompts, target);
+    EXPECT_EQ(outcome, Outcome::Succeeded) << (prompts.messages.empty() ? "" : prompts.messages[0].detail);
+    const std::vector<std::string> expected =
+        ext == std::string("skn") ? std::vector<std::string>{stem + ".skn"}
+                                  : std::vector<std::string>{stem + ".mtl", stem + ".obj", stem + ".spj"};
+    EXPECT_EQ(dir.Listing(), expected);
+  }
+}
+
 TEST(Writes, TheConverterReportsAFullDiskInsteadOfDying) {
   TempDir dir;
   test::WriteFile(dir.path("in.skn"), Mannequin());

@@ -54,7 +54,10 @@ int ReadErrorNumber(int e) {
 std::string TempNameFor(const std::string& target) {
   static thread_local std::mt19937_64 random{std::random_device{}()};
   const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string name = target + ".mervane-";
+  // The target's own name, cut so that the temporary one still fits the
+  // usual 255-byte limit when the target's name nearly fills it.
+  const std::string file_name = FileNameOf(target);
+  std::string name = FolderOf(target) + file_name.substr(0, 200) + ".mervane-";
   for (int i = 0; i < 10; ++i) name.push_back(digits[random() % 36]);
   return name;
 }
