@@ -376,7 +376,7 @@ TEST(ProjectReader, AsksOnceWhetherToFixInvalidNormals) {
     prompts.answers = {fix};
     ASSERT_EQ(LoadProject(model, prompts, dir.path("n.spj")), Outcome::Succeeded);
     ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_EQ(prompts.questions[0], std::string(kInvalidNormalsTitle) + "|" + kInvalidNormalsQuestion);
+    EXPECT_EQ(prompts.questions[0], std::string(kInvalidNormalsTitle) + ": " + kInvalidNormalsQuestion);
     // Turned back into the bone's axes: (y, -x, z).
     const std::vector<std::string> expected =
         fix ? std::vector<std::string>(3, "0.000000 0.000000 1.000000")  // each vertex's own normal

@@ -11,10 +11,12 @@ namespace mervane::test {
 
 void FakePrompts::ShowMessage(const std::string& text, const std::string& detail) {
   messages.push_back({text, detail});
+  if (on_call) on_call();
 }
 
 std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text) {
-  questions.push_back(title + "|" + text);
+  questions.push_back(title + ": " + text);
+  if (on_call) on_call();
   if (answers.empty()) return std::nullopt;
   const auto answer = answers.front();
   answers.erase(answers.begin());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@
 
 namespace mervane::test {
 
-// Records what the core tells the user and answers its questions from a queue.
+// Records what the core tells the user and answers its questions from a
+// queue. on_call runs at every message or question, while it is shown.
 class FakePrompts : public Prompts {
  public:
   struct Message {
@@ -20,8 +22,9 @@ class FakePrompts : public Prompts {
   std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override;
 
   std::vector<Message> messages;
-  std::vector<std::string> questions;
+  std::vector<std::string> questions;        // "title: text"
   std::vector<std::optional<bool>> answers;  // taken from the front; nullopt when empty
+  std::function<void()> on_call;
 };
 
 // A fresh folder, removed with everything in it at the end of the test.

@@ -12,20 +12,6 @@
 
 namespace mervane::guitest {
 
-void FakePrompts::ShowMessage(const std::string& text, const std::string& detail) {
-  messages.push_back({text, detail});
-  if (on_call) on_call();
-}
-
-std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text) {
-  questions.push_back(title + ": " + text);
-  if (on_call) on_call();
-  if (answers.empty()) return std::nullopt;
-  const auto answer = answers.front();
-  answers.erase(answers.begin());
-  return answer;
-}
-
 std::optional<FileChoice> FakeChooser::ChooseOpen(const FilterList& filters) {
   calls.push_back({false, filters, ""});
   if (choices.empty()) return std::nullopt;
@@ -43,36 +29,12 @@ std::optional<FileChoice> FakeChooser::ChooseSave(const FilterList& filters,
   return choice;
 }
 
-TempDir::TempDir() {
-  std::random_device random;
-  root_ = std::filesystem::temp_directory_path() /
-          ("mervane-gui-" + std::to_string(random()) + std::to_string(random()));
-  std::filesystem::create_directories(root_);
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
-}
-
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
 }
 
 std::string Fixture(const std::string& name) {

@@ -9,24 +9,14 @@
 
 #include "model/prompts.h"
 #include "shell/file_chooser.h"
+#include "support.h"
 
 namespace mervane::guitest {
 
-// Records what the program tells the user and answers its questions from a
-// queue. on_call runs at every message or question, while it is shown.
-class FakePrompts : public Prompts {
- public:
-  struct Message {
-    std::string text, detail;
-  };
-  void ShowMessage(const std::string& text, const std::string& detail) override;
-  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override;
-
-  std::vector<Message> messages;
-  std::vector<std::string> questions;     // "title: text"
-  std::vector<std::optional<bool>> answers;  // taken from the front
-  std::function<void()> on_call;
-};
+using test::FakePrompts;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
 
 // Hands out prepared choices and records how it was asked.
 class FakeChooser : public FileChooser {
@@ -46,23 +36,6 @@ class FakeChooser : public FileChooser {
 
 // Names of everything in a folder, sorted.
 std::vector<std::string> Names(const std::string& folder);
-
-// A fresh folder removed at the end of the test.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string path(const std::string& name) const { return (root_ / name).string(); }
-  std::vector<std::string> Listing() const { return Names(root_.string()); }
-
- private:
-  std::filesystem::path root_;
-};
-
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& text);
 
 // A sample file by name from the project's examples and test data, or empty
 // when it is not there.
