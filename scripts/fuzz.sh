@@ -5,7 +5,7 @@
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #
-# SECONDS_PER_TARGET defaults to 30; TARGET is skn_fuzz, project_fuzz or
+# SECONDS_PER_TARGET defaults to 30 (0: replay only); TARGET is skn_fuzz, project_fuzz or
 # import_fuzz (default: all three). New inputs go to a temporary folder unless
 # FUZZ_WORK names a folder to grow them in (one subfolder per target) across
 # runs. Further libFuzzer flags can be given in FUZZ_FLAGS. A crash, hang,
@@ -40,6 +40,8 @@ for target in "${targets[@]}"; do
   build-fuzz/$target "${flags[@]}" -runs=0 "$corpus" >"$scratch/$target.log" 2>&1 || {
     cat "$scratch/$target.log"; echo "$target fails on a corpus input"; exit 1; }
 
+  # libFuzzer reads a time limit of 0 as none at all: 0 means replay only.
+  if ((seconds == 0)); then continue; fi
   echo "== $target: fuzzing for ${seconds}s"
   # shellcheck disable=SC2086
   if ! build-fuzz/$target "${flags[@]}" -max_total_time="$seconds" ${FUZZ_FLAGS:-} \
