@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -125,6 +127,53 @@ TEST_F(PreviewTest, TakesTheTextureFromTheOpenedFilesFolder) {
       red += qRed(p) > 2 * qGreen(p) + 20 && qRed(p) > 2 * qBlue(p) + 20;
     }
   EXPECT_GT(red, kWidth * kHeight / 50);
+}
+
+// The widest row of foreground, in pixels.
+int WidestRow(const QImage& image) {
+  int widest = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    int left = image.width(), right = -1;
+    for (int x = 0; x < image.width(); ++x)
+      if (!IsBackground(image.pixel(x, y))) left = std::min(left, x), right = std::max(right, x);
+    widest = std::max(widest, right - left + 1);
+  }
+  return widest;
+}
+
+TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
+  SkinModel model = LoadExample();
+  widget_.ShowModel(model, "");
+  widget_.SetOverlay(false);
+  const QImage front = Render();
+  // From the side the arms point at the camera: a much narrower figure.
+  QTest::keyClick(&widget_, Qt::Key_3);
+  EXPECT_LT(WidestRow(Render()), WidestRow(front) / 2);
+  // From above, the figure is short: its rows are few.
+  QTest::keyClick(&widget_, Qt::Key_7);
+  const QImage top = Render();
+  int rows = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      if (!IsBackground(top.pixel(x, y))) {
+        ++rows;
+        break;
+      }
+  EXPECT_LT(rows, kHeight / 2);
+  // Back to the front, then zoom in at the centre: more of the view is figure.
+  QTest::keyClick(&widget_, Qt::Key_1);
+  EXPECT_EQ(Render(), front);
+  const double before = ForegroundShare(front);
+  QWheelEvent wheel(QPointF(kWidth / 2.0, kHeight / 2.0), widget_.mapToGlobal(QPointF(kWidth / 2.0, kHeight / 2.0)),
+                    QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&widget_, &wheel);
+  EXPECT_GT(ForegroundShare(Render()), before * 1.5);
+  // F frames everything again.
+  QTest::keyClick(&widget_, Qt::Key_F);
+  EXPECT_EQ(Render(), front);
+  // The overlay toggle adds the wireframe and bone lines.
+  widget_.SetOverlay(true);
+  EXPECT_NE(Render(), front);
 }
 
 // A broken transform shows here: the example drawn from the front must
