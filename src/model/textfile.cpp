@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/failure.h"
+#include "model/numbers.h"
 #include "model/paths.h"
 
 namespace mervane {
@@ -209,6 +210,15 @@ std::string_view LineReader::Next(std::string_view what) {
                          "the file ends where " + std::string(what) + " was expected")
         .At(Where(path_, line_ + 1));
   return line;
+}
+
+std::int16_t LineReader::NextCount(std::string_view what) {
+  const std::string_view line = Next(what);
+  try {
+    return ReadCount(line);
+  } catch (const Failure& failure) {
+    throw failure.At(Place());
+  }
 }
 
 std::string LineReader::Place() const { return Where(path_, line_); }

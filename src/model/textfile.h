@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ class LineReader {
   std::string_view Next(std::string_view what);
   // The next line, or false at the end.
   bool TryNext(std::string_view& line);
+  // The next line read as a count (rounded into 16 bits, else error 6).
+  std::int16_t NextCount(std::string_view what);
   // Number of the line last handed out, counting from 1.
   long line_number() const { return line_; }
   const std::string& path() const { return path_; }

@@ -11,15 +11,6 @@
 namespace mervane {
 namespace {
 
-std::int16_t CountLine(LineReader& in, const char* what) {
-  const std::string_view line = in.Next(what);
-  try {
-    return ReadCount(line);
-  } catch (const Failure& failure) {
-    throw failure.At(in.Place());
-  }
-}
-
 std::int16_t AddCounts(const LineReader& in, std::int16_t a, std::int16_t b) {
   const int sum = a + b;
   if (sum < -32768 || sum > 32767) throw in.Fail(err::kOverflow, "the counts add up to more than 32767");
@@ -29,7 +20,7 @@ std::int16_t AddCounts(const LineReader& in, std::int16_t a, std::int16_t b) {
 // Reads a count and that many lines into table after its count entries.
 void AppendBlended(LineReader& spj, LineTable& table, std::int16_t& count, FailureKind limit,
                    const std::string& what) {
-  const std::int16_t added = CountLine(spj, ("the blended-" + what + " count").c_str());
+  const std::int16_t added = spj.NextCount("the blended-" + what + " count");
   const std::int16_t first = count;
   count = AddCounts(spj, count, added);
   if (count > kCountLimit) throw Failure(limit, 0, "with the blended " + what + "s").At(spj.Place());
@@ -77,7 +68,7 @@ void ReadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
 
   model.MeshName = spj.Next("the mesh name");
   model.TextureName = spj.Next("the texture name");
-  model.BoneCount = CountLine(spj, "the bone count");
+  model.BoneCount = spj.NextCount("the bone count");
   if (model.BoneCount > kBoneSlots)
     throw spj.Fail(err::kIndexOutOfRange, "more than 101 bones");
   for (int i = 0; i < model.BoneCount; ++i) {
@@ -106,7 +97,7 @@ void ReadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
   AppendBlended(spj, model.VertexLines, model.VertexCount, FailureKind::VertexLimit, "vertex");
   AppendBlended(spj, model.NormalLines, model.NormalCount, FailureKind::NormalLimit, "normal");
 
-  model.BlendCount = CountLine(spj, "the blend count");
+  model.BlendCount = spj.NextCount("the blend count");
   if (model.BlendCount > kLineSlots) throw spj.Fail(err::kIndexOutOfRange, "more than 32001 blend entries");
   for (int i = 0; i < model.BlendCount; ++i)
     model.BlendLines.set(i, std::string(spj.Next("a blend line")));

@@ -9,18 +9,9 @@
 namespace mervane {
 namespace {
 
-std::int16_t CountLine(LineReader& in, const char* what) {
-  const std::string_view line = in.Next(what);
-  try {
-    return ReadCount(line);
-  } catch (const Failure& failure) {
-    throw failure.At(in.Place());
-  }
-}
-
 // A count whose lines go into a table of the given number of slots.
 std::int16_t TableCountLine(LineReader& in, const char* what, int slots) {
-  const std::int16_t count = CountLine(in, what);
+  const std::int16_t count = in.NextCount(what);
   if (count > slots)
     throw in.Fail(err::kIndexOutOfRange, std::string(what) + " " + std::to_string(count) +
                                              " is more than the " + std::to_string(slots) +
@@ -51,7 +42,7 @@ void ReadBody(SkinModel& model, LineReader& in) {
         .At(in.Place());
   ReadLines(in, model.BindingLines, model.BoneCount, "a binding line");
 
-  const std::int16_t tex_count = CountLine(in, "the texture-vertex count");
+  const std::int16_t tex_count = in.NextCount("the texture-vertex count");
   const Failure tex_limit = Failure(FailureKind::TexVertexLimit, 0,
                                     std::to_string(tex_count) + " texture vertices")
                                 .At(in.Place());
@@ -63,7 +54,7 @@ void ReadBody(SkinModel& model, LineReader& in) {
   model.BlendCount = TableCountLine(in, "the blend count", kLineSlots);
   ReadLines(in, model.BlendLines, model.BlendCount, "a blend line");
 
-  model.VertexCount = CountLine(in, "the vertex count");
+  model.VertexCount = in.NextCount("the vertex count");
   model.NormalCount = model.VertexCount;
   if (model.VertexCount > kCountLimit)
     throw Failure(FailureKind::VertexLimit, 0, std::to_string(model.VertexCount) + " vertices")
