@@ -506,6 +506,35 @@ TEST(Corruption, EmptyFilesFolderAndSpecialFiles) {
   }
 }
 
+TEST(Corruption, HugeLinesAreNotQuotedInFullInMessages) {
+  // A message quotes the line it stopped at; a line of megabytes is cut
+  // short, and the place still leads the detail.
+  const std::string huge(4 << 20, 'x');
+  TempDir dir;
+  auto lines = SmallSkin();
+  lines[7] = huge;  // the binding count
+  lines[4] = huge;  // a bone name, quoted by the project writer's failures
+  const std::unique_ptr<Result> results[] = {
+      LoadSknText(dir, CrLf(lines)),
+      ImportText(dir, "v 0 0 0\nf " + huge + "\n"),
+      LoadProjectText(dir, CrLf({"b", "s", "1", "X", huge}), kTriangleObj),
+  };
+  for (const auto& r : results) {
+    EXPECT_EQ(r->outcome, Outcome::Failed);
+    EXPECT_LE(r->detail().size(), 1003u);
+    EXPECT_TRUE(r->detail().starts_with("in.")) << r->detail().substr(0, 40);
+    EXPECT_TRUE(r->detail().ends_with("xxx...")) << r->detail().substr(0, 40);
+  }
+  lines[7] = "2";
+  const auto named = LoadSknText(dir, CrLf(lines));
+  ASSERT_EQ(named->outcome, Outcome::Succeeded);
+  named->model.BindingLines.set(1, "1 2 99 0 0");  // reaches vertices the skin lacks
+  FakePrompts prompts;
+  EXPECT_EQ(SaveProject(named->model, prompts, dir.path("out.spj")), Outcome::Failed);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_LE(prompts.messages[0].detail.size(), 1003u);
+}
+
 TEST(Corruption, EightBitNamesPassThroughUnchanged) {
   // Latin-1 bytes that are no UTF-8, in the names inside the files and in
   // the names of the files and their folder.

@@ -4,8 +4,21 @@
 
 namespace mervane {
 
+namespace {
+
+// Details quote lines of the file, and a hostile file's line can run to
+// megabytes: more than a message box can lay out or a terminal should get.
+constexpr std::size_t kMaxDetail = 1000;
+
+std::string Capped(std::string_view detail) {
+  if (detail.size() <= kMaxDetail) return std::string(detail);
+  return std::string(detail.substr(0, kMaxDetail)) + "...";
+}
+
+}  // namespace
+
 Failure::Failure(FailureKind kind, int number, std::string detail)
-    : std::runtime_error(detail), kind_(kind), number_(number), detail_(std::move(detail)) {}
+    : std::runtime_error(Capped(detail)), kind_(kind), number_(number), detail_(Capped(detail)) {}
 
 Failure Failure::At(const std::string& place) const {
   if (placed_) return *this;

@@ -33,6 +33,7 @@ enum class FailureKind {
 
 class Failure : public std::runtime_error {
  public:
+  // A detail longer than 1000 bytes is cut there, with "..." after it.
   Failure(FailureKind kind, int number, std::string detail);
 
   static Failure Error(int number, std::string detail) {
