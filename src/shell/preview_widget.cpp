@@ -90,13 +90,8 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
   } catch (const Failure&) {
     return;  // a model the writer could not place either: nothing to show
   }
-  const std::size_t count = mesh.positions.size();
-  vertices_.reserve(count * 8);
   bool any = false;
-  for (std::size_t k = 0; k < count; ++k) {
-    const QVector3D p = ToQt(mesh.positions[k]), n = ToQt(mesh.normals[k]);
-    vertices_.insert(vertices_.end(), {p.x(), p.y(), p.z(), n.x(), n.y(), n.z(), mesh.uvs[k][0], mesh.uvs[k][1]});
-    if (!mesh.placed[k]) continue;
+  auto grow = [&](const QVector3D& p) {
     bounds_min_ = any ? QVector3D(std::min(bounds_min_.x(), p.x()), std::min(bounds_min_.y(), p.y()),
                                   std::min(bounds_min_.z(), p.z()))
                       : p;
@@ -104,6 +99,13 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
                                   std::max(bounds_max_.z(), p.z()))
                       : p;
     any = true;
+  };
+  const std::size_t count = mesh.positions.size();
+  vertices_.reserve(count * 8);
+  for (std::size_t k = 0; k < count; ++k) {
+    const QVector3D p = ToQt(mesh.positions[k]), n = ToQt(mesh.normals[k]);
+    vertices_.insert(vertices_.end(), {p.x(), p.y(), p.z(), n.x(), n.y(), n.z(), mesh.uvs[k][0], mesh.uvs[k][1]});
+    if (mesh.placed[k]) grow(p);
   }
   indices_.reserve(mesh.triangles.size() * 3);
   wire_lines_.reserve(mesh.triangles.size() * 18);
@@ -118,10 +120,7 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
     AddLine(bone_lines_, o - QVector3D(0, r, 0), o + QVector3D(0, r, 0));
     AddLine(bone_lines_, o - QVector3D(0, 0, r), o + QVector3D(0, 0, r));
     if (bone.parent_origin) AddLine(bone_lines_, o, ToQt(*bone.parent_origin));
-    if (!any) bounds_min_ = bounds_max_ = o;
-    bounds_min_ = QVector3D(std::min(bounds_min_.x(), o.x()), std::min(bounds_min_.y(), o.y()), std::min(bounds_min_.z(), o.z()));
-    bounds_max_ = QVector3D(std::max(bounds_max_.x(), o.x()), std::max(bounds_max_.y(), o.y()), std::max(bounds_max_.z(), o.z()));
-    any = true;
+    grow(o);
   }
   const std::string texture = FindFileIgnoringCase(folder, model.TextureName + ".bmp");
   if (!texture.empty()) {
