@@ -141,6 +141,7 @@ void CheckOutcome(Outcome outcome, const SkinModel& model, const FuzzPrompts& pr
     Require(prompts.messages == 1, std::string(who) + " told the user more than once");
     Require(KnownMessage(prompts.last_text), "unexpected message " + said);
     Require(!prompts.last_detail.empty(), "a failure without detail " + said);
+    Require(prompts.last_detail.size() <= 1003, std::string(who) + ": a detail quotes too much");
   }
   Require(!model.ModelLoaded, std::string(who) + " failed but left the model loaded");
   Require(model.BoneCount == 0 && model.FaceCount == 0 && model.VertexCount == 0 &&
