@@ -1,7 +1,6 @@
 #include "model/numbers.h"
 
 #include <bit>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -14,9 +13,17 @@ namespace {
 bool IsIgnored(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-double ReadRadix(std::string_view s, int radix) {
+struct Parsed {
+  double value;
+  std::size_t stop;  // where the number ended
+};
+
+// Digits of the radix from s[start]; the value must stay exact in a double.
+Parsed ReadRadix(std::string_view s, std::size_t start, int radix) {
   std::uint64_t value = 0;
-  for (char c : s) {
+  std::size_t i = start;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
     int d = -1;
     if (IsDigit(c)) d = c - '0';
     else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
@@ -25,13 +32,8 @@ double ReadRadix(std::string_view s, int radix) {
     value = value * static_cast<std::uint64_t>(radix) + static_cast<std::uint64_t>(d);
     if (value > (std::uint64_t{1} << 53)) throw Failure::Error(err::kOverflow, "a number is too large");
   }
-  return static_cast<double>(value);
+  return {static_cast<double>(value), i};
 }
-
-struct Parsed {
-  double value;
-  std::size_t stop;  // where the number ended
-};
 
 constexpr double kPowersOf10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -44,10 +46,7 @@ Parsed ReadLeading(std::string_view s) {
     if (s[1] == 'H' || s[1] == 'h') radix = 16;
     if (s[1] == 'O' || s[1] == 'o') radix = 8;
     if (radix == 0) return {0.0, 1};
-    std::size_t i = 2;
-    const double value = ReadRadix(s.substr(2), radix);
-    while (i < s.size() && (IsDigit(s[i]) || (radix == 16 && std::isxdigit(static_cast<unsigned char>(s[i]))))) ++i;
-    return {value, i};
+    return ReadRadix(s, 2, radix);
   }
   std::size_t i = 0;
   bool negative = false;
