@@ -2,6 +2,7 @@
 
 // A skin of the largest size the tables take: 31,999 vertices (99 of them
 // blended), 32,001 faces, the 22 skeleton bones. Deterministic.
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -12,17 +13,24 @@ namespace mervane {
 
 inline constexpr int kVertices = 31999, kBlended = 99, kFaces = 32001;
 
+// Each bone's vertices are rings of a tube along the bone, and each face
+// joins neighbours on the tube, as in a real skin (no screen-filling
+// triangles that would make drawing it meaningless to measure).
 inline std::string MaxSkn() {
+  constexpr int kAround = 50;
+  constexpr double kPi = 3.14159265358979323846;
   std::mt19937 random(42);
-  std::uniform_real_distribution<double> coord(-2.0, 2.0), unit(0.0, 1.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
   const int real = kVertices - kBlended;
+  const int per_bone = real / 22;
   std::string s = "maxmesh\r\nmaxskin\r\n22\r\n";
   for (const auto& bone : SkeletonTable()) s += std::string(bone.name) + "\r\n";
   s += std::to_string(kFaces) + "\r\n";
-  for (int f = 0; f < kFaces; ++f)
-    s += std::to_string(f % real) + " " + std::to_string((f + 1) % real) + " " + std::to_string((f + 2) % real) + "\r\n";
+  for (int f = 0; f < kFaces; ++f) {
+    const int a = f % (real - kAround - 1);
+    s += std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + kAround) + "\r\n";
+  }
   s += "22\r\n";
-  const int per_bone = real / 22;
   for (int b = 0; b < 22; ++b) {
     const int first = b * per_bone, count = b == 21 ? real - first : per_bone;
     s += std::to_string(b) + " " + std::to_string(first) + " " + std::to_string(count) + " " +
@@ -38,8 +46,11 @@ inline std::string MaxSkn() {
   for (int i = 0; i < kBlended; ++i) s += std::to_string(i) + " 16384\r\n";
   s += std::to_string(kVertices) + "\r\n";
   for (int i = 0; i < kVertices; ++i) {
-    std::snprintf(buf, sizeof buf, "%.6f %.6f %.6f %.6f %.6f %.6f\r\n", coord(random), coord(random),
-                  coord(random), unit(random), unit(random), unit(random));
+    const int local = i % per_bone;
+    const double angle = 2 * kPi * (local % kAround) / kAround;
+    const double along = 0.4 * (local / kAround) / (per_bone / kAround);
+    std::snprintf(buf, sizeof buf, "%.6f %.6f %.6f %.6f %.6f %.6f\r\n", along, 0.08 * std::cos(angle),
+                  0.08 * std::sin(angle), 0.0, std::cos(angle), std::sin(angle));
     s += buf;
   }
   return s;

@@ -79,6 +79,7 @@ PreviewWidget::~PreviewWidget() {
   texture_.reset();
   vertex_buffer_.destroy();
   index_buffer_.destroy();
+  wire_buffer_.destroy();
   doneCurrent();
 }
 
@@ -206,7 +207,8 @@ void PreviewWidget::initializeGL() {
   const bool line_ok = line_program_.addShaderFromSourceCode(QOpenGLShader::Vertex, kLineVertexShader) &&
                        line_program_.addShaderFromSourceCode(QOpenGLShader::Fragment, kLineFragmentShader) &&
                        line_program_.link();
-  gl_ready_ = mesh_ok && line_ok && vertex_buffer_.create() && index_buffer_.create();
+  gl_ready_ = mesh_ok && line_ok && vertex_buffer_.create() && index_buffer_.create() &&
+              wire_buffer_.create();
   if (!gl_ready_) qWarning("Mervane: the 3D preview could not start its shaders");
   dirty_ = true;
 }
@@ -221,6 +223,9 @@ void PreviewWidget::Upload() {
   index_buffer_.bind();
   index_buffer_.allocate(indices_.data(), static_cast<int>(indices_.size() * sizeof(unsigned)));
   index_buffer_.release();
+  wire_buffer_.bind();
+  wire_buffer_.allocate(wire_lines_.data(), static_cast<int>(wire_lines_.size() * sizeof(float)));
+  wire_buffer_.release();
   texture_.reset();
   if (!texture_image_.isNull()) {
     // QOpenGLTexture turns the image upside down, so that V = 0 is its
@@ -232,15 +237,22 @@ void PreviewWidget::Upload() {
   }
 }
 
-void PreviewWidget::DrawLines(const std::vector<float>& lines, const QMatrix4x4& mvp, const QVector3D& color) {
+void PreviewWidget::DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
+                              const QVector3D& color) {
   if (lines.empty()) return;
   line_program_.bind();
   line_program_.setUniformValue("mvp", mvp);
   line_program_.setUniformValue("color", color);
   const int position = line_program_.attributeLocation("position");
   line_program_.enableAttributeArray(position);
-  line_program_.setAttributeArray(position, lines.data(), 3);
+  if (buffer) {
+    buffer->bind();
+    line_program_.setAttributeBuffer(position, GL_FLOAT, 0, 3);
+  } else {
+    line_program_.setAttributeArray(position, lines.data(), 3);
+  }
   glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size() / 3));
+  if (buffer) buffer->release();
   line_program_.disableAttributeArray(position);
   line_program_.release();
 }
@@ -294,9 +306,9 @@ void PreviewWidget::paintGL() {
     glDisable(GL_POLYGON_OFFSET_FILL);
   }
   if (overlay_) {
-    DrawLines(wire_lines_, mvp, QVector3D(0.15f, 0.16f, 0.2f));
+    DrawLines(wire_lines_, &wire_buffer_, mvp, QVector3D(0.15f, 0.16f, 0.2f));
     glDisable(GL_DEPTH_TEST);  // bones show through the skin
-    DrawLines(bone_lines_, mvp, QVector3D(1.0f, 0.75f, 0.2f));
+    DrawLines(bone_lines_, nullptr, mvp, QVector3D(1.0f, 0.75f, 0.2f));
   }
   glDisable(GL_DEPTH_TEST);
 }

@@ -57,7 +57,9 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   QVector3D CameraUp() const;
   QVector3D CameraForward() const;
   void Upload();
-  void DrawLines(const std::vector<float>& lines, const QMatrix4x4& mvp, const QVector3D& color);
+  // Lines from a buffer on the GPU when given, else from lines in memory.
+  void DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
+                 const QVector3D& color);
 
   // What is drawn, kept on the CPU until the context takes it.
   std::vector<float> vertices_;  // position 3, normal 3, uv 2
@@ -77,6 +79,7 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   QOpenGLShaderProgram mesh_program_, line_program_;
   QOpenGLBuffer vertex_buffer_{QOpenGLBuffer::VertexBuffer};
   QOpenGLBuffer index_buffer_{QOpenGLBuffer::IndexBuffer};
+  QOpenGLBuffer wire_buffer_{QOpenGLBuffer::VertexBuffer};
   std::unique_ptr<QOpenGLTexture> texture_;
 };
 
