@@ -33,6 +33,24 @@ double ForegroundShare(const QImage& image) {
   return static_cast<double>(count) / (image.width() * image.height());
 }
 
+// The foreground's first and last column in row y; right < left when empty.
+struct Span {
+  int left, right;
+  int width() const { return right >= left ? right - left + 1 : 0; }
+};
+Span RowSpan(const QImage& image, int y) {
+  Span span{image.width(), -1};
+  for (int x = 0; x < image.width(); ++x)
+    if (!IsBackground(image.pixel(x, y))) span.left = std::min(span.left, x), span.right = std::max(span.right, x);
+  return span;
+}
+
+int WidestRow(const QImage& image) {
+  int widest = 0;
+  for (int y = 0; y < image.height(); ++y) widest = std::max(widest, RowSpan(image, y).width());
+  return widest;
+}
+
 class PreviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -71,30 +89,22 @@ TEST_F(PreviewTest, DrawsTheExampleSkinAssembled) {
   // The widest row holds the arms: far wider than a typical row, and
   // reaching out on both sides of the body's middle, not stacked on one.
   std::vector<int> widths;
-  int widest = 0, widest_row = 0;
-  long sum_x = 0, count = 0;
+  int widest_row = 0;
+  double middle = 0;
   for (int y = 0; y < kHeight; ++y) {
-    int left = kWidth, right = -1;
-    for (int x = 0; x < kWidth; ++x)
-      if (!IsBackground(image.pixel(x, y))) {
-        left = std::min(left, x);
-        right = std::max(right, x);
-        sum_x += x;
-        ++count;
-      }
-    if (right < 0) continue;
-    widths.push_back(right - left + 1);
-    if (right - left + 1 > widest) widest = right - left + 1, widest_row = y;
+    const Span span = RowSpan(image, y);
+    if (span.width() == 0) continue;
+    widths.push_back(span.width());
+    middle += (span.left + span.right) / 2.0;
+    if (span.width() > RowSpan(image, widest_row).width()) widest_row = y;
   }
   ASSERT_FALSE(widths.empty());
+  middle /= static_cast<double>(widths.size());
   std::sort(widths.begin(), widths.end());
-  EXPECT_GT(widest, 3 * widths[widths.size() / 2]);
-  const double middle = static_cast<double>(sum_x) / count;
-  int left = kWidth, right = -1;
-  for (int x = 0; x < kWidth; ++x)
-    if (!IsBackground(image.pixel(x, widest_row))) left = std::min(left, x), right = std::max(right, x);
-  EXPECT_LT(left, middle - widest / 3.0);
-  EXPECT_GT(right, middle + widest / 3.0);
+  const Span arms = RowSpan(image, widest_row);
+  EXPECT_GT(arms.width(), 3 * widths[widths.size() / 2]);
+  EXPECT_LT(arms.left, middle - arms.width() / 3.0);
+  EXPECT_GT(arms.right, middle + arms.width() / 3.0);
   // The head is above the widest row, the feet well below it.
   EXPECT_LT(widest_row, kHeight / 2);
 }
@@ -129,18 +139,6 @@ TEST_F(PreviewTest, TakesTheTextureFromTheOpenedFilesFolder) {
   EXPECT_GT(red, kWidth * kHeight / 50);
 }
 
-// The widest row of foreground, in pixels.
-int WidestRow(const QImage& image) {
-  int widest = 0;
-  for (int y = 0; y < image.height(); ++y) {
-    int left = image.width(), right = -1;
-    for (int x = 0; x < image.width(); ++x)
-      if (!IsBackground(image.pixel(x, y))) left = std::min(left, x), right = std::max(right, x);
-    widest = std::max(widest, right - left + 1);
-  }
-  return widest;
-}
-
 TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
   SkinModel model = LoadExample();
   widget_.ShowModel(model, "");
@@ -153,12 +151,7 @@ TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
   QTest::keyClick(&widget_, Qt::Key_7);
   const QImage top = Render();
   int rows = 0;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      if (!IsBackground(top.pixel(x, y))) {
-        ++rows;
-        break;
-      }
+  for (int y = 0; y < kHeight; ++y) rows += RowSpan(top, y).width() > 0;
   EXPECT_LT(rows, kHeight / 2);
   // Back to the front, then zoom in at the centre: more of the view is figure.
   QTest::keyClick(&widget_, Qt::Key_1);
