@@ -24,8 +24,13 @@ void RemoveScratch() {
 }
 
 std::string MakeScratch() {
+  // The fuzz script names a folder of its own, which it removes even when a
+  // run ends by a crash and this process's exit handler never runs.
   std::error_code ec;
-  fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const char* chosen = std::getenv("MERVANE_FUZZ_SCRATCH");
+  fs::path base = chosen && *chosen ? fs::path(chosen)
+                  : fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm")
+                                                      : fs::temp_directory_path();
   const fs::path dir = base / ("mervane-fuzz-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   return dir.string();
