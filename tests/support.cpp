@@ -131,8 +131,8 @@ bool IsEmptyModel(const SkinModel& model) {
   return true;
 }
 
-std::string MakeSkn(const SkinSpec& spec) {
-  std::mt19937 random(spec.seed);
+std::string MakeSkn(const SkinShape& shape) {
+  std::mt19937 random(shape.seed);
   std::uniform_real_distribution<double> coord(-2.5, 2.5), unit(0.0, 1.0);
   auto num = [](double v) {
     std::ostringstream s;
@@ -141,11 +141,11 @@ std::string MakeSkn(const SkinSpec& spec) {
     return s.str();
   };
   int real = 0;
-  for (int n : spec.vertices_per_bone) real += n;
-  const int total = real + spec.blended;
-  std::vector<std::string> lines{"mesh_" + std::to_string(spec.seed), "tex_" + std::to_string(spec.seed),
-                                 std::to_string(spec.bones.size())};
-  lines.insert(lines.end(), spec.bones.begin(), spec.bones.end());
+  for (int n : shape.vertices_per_bone) real += n;
+  const int total = real + shape.blended;
+  std::vector<std::string> lines{"mesh_" + std::to_string(shape.seed), "tex_" + std::to_string(shape.seed),
+                                 std::to_string(shape.bones.size())};
+  lines.insert(lines.end(), shape.bones.begin(), shape.bones.end());
   // Faces: every real vertex is used, so each gets its normal and texture vertex back.
   std::vector<std::string> faces;
   for (int v = 0; real >= 3 && v < real; v += 3)
@@ -153,19 +153,19 @@ std::string MakeSkn(const SkinSpec& spec) {
                     std::to_string((v + 2) % real));
   lines.push_back(std::to_string(faces.size()));
   lines.insert(lines.end(), faces.begin(), faces.end());
-  lines.push_back(std::to_string(spec.bones.size()));
+  lines.push_back(std::to_string(shape.bones.size()));
   int first = 0;
-  for (std::size_t b = 0; b < spec.bones.size(); ++b) {
-    const int blended_here = b + 1 == spec.bones.size() ? spec.blended : 0;
+  for (std::size_t b = 0; b < shape.bones.size(); ++b) {
+    const int blended_here = b + 1 == shape.bones.size() ? shape.blended : 0;
     lines.push_back(std::to_string(b) + " " + std::to_string(first) + " " +
-                    std::to_string(spec.vertices_per_bone[b]) + " " +
+                    std::to_string(shape.vertices_per_bone[b]) + " " +
                     std::to_string(0) + " " + std::to_string(blended_here));
-    first += spec.vertices_per_bone[b];
+    first += shape.vertices_per_bone[b];
   }
   lines.push_back(std::to_string(real));
   for (int i = 0; i < real; ++i) lines.push_back(num(unit(random)) + " " + num(unit(random)));
-  lines.push_back(std::to_string(spec.blended));
-  for (int i = 0; i < spec.blended; ++i)
+  lines.push_back(std::to_string(shape.blended));
+  for (int i = 0; i < shape.blended; ++i)
     lines.push_back(std::to_string(i) + " " + std::to_string(1000 + 37 * i));
   lines.push_back(std::to_string(total));
   for (int i = 0; i < total; ++i) {

@@ -60,13 +60,13 @@ bool IsEmptyModel(const SkinModel& model);
 
 // A skin on its own, in .skn text, for round trips: bones with ranges that
 // cover the vertices in order, some of them empty, blended vertices last.
-struct SkinSpec {
+struct SkinShape {
   std::vector<std::string> bones;
   std::vector<int> vertices_per_bone;
   int blended = 0;
   unsigned seed = 1;
 };
-std::string MakeSkn(const SkinSpec& spec);
+std::string MakeSkn(const SkinShape& shape);
 
 }  // namespace mervane::test
 
