@@ -27,7 +27,7 @@ inline std::string MaxSkn() {
   for (const auto& bone : SkeletonTable()) s += std::string(bone.name) + "\r\n";
   s += std::to_string(kFaces) + "\r\n";
   for (int f = 0; f < kFaces; ++f) {
-    const int a = f % (real - kAround - 1);
+    const int a = f % (real - kAround);  // every vertex is in some face
     s += std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + kAround) + "\r\n";
   }
   s += "22\r\n";
