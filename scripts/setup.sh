@@ -1,15 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need,
-# and only those that are missing.
+# Installs the Debian packages listed in scripts/packages.txt, and only
+# those that are missing.
 set -euo pipefail
+cd "$(dirname "$0")"
 
-packages=(
-  build-essential cmake pkg-config python3
-  qt6-base-dev libgl-dev libgl1-mesa-dri fonts-dejavu-core
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth
-  clang libclang-rt-14-dev
-)
+mapfile -t packages < <(grep -v '^\s*\(#\|$\)' packages.txt)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,9 @@ jobs=$(nproc)
 
 echo "== Release build and tests"
 bash scripts/build.sh build
+# A package the build uses but setup does not install would break a new
+# machine while passing here; catch it now.
+bash scripts/check-packages.sh build
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== Fuzz targets (clang, ASan + UBSan): corpus replay and a bounded run each"
