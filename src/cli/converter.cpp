@@ -6,9 +6,8 @@
 #include "import/obj_import.h"
 #include "model/paths.h"
 #include "model/skeleton.h"
-#include "project/project.h"
+#include "project/formats.h"
 #include "project/world.h"
-#include "skn/skn.h"
 
 namespace mervane {
 namespace {
@@ -16,13 +15,13 @@ namespace {
 constexpr const char* kUsage =
     "Usage:\n"
     "  mervane-convert [--fix-normals=yes|no] SOURCE TARGET\n"
-    "      Convert between .skn skins and .spj skin projects (.spj + .obj + .mtl).\n"
+    "      Convert between any two of the formats below.\n"
     "  mervane-convert --import OBJ --attach BONE [--name NAME] [--texture NAME]\n"
     "                  [--fix-normals=yes|no] TARGET\n"
-    "      Import an .obj as a one-bone part and save it as .skn or .spj.\n"
+    "      Import an .obj as a one-bone part and save it in any of the formats.\n"
     "      --name defaults to the OBJ file's base name, --texture to the name.\n"
     "  mervane-convert --info SOURCE\n"
-    "      Summarise a .skn or .spj.\n"
+    "      Summarise a file of any of the formats.\n"
     "  mervane-convert --help | --version\n"
     "\n"
     "--fix-normals answers the \"Invalid Normals\" question that an .obj whose first\n"
@@ -38,8 +37,17 @@ class ConsolePrompts : public Prompts {
       : err_(err), fix_normals_(fix_normals) {}
 
   void ShowMessage(const std::string& text, const std::string& detail) override {
-    err_ << text << "\n";
-    if (!detail.empty()) err_ << detail << "\n";
+    err_ << "mervane-convert: " << text;
+    if (!detail.empty()) err_ << ": " << detail;
+    err_ << "\n";
+  }
+
+  // "mervane-convert: error 62: body.skn line 2: ...": a command-line tool
+  // names the failure, without the window's advice to exit.
+  void ShowFailure(const Failure& failure) override {
+    ShowMessage(failure.kind() == FailureKind::Error ? "error " + std::to_string(failure.number())
+                                                     : failure.message(),
+                failure.detail());
   }
 
   std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override {
@@ -93,24 +101,10 @@ Options Parse(const std::vector<std::string>& args) {
   return options;
 }
 
-bool IsModelFile(const std::string& path) {
-  const std::string ext = ExtensionOf(path);
-  return ext == "skn" || ext == "spj";
-}
-
-void RequireModelFile(const std::string& path) {
-  if (!IsModelFile(path))
-    throw UsageError{"\"" + path + "\" must end in .skn or .spj"};
-}
-
-Outcome Load(SkinModel& model, Prompts& prompts, const std::string& path) {
-  return ExtensionOf(path) == "skn" ? LoadSkn(model, prompts, path)
-                                    : LoadProject(model, prompts, path);
-}
-
-Outcome Save(SkinModel& model, Prompts& prompts, const std::string& path) {
-  return ExtensionOf(path) == "skn" ? SaveSkn(model, prompts, path)
-                                    : SaveProject(model, prompts, path);
+const Format& RequireFormat(const std::string& path) {
+  const Format* format = FormatOf(path);
+  if (!format) throw UsageError{"\"" + path + "\" must end in " + FormatExtensionsText()};
+  return *format;
 }
 
 std::string CanonicalAttachSite(const std::string& name) {
@@ -122,7 +116,7 @@ std::string CanonicalAttachSite(const std::string& name) {
   throw UsageError{"--attach must name one of the attach sites:" + sites};
 }
 
-void PrintInfo(SkinModel& model, std::ostream& out) {
+void PrintInfo(const SkinModel& model, std::ostream& out) {
   out << "mesh: " << model.MeshName << "\n"
       << "texture: " << model.TextureName << "\n"
       << "bones: " << model.BoneCount << "\n"
@@ -148,7 +142,10 @@ void PrintInfo(SkinModel& model, std::ostream& out) {
 
 int Run(const Options& options, std::ostream& out, std::ostream& err) {
   if (options.help) {
-    out << kUsage << "\nAttach sites:";
+    out << kUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
+    for (const Format& format : Formats())
+      out << "  ." << format.extension << "  " << format.description << "\n";
+    out << "\nAttach sites:";
     for (const char* site : kAttachSites) out << " " << site;
     out << "\n";
     return 0;
@@ -161,8 +158,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
   ConsolePrompts prompts(err, options.fix_normals);
   if (options.info) {
     if (options.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
-    RequireModelFile(options.positional[0]);
-    if (Load(model, prompts, options.positional[0]) != Outcome::Succeeded) return 1;
+    const std::string& source = options.positional[0];
+    if (RequireFormat(source).load(model, prompts, source) != Outcome::Succeeded) return 1;
     PrintInfo(model, out);
     return 0;
   }
@@ -170,23 +167,24 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     if (!options.attach) throw UsageError{"--import needs --attach BONE"};
     if (options.positional.size() != 1) throw UsageError{"--import takes one TARGET"};
     const std::string& target = options.positional[0];
-    RequireModelFile(target);
+    const Format& format = RequireFormat(target);
     ImportRequest request;
     request.obj_path = *options.import_path;
     request.mesh_name = options.name.value_or(FileNameOf(BasePathOf(request.obj_path)));
     request.texture_name = options.texture.value_or(request.mesh_name);
     request.attach_site = CanonicalAttachSite(*options.attach);
-    NormalCheckState state = NormalCheckState::Untested;
-    if (ImportObjPart(model, prompts, request, state) != Outcome::Succeeded) return 1;
-    return Save(model, prompts, target) == Outcome::Succeeded ? 0 : 1;
+    if (ImportObjPart(model, prompts, request) != Outcome::Succeeded) return 1;
+    return format.save(model, prompts, target) == Outcome::Succeeded ? 0 : 1;
   }
   if (options.attach || options.name || options.texture)
     throw UsageError{"--attach, --name and --texture go with --import"};
   if (options.positional.size() != 2) throw UsageError{"give a SOURCE and a TARGET"};
-  RequireModelFile(options.positional[0]);
-  RequireModelFile(options.positional[1]);
-  if (Load(model, prompts, options.positional[0]) != Outcome::Succeeded) return 1;
-  return Save(model, prompts, options.positional[1]) == Outcome::Succeeded ? 0 : 1;
+  const std::string& source = options.positional[0];
+  const std::string& target = options.positional[1];
+  const Format& from = RequireFormat(source);
+  const Format& to = RequireFormat(target);
+  if (from.load(model, prompts, source) != Outcome::Succeeded) return 1;
+  return to.save(model, prompts, target) == Outcome::Succeeded ? 0 : 1;
 }
 
 }  // namespace

@@ -1,34 +1,37 @@
 #include "import/obj_import.h"
 
 #include "model/guard.h"
-#include "model/paths.h"
-#include "model/skeleton.h"
+#include "model/line_reader.h"
 #include "model/textfile.h"
 
 namespace mervane {
 
-Outcome ImportObjPart(SkinModel& model, Prompts& prompts, const ImportRequest& request,
-                      NormalCheckState& state) {
-  return RunGuarded(model, prompts, [&] {
-    LineReader in(request.obj_path, ReadWholeFile(request.obj_path));
-    ResetModel(model);
+SkinModel ParseObjPart(std::string_view obj, const ImportRequest& request, const NormalsQuestion& ask) {
+  SkinModel model;
+  try {
+    LineReader in(obj);
     model.MeshName = request.mesh_name;
     model.TextureName = request.texture_name;
     model.BoneCount = 1;
     model.BoneNames.set(0, request.attach_site);
     BuildSkeleton(model);
-    const ObjLists lists = ReadObjGeometry(model, prompts, in, state);
+    const ObjLists lists = ReadObjGeometry(model, in, ask);
     model.TexVertexCount = model.VertexCount;
     model.NormalCount = model.VertexCount;
     model.BindingLines.set(0, "0 0 " + std::to_string(model.VertexCount) + " -1 0");
-    try {
-      BackTransform(model, lists);
-    } catch (const Failure& failure) {
-      throw failure.At(FileNameOf(request.obj_path));
-    }
-    model.BlendCount = 0;
-    model.SaveAsProjectFirst = false;
-    model.ModelLoaded = true;
+    BackTransform(model, lists);
+  } catch (Failure& failure) {
+    failure.InFile(request.obj_path);
+    throw;
+  }
+  model.BlendCount = 0;
+  model.SaveAsProjectFirst = false;
+  return model;
+}
+
+Outcome ImportObjPart(SkinModel& model, Prompts& prompts, const ImportRequest& request) {
+  return LoadReported(model, prompts, request.obj_path, [&] {
+    return ParseObjPart(ReadWholeFile(request.obj_path), request, AskThrough(prompts));
   });
 }
 

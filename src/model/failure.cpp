@@ -6,25 +6,54 @@ namespace mervane {
 
 namespace {
 
-// Details quote lines of the file, and a hostile file's line can run to
-// megabytes: more than a message box can lay out or a terminal should get.
 constexpr std::size_t kMaxDetail = 1000;
 
-std::string Capped(std::string_view detail) {
-  if (detail.size() <= kMaxDetail) return std::string(detail);
-  return std::string(detail.substr(0, kMaxDetail)) + "...";
+std::string Capped(std::string text) {
+  if (text.size() <= kMaxDetail) return text;
+  text.resize(kMaxDetail);
+  return text + "...";
 }
 
 }  // namespace
 
-Failure::Failure(FailureKind kind, int number, std::string detail)
-    : std::runtime_error(Capped(detail)), kind_(kind), number_(number), detail_(Capped(detail)) {}
+Failure::Failure(FailureKind kind, int number, std::string what)
+    : std::runtime_error(Capped(what)), kind_(kind), number_(number), what_(Capped(std::move(what))) {}
 
-Failure Failure::At(const std::string& place) const {
-  if (placed_) return *this;
-  Failure placed(kind_, number_, detail_.empty() ? place : place + ": " + detail_);
-  placed.placed_ = true;
-  return placed;
+Failure& Failure::InFile(std::string_view path) {
+  if (file_.empty()) file_ = FileNameOf(path);
+  return *this;
+}
+
+Failure& Failure::AtLine(long line) {
+  if (line_ == 0 && !offset_) line_ = line;
+  return *this;
+}
+
+Failure& Failure::AtOffset(std::uint64_t offset) {
+  if (line_ == 0 && !offset_) offset_ = offset;
+  return *this;
+}
+
+Failure& Failure::About(std::string item) {
+  if (item_.empty()) item_ = Capped(std::move(item));
+  return *this;
+}
+
+std::string Failure::detail() const {
+  std::string place = file_;
+  auto add = [&place](const std::string& part) {
+    if (!place.empty()) place += ' ';
+    place += part;
+  };
+  if (line_ > 0) add("line " + std::to_string(line_));
+  if (offset_) add("byte " + std::to_string(*offset_));
+  std::string out = place;
+  for (const std::string* part : {&item_, &what_}) {
+    if (part->empty()) continue;
+    if (!out.empty()) out += ": ";
+    out += *part;
+  }
+  return Capped(std::move(out));
 }
 
 std::string Failure::message() const {
@@ -52,10 +81,8 @@ std::string LimitMessage(FailureKind kind) {
   return std::string(prefix) + "32000 is the current limit!";
 }
 
-std::string Where(const std::string& path, long line) {
-  std::string where = FileNameOf(path);
-  if (line > 0) where += " line " + std::to_string(line);
-  return where;
+std::string Counted(std::string_view what, long index) {
+  return std::string(what) + " " + std::to_string(index) + " (counted from 0)";
 }
 
 }  // namespace mervane

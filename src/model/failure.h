@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace mervane {
 
@@ -31,30 +34,49 @@ enum class FailureKind {
   Unanswered,        // a question nobody could answer; the asker already said why
 };
 
+// A failure and where it happened. The place is kept as fields, filled by
+// whichever layer knows it: the parser knows the line, the loader the file.
+// Each field keeps its first value, so the innermost place wins.
 class Failure : public std::runtime_error {
  public:
-  // A detail longer than 1000 bytes is cut there, with "..." after it.
-  Failure(FailureKind kind, int number, std::string detail);
+  Failure(FailureKind kind, int number, std::string what);
 
-  static Failure Error(int number, std::string detail) {
-    return {FailureKind::Error, number, std::move(detail)};
+  static Failure Error(int number, std::string what) {
+    return {FailureKind::Error, number, std::move(what)};
   }
 
-  // The same failure with its place ("body.skn line 12") put in front of
-  // the detail; a failure that already names its place is kept as it is.
-  Failure At(const std::string& place) const;
+  // The file's name (any folder is dropped).
+  Failure& InFile(std::string_view path);
+  // The line, counting from 1, in a text file.
+  Failure& AtLine(long line);
+  // The byte offset, counting from 0, in a binary file.
+  Failure& AtOffset(std::uint64_t offset);
+  // The element concerned, such as "vertex 12 (counted from 0) of bone HEAD".
+  Failure& About(std::string item);
 
   FailureKind kind() const { return kind_; }
   int number() const { return number_; }
-  const std::string& detail() const { return detail_; }
+  const std::string& file() const { return file_; }
+  long line() const { return line_; }
+  std::optional<std::uint64_t> offset() const { return offset_; }
+  const std::string& item() const { return item_; }
+  // What was expected or wrong, without the place.
+  const std::string& expected() const { return what_; }
+
+  // "body.skn line 17: a vertex line needs six numbers"; at most 1000 bytes
+  // and "...", since a hostile file's line can run to megabytes.
+  std::string detail() const;
   // The message box text exactly as users have always seen it.
   std::string message() const;
 
  private:
   FailureKind kind_;
   int number_;
-  std::string detail_;
-  bool placed_ = false;
+  std::string what_;
+  std::string file_;
+  long line_ = 0;
+  std::optional<std::uint64_t> offset_;
+  std::string item_;
 };
 
 // "Error 62 has occurred.  It is recommended that you exit the application."
@@ -65,7 +87,8 @@ std::string LimitMessage(FailureKind kind);
 inline constexpr const char* kCorruptBindingsMessage =
     "File is corrupt!  Discrepency in the number of parts!";
 
-// Where a failure happened, for details like "body.skn line 12: ...".
-std::string Where(const std::string& path, long line);
+// How every message names an element of a table: "vertex 169 (counted from 0)".
+// Counting from 0 matches the indices in face, binding and blend lines.
+std::string Counted(std::string_view what, long index);
 
 }  // namespace mervane

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <new>
+#include <string>
+#include <utility>
 
 #include "model/failure.h"
 #include "model/model.h"
@@ -8,23 +10,38 @@
 
 namespace mervane {
 
-// Runs the body of a reader or writer. A failure is told to the user, the
-// model is emptied and unloaded, and Failed goes back to the caller, which
-// empties its file label.
+// Runs the body of a file command. A failure is told to the user, and
+// Failed goes back to the caller.
 template <typename Body>
-Outcome RunGuarded(SkinModel& model, Prompts& prompts, Body&& body) {
+Outcome RunReported(Prompts& prompts, Body&& body) {
   try {
     body();
     return Outcome::Succeeded;
   } catch (const Failure& failure) {
-    if (failure.kind() != FailureKind::Unanswered)
-      prompts.ShowMessage(failure.message(), failure.detail());
+    if (failure.kind() != FailureKind::Unanswered) prompts.ShowFailure(failure);
   } catch (const std::bad_alloc&) {
-    prompts.ShowMessage(ErrorMessage(err::kOutOfMemory), "not enough memory");
+    prompts.ShowFailure(Failure::Error(err::kOutOfMemory, "not enough memory"));
   }
-  ResetModel(model);
-  model.ModelLoaded = false;
   return Outcome::Failed;
+}
+
+// Reads into a new model and takes it only when the whole read succeeded:
+// a broken file never costs the user the model they had. The shell's
+// CommandFile stays; ModelLoaded is set on success.
+template <typename Read>
+Outcome LoadReported(SkinModel& model, Prompts& prompts, const std::string& path, Read&& read) {
+  return RunReported(prompts, [&] {
+    SkinModel fresh;
+    try {
+      fresh = read();
+    } catch (Failure& failure) {
+      failure.InFile(path);
+      throw;
+    }
+    fresh.CommandFile = std::move(model.CommandFile);
+    fresh.ModelLoaded = true;
+    model = std::move(fresh);
+  });
 }
 
 }  // namespace mervane

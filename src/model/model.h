@@ -23,7 +23,7 @@ class LineTable {
   void set(int index, std::string text);
   // Empties entries 0 to slots-2; the top slot keeps its text.
   void ClearBelowTop();
-  int slots() const { return slots_; }
+  int capacity() const { return slots_; }
 
  private:
   int slots_;

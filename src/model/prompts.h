@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "model/failure.h"
+
 namespace mervane {
 
 // How the core talks to the user. The desktop program answers with message
@@ -13,6 +15,8 @@ class Prompts {
   // A message with an OK button under the program's title; detail says
   // where and what, and may be empty.
   virtual void ShowMessage(const std::string& text, const std::string& detail) = 0;
+  // A failure of a file command; by default its message and detail.
+  virtual void ShowFailure(const Failure& failure) { ShowMessage(failure.message(), failure.detail()); }
   // A Yes/No question, Yes the default, no icon. No answer (nullopt) means
   // nobody could answer; the caller then fails without writing anything.
   virtual std::optional<bool> AskYesNo(const std::string& title, const std::string& text) = 0;

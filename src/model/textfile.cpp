@@ -64,9 +64,12 @@ std::string TempNameFor(const std::string& target) {
 }
 
 [[noreturn]] void ThrowWrite(const std::string& path, int e) {
-  throw Failure::Error(WriteErrorNumber(e), std::string("cannot be written (") +
-                                               std::strerror(e) + ")")
-      .At(FileNameOf(path));
+  // A missing folder is the usual cause, and strerror does not say which.
+  const std::string folder = FolderOf(path);
+  const std::string why = (e == ENOENT || e == ENOTDIR) && !folder.empty()
+                              ? "the folder " + folder + " does not exist"
+                              : std::strerror(e);
+  throw Failure::Error(WriteErrorNumber(e), "cannot be written (" + why + ")").InFile(path);
 }
 
 // Writes text to a fresh temporary file beside target; returns its name.
@@ -146,7 +149,7 @@ std::string FindFileIgnoringCase(const std::string& folder, const std::string& n
 std::string ReadWholeFile(const std::string& path) {
   auto fail = [&](int e) -> Failure {
     const std::string why = e == EISDIR ? "it is a folder" : std::strerror(e);
-    return Failure::Error(ReadErrorNumber(e), "cannot be read (" + why + ")").At(FileNameOf(path));
+    return Failure::Error(ReadErrorNumber(e), "cannot be read (" + why + ")").InFile(path);
   };
   if (path.empty()) throw Failure::Error(err::kFileNotFound, "no file name was given");
   // Non-blocking, so that a FIFO is refused below instead of waiting for a writer.
@@ -159,7 +162,7 @@ std::string ReadWholeFile(const std::string& path) {
   // A device or pipe could be read without end; only ordinary files count.
   if (!S_ISREG(st.st_mode))
     throw Failure::Error(err::kFileNotFound, "cannot be read (it is not an ordinary file)")
-        .At(FileNameOf(path));
+        .InFile(path);
   std::string text;
   text.reserve(static_cast<std::size_t>(st.st_size));
   char buf[1 << 16];
@@ -173,58 +176,6 @@ std::string ReadWholeFile(const std::string& path) {
     text.append(buf, static_cast<std::size_t>(n));
   }
   return text;
-}
-
-LineReader::LineReader(std::string path, std::string text)
-    : path_(std::move(path)), text_(std::move(text)) {}
-
-bool LineReader::TryNext(std::string_view& line) {
-  if (AtEnd()) return false;
-  const std::size_t start = pos_;
-  // The next CR and LF are looked for only once each has been passed, so a
-  // file with only one kind of line end is still read in linear time.
-  auto next = [&](std::size_t& cached, char c) {
-    if (cached < start || cached == kUnknown) {
-      const void* hit = std::memchr(text_.data() + start, c, text_.size() - start);
-      cached = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text_.data()) : text_.size();
-    }
-    return cached;
-  };
-  const std::size_t end = std::min(next(next_cr_, '\r'), next(next_lf_, '\n'));
-  if (end == text_.size()) {
-    pos_ = text_.size();
-    line = std::string_view(text_).substr(start);
-  } else {
-    line = std::string_view(text_).substr(start, end - start);
-    pos_ = end + 1;
-    if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
-  }
-  ++line_;
-  return true;
-}
-
-std::string_view LineReader::Next(std::string_view what) {
-  std::string_view line;
-  if (!TryNext(line))
-    throw Failure::Error(err::kPastEndOfFile,
-                         "the file ends where " + std::string(what) + " was expected")
-        .At(Where(path_, line_ + 1));
-  return line;
-}
-
-std::int16_t LineReader::NextCount(std::string_view what) {
-  const std::string_view line = Next(what);
-  try {
-    return ReadCount(line);
-  } catch (const Failure& failure) {
-    throw failure.At(Place());
-  }
-}
-
-std::string LineReader::Place() const { return Where(path_, line_); }
-
-Failure LineReader::Fail(int number, std::string_view what) const {
-  return Failure::Error(number, std::string(what)).At(Place());
 }
 
 void WriteFilesAtomically(std::span<const FileToWrite> files) {

@@ -15,18 +15,23 @@ struct Corner {
   int vertex, tex, normal;
 };
 
+// Whether face corners take the normals they name, or (after the user asked
+// for the fix) the normal with their vertex's index.
+enum class NormalCheckState { Untested, UseNormalIndices, UseVertexIndices };
+
 class ObjReader {
  public:
-  ObjReader(SkinModel& model, Prompts& prompts, LineReader& in, NormalCheckState& state)
-      : model_(model), prompts_(prompts), in_(in), state_(state) {}
+  ObjReader(SkinModel& model, LineReader& in, const NormalsQuestion& ask)
+      : model_(model), in_(in), ask_(ask) {}
 
   ObjLists Run() {
     std::string_view line;
     while (in_.TryNext(line)) {
       try {
         ReadLine(line);
-      } catch (const Failure& failure) {
-        throw failure.At(in_.Place());
+      } catch (Failure& failure) {
+        failure.AtLine(in_.line_number());
+        throw;
       }
     }
     model_.VertexCount = static_cast<std::int16_t>(lists_.vertices.size());
@@ -64,7 +69,7 @@ class ObjReader {
 
   static void CheckLimit(const std::vector<std::string>& list, FailureKind limit) {
     if (list.size() > static_cast<std::size_t>(kCountLimit))
-      throw Failure(limit, 0, "line " + std::to_string(list.size()) + " of its kind");
+      throw Failure(limit, 0, "more than " + std::to_string(kCountLimit) + " lines of its kind");
   }
 
   // A 1-based index, or a negative one counting back from the last element
@@ -121,7 +126,7 @@ class ObjReader {
       state_ = NormalCheckState::UseNormalIndices;
       return;
     }
-    const auto fix = prompts_.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion);
+    const auto fix = ask_();
     if (!fix)
       throw Failure(FailureKind::Unanswered, 0,
                     "the first face names normals that the file does not hold");
@@ -140,25 +145,28 @@ class ObjReader {
       model_.NormalLines.set(corner->vertex, Entry(lists_.normals, normal));
     }
     if (model_.FaceCount >= kLineSlots)
-      throw Failure::Error(err::kIndexOutOfRange, "more than 32001 faces");
+      throw Failure::Error(err::kIndexOutOfRange, "more than " + std::to_string(kLineSlots) + " faces");
     model_.FaceLines.set(model_.FaceCount, std::to_string(a.vertex) + " " + std::to_string(b.vertex) +
                                                " " + std::to_string(c.vertex));
     ++model_.FaceCount;
   }
 
   SkinModel& model_;
-  Prompts& prompts_;
   LineReader& in_;
-  NormalCheckState& state_;
+  const NormalsQuestion& ask_;
+  NormalCheckState state_ = NormalCheckState::Untested;
   ObjLists lists_;
   std::vector<Corner> corners_;
 };
 
 }  // namespace
 
-ObjLists ReadObjGeometry(SkinModel& model, Prompts& prompts, LineReader& in,
-                         NormalCheckState& state) {
-  return ObjReader(model, prompts, in, state).Run();
+NormalsQuestion AskThrough(Prompts& prompts) {
+  return [&prompts] { return prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion); };
+}
+
+ObjLists ReadObjGeometry(SkinModel& model, LineReader& in, const NormalsQuestion& ask) {
+  return ObjReader(model, in, ask).Run();
 }
 
 void BackTransform(SkinModel& model, const ObjLists& lists) {
@@ -174,8 +182,9 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
             static_cast<std::size_t>(j) < lists.vertices.size() ? lists.vertices[j] : std::string();
         const Vec3 p = PositionToLocal(limb, ParseTriple(world, "its position"), offset);
         model.VertexLines.set(j, FormatCoord(p.x, p.y, p.z));
-      } catch (const Failure& failure) {
-        throw failure.At("vertex " + std::to_string(j + 1) + " of bone " + model.BoneNames.at(i));
+      } catch (Failure& failure) {
+        failure.About(Counted("vertex", j) + " of bone " + model.BoneNames.at(i));
+        throw;
       }
     }
     for (int j = range.first; j < range.end(); ++j) {
@@ -183,8 +192,9 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
         const Vec3 n = NormalToLocal(limb, ParseTriple(model.NormalLines.at(j),
                                                        "its normal (no face uses the vertex)"));
         model.NormalLines.set(j, FormatCoord(n.x, n.y, n.z));
-      } catch (const Failure& failure) {
-        throw failure.At("vertex " + std::to_string(j + 1) + " of bone " + model.BoneNames.at(i));
+      } catch (Failure& failure) {
+        failure.About(Counted("vertex", j) + " of bone " + model.BoneNames.at(i));
+        throw;
       }
     }
   }
@@ -192,8 +202,7 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
     std::array<std::string_view, 2> f;
     if (SplitFields(model.TexVertexLines.at(j), f) < 2)
       throw Failure::Error(err::kInvalidArgument,
-                           "vertex " + std::to_string(j + 1) +
-                               " has no texture vertex: no face uses it");
+                           Counted("vertex", j) + " has no texture vertex: no face uses it");
     model.TexVertexLines.set(j, FormatCoord(ReadNumber(f[0]), 1.0 - ReadNumber(f[1])));
   }
 }

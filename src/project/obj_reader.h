@@ -1,17 +1,24 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/model.h"
 #include "model/prompts.h"
-#include "model/textfile.h"
+#include "model/line_reader.h"
 
 namespace mervane {
 
-// Whether face corners take the normals they name, or (after the user asked
-// for the fix) the normal with their vertex's index.
-enum class NormalCheckState { Untested, UseNormalIndices, UseVertexIndices };
+// Asks whether to fix the normals of an .obj whose first face names normals
+// the file does not hold: true gives each corner the normal with its
+// vertex's index, false keeps the named ones, nullopt means nobody could
+// answer, and the read fails without a message of its own.
+using NormalsQuestion = std::function<std::optional<bool>()>;
+
+// The question as the user sees it, through prompts.
+NormalsQuestion AskThrough(Prompts& prompts);
 
 // The "v", "vn" and "vt" lines of an .obj in file order, six-decimal text.
 struct ObjLists {
@@ -26,9 +33,9 @@ struct ObjLists {
 // for more than three corners), and each corner gives its vertex the
 // texture vertex and normal it names. Afterwards VertexCount, NormalCount and
 // TexVertexCount hold the numbers of "v", "vn" and "vt" lines. Throws the
-// limit failures and errors 5 and 9 with the file and line.
-ObjLists ReadObjGeometry(SkinModel& model, Prompts& prompts, LineReader& in,
-                         NormalCheckState& state);
+// limit failures and errors 5 and 9 with the line. The first face decides,
+// for this read only, whether the normals need the question.
+ObjLists ReadObjGeometry(SkinModel& model, LineReader& in, const NormalsQuestion& ask);
 
 // Moves the .obj positions of every bone's range into the bone's local
 // space, turns the normals of the same vertices back, and flips V of

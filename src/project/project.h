@@ -1,9 +1,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "model/model.h"
 #include "model/prompts.h"
+#include "project/obj_reader.h"
 
 namespace mervane {
 
@@ -13,14 +15,27 @@ struct ProjectFiles {
   std::string spj, obj, mtl;
 };
 
-// Builds the project texts; the texture is looked up in the project's folder.
-// Throws the failures of an unusable model.
-ProjectFiles BuildProjectFiles(SkinModel& model, const std::string& path);
+// Builds the project texts of the model for the .spj path. texture_file is
+// the name of the texture bitmap as it is spelled in the project's folder,
+// empty when there is none. Throws the failures of an unusable model: error
+// 5 for a path without extension, 52 for an empty name before it, and those
+// of BuildWorldBones.
+ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
+                               std::string_view texture_file);
 
-// Writes the .spj, .obj and .mtl; all three or none.
-Outcome SaveProject(SkinModel& model, Prompts& prompts, const std::string& path);
+// Writes the .spj, .obj and .mtl; all three or none. The texture is looked
+// up in the project's folder without regard to case.
+Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path);
 
-// Reads a .spj and the .obj beside it back into bone-local space.
+// Reads a project from its .spj and .obj texts into a new model, each vertex
+// and normal moved back into its bone's space; SaveAsProjectFirst is clear.
+// The names are the files', for failures; ask answers the normals question
+// when the .obj's first face needs it.
+SkinModel ParseProject(std::string_view spj, std::string_view obj, std::string_view spj_name,
+                       std::string_view obj_name, const NormalsQuestion& ask);
+
+// Reads a .spj and the .obj beside it. On failure the user is told and the
+// model stays as it was.
 Outcome LoadProject(SkinModel& model, Prompts& prompts, const std::string& path);
 
 }  // namespace mervane

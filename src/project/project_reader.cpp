@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "model/guard.h"
+#include "model/textfile.h"
 #include "model/numbers.h"
 #include "model/paths.h"
 #include "model/skeleton.h"
@@ -23,7 +24,7 @@ void AppendBlended(LineReader& spj, LineTable& table, std::int16_t& count, Failu
   const std::int16_t added = spj.NextCount("the blended-" + what + " count");
   const std::int16_t first = count;
   count = AddCounts(spj, count, added);
-  if (count > kCountLimit) throw Failure(limit, 0, "with the blended " + what + "s").At(spj.Place());
+  if (count > kCountLimit) throw std::move(Failure(limit, 0, "with the blended " + what + "s").AtLine(spj.line_number()));
   for (int i = 0; i < added; ++i)
     table.set(first + i, std::string(spj.Next("a blended " + what + " line")));
 }
@@ -35,7 +36,7 @@ constexpr const char* kPairingHint =
 
 // The .obj's vertices pair with the bones' ranges by order; a vertex outside
 // every range, or a range beyond the last vertex, means they no longer do.
-void CheckPairing(const SkinModel& model, const ObjLists& lists, const std::string& obj_path) {
+void CheckPairing(const SkinModel& model, const ObjLists& lists) {
   const int count = static_cast<int>(lists.vertices.size());
   std::vector<bool> covered(static_cast<std::size_t>(count), false);
   for (int i = 0; i < model.BoneCount; ++i) {
@@ -44,72 +45,94 @@ void CheckPairing(const SkinModel& model, const ObjLists& lists, const std::stri
       throw Failure::Error(err::kInvalidArgument,
                            "bone " + model.BoneNames.at(i) + " needs vertices up to " +
                                std::to_string(range.end()) + " but the file holds only " +
-                               std::to_string(count) + ": " + kPairingHint)
-          .At(FileNameOf(obj_path));
+                               std::to_string(count) + ": " + kPairingHint);
     std::fill(covered.begin() + range.first, covered.begin() + range.end(), true);
   }
   const auto stray = std::find(covered.begin(), covered.end(), false);
   if (stray != covered.end()) {
     const auto k = static_cast<std::size_t>(stray - covered.begin());
     const auto paired = std::count(covered.begin(), covered.end(), true);
-    throw Failure::Error(err::kInvalidArgument,
-                         "vertex " + std::to_string(k + 1) + " belongs to no bone (the file holds " +
-                             std::to_string(count) + " vertices, the bones take " +
-                             std::to_string(paired) + "): " + kPairingHint)
-        .At(Where(obj_path, lists.vertex_line_numbers[k]));
+    Failure failure = Failure::Error(
+        err::kInvalidArgument, Counted("vertex", static_cast<long>(k)) +
+                                   " belongs to no bone (the file holds " + std::to_string(count) +
+                                   " vertices, the bones take " + std::to_string(paired) +
+                                   "): " + kPairingHint);
+    throw std::move(failure.AtLine(lists.vertex_line_numbers[k]));
   }
 }
 
-void ReadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
-  const std::string obj_path = BasePathOf(path) + ".obj";
-  LineReader spj(path, ReadWholeFile(path));
-  LineReader obj(obj_path, ReadWholeFile(obj_path));
-  ResetModel(model);
-
+// Reads the .spj's head: names, bones and binding lines.
+void ReadHead(SkinModel& model, LineReader& spj) {
   model.MeshName = spj.Next("the mesh name");
   model.TextureName = spj.Next("the texture name");
   model.BoneCount = spj.NextCount("the bone count");
   if (model.BoneCount > kBoneSlots)
-    throw spj.Fail(err::kIndexOutOfRange, "more than 101 bones");
+    throw spj.Fail(err::kIndexOutOfRange, "more than " + std::to_string(kBoneSlots) + " bones");
   for (int i = 0; i < model.BoneCount; ++i) {
     model.BoneNames.set(i, std::string(spj.Next("a bone name")));
     model.BindingLines.set(i, std::string(spj.Next("a binding line")));
     try {
       ParseBindingLine(model.BindingLines.at(i));
-    } catch (const Failure& failure) {
-      throw failure.At(spj.Place());
+    } catch (Failure& failure) {
+      failure.AtLine(spj.line_number());
+      throw;
     }
   }
   BuildSkeleton(model);
+}
 
-  NormalCheckState state = NormalCheckState::Untested;
-  const ObjLists lists = ReadObjGeometry(model, prompts, obj, state);
-  model.TexVertexCount = model.VertexCount;
-  model.NormalCount = model.VertexCount;
-  CheckPairing(model, lists, obj_path);
-  try {
-    BackTransform(model, lists);
-  } catch (const Failure& failure) {
-    throw failure.At(FileNameOf(obj_path));
-  }
-
-  // The blended part comes from the .spj unchanged, right after the .obj's vertices.
+// Reads the .spj's tail: the blended vertices, their normals and the blend
+// entries, which come after the .obj's vertices unchanged.
+void ReadTail(SkinModel& model, LineReader& spj) {
   AppendBlended(spj, model.VertexLines, model.VertexCount, FailureKind::VertexLimit, "vertex");
   AppendBlended(spj, model.NormalLines, model.NormalCount, FailureKind::NormalLimit, "normal");
-
   model.BlendCount = spj.NextCount("the blend count");
-  if (model.BlendCount > kLineSlots) throw spj.Fail(err::kIndexOutOfRange, "more than 32001 blend entries");
+  if (model.BlendCount > kLineSlots)
+    throw spj.Fail(err::kIndexOutOfRange,
+                   "more than " + std::to_string(kLineSlots) + " blend entries");
   for (int i = 0; i < model.BlendCount; ++i)
     model.BlendLines.set(i, std::string(spj.Next("a blend line")));
+}
 
-  model.SaveAsProjectFirst = false;
-  model.ModelLoaded = true;
+// Runs part of the read, naming the file of its failures.
+template <typename Part>
+void InFile(std::string_view name, Part&& part) {
+  try {
+    part();
+  } catch (Failure& failure) {
+    failure.InFile(name);
+    throw;
+  }
 }
 
 }  // namespace
 
+SkinModel ParseProject(std::string_view spj_text, std::string_view obj_text,
+                       std::string_view spj_name, std::string_view obj_name,
+                       const NormalsQuestion& ask) {
+  SkinModel model;
+  LineReader spj(spj_text);
+  LineReader obj(obj_text);
+  InFile(spj_name, [&] { ReadHead(model, spj); });
+  InFile(obj_name, [&] {
+    const ObjLists lists = ReadObjGeometry(model, obj, ask);
+    model.TexVertexCount = model.VertexCount;
+    model.NormalCount = model.VertexCount;
+    CheckPairing(model, lists);
+    BackTransform(model, lists);
+  });
+  InFile(spj_name, [&] { ReadTail(model, spj); });
+  model.SaveAsProjectFirst = false;
+  return model;
+}
+
 Outcome LoadProject(SkinModel& model, Prompts& prompts, const std::string& path) {
-  return RunGuarded(model, prompts, [&] { ReadProject(model, prompts, path); });
+  return LoadReported(model, prompts, path, [&] {
+    const std::string obj_path = BasePathOf(path) + ".obj";
+    const std::string spj = ReadWholeFile(path);
+    const std::string obj = ReadWholeFile(obj_path);
+    return ParseProject(spj, obj, FileNameOf(path), FileNameOf(obj_path), AskThrough(prompts));
+  });
 }
 
 }  // namespace mervane

@@ -39,7 +39,7 @@ std::string SpjText(const SkinModel& model) {
 }
 
 std::string MtlText(const SkinModel& model, const std::string& base_name,
-                    const std::string& folder) {
+                    const std::string& folder, std::string_view texture_file) {
   std::string out;
   Line(out, "#");
   Line(out, "# " + base_name + ".mtl");
@@ -50,7 +50,7 @@ std::string MtlText(const SkinModel& model, const std::string& base_name,
   Line(out, "Kd 1.000000 1.000000 1.000000");
   Line(out, "Ks 0.200000 0.200000 0.200000");
   Line(out, "Ns 0.000000");
-  Line(out, "map_Kd " + folder + FindFileIgnoringCase(folder, model.TextureName + ".bmp"));
+  Line(out, "map_Kd " + folder + std::string(texture_file));
   return out;
 }
 
@@ -71,7 +71,7 @@ void AppendTriple(std::string& out, const char* keyword, Vec3 v) {
   out.append("\r\n");
 }
 
-std::string ObjText(SkinModel& model, const std::string& base_name) {
+std::string ObjText(const SkinModel& model, const std::string& base_name) {
   const std::vector<WorldBone> bones = BuildWorldBones(model);
   std::string out;
   out.reserve(256 + 80 * std::max<int>(0, model.VertexCount) +
@@ -86,8 +86,7 @@ std::string ObjText(SkinModel& model, const std::string& base_name) {
     std::array<std::string_view, 2> f;
     const std::string& line = model.TexVertexLines.at(j);
     if (SplitFields(line, f) < 2)
-      throw Failure::Error(err::kInvalidArgument,
-                           "texture vertex " + std::to_string(j) + " needs two numbers");
+      throw Failure::Error(err::kInvalidArgument, Counted("texture vertex", j) + " needs two numbers");
     out.append("vt ");
     AppendCoord(out, ReadNumber(f[0]));
     out.push_back(' ');
@@ -99,7 +98,7 @@ std::string ObjText(SkinModel& model, const std::string& base_name) {
     std::array<std::string_view, 3> f;
     const std::string& line = model.FaceLines.at(i);
     if (SplitFields(line, f) < 3)
-      throw Failure::Error(err::kInvalidArgument, "face " + std::to_string(i) + " needs three vertices");
+      throw Failure::Error(err::kInvalidArgument, Counted("face", i) + " needs three vertices");
     out.append("f");
     for (std::string_view corner : f) {
       const std::string index = std::to_string(RoundCount(ReadNumber(corner) + 1.0));
@@ -112,27 +111,30 @@ std::string ObjText(SkinModel& model, const std::string& base_name) {
 
 }  // namespace
 
-ProjectFiles BuildProjectFiles(SkinModel& model, const std::string& path) {
+ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
+                               std::string_view texture_file) {
   if (FileNameOf(path).find('.') == std::string::npos)
     throw Failure::Error(err::kInvalidArgument, "a project's file name needs an extension");
   const std::string base = BasePathOf(path);
   const std::string base_name = FileNameOf(base);
   if (base_name.empty())
-    throw Failure::Error(err::kBadFileName, "a project needs a name before its extension")
-        .At(FileNameOf(path));
+    throw std::move(
+        Failure::Error(err::kBadFileName, "a project needs a name before its extension").InFile(path));
   ProjectFiles files;
   files.spj_path = base + ".spj";
   files.obj_path = base + ".obj";
   files.mtl_path = base + ".mtl";
   files.spj = SpjText(model);
-  files.mtl = MtlText(model, base_name, FolderOf(base));
+  files.mtl = MtlText(model, base_name, FolderOf(base), texture_file);
   files.obj = ObjText(model, base_name);
   return files;
 }
 
-Outcome SaveProject(SkinModel& model, Prompts& prompts, const std::string& path) {
-  return RunGuarded(model, prompts, [&] {
-    const ProjectFiles files = BuildProjectFiles(model, path);
+Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path) {
+  return RunReported(prompts, [&] {
+    const std::string folder = FolderOf(BasePathOf(path));
+    const ProjectFiles files =
+        BuildProjectFiles(model, path, FindFileIgnoringCase(folder, model.TextureName + ".bmp"));
     const std::array<FileToWrite, 3> writes{{{files.spj_path, files.spj},
                                              {files.obj_path, files.obj},
                                              {files.mtl_path, files.mtl}}};

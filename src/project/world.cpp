@@ -10,17 +10,6 @@
 
 namespace mervane {
 
-LimbClass ClassifyBone(std::string_view name) {
-  const std::string upper = ToUpperAscii(name);
-  for (const char* arm : {"L_HAND", "L_ARM", "L_ARM1", "L_ARM2"})
-    if (upper == arm) return LimbClass::LeftArm;
-  for (const char* arm : {"R_HAND", "R_ARM", "R_ARM1", "R_ARM2"})
-    if (upper == arm) return LimbClass::RightArm;
-  for (const char* leg : {"L_LEG", "L_LEG1", "L_FOOT", "L_TOE0", "R_LEG", "R_LEG1", "R_FOOT", "R_TOE0"})
-    if (upper == leg) return LimbClass::Leg;
-  return LimbClass::Body;
-}
-
 // The expressions keep the order of operations of the original formulas, so
 // that the written text matches to the last rounded digit.
 Vec3 PositionToWorld(LimbClass limb, Vec3 p, Vec3 o) {
@@ -91,7 +80,8 @@ BoneRange ParseBindingLine(std::string_view line) {
   if (count <= 0) return range;
   if (first < 0 || first + count - 1 > kLineSlots - 1)
     throw Failure::Error(err::kIndexOutOfRange, "the binding line \"" + std::string(line) +
-                                                    "\" names vertices outside 0 to 32000");
+                                                    "\" names vertices outside 0 to " +
+                                                    std::to_string(kLineSlots - 1));
   range.first = static_cast<int>(first);
   range.count = static_cast<int>(count);
   return range;
@@ -105,11 +95,13 @@ Vec3 ParseTriple(std::string_view text, const char* what) {
 }
 
 Vec3 BoneOffset(const SkinModel& model, int bone) {
+  CheckBoneIndex(bone);
+  // As BuildSkeleton would store it, without changing the model.
+  if (const auto offset = SkeletonOffset(model.BoneNames.at(bone))) return *offset;
   return {model.BoneOffsetX[bone], model.BoneOffsetY[bone], model.BoneOffsetZ[bone]};
 }
 
-std::vector<WorldBone> BuildWorldBones(SkinModel& model) {
-  BuildSkeleton(model);
+std::vector<WorldBone> BuildWorldBones(const SkinModel& model) {
   // Overlapping ranges would place a vertex once per bone claiming it: a
   // small file could ask for a hundred times its vertices, in memory and in
   // an .obj that no reader takes back. Refused before anything is built.
@@ -133,8 +125,9 @@ std::vector<WorldBone> BuildWorldBones(SkinModel& model) {
         const Vec3 p = ParseTriple(model.VertexLines.at(k), "its position");
         const Vec3 n = ParseTriple(model.NormalLines.at(k), "its normal");
         bone.vertices.push_back({k, PositionToWorld(bone.limb, p, offset), NormalToWorld(bone.limb, n)});
-      } catch (const Failure& failure) {
-        throw failure.At("vertex " + std::to_string(k) + " of bone " + model.BoneNames.at(i));
+      } catch (Failure& failure) {
+        failure.About(Counted("vertex", k) + " of bone " + model.BoneNames.at(i));
+        throw;
       }
     }
     bones.push_back(std::move(bone));
@@ -142,7 +135,7 @@ std::vector<WorldBone> BuildWorldBones(SkinModel& model) {
   return bones;
 }
 
-WorldMesh BuildWorldMesh(SkinModel& model) {
+WorldMesh BuildWorldMesh(const SkinModel& model) {
   WorldMesh mesh;
   const std::size_t count = static_cast<std::size_t>(std::max<int>(0, model.VertexCount));
   mesh.positions.resize(count);
@@ -190,7 +183,7 @@ std::vector<BoneMarker> BuildBoneMarkers(const SkinModel& model) {
     const auto origin = origin_of(name);
     if (!origin) continue;
     BoneMarker marker{name, *origin, std::nullopt};
-    const char* parent = SkeletonTable()[*SkeletonIndex(name)].parent;
+    const char* parent = FindBone(name)->parent;
     if (parent && std::find(names.begin(), names.end(), parent) != names.end())
       marker.parent_origin = origin_of(parent);
     markers.push_back(std::move(marker));

@@ -11,13 +11,6 @@
 
 namespace mervane {
 
-// The kind of limb a bone belongs to picks the fixed axis change between its
-// local space and the assembled body's world space.
-enum class LimbClass { Body, Leg, RightArm, LeftArm };
-
-// By the upper-cased, untrimmed name; unknown names are Body.
-LimbClass ClassifyBone(std::string_view name);
-
 Vec3 PositionToWorld(LimbClass limb, Vec3 local, Vec3 offset);
 Vec3 NormalToWorld(LimbClass limb, Vec3 local);
 Vec3 PositionToLocal(LimbClass limb, Vec3 world, Vec3 offset);
@@ -35,6 +28,7 @@ BoneRange ParseBindingLine(std::string_view line);
 // Reads "x y z" as written by FormatCoord; fewer than three numbers is error 5.
 Vec3 ParseTriple(std::string_view text, const char* what);
 
+// The bone's offset: the skeleton's for a bone it knows, else the model's.
 Vec3 BoneOffset(const SkinModel& model, int bone);
 
 // The model's non-blended vertices assembled in world space, bone by bone,
@@ -49,10 +43,10 @@ struct WorldBone {
   LimbClass limb;
   std::vector<WorldVertex> vertices;
 };
-// Recomputes the bone offsets first. Failures as ParseBindingLine and
+// Failures as ParseBindingLine and
 // ParseTriple; a range reaching an empty vertex or normal line is error 5;
 // ranges that together hold more than 31999 vertices are the vertex limit.
-std::vector<WorldBone> BuildWorldBones(SkinModel& model);
+std::vector<WorldBone> BuildWorldBones(const SkinModel& model);
 
 // The whole model in world space, for drawing: indexed like the model's
 // vertices, so the faces index it directly. Only vertices in some bone's
@@ -64,7 +58,7 @@ struct WorldMesh {
   std::vector<bool> placed;
   std::vector<std::array<int, 3>> triangles;  // faces whose corners are all placed
 };
-WorldMesh BuildWorldMesh(SkinModel& model);
+WorldMesh BuildWorldMesh(const SkinModel& model);
 
 // Where each model bone that the skeleton knows has its origin in world
 // space, and the origin of its parent there, if the model has that bone too.

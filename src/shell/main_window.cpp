@@ -12,42 +12,62 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-#include "import/import_dialog.h"
+#include "shell/import_dialog.h"
 #include "model/paths.h"
+#include "project/formats.h"
 #include "project/project.h"
 #include "shell/message_prompts.h"
 #include "shell/preview_widget.h"
 #include "shell/wait_window.h"
-#include "skn/skn.h"
 
 namespace mervane {
 
+namespace {
+
+FileFilter FilterOf(const Format& format, bool for_save) {
+  return {std::string(for_save ? format.save_filter : format.open_filter),
+          "*." + std::string(format.extension)};
+}
+
+const FileFilter kAllFiles{"All files (*.*)", "*"};
+
+// The Save As list with the given format first, then the others.
+FilterList SaveFilters(std::string_view first) {
+  FilterList filters{FilterOf(*FormatOf("." + std::string(first)), true)};
+  for (const Format& format : Formats())
+    if (format.extension != first) filters.push_back(FilterOf(format, true));
+  filters.push_back(kAllFiles);
+  return filters;
+}
+
+}  // namespace
+
 const FilterList& OpenFilters() {
-  static const FilterList filters{
-      {"Skin and Project Files (*.skn,*.spj)", "*.skn *.spj"},
-      {"Skin Project Files (*.spj)", "*.spj"},
-      {"TheSims Skin Files (*.skn)", "*.skn"},
-      {"All files (*.*)", "*"},
-  };
+  static const FilterList filters = [] {
+    // The first entry keeps the text users know and shows every format.
+    FileFilter every{"Skin and Project Files (*.skn,*.spj)", ""};
+    for (const Format& format : Formats())
+      every.patterns += (every.patterns.empty() ? "*." : " *.") + std::string(format.extension);
+    FilterList list{every};
+    for (const Format& format : Formats()) list.push_back(FilterOf(format, false));
+    list.push_back(kAllFiles);
+    return list;
+  }();
   return filters;
 }
 
 const FilterList& SaveFiltersSkinFirst() {
-  static const FilterList filters{
-      {"TheSims Skins (*.skn)", "*.skn"},
-      {"Skin Project Files (*.spj)", "*.spj"},
-      {"All files (*.*)", "*"},
-  };
+  static const FilterList filters = SaveFilters("skn");
   return filters;
 }
 
 const FilterList& SaveFiltersProjectFirst() {
-  static const FilterList filters{
-      {"Skin Project Files (*.spj)", "*.spj"},
-      {"TheSims Skins (*.skn)", "*.skn"},
-      {"All files (*.*)", "*"},
-  };
+  static const FilterList filters = SaveFilters("spj");
   return filters;
+}
+
+std::string NeedsKnownExtensionMessage() {
+  return "File names must end in " + FormatExtensionsText() + ".";
 }
 
 namespace {
@@ -60,18 +80,13 @@ QString WindowTitle() {
       .arg(MERVANE_VERSION_REVISION);
 }
 
-bool IsSkinOrProject(const std::string& extension) {
-  return extension == "skn" || extension == "spj";
-}
-
 // The one local file a drag carries, if it is one the window takes.
 std::string DroppedPath(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().front();
   if (!url.isLocalFile()) return {};
   const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
-  const std::string extension = ExtensionOf(path);
-  return IsSkinOrProject(extension) || extension == "obj" ? path : std::string();
+  return FormatOf(path) || ExtensionOf(path) == "obj" ? path : std::string();
 }
 
 // A name typed without an extension takes the one of the selected type.
@@ -172,7 +187,7 @@ void frmMain::HideWait() {
 }
 
 void frmMain::TellNeedsSkinOrProject(const std::string& path, const char* what_happened) {
-  prompts_->ShowMessage(kNeedsSkinOrProjectName, "\"" + path + "\": " + what_happened);
+  prompts_->ShowMessage(NeedsKnownExtensionMessage(), "\"" + path + "\": " + what_happened);
 }
 
 void frmMain::Open() {
@@ -189,18 +204,18 @@ void frmMain::Open() {
 }
 
 void frmMain::OpenPath(const std::string& path) {
-  const std::string extension = ExtensionOf(path);
-  if (!IsSkinOrProject(extension)) {
+  const Format* format = FormatOf(path);
+  if (!format) {
     TellNeedsSkinOrProject(path, "nothing was read.");
     return;
   }
   ShowWait();
-  label2_->setText(QString::fromStdString(path));
   QCoreApplication::processEvents();
-  const Outcome outcome = extension == "skn" ? LoadSkn(model_, *prompts_, path)
-                                             : LoadProject(model_, *prompts_, path);
+  const Outcome outcome = format->load(model_, *prompts_, path);
   HideWait();
-  if (outcome == Outcome::Failed) label2_->clear();
+  // A failed read leaves the model, the label and the preview as they were.
+  if (outcome == Outcome::Failed) return;
+  label2_->setText(QString::fromStdString(path));
   ShowModelIn(FolderOf(path));
 }
 
@@ -213,20 +228,16 @@ void frmMain::SaveAs() {
   if (!choice || choice->path.empty()) return;  // cancelled
 
   const std::string path = WithFilterExtension(choice->path, filters, choice->filter);
-  const std::string extension = ExtensionOf(path);
-  if (!IsSkinOrProject(extension)) {
+  const Format* format = FormatOf(path);
+  if (!format) {
     TellNeedsSkinOrProject(path, "nothing was written.");
     return;
   }
   ShowWait();
   QCoreApplication::processEvents();
-  const Outcome outcome = extension == "spj" ? SaveProject(model_, *prompts_, path)
-                                             : SaveSkn(model_, *prompts_, path);
+  // A failed save has told the user why; the model stays loaded to try again.
+  format->save(model_, *prompts_, path);
   HideWait();
-  if (outcome == Outcome::Failed) {
-    label2_->clear();
-    preview_->Clear();  // the failed save emptied the model
-  }
 }
 
 void frmMain::ImportObj() {
@@ -243,10 +254,9 @@ void frmMain::ImportObjFrom(const std::string& path) {
 void frmMain::ImportWithDialog() {
   if (import_->exec() != QDialog::Accepted) return;  // Cancel: nothing changes
   const ImportRequest request = import_->Request();
-  // No wait window for an import; the label names the file from the start.
+  // No wait window for an import. A failed one leaves everything as it was.
+  if (ImportObjPart(model_, *prompts_, request) == Outcome::Failed) return;
   label2_->setText(QString::fromStdString(request.obj_path));
-  if (ImportObjPart(model_, *prompts_, request, import_normal_check_) == Outcome::Failed)
-    label2_->clear();
   ShowModelIn(FolderOf(request.obj_path));
 }
 

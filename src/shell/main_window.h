@@ -5,7 +5,6 @@
 #include <string>
 
 #include "model/model.h"
-#include "project/obj_reader.h"
 #include "shell/file_chooser.h"
 
 class QAction;
@@ -22,12 +21,12 @@ const FilterList& OpenFilters();
 const FilterList& SaveFiltersSkinFirst();
 const FilterList& SaveFiltersProjectFirst();
 
-// The short message for a name that no reader or writer handles.
-inline constexpr const char* kNeedsSkinOrProjectName = "File names must end in .skn or .spj.";
+// The short message for a name that no reader or writer handles:
+// "File names must end in .spj, .skn or .bmf."
+std::string NeedsKnownExtensionMessage();
 
 // The program's one main window: it shows which file is open and turns each
-// File menu command into one call of a reader or writer. It owns the model
-// and the normals decision that every OBJ import of this run shares.
+// File menu command into one call of a reader or writer. It owns the model.
 class frmMain : public QMainWindow {
   Q_OBJECT
 
@@ -39,7 +38,6 @@ class frmMain : public QMainWindow {
   ~frmMain() override;
 
   const SkinModel& model() const { return model_; }
-  NormalCheckState import_normal_check() const { return import_normal_check_; }
   PreviewWidget* preview() const { return preview_; }
 
   void Open();
@@ -65,7 +63,6 @@ class frmMain : public QMainWindow {
   void ShowModelIn(const std::string& folder);
 
   SkinModel model_;
-  NormalCheckState import_normal_check_ = NormalCheckState::Untested;
 
   std::unique_ptr<FileChooser> own_chooser_;
   std::unique_ptr<Prompts> own_prompts_;

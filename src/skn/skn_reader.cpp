@@ -1,6 +1,7 @@
 #include <array>
 
 #include "model/guard.h"
+#include "model/line_reader.h"
 #include "model/numbers.h"
 #include "model/skeleton.h"
 #include "model/textfile.h"
@@ -9,18 +10,24 @@
 namespace mervane {
 namespace {
 
-// A count whose lines go into a table of the given number of slots.
-std::int16_t TableCountLine(LineReader& in, const char* what, int slots) {
+// A count whose lines go into a table of the given capacity.
+std::int16_t TableCountLine(LineReader& in, const char* what, int capacity) {
   const std::int16_t count = in.NextCount(what);
-  if (count > slots)
+  if (count > capacity)
     throw in.Fail(err::kIndexOutOfRange, std::string(what) + " " + std::to_string(count) +
-                                             " is more than the " + std::to_string(slots) +
+                                             " is more than the " + std::to_string(capacity) +
                                              " that fit");
   return count;
 }
 
 void ReadLines(LineReader& in, LineTable& table, int count, const char* what) {
   for (int i = 0; i < count; ++i) table.set(i, std::string(in.Next(what)));
+}
+
+Failure LimitAt(FailureKind kind, std::string what, const LineReader& in) {
+  Failure failure(kind, 0, std::move(what));
+  failure.AtLine(in.line_number());
+  return failure;
 }
 
 void ReadBody(SkinModel& model, LineReader& in) {
@@ -36,16 +43,15 @@ void ReadBody(SkinModel& model, LineReader& in) {
   // Taken without rounding: 12.0 matches 12 bones, 12.4 does not.
   const std::string_view binding_count = in.Next("the binding count");
   if (ReadNumber(binding_count) != model.BoneCount)
-    throw Failure(FailureKind::CorruptBindings, 0,
+    throw LimitAt(FailureKind::CorruptBindings,
                   "the binding count " + std::string(binding_count) + " differs from the " +
-                      std::to_string(model.BoneCount) + " bones")
-        .At(in.Place());
+                      std::to_string(model.BoneCount) + " bones",
+                  in);
   ReadLines(in, model.BindingLines, model.BoneCount, "a binding line");
 
   const std::int16_t tex_count = in.NextCount("the texture-vertex count");
-  const Failure tex_limit = Failure(FailureKind::TexVertexLimit, 0,
-                                    std::to_string(tex_count) + " texture vertices")
-                                .At(in.Place());
+  const Failure tex_limit =
+      LimitAt(FailureKind::TexVertexLimit, std::to_string(tex_count) + " texture vertices", in);
   if (tex_count > kLineSlots) throw tex_limit;
   model.TexVertexCount = tex_count;
   ReadLines(in, model.TexVertexLines, tex_count, "a texture-vertex line");
@@ -57,8 +63,7 @@ void ReadBody(SkinModel& model, LineReader& in) {
   model.VertexCount = in.NextCount("the vertex count");
   model.NormalCount = model.VertexCount;
   if (model.VertexCount > kCountLimit)
-    throw Failure(FailureKind::VertexLimit, 0, std::to_string(model.VertexCount) + " vertices")
-        .At(in.Place());
+    throw LimitAt(FailureKind::VertexLimit, std::to_string(model.VertexCount) + " vertices", in);
   for (int i = 0; i < model.VertexCount; ++i) {
     const std::string_view line = in.Next("a vertex line");
     std::array<std::string_view, 6> f;
@@ -66,22 +71,30 @@ void ReadBody(SkinModel& model, LineReader& in) {
     try {
       model.VertexLines.set(i, FormatCoord(ReadNumber(f[0]), ReadNumber(f[1]), ReadNumber(f[2])));
       model.NormalLines.set(i, FormatCoord(ReadNumber(f[3]), ReadNumber(f[4]), ReadNumber(f[5])));
-    } catch (const Failure& failure) {
-      throw failure.At(in.Place());
+    } catch (Failure& failure) {
+      failure.AtLine(in.line_number());
+      throw;
     }
   }
 }
 
 }  // namespace
 
-Outcome LoadSkn(SkinModel& model, Prompts& prompts, const std::string& path) {
-  return RunGuarded(model, prompts, [&] {
-    LineReader in(path, ReadWholeFile(path));
-    ResetModel(model);
+SkinModel ParseSkn(std::string_view text, std::string_view name) {
+  SkinModel model;
+  try {
+    LineReader in(text);
     ReadBody(model, in);
-    model.ModelLoaded = true;
-    model.SaveAsProjectFirst = true;
-  });
+  } catch (Failure& failure) {
+    failure.InFile(name);
+    throw;
+  }
+  model.SaveAsProjectFirst = true;
+  return model;
+}
+
+Outcome LoadSkn(SkinModel& model, Prompts& prompts, const std::string& path) {
+  return LoadReported(model, prompts, path, [&] { return ParseSkn(ReadWholeFile(path), path); });
 }
 
 }  // namespace mervane

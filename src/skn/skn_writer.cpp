@@ -11,10 +11,10 @@ void Line(std::string& out, std::string_view text) {
 }
 
 void Block(std::string& out, const LineTable& table, int count) {
-  if (count > table.slots())
+  if (count > table.capacity())
     throw Failure::Error(err::kIndexOutOfRange,
                          "a count of " + std::to_string(count) + " is more than the " +
-                             std::to_string(table.slots()) + " lines the model holds");
+                             std::to_string(table.capacity()) + " lines the model holds");
   for (int i = 0; i < count; ++i) Line(out, table.at(i));
 }
 
@@ -45,8 +45,8 @@ std::string SknText(const SkinModel& model) {
   return out;
 }
 
-Outcome SaveSkn(SkinModel& model, Prompts& prompts, const std::string& path) {
-  return RunGuarded(model, prompts, [&] {
+Outcome SaveSkn(const SkinModel& model, Prompts& prompts, const std::string& path) {
+  return RunReported(prompts, [&] {
     if (path.empty()) return;
     WriteFileAtomically(path, SknText(model));
   });

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "gui_support.h"
-#include "import/import_dialog.h"
+#include "shell/import_dialog.h"
 #include "model/failure.h"
 #include "shell/main_window.h"
 

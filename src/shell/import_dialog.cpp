@@ -1,4 +1,4 @@
-#include "import/import_dialog.h"
+#include "shell/import_dialog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,0 +1,139 @@
+#include <array>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "bmf/bmf.h"
+#include "model/guard.h"
+#include "model/numbers.h"
+#include "model/textfile.h"
+
+namespace mervane {
+namespace {
+
+class ByteWriter {
+ public:
+  void U32(std::uint32_t v) {
+    const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                       static_cast<char>(v >> 24)};
+    out_.append(b, 4);
+  }
+  void Float(double v, const std::string& item) {
+    const float f = static_cast<float>(v);
+    if (!std::isfinite(f))
+      throw std::move(Failure::Error(err::kOverflow, "a coordinate is beyond the range of float32")
+                          .About(item));
+    U32(std::bit_cast<std::uint32_t>(f));
+  }
+  void String(const std::string& text, const std::string& item) {
+    if (text.size() > 255)
+      throw std::move(Failure::Error(err::kInvalidArgument, "a name is longer than 255 bytes")
+                          .About(item));
+    out_.push_back(static_cast<char>(text.size()));
+    out_.append(text);
+  }
+  std::string& out() { return out_; }
+
+ private:
+  std::string out_;
+};
+
+// The fields of a line as whole numbers within [low, high]: a missing field,
+// a fraction or a value below low is error 5, one above high error 6.
+template <std::size_t N>
+std::array<std::int64_t, N> WholeFields(const std::string& line, double low, double high,
+                                        const std::string& item) {
+  std::array<std::string_view, N> f;
+  auto fail = [&](int number, std::string what) {
+    return std::move(Failure::Error(number, std::move(what)).About(item));
+  };
+  if (SplitFields(line, f) < N)
+    throw fail(err::kInvalidArgument, "\"" + line + "\" needs " + std::to_string(N) + " numbers");
+  std::array<std::int64_t, N> values{};
+  for (std::size_t i = 0; i < N; ++i) {
+    const double v = ReadNumber(f[i]);
+    if (v != std::floor(v)) throw fail(err::kInvalidArgument, "\"" + std::string(f[i]) + "\" is not a whole number");
+    if (v < low) throw fail(err::kInvalidArgument, "\"" + std::string(f[i]) + "\" is below " + std::to_string(static_cast<std::int64_t>(low)));
+    if (v > high) throw fail(err::kOverflow, "\"" + std::string(f[i]) + "\" does not fit 32 bits");
+    values[i] = static_cast<std::int64_t>(v);
+  }
+  return values;
+}
+
+constexpr double kU32Max = std::numeric_limits<std::uint32_t>::max();
+constexpr double kI32Min = std::numeric_limits<std::int32_t>::min();
+constexpr double kI32Max = std::numeric_limits<std::int32_t>::max();
+
+// A count as a uint32; a count the model's table cannot hold is error 9.
+std::uint32_t Count(std::int16_t count, int capacity, const char* what) {
+  if (count < 0)
+    throw Failure::Error(err::kInvalidArgument, std::string("the ") + what + " count " +
+                                                    std::to_string(count) + " is below 0");
+  if (count > capacity)
+    throw Failure::Error(err::kIndexOutOfRange,
+                         std::string("the ") + what + " count " + std::to_string(count) +
+                             " is more than the " + std::to_string(capacity) + " lines the model holds");
+  return static_cast<std::uint32_t>(count);
+}
+
+void Coords(ByteWriter& out, const std::string& line, std::size_t n, const std::string& item) {
+  std::array<std::string_view, 3> f;
+  if (SplitFields(line, f) < n)
+    throw std::move(Failure::Error(err::kInvalidArgument,
+                                   "\"" + line + "\" needs " + std::to_string(n) + " numbers")
+                        .About(item));
+  for (std::size_t i = 0; i < n; ++i) out.Float(ReadNumber(f[i]), item);
+}
+
+}  // namespace
+
+std::string BmfBytes(const SkinModel& model) {
+  const std::uint32_t bones = Count(model.BoneCount, kBoneSlots, "bone");
+  const std::uint32_t faces = Count(model.FaceCount, kLineSlots, "face");
+  const std::uint32_t tex = Count(model.TexVertexCount, kLineSlots, "texture-vertex");
+  const std::uint32_t blends = Count(model.BlendCount, kLineSlots, "blend");
+  const std::uint32_t vertices = Count(model.VertexCount, kLineSlots, "vertex");
+  if (vertices != tex + blends)
+    throw Failure::Error(err::kInvalidArgument,
+                         "the vertex count " + std::to_string(vertices) +
+                             " is not the texture vertices and blend entries together (" +
+                             std::to_string(tex) + " + " + std::to_string(blends) +
+                             "), which a .bmf cannot hold");
+
+  ByteWriter out;
+  out.out().reserve(64 + 32 * bones + 12 * faces + 20 * bones + 8 * tex + 8 * blends + 24 * vertices);
+  out.String(model.MeshName, "the mesh name");
+  out.String(model.TextureName, "the texture name");
+  out.U32(bones);
+  for (std::uint32_t i = 0; i < bones; ++i)
+    out.String(model.BoneNames.at(static_cast<int>(i)), Counted("bone", i));
+  out.U32(faces);
+  for (std::uint32_t i = 0; i < faces; ++i)
+    for (const std::int64_t v : WholeFields<3>(model.FaceLines.at(static_cast<int>(i)), 0, kU32Max, Counted("face", i)))
+      out.U32(static_cast<std::uint32_t>(v));
+  out.U32(bones);
+  for (std::uint32_t i = 0; i < bones; ++i)
+    for (const std::int64_t v : WholeFields<5>(model.BindingLines.at(static_cast<int>(i)), kI32Min, kI32Max, Counted("binding line", i)))
+      out.U32(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
+  out.U32(tex);
+  for (std::uint32_t i = 0; i < tex; ++i)
+    Coords(out, model.TexVertexLines.at(static_cast<int>(i)), 2, Counted("texture vertex", i));
+  out.U32(blends);
+  for (std::uint32_t i = 0; i < blends; ++i) {
+    const auto pair = WholeFields<2>(model.BlendLines.at(static_cast<int>(i)), 0, kU32Max, Counted("blend entry", i));
+    out.U32(static_cast<std::uint32_t>(pair[1]));  // the weight comes first here
+    out.U32(static_cast<std::uint32_t>(pair[0]));
+  }
+  out.U32(vertices);
+  for (std::uint32_t i = 0; i < vertices; ++i) {
+    Coords(out, model.VertexLines.at(static_cast<int>(i)), 3, Counted("vertex", i));
+    Coords(out, model.NormalLines.at(static_cast<int>(i)), 3, Counted("vertex", i) + " normal");
+  }
+  return std::move(out.out());
+}
+
+Outcome SaveBmf(const SkinModel& model, Prompts& prompts, const std::string& path) {
+  return RunReported(prompts, [&] { WriteFileAtomically(path, BmfBytes(model)); });
+}
+
+}  // namespace mervane

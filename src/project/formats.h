@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "model/model.h"
+#include "model/prompts.h"
+
+namespace mervane {
+
+// A file format Mervane opens and saves. Adding a format is adding a row to
+// Formats(); the converter, the window's dialogs and drag and drop all
+// read the table.
+struct Format {
+  std::string_view extension;      // lower case, without the "."
+  std::string_view open_filter;    // the Open dialog's entry, e.g. "TheSims Skin Files (*.skn)"
+  std::string_view save_filter;    // the Save As dialog's entry
+  std::string_view description;    // for --help: "skin, text"
+  Outcome (*load)(SkinModel&, Prompts&, const std::string& path);
+  Outcome (*save)(const SkinModel&, Prompts&, const std::string& path);
+};
+
+// .spj, .skn, .bmf, in the order the dialogs list them.
+std::span<const Format> Formats();
+
+// The format of a path by its extension (case ignored), or nullptr.
+const Format* FormatOf(std::string_view path);
+
+// ".spj, .skn or .bmf", for messages.
+std::string FormatExtensionsText();
+
+}  // namespace mervane
