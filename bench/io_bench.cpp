@@ -78,7 +78,7 @@ void BM_SaveSkn(benchmark::State& state) {
 void BM_BuildProjectFiles(benchmark::State& state) {
   Fixture& f = Shared();
   SkinModel model = f.model;
-  for (auto _ : state) benchmark::DoNotOptimize(BuildProjectFiles(model, f.spj_path));
+  for (auto _ : state) benchmark::DoNotOptimize(BuildProjectFiles(model, f.spj_path, ""));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.project_bytes));
 }
 

@@ -11,6 +11,7 @@
 #include "model/numbers.h"
 #include "model/paths.h"
 #include "project/obj_reader.h"
+#include "model/textfile.h"
 #include "project/project.h"
 #include "project/world.h"
 #include "skn/skn.h"
@@ -62,7 +63,8 @@ TEST(ProjectFiles, TextureIsFoundInTheProjectFolderWithoutRegardToCase) {
   std::filesystem::create_directory(dir.path("proj"));
   test::WriteFile(dir.path("proj/Skin.BMP"), "BM");
   SkinModel model = test::ReadSknText(CrLf({"body", "skin", "0", "0", "0", "0", "0", "0"}));
-  const ProjectFiles files = BuildProjectFiles(model, dir.path("proj/x.SPJ"));
+  const ProjectFiles files = BuildProjectFiles(model, dir.path("proj/x.SPJ"),
+                                                FindFileIgnoringCase(dir.path("proj"), "skin.bmp"));
   EXPECT_EQ(files.spj_path, dir.path("proj/x.spj"));
   EXPECT_EQ(files.obj_path, dir.path("proj/x.obj"));
   EXPECT_EQ(files.mtl_path, dir.path("proj/x.mtl"));
@@ -110,7 +112,7 @@ TEST(ProjectWriter, WritesTextureVerticesFlippedAndFacesOneBased) {
   SkinModel model = test::ReadSknText(CrLf({"m", "t", "1", "EXTRA", "1", "  0 1 2  ", "1", "5 0 3 0 0",
                                             "3", "0.3 0.1", "0.25 0.75", "1 0", "0", "3",
                                             "1 2 3 0 0 1", "1 2 3 0 0 1", "1 2 3 0 0 1"}));
-  const auto obj = test::SplitCrLf(BuildProjectFiles(model, "/nowhere/x.spj").obj);
+  const auto obj = test::SplitCrLf(BuildProjectFiles(model, "/nowhere/x.spj", "").obj);
   EXPECT_NE(std::find(obj.begin(), obj.end(), "vt 0.300000 0.900000"), obj.end());
   EXPECT_NE(std::find(obj.begin(), obj.end(), "vt 0.250000 0.250000"), obj.end());
   EXPECT_EQ(obj.back(), "f 1/1/1 2/2/2 3/3/3");  // blanks around the face line do not matter
@@ -476,7 +478,7 @@ namespace {
 TEST(WorldMesh, AgreesWithTheProjectObj) {
   SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
   const WorldMesh mesh = BuildWorldMesh(model);
-  const auto obj = test::SplitCrLf(BuildProjectFiles(model, "/nowhere/m.spj").obj);
+  const auto obj = test::SplitCrLf(BuildProjectFiles(model, "/nowhere/m.spj", "").obj);
   std::vector<std::string> v_lines, vn_lines;
   for (const auto& line : obj) {
     if (line.rfind("v ", 0) == 0) v_lines.push_back(line);

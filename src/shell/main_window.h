@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/model.h"
+#include "model/prompts.h"
 #include "shell/file_chooser.h"
 
 class QAction;

@@ -374,35 +374,31 @@ TEST_F(ImportTest, AFailedImportLeavesNoModel) {
   }
 }
 
-// The normals decision is asked once per run of the program and then holds
-// for every later import.
+// Each import decides about its own normals: a broken file is asked about
+// every time, with its own answer, and a sound file never is, whatever an
+// earlier import was told.
 class NormalsQuestionTest : public ImportTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(NormalsQuestionTest, IsAskedOnceAcrossImports) {
+TEST_P(NormalsQuestionTest, IsAskedForEveryImportThatNeedsIt) {
   const bool fix = GetParam();
   const std::string obj = WriteObj("fix.obj", kNeedsNormalFix);
-  prompts_.answers.push_back(fix);
-  std::string label_when_asked;
-  prompts_.on_call = [&] { label_when_asked = Label2(); };
-
   for (int import = 0; import < 2; ++import) {
     SCOPED_TRACE(import);
+    // The second import answers the other way, and must get its own result.
+    const bool answer = import == 0 ? fix : !fix;
+    prompts_.answers.push_back(answer);
     ImportFile(obj);
-    ASSERT_EQ(prompts_.questions.size(), 1u);
-    EXPECT_EQ(prompts_.questions[0], std::string(kInvalidNormalsTitle) + ": " + kInvalidNormalsQuestion);
-    EXPECT_EQ(label_when_asked, obj);
+    ASSERT_EQ(prompts_.questions.size(), static_cast<std::size_t>(import + 1));
+    EXPECT_EQ(prompts_.questions.back(), std::string(kInvalidNormalsTitle) + ": " + kInvalidNormalsQuestion);
     EXPECT_TRUE(prompts_.messages.empty());
     const SkinModel& model = window_->model();
     ASSERT_TRUE(model.ModelLoaded);
-    EXPECT_EQ(model.NormalLines.at(0), fix ? kNormalA : kNormalC);
-    EXPECT_EQ(model.NormalLines.at(2), fix ? kNormalC : kNormalA);
-    EXPECT_EQ(window_->import_normal_check(),
-              fix ? NormalCheckState::UseVertexIndices : NormalCheckState::UseNormalIndices);
+    EXPECT_EQ(model.NormalLines.at(0), answer ? kNormalA : kNormalC);
+    EXPECT_EQ(model.NormalLines.at(2), answer ? kNormalC : kNormalA);
   }
 
-  // A part whose faces are right is not asked about either.
   ImportFile(WriteObj("tri.obj", kTriangle));
-  EXPECT_EQ(prompts_.questions.size(), 1u);
+  EXPECT_EQ(prompts_.questions.size(), 2u);
   EXPECT_TRUE(window_->model().ModelLoaded);
 }
 

@@ -283,7 +283,7 @@ TEST_F(MainWindowTest, OpenChoosesTheReaderByTheFileNamesExtension) {
       EXPECT_EQ(Label2(), dir.path(c.name));
     } else {
       ASSERT_EQ(prompts_.messages.size(), 1u);
-      EXPECT_EQ(prompts_.messages[0].text, kNeedsSkinOrProjectName);
+      EXPECT_EQ(prompts_.messages[0].text, NeedsKnownExtensionMessage());
       EXPECT_NE(prompts_.messages[0].detail.find(dir.path(c.name)), std::string::npos);
       EXPECT_EQ(Label2(), "");
       EXPECT_EQ(Wait(), nullptr) << "no wait window for a file that is not read";
@@ -338,7 +338,7 @@ TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
     EXPECT_EQ(written, c.written);
     if (c.written.empty()) {
       ASSERT_EQ(prompts_.messages.size(), 1u);
-      EXPECT_EQ(prompts_.messages[0].text, kNeedsSkinOrProjectName);
+      EXPECT_EQ(prompts_.messages[0].text, NeedsKnownExtensionMessage());
     } else {
       EXPECT_TRUE(prompts_.messages.empty());
     }
