@@ -75,11 +75,10 @@ TEST(Converter, FailuresExitWith1AndWriteNothing) {
   test::WriteFile(dir.path("keep.skn"), "keep");
   const Result missing = Convert({dir.path("none.skn"), dir.path("keep.skn")});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, ErrorMessage(53) + "\nnone.skn: cannot be read (No such file or directory)\n");
+  EXPECT_EQ(missing.err, "mervane-convert: error 53: none.skn: cannot be read (No such file or directory)\n");
   const Result truncated = Convert({dir.path("bad.skn"), dir.path("keep.skn")});
   EXPECT_EQ(truncated.status, 1);
-  EXPECT_EQ(truncated.err,
-            ErrorMessage(62) + "\nbad.skn line 4: the file ends where a bone name was expected\n");
+  EXPECT_EQ(truncated.err, "mervane-convert: error 62: bad.skn line 4: the file ends where a bone name was expected\n");
   // The normals question without --fix-normals: exit 1, naming the option.
   const Result unanswered = Convert({dir.path("q.spj"), dir.path("keep.skn")});
   EXPECT_EQ(unanswered.status, 1);
@@ -88,7 +87,7 @@ TEST(Converter, FailuresExitWith1AndWriteNothing) {
   // Answered, it reads; fixed, every vertex takes its own (missing) normal: still error 5.
   const Result answered = Convert({"--fix-normals=no", dir.path("q.spj"), dir.path("keep.skn")});
   EXPECT_EQ(answered.status, 1);
-  EXPECT_EQ(answered.err.substr(0, ErrorMessage(5).size()), ErrorMessage(5));
+  EXPECT_TRUE(answered.err.starts_with("mervane-convert: error 5: ")) << answered.err;
   EXPECT_EQ(test::ReadFile(dir.path("keep.skn")), "keep");
   EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"bad.skn", "keep.skn", "q.obj", "q.spj"}));
 }

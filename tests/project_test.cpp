@@ -24,6 +24,27 @@ using test::CrLf;
 using test::FakePrompts;
 using test::TempDir;
 
+// Reads a project from its texts, answering the normals question with answer.
+test::ReadEnd ReadProject(const std::string& spj, const std::string& obj,
+                          std::optional<bool> answer = std::nullopt) {
+  return test::ReadCleanly(
+      [&](const NormalsQuestion& ask) { return ParseProject(spj, obj, "p.spj", "p.obj", ask); }, answer);
+}
+
+// The project's model; the test fails if it does not read without a question.
+SkinModel Project(const std::string& spj, const std::string& obj) {
+  test::ReadEnd end = ReadProject(spj, obj);
+  EXPECT_TRUE(end.model) << end.message() << " / " << end.detail();
+  EXPECT_EQ(end.questions, 0);
+  return end.model ? std::move(*end.model) : SkinModel{};
+}
+
+// The model saved as a project and read back.
+SkinModel ThroughProject(const SkinModel& model) {
+  const ProjectFiles files = BuildProjectFiles(model, "p.spj", "");
+  return Project(files.spj, files.obj);
+}
+
 // Runs a test body with the working directory set to a folder.
 class InFolder {
  public:
@@ -122,15 +143,13 @@ TEST(ProjectWriter, WritesTextureVerticesFlippedAndFacesOneBased) {
 
 TEST(ProjectWriter, SavingTwiceWritesIdenticalFiles) {
   TempDir dir;
-  SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  const SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
   FakePrompts prompts;
   ASSERT_EQ(SaveProject(model, prompts, dir.path("a.spj")), Outcome::Succeeded);
   const std::string first = test::ReadFile(dir.path("a.obj")) + test::ReadFile(dir.path("a.spj"));
   ASSERT_EQ(SaveProject(model, prompts, dir.path("a.spj")), Outcome::Succeeded);
   EXPECT_EQ(first, test::ReadFile(dir.path("a.obj")) + test::ReadFile(dir.path("a.spj")));
   EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.mtl", "a.obj", "a.spj"}));
-  EXPECT_TRUE(model.ModelLoaded);
-  EXPECT_TRUE(model.SaveAsProjectFirst);
 }
 
 TEST(ProjectWriter, FailuresLeaveEveryExistingFileAsItWas) {
@@ -164,8 +183,6 @@ TEST(ProjectWriter, FailuresLeaveEveryExistingFileAsItWas) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, ErrorMessage(c.number));
     EXPECT_FALSE(prompts.messages[0].detail.empty());
-    EXPECT_TRUE(test::IsEmptyModel(model));
-    EXPECT_FALSE(model.ModelLoaded);
     for (const char* ext : {"spj", "obj", "mtl"})
       EXPECT_EQ(test::ReadFile(dir.path(std::string("old.") + ext)), ext);
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"folder.obj", "old.mtl", "old.obj", "old.spj"}));
@@ -192,52 +209,34 @@ TEST(ProjectRoundTrip, GivesTheSkinBack) {
       test::MakeSkn({{"HEAD", "L_HAND", "r_foot"}, {40, 1, 2}, 1, 14}),
   };
   for (const std::string& source : sources) {
-    TempDir dir;
     const SkinModel original = test::ReadSknText(source);
-    SkinModel model = original;
-    FakePrompts prompts;
-    ASSERT_EQ(SaveProject(model, prompts, dir.path("p.spj")), Outcome::Succeeded);
-    SkinModel back;
-    ASSERT_EQ(LoadProject(back, prompts, dir.path("p.spj")), Outcome::Succeeded);
-    EXPECT_TRUE(prompts.messages.empty() && prompts.questions.empty());
+    const SkinModel back = ThroughProject(original);
     EXPECT_FALSE(back.SaveAsProjectFirst);
-    EXPECT_TRUE(back.ModelLoaded);
     test::ExpectSameUpTo(back, original, 2e-6, 2e-6);
 
-    ASSERT_EQ(SaveSkn(back, prompts, dir.path("1.skn")), Outcome::Succeeded);
-    SkinModel again = test::ReadSknText(test::ReadFile(dir.path("1.skn")));
-    ASSERT_EQ(SaveProject(again, prompts, dir.path("q.spj")), Outcome::Succeeded);
-    SkinModel back2;
-    ASSERT_EQ(LoadProject(back2, prompts, dir.path("q.spj")), Outcome::Succeeded);
-    ASSERT_EQ(SaveSkn(back2, prompts, dir.path("2.skn")), Outcome::Succeeded);
-    EXPECT_EQ(test::ReadFile(dir.path("1.skn")), test::ReadFile(dir.path("2.skn")));
+    const std::string first = SknText(back);
+    EXPECT_EQ(SknText(ThroughProject(test::ReadSknText(first))), first);
   }
 }
 
 TEST(ProjectReader, ReadsTheBlenderRoundTripByteForByte) {
-  TempDir dir;
-  SkinModel model;
-  FakePrompts prompts;
-  ASSERT_EQ(LoadProject(model, prompts, test::DataPath("blender/blender-roundtrip/moved.spj")), Outcome::Succeeded);
-  EXPECT_TRUE(prompts.messages.empty() && prompts.questions.empty());
-  ASSERT_EQ(SaveSkn(model, prompts, dir.path("out.skn")), Outcome::Succeeded);
-  EXPECT_EQ(test::ReadFile(dir.path("out.skn")),
-            test::ReadFile(test::DataPath("blender/blender-roundtrip/moved-expected.skn")));
+  const std::string folder = "blender/blender-roundtrip/";
+  const SkinModel model = Project(test::ReadFile(test::DataPath(folder + "moved.spj")),
+                                  test::ReadFile(test::DataPath(folder + "moved.obj")));
+  EXPECT_EQ(SknText(model), test::ReadFile(test::DataPath(folder + "moved-expected.skn")));
 }
 
 TEST(ProjectReader, RefusesAProjectWhoseVerticesNoLongerPairWithTheBones) {
-  SkinModel model;
-  model.ModelLoaded = true;
-  FakePrompts prompts;
-  EXPECT_EQ(LoadProject(model, prompts, test::DataPath("blender/blender-roundtrip/cube.spj")), Outcome::Failed);
-  ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0].text, ErrorMessage(5));
-  const std::string& detail = prompts.messages[0].detail;
+  const std::string folder = "blender/blender-roundtrip/";
+  const Failure failure = test::ExpectFailure([&] {
+    ParseProject(test::ReadFile(test::DataPath(folder + "cube.spj")), test::ReadFile(test::DataPath(folder + "cube.obj")),
+                 "cube.spj", "cube.obj", [] { return std::optional<bool>(); });
+  });
+  EXPECT_EQ(failure.message(), ErrorMessage(5));
+  const std::string detail = failure.detail();
   EXPECT_NE(detail.find("cube.obj line"), std::string::npos) << detail;
   EXPECT_NE(detail.find("176 vertices"), std::string::npos) << detail;
   EXPECT_NE(detail.find("cube"), std::string::npos) << detail;
-  EXPECT_TRUE(test::IsEmptyModel(model));
-  EXPECT_FALSE(model.ModelLoaded);
 }
 
 // Rewrites a project .obj the way a modeller re-saves it: LF line ends, a
@@ -317,19 +316,13 @@ std::string ModellerStyle(const std::string& obj_text, bool relative) {
 TEST(ProjectReader, ReadsProjectsReSavedInModellerStyle) {
   for (bool relative : {false, true}) {
     SCOPED_TRACE(relative ? "relative indices" : "absolute indices");
-    TempDir dir;
     const SkinModel original = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
-    SkinModel model = original;
-    FakePrompts prompts;
-    ASSERT_EQ(SaveProject(model, prompts, dir.path("p.spj")), Outcome::Succeeded);
-    const std::string restyled = ModellerStyle(test::ReadFile(dir.path("p.obj")), relative);
+    const ProjectFiles files = BuildProjectFiles(original, "p.spj", "");
+    const std::string restyled = ModellerStyle(files.obj, relative);
     ASSERT_NE(restyled.find("\t"), std::string::npos);
     ASSERT_EQ(restyled.find('\r'), std::string::npos);
     ASSERT_GT(std::count(restyled.begin(), restyled.end(), '\n'), 10);
-    test::WriteFile(dir.path("p.obj"), restyled);
-    SkinModel back;
-    ASSERT_EQ(LoadProject(back, prompts, dir.path("p.spj")), Outcome::Succeeded);
-    EXPECT_TRUE(prompts.messages.empty() && prompts.questions.empty());
+    const SkinModel back = Project(files.spj, restyled);
     // Normals come back within the four decimals the modeller kept.
     test::ExpectSameUpTo(back, original, 2e-6, 6e-5);
   }
@@ -337,9 +330,7 @@ TEST(ProjectReader, ReadsProjectsReSavedInModellerStyle) {
 
 // A small project written by hand in a modeller's style, with the skin it must give.
 TEST(ProjectReader, HandWrittenModellerFileGivesItsSkin) {
-  TempDir dir;
-  test::WriteFile(dir.path("hand.spj"), "hand\nskin\n1\nextra\n0 0 5 0 0\n0\n0\n0\n");
-  test::WriteFile(dir.path("hand.obj"),
+  const SkinModel model = Project("hand\nskin\n1\nextra\n0 0 5 0 0\n0\n0\n0\n",
                   "# made by hand\nmtllib hand.mtl\no hand\n"
                   "v 0 0 0\nv\t1\t0\t0\t1.0\nv 1 1 0\nv 0 1 0\nv 0.5 2 1.5\n"
                   "vt 0 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
@@ -347,9 +338,6 @@ TEST(ProjectReader, HandWrittenModellerFileGivesItsSkin) {
                   "s 1\nusemtl skin\n"
                   "f 1/1/1 2/2/1 3/3/1 4/4/1\n"
                   "f -2/-1/-1 -3/-2/-1 -1/-4/-2");
-  SkinModel model;
-  FakePrompts prompts;
-  ASSERT_EQ(LoadProject(model, prompts, dir.path("hand.spj")), Outcome::Succeeded);
   EXPECT_EQ(SknText(model),
             CrLf({"hand", "skin", "1", "extra", "3", "0 1 2", "0 2 3", "3 2 4", "1", "0 0 5 0 0", "5",
                   "0.000000 1.000000", "1.000000 1.000000", "1.000000 0.000000", "0.000000 0.000000",
@@ -370,37 +358,30 @@ TEST(ProjectReader, AsksOnceWhetherToFixInvalidNormals) {
   obj += "f 1/1/7 2/1/1 3/1/1\nvn 1 0 0\nvn 0 1 0\nvn 0.6 0.8 0\nf 1/1/9 2/1/8 3/1/7\n";
   for (bool fix : {true, false}) {
     SCOPED_TRACE(fix ? "Yes" : "No");
-    TempDir dir;
-    test::WriteFile(dir.path("n.spj"), CrLf({"n", "t", "1", "EXTRA", "0 0 3 0 0", "0", "0", "0"}));
-    test::WriteFile(dir.path("n.obj"), obj);
-    SkinModel model;
-    FakePrompts prompts;
-    prompts.answers = {fix};
-    ASSERT_EQ(LoadProject(model, prompts, dir.path("n.spj")), Outcome::Succeeded);
-    ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_EQ(prompts.questions[0], std::string(kInvalidNormalsTitle) + ": " + kInvalidNormalsQuestion);
+    const test::ReadEnd r = ReadProject(CrLf({"n", "t", "1", "EXTRA", "0 0 3 0 0", "0", "0", "0"}), obj, fix);
+    ASSERT_TRUE(r.model) << r.detail();
+    EXPECT_EQ(r.questions, 1);
     // Turned back into the bone's axes: (y, -x, z).
     const std::vector<std::string> expected =
         fix ? std::vector<std::string>(3, "0.000000 0.000000 1.000000")  // each vertex's own normal
             : std::vector<std::string>{"0.800000 -0.600000 0.000000", "1.000000 0.000000 0.000000",
                                        "0.000000 -1.000000 0.000000"};
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(model.NormalLines.at(i), expected[i]) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(r.model->NormalLines.at(i), expected[i]) << i;
   }
 }
 
-TEST(ProjectReader, FailuresShowTheirMessageAndEmptyTheModel) {
+TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
   const std::string spj = CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0", "0", "0", "0"});
   const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n";
   std::string many_v;
   for (int i = 0; i < 32000; ++i) many_v += "v 0 0 0\n";
   const struct {
     const char* name;
-    std::string spj, obj;  // an empty obj means no .obj file
+    std::string spj, obj;
     std::string message;
     const char* detail_part;
-    std::vector<std::optional<bool>> answers;
+    std::optional<bool> answer;
   } cases[] = {
-      {"missing .obj", spj, "", ErrorMessage(53), "p.obj", {}},
       {".spj ends after its bones", CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0"}), obj, ErrorMessage(62), "p.spj line 6", {}},
       {"bone count outside 16 bits", CrLf({"b", "s", "99999999"}), obj, ErrorMessage(6), "p.spj line 3", {}},
       {"more than 101 bones", CrLf({"b", "s", "102"}), obj, ErrorMessage(9), "p.spj line 3", {}},
@@ -417,49 +398,61 @@ TEST(ProjectReader, FailuresShowTheirMessageAndEmptyTheModel) {
       {"face with two corners", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1\n", ErrorMessage(5), "p.obj line 4", {}},
       {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "p.obj line 4", {}},
       {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
-      {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 3", {}},
+      {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 2 (counted from 0)", {}},
       {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "normal", {false}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
-    test::WriteFile(dir.path("p.spj"), c.spj);
-    if (!c.obj.empty()) test::WriteFile(dir.path("p.obj"), c.obj);
-    SkinModel model;
-    model.ModelLoaded = true;
-    FakePrompts prompts;
-    prompts.answers = c.answers;
-    EXPECT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Failed);
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, c.message);
-    EXPECT_NE(prompts.messages[0].detail.find(c.detail_part), std::string::npos) << prompts.messages[0].detail;
-    EXPECT_TRUE(test::IsEmptyModel(model));
-    EXPECT_FALSE(model.ModelLoaded);
+    const test::ReadEnd r = ReadProject(c.spj, c.obj, c.answer);
+    EXPECT_EQ(r.problem, "");
+    EXPECT_EQ(r.message(), c.message);
+    EXPECT_NE(r.detail().find(c.detail_part), std::string::npos) << r.detail();
   }
 }
 
-TEST(ProjectReader, AnUnansweredQuestionFailsWithoutAMessageOfItsOwn) {
-  TempDir dir;
-  test::WriteFile(dir.path("p.spj"), CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "0"}));
-  test::WriteFile(dir.path("p.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n");
-  SkinModel model;
-  model.ModelLoaded = true;
-  FakePrompts prompts;  // no answers
-  EXPECT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Failed);
-  EXPECT_EQ(prompts.questions.size(), 1u);
-  EXPECT_TRUE(prompts.messages.empty());
-  EXPECT_TRUE(test::IsEmptyModel(model));
-  EXPECT_FALSE(model.ModelLoaded);
+// A project that cannot be read, or does not read, costs the user nothing:
+// the model loaded before stays, loaded. An unanswered question says
+// nothing more of its own.
+TEST(LoadProject, FailuresTellTheUserAndKeepThePreviousModel) {
+  const std::string spj = CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "0"});
+  const struct {
+    const char* name;
+    std::string spj, obj;  // empty: no such file
+    std::vector<std::string> messages;
+    std::size_t questions;
+  } cases[] = {
+      {"missing .spj", "", "v 0 0 0\n", {ErrorMessage(53)}, 0},
+      {"missing .obj", spj, "", {ErrorMessage(53)}, 0},
+      {"cut .spj", CrLf({"b", "s", "1"}), "v 0 0 0\n", {ErrorMessage(62)}, 0},
+      {"unanswered question", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", {}, 1},
+  };
+  SkinModel before = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  before.ModelLoaded = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    if (!c.spj.empty()) test::WriteFile(dir.path("p.spj"), c.spj);
+    if (!c.obj.empty()) test::WriteFile(dir.path("p.obj"), c.obj);
+    SkinModel model = before;
+    FakePrompts prompts;  // no answers
+    EXPECT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Failed);
+    std::vector<std::string> said;
+    for (const auto& m : prompts.messages) said.push_back(m.text);
+    EXPECT_EQ(said, c.messages);
+    EXPECT_EQ(prompts.questions.size(), c.questions);
+    if (c.name == std::string("missing .obj")) {
+      EXPECT_NE(prompts.messages.at(0).detail.find("p.obj"), std::string::npos);
+    }
+    std::string why;
+    EXPECT_TRUE(test::SameModel(model, before, &why)) << why;
+    EXPECT_TRUE(model.ModelLoaded);
+  }
 }
 
 TEST(ProjectReader, BlendedPartComesFromTheSpjAfterTheObjVertices) {
-  TempDir dir;
-  test::WriteFile(dir.path("p.spj"), CrLf({"b", "s", "1", "X", "0 0 3 0 2", "2", "9 9 9", "8 8 8", "2",
-                                           "1 1 1", "2 2 2", "1", "3 16384"}));
-  test::WriteFile(dir.path("p.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n");
-  SkinModel model;
-  FakePrompts prompts;
-  ASSERT_EQ(LoadProject(model, prompts, dir.path("p.spj")), Outcome::Succeeded);
+  const SkinModel model = Project(CrLf({"b", "s", "1", "X", "0 0 3 0 2", "2", "9 9 9", "8 8 8", "2",
+                                        "1 1 1", "2 2 2", "1", "3 16384"}),
+                                  "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n");
   EXPECT_EQ(model.VertexCount, 5);
   EXPECT_EQ(model.NormalCount, 5);
   EXPECT_EQ(model.TexVertexCount, 3);
@@ -521,14 +514,9 @@ namespace mervane {
 namespace {
 
 TEST(ProjectReader, NGonsBecomeFansOfTriangles) {
-  TempDir dir;
-  test::WriteFile(dir.path("g.spj"), CrLf({"g", "t", "1", "EXTRA", "0 0 6 0 0", "0", "0", "0"}));
-  test::WriteFile(dir.path("g.obj"),
-                  "v 0 0 0\nv 1 0 0\nv 2 1 0\nv 1 2 0\nv 0 1 0\nv 5 5 5\nvt 0 0\nvn 0 0 1\n"
-                  "f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1\nf 6/1/1 1/1/1 2/1/1\n");
-  SkinModel model;
-  FakePrompts prompts;
-  ASSERT_EQ(LoadProject(model, prompts, dir.path("g.spj")), Outcome::Succeeded);
+  const SkinModel model = Project(CrLf({"g", "t", "1", "EXTRA", "0 0 6 0 0", "0", "0", "0"}),
+                                  "v 0 0 0\nv 1 0 0\nv 2 1 0\nv 1 2 0\nv 0 1 0\nv 5 5 5\nvt 0 0\nvn 0 0 1\n"
+                                  "f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1\nf 6/1/1 1/1/1 2/1/1\n");
   ASSERT_EQ(model.FaceCount, 4);
   EXPECT_EQ(model.FaceLines.at(0), "0 1 2");
   EXPECT_EQ(model.FaceLines.at(1), "0 2 3");

@@ -20,26 +20,10 @@ std::vector<std::string> SmallSkn() {
           "1 2 3 0 0 1", "0.5 -1.25 2 0 1 0", "4 5 6 0.6 0.8 0"};
 }
 
-struct Loaded {
-  SkinModel model;
-  FakePrompts prompts;
-  Outcome outcome{};
-};
+SkinModel Parse(const std::string& text) { return test::ReadSknText(text); }
 
-std::unique_ptr<Loaded> Load(const std::string& text) {
-  TempDir dir;
-  test::WriteFile(dir.path("body.skn"), text);
-  auto loaded = std::make_unique<Loaded>();
-  loaded->model.ModelLoaded = true;  // from an earlier file
-  loaded->outcome = LoadSkn(loaded->model, loaded->prompts, dir.path("body.skn"));
-  return loaded;
-}
-
-TEST(LoadSkn, ReadsEveryBlock) {
-  const auto r = Load(CrLf(SmallSkn()));
-  ASSERT_EQ(r->outcome, Outcome::Succeeded);
-  const SkinModel& m = r->model;
-  EXPECT_TRUE(r->prompts.messages.empty());
+TEST(ParseSkn, ReadsEveryBlock) {
+  const SkinModel m = Parse(CrLf(SmallSkn()));
   EXPECT_EQ(m.MeshName, "body");
   EXPECT_EQ(m.TextureName, "skin");
   EXPECT_EQ(m.BoneCount, 2);
@@ -59,11 +43,10 @@ TEST(LoadSkn, ReadsEveryBlock) {
   EXPECT_EQ(m.NormalLines.at(2), "0.600000 0.800000 0.000000");
   EXPECT_EQ(m.BoneOffsetX[0], -0.0366778);  // the skeleton knows PELVIS
   EXPECT_EQ(m.BoneOffsetX[1], 0);
-  EXPECT_TRUE(m.ModelLoaded);
   EXPECT_TRUE(m.SaveAsProjectFirst);
 }
 
-TEST(LoadSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
+TEST(ParseSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
   const struct {
     const char* line;
     const char* vertex;
@@ -78,39 +61,33 @@ TEST(LoadSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
       {"1.2345678 -9.8765432 0.0000005 x y z", "1.234568 -9.876543 0.000000", "0.000000 0.000000 0.000000"},
   };
   for (const auto& c : cases) {
-    const auto r = Load(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", c.line}));
-    ASSERT_EQ(r->outcome, Outcome::Succeeded) << c.line;
-    EXPECT_EQ(r->model.VertexLines.at(0), c.vertex) << c.line;
-    EXPECT_EQ(r->model.NormalLines.at(0), c.normal) << c.line;
+    SCOPED_TRACE(c.line);
+    const SkinModel m = Parse(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", c.line}));
+    EXPECT_EQ(m.VertexLines.at(0), c.vertex);
+    EXPECT_EQ(m.NormalLines.at(0), c.normal);
   }
 }
 
-TEST(LoadSkn, EmptySkinReadsCompletely) {
-  const auto r = Load(CrLf({"m", "t", "0", "0", "0", "0", "0", "0"}));
-  EXPECT_EQ(r->outcome, Outcome::Succeeded);
-  EXPECT_TRUE(r->model.ModelLoaded);
-  EXPECT_TRUE(r->prompts.messages.empty());
+TEST(ParseSkn, EmptySkinReadsCompletely) {
+  EXPECT_EQ(Parse(CrLf({"m", "t", "0", "0", "0", "0", "0", "0"})).MeshName, "m");
 }
 
-TEST(LoadSkn, LineEndsCrLfCrAndLfReadTheSame) {
-  const auto reference = Load(CrLf(SmallSkn()));
+TEST(ParseSkn, LineEndsCrLfCrAndLfReadTheSame) {
+  const SkinModel reference = Parse(CrLf(SmallSkn()));
   for (const std::string end : {"\n", "\r", "\r\n"}) {
     for (bool final_end : {true, false}) {
       std::string text;
       const auto lines = SmallSkn();
       for (std::size_t i = 0; i < lines.size(); ++i)
         text += lines[i] + (i + 1 < lines.size() || final_end ? end : "");
-      const auto r = Load(text);
       std::string why;
-      EXPECT_EQ(r->outcome, Outcome::Succeeded);
-      EXPECT_TRUE(test::SameModel(r->model, reference->model, &why)) << why;
+      EXPECT_TRUE(test::SameModel(Parse(text), reference, &why)) << why;
     }
   }
 }
 
 TEST(SknText, WritesTheBlocksWithCrLf) {
-  const auto r = Load(CrLf(SmallSkn()));
-  const std::string text = SknText(r->model);
+  const std::string text = SknText(Parse(CrLf(SmallSkn())));
   const auto lines = test::SplitCrLf(text);
   const std::vector<std::string> expected{
       "body", "skin", "2", "PELVIS", "Extra Bone ", "1", "0 1 1", "2", "0 0 1 -1 0", "1 1 1 0 1",
@@ -127,36 +104,27 @@ TEST(SknText, CountLinesAreRoundedAndTheBindingCountCopiesTheBoneCount) {
   auto lines = SmallSkn();
   lines[2] = " 2.4 ";  // bone count
   lines[7] = "2.0";     // binding count: equal without rounding
-  const auto r = Load(CrLf(lines));
-  ASSERT_EQ(r->outcome, Outcome::Succeeded);
-  const auto out = test::SplitCrLf(SknText(r->model));
+  const auto out = test::SplitCrLf(SknText(Parse(CrLf(lines))));
   EXPECT_EQ(out[2], "2");
   EXPECT_EQ(out[7], "2");
 }
 
-TEST(SaveSkn, RoundTripsTheExampleAndGeneratedSkins) {
+TEST(SknText, RoundTripsTheExampleAndGeneratedSkins) {
   std::vector<std::string> sources{test::ReadFile(test::ExamplePath("mannequin.skn")),
                                    test::ReadFile(test::DataPath("blender/blender-roundtrip/sample.skn"))};
   sources.push_back(test::MakeSkn({{"PELVIS", "spine", "r_arm", "L_LEG", "NOT_A_BONE"}, {5, 0, 7, 3, 1}, 4, 7}));
   for (const std::string& source : sources) {
-    TempDir dir;
-    const auto first = Load(source);
-    ASSERT_EQ(first->outcome, Outcome::Succeeded);
-    FakePrompts prompts;
-    ASSERT_EQ(SaveSkn(first->model, prompts, dir.path("a.skn")), Outcome::Succeeded);
-    SkinModel again;
-    ASSERT_EQ(LoadSkn(again, prompts, dir.path("a.skn")), Outcome::Succeeded);
+    const SkinModel first = Parse(source);
+    const std::string a = SknText(first);
+    const SkinModel again = Parse(a);
     std::string why;
-    EXPECT_TRUE(test::SameModel(first->model, again, &why)) << why;
-    ASSERT_EQ(SaveSkn(again, prompts, dir.path("b.skn")), Outcome::Succeeded);
-    EXPECT_EQ(test::ReadFile(dir.path("a.skn")), test::ReadFile(dir.path("b.skn")));
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(test::SameModel(first, again, &why)) << why;
+    EXPECT_EQ(SknText(again), a);
   }
 }
 
-// Every way a .skn can be refused: the message, the model emptied and
-// unloaded, the detail naming the file.
-TEST(LoadSkn, FailuresShowTheirMessageAndEmptyTheModel) {
+// Every way a .skn can be refused: the message, the detail naming the file.
+TEST(ParseSkn, FailuresCarryTheirMessageAndPlace) {
   const std::string error5 = ErrorMessage(5), error6 = ErrorMessage(6), error9 = ErrorMessage(9),
                     error62 = ErrorMessage(62);
   auto with = [](std::size_t index, const std::string& line) {
@@ -196,36 +164,57 @@ TEST(LoadSkn, FailuresShowTheirMessageAndEmptyTheModel) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto r = Load(c.text);
-    EXPECT_EQ(r->outcome, Outcome::Failed);
-    ASSERT_EQ(r->prompts.messages.size(), 1u);
-    EXPECT_EQ(r->prompts.messages[0].text, c.message);
-    EXPECT_NE(r->prompts.messages[0].detail.find("body.skn"), std::string::npos) << r->prompts.messages[0].detail;
-    EXPECT_NE(r->prompts.messages[0].detail.find(c.detail_part), std::string::npos) << r->prompts.messages[0].detail;
-    EXPECT_TRUE(test::IsEmptyModel(r->model));
-    EXPECT_FALSE(r->model.ModelLoaded);
+    const Failure failure = test::ExpectFailure([&] { ParseSkn(c.text, "body.skn"); });
+    EXPECT_EQ(failure.message(), c.message);
+    EXPECT_EQ(failure.file(), "body.skn");
+    EXPECT_NE(failure.detail().find(c.detail_part), std::string::npos) << failure.detail();
   }
   // Just inside the limits.
-  EXPECT_EQ(Load(tex("31999", 31999))->outcome, Outcome::Succeeded);
-  EXPECT_EQ(Load(CrLf(many("31999", 31999, "0 0 0 0 0 1")))->outcome, Outcome::Succeeded);
+  EXPECT_EQ(Parse(tex("31999", 31999)).TexVertexCount, 31999);
+  EXPECT_EQ(Parse(CrLf(many("31999", 31999, "0 0 0 0 0 1"))).VertexCount, 31999);
 }
 
-TEST(LoadSkn, MissingFileIsError53) {
-  for (const std::string name : {"nothing-here.skn", ""}) {
-    TempDir dir;
-    SkinModel model;
-    model.ModelLoaded = true;
+// A file that cannot be read, or does not read, costs the user nothing:
+// the model loaded before stays, loaded.
+TEST(LoadSkn, FailuresTellTheUserAndKeepThePreviousModel) {
+  TempDir dir;
+  test::WriteFile(dir.path("cut.skn"), CrLf({"m", "t", "3"}));
+  const struct {
+    std::string path;
+    int number;
+  } cases[] = {
+      {dir.path("nothing-here.skn"), 53},
+      {dir.root().string(), 53},  // a folder counts as missing
+      {dir.path("cut.skn"), 62},
+  };
+  SkinModel before = Parse(CrLf(SmallSkn()));
+  before.ModelLoaded = true;
+  before.CommandFile = "earlier.skn";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    SkinModel model = before;
     FakePrompts prompts;
-    const std::string path = name.empty() ? dir.root().string() : dir.path(name);  // a folder counts as missing
-    EXPECT_EQ(LoadSkn(model, prompts, path), Outcome::Failed);
+    EXPECT_EQ(LoadSkn(model, prompts, c.path), Outcome::Failed);
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, ErrorMessage(53));
-    EXPECT_FALSE(model.ModelLoaded);
+    EXPECT_EQ(prompts.messages[0].text, ErrorMessage(c.number));
+    std::string why;
+    EXPECT_TRUE(test::SameModel(model, before, &why)) << why;
+    EXPECT_TRUE(model.ModelLoaded);
+    EXPECT_EQ(model.CommandFile, "earlier.skn");
   }
+  // And a load that succeeds takes the new model, keeping the shell's file.
+  SkinModel model = before;
+  FakePrompts prompts;
+  test::WriteFile(dir.path("empty.skn"), CrLf({"e", "t", "0", "0", "0", "0", "0", "0"}));
+  ASSERT_EQ(LoadSkn(model, prompts, dir.path("empty.skn")), Outcome::Succeeded);
+  EXPECT_EQ(model.MeshName, "e");
+  EXPECT_EQ(model.BoneCount, 0);
+  EXPECT_TRUE(model.ModelLoaded);
+  EXPECT_EQ(model.CommandFile, "earlier.skn");
 }
 
 TEST(SaveSkn, FailuresLeaveTheTargetAsItWasWithNoTemporaryFile) {
-  const auto loaded = Load(CrLf(SmallSkn()));
+  const SkinModel loaded = Parse(CrLf(SmallSkn()));
   struct Case {
     const char* name;
     std::string target;
@@ -240,17 +229,14 @@ TEST(SaveSkn, FailuresLeaveTheTargetAsItWasWithNoTemporaryFile) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SkinModel model = loaded->model;
     FakePrompts prompts;
-    EXPECT_EQ(SaveSkn(model, prompts, c.target), Outcome::Failed);
+    EXPECT_EQ(SaveSkn(loaded, prompts, c.target), Outcome::Failed);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, ErrorMessage(c.number));
     EXPECT_FALSE(prompts.messages[0].detail.empty());
-    EXPECT_TRUE(test::IsEmptyModel(model));
-    EXPECT_FALSE(model.ModelLoaded);
   }
   // A model too large for its tables fails before anything is written.
-  SkinModel model = loaded->model;
+  SkinModel model = loaded;
   model.VertexCount = 32002;
   FakePrompts prompts;
   EXPECT_EQ(SaveSkn(model, prompts, dir.path("old.skn")), Outcome::Failed);
@@ -262,16 +248,14 @@ TEST(SaveSkn, FailuresLeaveTheTargetAsItWasWithNoTemporaryFile) {
 
 TEST(SaveSkn, ReplacesAnExistingFileAndKeepsItsPermissions) {
   TempDir dir;
-  const auto loaded = Load(CrLf(SmallSkn()));
+  const SkinModel model = Parse(CrLf(SmallSkn()));
   test::WriteFile(dir.path("a.skn"), "old");
   std::filesystem::permissions(dir.path("a.skn"), std::filesystem::perms(0640));
-  SkinModel model = loaded->model;
   FakePrompts prompts;
   ASSERT_EQ(SaveSkn(model, prompts, dir.path("a.skn")), Outcome::Succeeded);
-  EXPECT_EQ(test::ReadFile(dir.path("a.skn")), SknText(loaded->model));
+  EXPECT_EQ(test::ReadFile(dir.path("a.skn")), SknText(model));
   EXPECT_EQ(std::filesystem::status(dir.path("a.skn")).permissions(), std::filesystem::perms(0640));
   EXPECT_EQ(dir.Listing(), std::vector<std::string>{"a.skn"});
-  EXPECT_TRUE(model.ModelLoaded);  // saving changes no flag
 }
 
 }  // namespace

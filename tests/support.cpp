@@ -88,34 +88,6 @@ std::string ExamplePath(const std::string& name) {
   return std::string(MERVANE_EXAMPLES) + "/" + name;
 }
 
-bool SameModel(const SkinModel& a, const SkinModel& b, std::string* why) {
-  auto differ = [&](const std::string& what) {
-    if (why) *why = what;
-    return false;
-  };
-  if (a.MeshName != b.MeshName) return differ("MeshName");
-  if (a.TextureName != b.TextureName) return differ("TextureName");
-  if (a.BoneCount != b.BoneCount || a.FaceCount != b.FaceCount ||
-      a.TexVertexCount != b.TexVertexCount || a.BlendCount != b.BlendCount ||
-      a.VertexCount != b.VertexCount || a.NormalCount != b.NormalCount)
-    return differ("counts");
-  auto same = [&](const LineTable& x, const LineTable& y, int count, const char* name) {
-    for (int i = 0; i < count; ++i)
-      if (x.at(i) != y.at(i)) {
-        if (why) *why = std::string(name) + " " + std::to_string(i) + ": \"" + x.at(i) + "\" vs \"" + y.at(i) + "\"";
-        return false;
-      }
-    return true;
-  };
-  return same(a.BoneNames, b.BoneNames, a.BoneCount, "BoneNames") &&
-         same(a.BindingLines, b.BindingLines, a.BoneCount, "BindingLines") &&
-         same(a.FaceLines, b.FaceLines, a.FaceCount, "FaceLines") &&
-         same(a.TexVertexLines, b.TexVertexLines, a.TexVertexCount, "TexVertexLines") &&
-         same(a.BlendLines, b.BlendLines, a.BlendCount, "BlendLines") &&
-         same(a.VertexLines, b.VertexLines, a.VertexCount, "VertexLines") &&
-         same(a.NormalLines, b.NormalLines, a.NormalCount, "NormalLines");
-}
-
 bool IsEmptyModel(const SkinModel& model) {
   if (model.BoneCount || model.FaceCount || model.TexVertexCount || model.BlendCount ||
       model.VertexCount || model.NormalCount || !model.MeshName.empty() || !model.TextureName.empty())
@@ -187,13 +159,12 @@ std::string MakeSkn(const SkinShape& shape) {
 namespace mervane::test {
 
 SkinModel ReadSknText(const std::string& text) {
-  TempDir dir;
-  WriteFile(dir.path("in.skn"), text);
-  SkinModel model;
-  FakePrompts prompts;
-  EXPECT_EQ(LoadSkn(model, prompts, dir.path("in.skn")), Outcome::Succeeded);
-  for (const auto& m : prompts.messages) ADD_FAILURE() << m.text << " / " << m.detail;
-  return model;
+  try {
+    return ParseSkn(text, "in.skn");
+  } catch (const Failure& failure) {
+    ADD_FAILURE() << failure.message() << " / " << failure.detail();
+    return {};
+  }
 }
 
 namespace {

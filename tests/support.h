@@ -1,11 +1,15 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "checks.h"
+#include "model/failure.h"
 #include "model/model.h"
 #include "model/prompts.h"
 
@@ -53,8 +57,6 @@ std::vector<std::string> SplitCrLf(const std::string& text);
 std::string DataPath(const std::string& relative);  // tests/data/...
 std::string ExamplePath(const std::string& name);   // examples/...
 
-// Every observable field of the model, for comparing two models.
-bool SameModel(const SkinModel& a, const SkinModel& b, std::string* why = nullptr);
 // True when the model holds nothing (as after ResetModel).
 bool IsEmptyModel(const SkinModel& model);
 
@@ -72,8 +74,20 @@ std::string MakeSkn(const SkinShape& shape);
 
 namespace mervane::test {
 
-// Reads .skn text through LoadSkn; the test fails if it does not load.
+// Reads .skn text; the test fails if it does not parse.
 SkinModel ReadSknText(const std::string& text);
+
+// The Failure that call throws; the test fails if it throws none.
+template <class Call>
+Failure ExpectFailure(Call&& call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return failure;
+  }
+  ADD_FAILURE() << "no Failure was thrown";
+  return Failure::Error(0, "no Failure was thrown");
+}
 
 // Compares two models: names, bindings, faces and blend lines exactly;
 // vertex, normal and texture-vertex lines as numbers within the tolerances.
