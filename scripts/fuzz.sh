@@ -23,10 +23,9 @@ if ((${#targets[@]} == 0)); then targets=(skn_fuzz project_fuzz import_fuzz); fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"${FUZZ_BUILD_JOBS:-$(nproc)}"
 
-# Logs and the files the targets write, on tmpfs when there is one.
+# Logs and new inputs, on tmpfs when there is one.
 scratch=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-export MERVANE_FUZZ_SCRATCH=$scratch
 
 for target in "${targets[@]}"; do
   corpus=tests/fuzz/corpus/${target%_fuzz}

@@ -24,18 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view obj = hit ? bytes.substr(cut + kMarker.size()) : std::string_view();
   const auto answer = fuzz::AnswerFrom(std::accumulate(data, data + size, 0u));
 
-  fuzz::WriteBytes(fuzz::ScratchPath("in.spj"), spj);
-  fuzz::WriteBytes(fuzz::ScratchPath("in.obj"), obj);
-
-  SkinModel model;
-  model.ModelLoaded = true;
-  fuzz::FuzzPrompts prompts(answer);
-  const Outcome outcome = LoadProject(model, prompts, fuzz::ScratchPath("in.spj"));
-  fuzz::CheckOutcome(outcome, model, prompts, "LoadProject");
-  if (outcome == Outcome::Succeeded) {
-    fuzz::Require(!model.SaveAsProjectFirst, "a read project proposes projects first");
+  const test::ReadEnd end = test::ReadCleanly(
+      [&](const NormalsQuestion& ask) { return ParseProject(spj, obj, "in.spj", "in.obj", ask); }, answer);
+  fuzz::RequireClean(end, "ParseProject");
+  if (end.model) {
+    fuzz::Require(!end.model->SaveAsProjectFirst, "a read project proposes projects first");
     // Blended lines travel as the .spj gives them, so a .skn need not read back.
-    fuzz::ExerciseWriters(model, answer, /*must_reload=*/false);
+    fuzz::ExerciseWriters(*end.model, answer, /*must_reload=*/false);
   }
   return 0;
 }

@@ -11,18 +11,11 @@ using namespace mervane;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const auto answer = fuzz::AnswerFrom(std::accumulate(data, data + size, 0u));
-  const std::string path = fuzz::ScratchPath("in.skn");
-  fuzz::WriteBytes(path, bytes);
-
-  SkinModel model;
-  model.ModelLoaded = true;  // an earlier file's
-  fuzz::FuzzPrompts prompts(answer);
-  const Outcome outcome = LoadSkn(model, prompts, path);
-  fuzz::Require(prompts.questions == 0, "the .skn reader asked a question");
-  fuzz::CheckOutcome(outcome, model, prompts, "LoadSkn");
-  if (outcome == Outcome::Succeeded) {
-    fuzz::Require(model.SaveAsProjectFirst, "a read skin does not propose projects first");
-    fuzz::ExerciseWriters(model, answer, /*must_reload=*/true);
+  const test::ReadEnd end = test::ReadCleanly([&](const NormalsQuestion&) { return ParseSkn(bytes, "in.skn"); });
+  fuzz::RequireClean(end, "ParseSkn");
+  if (end.model) {
+    fuzz::Require(end.model->SaveAsProjectFirst, "a read skin does not propose projects first");
+    fuzz::ExerciseWriters(*end.model, answer, /*must_reload=*/true);
   }
   return 0;
 }
