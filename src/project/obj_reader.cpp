@@ -87,10 +87,14 @@ class ObjReader {
   Corner ReadCorner(std::string_view text) {
     const auto slash1 = text.find('/');
     const auto slash2 = slash1 == std::string_view::npos ? slash1 : text.find('/', slash1 + 1);
+    // Blender leaves the normal index out when Normals is unticked in its
+    // OBJ export, the usual way a user meets this.
     if (slash2 == std::string_view::npos)
       throw Failure::Error(err::kInvalidArgument,
                            "the face corner \"" + std::string(text) +
-                               "\" needs vertex, texture and normal indices (v/vt/vn)");
+                               "\" needs vertex, texture and normal indices (v/vt/vn): the file "
+                               "has no normals. In Blender, export it again with Normals and UV "
+                               "Coordinates ticked under Geometry");
     return {Index(text.substr(0, slash1), lists_.vertices.size(), "vertex"),
             Index(text.substr(slash1 + 1, slash2 - slash1 - 1), lists_.tex_vertices.size(),
                   "texture vertex"),

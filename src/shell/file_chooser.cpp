@@ -50,7 +50,7 @@ std::optional<FileChoice> Run(QFileDialog& dialog, const FilterList& filters) {
 }  // namespace
 
 std::optional<FileChoice> QtFileChooser::ChooseOpen(const FilterList& filters) {
-  QFileDialog dialog(parent_);
+  QFileDialog dialog(parent_, QString(), QString::fromStdString(folder));
   dialog.setObjectName("cDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -61,7 +61,7 @@ std::optional<FileChoice> QtFileChooser::ChooseOpen(const FilterList& filters) {
 std::optional<FileChoice> QtFileChooser::ChooseSave(const FilterList& filters,
                                                     const std::string& proposed,
                                                     bool confirm_replace) {
-  QFileDialog dialog(parent_);
+  QFileDialog dialog(parent_, QString(), QString::fromStdString(folder));
   dialog.setObjectName("cDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);

@@ -36,6 +36,11 @@ class FileChooser {
   virtual std::optional<FileChoice> ChooseSave(const FilterList& filters,
                                                const std::string& proposed,
                                                bool confirm_replace) = 0;
+
+  // The folder the next dialog starts in: that of the last file used, so a
+  // user working in one folder never has to find it twice. Empty: the
+  // dialog's own choice.
+  std::string folder;
 };
 
 // The chooser people use: Qt's file dialog.

@@ -1,6 +1,7 @@
 #include "shell/import_dialog.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "model/paths.h"
 #include "model/textfile.h"
 #include "shell/file_chooser.h"
 
@@ -98,8 +100,15 @@ ImportRequest frmImportOBJ::Request() const {
           default_skin_->text().toStdString(), attach_site_->currentText().toStdString()};
 }
 
-void frmImportOBJ::SetFileName(const std::string& path) {
+void frmImportOBJ::TakeFile(const std::string& path) {
   file_name_->setText(QString::fromStdString(path));
+  file_des_->setText(QString::fromStdString(FileNameOf(BasePathOf(path))));
+}
+
+void frmImportOBJ::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  file_name_->setFocus(Qt::OtherFocusReason);
+  file_name_->selectAll();
 }
 
 void frmImportOBJ::Browse() {
@@ -113,6 +122,12 @@ void frmImportOBJ::TryImport() {
   if (request.obj_path.empty() || request.mesh_name.empty() || request.texture_name.empty() ||
       request.attach_site.empty()) {
     prompts_.ShowMessage(kBlanksMessage, "");
+    // Straight to the field to fill in.
+    for (QLineEdit* field : {file_name_, file_des_, default_skin_})
+      if (field->text().isEmpty()) {
+        field->setFocus(Qt::OtherFocusReason);
+        break;
+      }
     return;
   }
   // Nothing is blank-trimmed: a name of blanks is a name. But a path that

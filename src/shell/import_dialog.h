@@ -28,13 +28,17 @@ class frmImportOBJ : public QDialog {
 
   // The four fields as they stand.
   ImportRequest Request() const;
-  // Puts a path into File Name, as a file dropped on the main window does.
-  void SetFileName(const std::string& path);
+  // Takes a file dropped on the main window: its path into File Name and
+  // its base name ("torus" for torus.obj) into File Designation.
+  void TakeFile(const std::string& path);
 
  protected:
   // Closing the window itself (not Cancel) forgets what was typed, so the
   // next import starts from the first-use values.
   void closeEvent(QCloseEvent* event) override;
+  // Each time: focus in File Name with its text selected, so typing a path
+  // replaces it.
+  void showEvent(QShowEvent* event) override;
 
  private:
   void StartAfresh();

@@ -10,12 +10,17 @@
 #include <QMimeData>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <functional>
 
+#include "shell/elided_label.h"
 #include "shell/import_dialog.h"
 #include "model/paths.h"
 #include "project/formats.h"
 #include "project/project.h"
+#include "model/textfile.h"
 #include "shell/message_prompts.h"
 #include "shell/preview_widget.h"
 #include "shell/wait_window.h"
@@ -70,6 +75,23 @@ std::string NeedsKnownExtensionMessage() {
   return "File names must end in " + FormatExtensionsText() + ".";
 }
 
+std::vector<std::string> FilesWrittenBy(const std::string& path) {
+  if (ExtensionOf(path) != "spj") return {path};
+  const std::string base = BasePathOf(path);
+  return {base + ".spj", base + ".obj", base + ".mtl"};
+}
+
+std::string ReplaceQuestion(const std::vector<std::string>& existing) {
+  std::string names;
+  for (std::size_t i = 0; i < existing.size(); ++i) {
+    if (i > 0) names += i + 1 == existing.size() ? " and " : ", ";
+    names += FileNameOf(existing[i]);
+  }
+  const bool one = existing.size() == 1;
+  return names + (one ? " already exists." : " already exist.") +
+         "\nDo you want to replace " + (one ? "it?" : "them?");
+}
+
 namespace {
 
 QString WindowTitle() {
@@ -80,13 +102,31 @@ QString WindowTitle() {
       .arg(MERVANE_VERSION_REVISION);
 }
 
-// The one local file a drag carries, if it is one the window takes.
-std::string DroppedPath(const QMimeData* data) {
+// The one local file a drag carries, if it is one the window takes: a file
+// it opens, an OBJ to import, or, while a model is shown, a bitmap to try
+// on it.
+std::string DroppedPath(const QMimeData* data, bool has_model) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().front();
   if (!url.isLocalFile()) return {};
   const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
-  return FormatOf(path) || ExtensionOf(path) == "obj" ? path : std::string();
+  const std::string extension = ExtensionOf(path);
+  if (FormatOf(path) || extension == "obj" || (has_model && extension == "bmp")) return path;
+  return {};
+}
+
+const FilterList& TextureFilters() {
+  static const FilterList filters{{"Bitmaps (*.bmp)", "*.bmp"},
+                                  {"Images (*.bmp *.png *.jpg *.tga)", "*.bmp *.png *.jpg *.jpeg *.tga"},
+                                  {"All files (*.*)", "*"}};
+  return filters;
+}
+
+// The platform's key where it names one, else the usual one: Save As is
+// Ctrl+Shift+S and Exit Ctrl+Q everywhere.
+QKeySequence StandardKey(QKeySequence::StandardKey key, QKeySequence fallback) {
+  const QKeySequence standard(key);
+  return standard.isEmpty() ? fallback : standard;
 }
 
 // A name typed without an extension takes the one of the selected type.
@@ -124,11 +164,10 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   auto* file_row = new QHBoxLayout;
   auto* label1 = new QLabel("File Open:", central);
   label1->setObjectName("Label1");
-  label2_ = new QLabel(central);
+  label2_ = new ElidedLabel(central);
   label2_->setObjectName("Label2");
-  // A long path must not widen the window; it is cut at the right instead.
+  // A long path must not widen the window; it is cut in the middle instead.
   label2_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  label2_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   file_row->addWidget(label1);
   file_row->addWidget(label2_, 1);
   content->addLayout(file_row);
@@ -139,42 +178,80 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
 
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("mnuFile");
-  auto add = [&](const char* name, const char* caption, void (frmMain::*command)()) {
-    QAction* action = file->addAction(caption);
+  auto add = [](QMenu* menu, const char* name, const char* caption, const QKeySequence& key,
+                const char* tip) {
+    QAction* action = menu->addAction(caption);
     action->setObjectName(name);
-    connect(action, &QAction::triggered, this, command);
+    action->setShortcut(key);
+    action->setStatusTip(tip);
     return action;
   };
-  add("mnuOpen", "&Open", &frmMain::Open);
-  add("mnuSave", "&Save As", &frmMain::SaveAs);
-  add("mnuImportOBJ", "&Import OBJ", &frmMain::ImportObj);
+  connect(add(file, "mnuOpen", "&Open", QKeySequence::Open,
+              "Open a skin, a binary mesh or a skin project"),
+          &QAction::triggered, this, &frmMain::Open);
+  save_ = add(file, "mnuSave", "&Save As", StandardKey(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
+              "Save the model as a skin project for Blender, or as a skin for the game");
+  connect(save_, &QAction::triggered, this, &frmMain::SaveAs);
+  connect(add(file, "mnuImportOBJ", "&Import OBJ", QKeySequence(Qt::CTRL | Qt::Key_I),
+              "Make a one-bone model from any OBJ file"),
+          &QAction::triggered, this, &frmMain::ImportObj);
   file->addSeparator()->setObjectName("mnuSep");
-  QAction* exit = file->addAction("E&xit");
-  exit->setObjectName("mnuExit");
-  connect(exit, &QAction::triggered, this, &QWidget::close);
+  connect(add(file, "mnuExit", "E&xit", StandardKey(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)), "Close Mervane"),
+          &QAction::triggered, this, &QWidget::close);
 
   QMenu* view = menuBar()->addMenu("&View");
   view->setObjectName("mnuView");
-  auto add_view = [&](const char* name, const char* caption, const char* key, auto&& run) {
-    QAction* action = view->addAction(caption);
-    action->setObjectName(name);
-    action->setShortcut(QKeySequence(key));
-    connect(action, &QAction::triggered, this, run);
-    return action;
-  };
-  QAction* overlay = add_view("mnuOverlay", "&Wireframe and Bones", "W", [this](bool on) { preview_->SetOverlay(on); });
+  QAction* overlay = add(view, "mnuOverlay", "&Wireframe and Bones", QKeySequence("W"),
+                         "Draw the wireframe and the bones over the model");
   overlay->setCheckable(true);
   overlay->setChecked(preview_->Overlay());
+  connect(overlay, &QAction::triggered, this, [this](bool on) { preview_->SetOverlay(on); });
   view->addSeparator();
-  add_view("mnuFrameAll", "&Frame All", "F", [this] { preview_->FrameAll(); });
-  add_view("mnuFront", "F&ront", "1", [this] { preview_->SetView(PreviewWidget::View::Front); });
-  add_view("mnuSide", "&Side", "3", [this] { preview_->SetView(PreviewWidget::View::Side); });
-  add_view("mnuTop", "&Top", "7", [this] { preview_->SetView(PreviewWidget::View::Top); });
+  struct ViewItem {
+    const char* name;
+    const char* caption;
+    const char* key;
+    const char* tip;
+    std::function<void()> run;
+  };
+  const ViewItem items[] = {
+      {"mnuFrameAll", "&Frame All", "F", "Fit the whole model in view", [this] { preview_->FrameAll(); }},
+      {"mnuFront", "F&ront", "1", "Look from the front", [this] { preview_->SetView(PreviewWidget::View::Front); }},
+      {"mnuSide", "&Side", "3", "Look from the side", [this] { preview_->SetView(PreviewWidget::View::Side); }},
+      {"mnuTop", "&Top", "7", "Look from above", [this] { preview_->SetView(PreviewWidget::View::Top); }},
+  };
+  for (const ViewItem& item : items)
+    connect(add(view, item.name, item.caption, QKeySequence(item.key), item.tip),
+            &QAction::triggered, this, item.run);
+  view->addSeparator();
+  texture_ = add(view, "mnuTexture", "Te&xture...", QKeySequence(),
+                 "Show any image on the model; the model's texture name stays as it is");
+  connect(texture_, &QAction::triggered, this, &frmMain::ChooseTexture);
 
+  statusBar()->setObjectName("statusBar");
+  // A waiting command-line file is opened by the first Open: say so, or the
+  // empty window looks as if it ignored the file.
+  if (!model_.CommandFile.empty()) {
+    const QString key = QKeySequence(QKeySequence::Open).toString(QKeySequence::NativeText);
+    preview_->SetHint(QStringLiteral("Press %1 (File > Open) to open %2")
+                          .arg(key, QString::fromStdString(FileNameOf(model_.CommandFile))));
+    Used(model_.CommandFile);
+  }
+  UpdateActions();
   resize(720, 640);
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::UpdateActions() {
+  save_->setEnabled(model_.ModelLoaded);
+  texture_->setEnabled(model_.ModelLoaded);
+}
+
+void frmMain::Used(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  if (!folder.empty()) chooser_->folder = folder;
+}
 
 void frmMain::ShowWait() {
   if (!wait_) wait_ = new frmWait(this);
@@ -198,6 +275,7 @@ void frmMain::Open() {
     path = choice->path;
   }
   model_.CommandFile.clear();
+  preview_->SetHint({});
   QCoreApplication::processEvents();
   if (path.empty()) return;  // cancelled
   OpenPath(path);
@@ -216,14 +294,19 @@ void frmMain::OpenPath(const std::string& path) {
   // A failed read leaves the model, the label and the preview as they were.
   if (outcome == Outcome::Failed) return;
   label2_->setText(QString::fromStdString(path));
+  label2_->setToolTip(label2_->text());
+  Used(path);
   ShowModelIn(FolderOf(path));
+  UpdateActions();
 }
 
 void frmMain::SaveAs() {
   if (!model_.ModelLoaded) return;
   const FilterList& filters =
       model_.SaveAsProjectFirst ? SaveFiltersProjectFirst() : SaveFiltersSkinFirst();
-  const auto choice = chooser_->ChooseSave(filters, "", true);
+  // The window asks about replacing files itself: a project is three files,
+  // and the dialog would ask about the .spj alone.
+  const auto choice = chooser_->ChooseSave(filters, "", false);
   QCoreApplication::processEvents();
   if (!choice || choice->path.empty()) return;  // cancelled
 
@@ -233,11 +316,24 @@ void frmMain::SaveAs() {
     TellNeedsSkinOrProject(path, "nothing was written.");
     return;
   }
+  const std::vector<std::string> files = FilesWrittenBy(path);
+  std::vector<std::string> existing;
+  for (const std::string& file : files) {
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::path(file), error)) existing.push_back(file);
+  }
+  if (!existing.empty() && prompts_->AskYesNo(kProgramTitle, ReplaceQuestion(existing)) != true)
+    return;  // No writes nothing
   ShowWait();
   QCoreApplication::processEvents();
   // A failed save has told the user why; the model stays loaded to try again.
-  format->save(model_, *prompts_, path);
+  const Outcome outcome = format->save(model_, *prompts_, path);
   HideWait();
+  if (outcome == Outcome::Failed) return;
+  Used(path);
+  std::string names;
+  for (const std::string& file : files) names += (names.empty() ? "" : ", ") + FileNameOf(file);
+  statusBar()->showMessage(QString::fromStdString("Saved " + names));
 }
 
 void frmMain::ImportObj() {
@@ -247,7 +343,7 @@ void frmMain::ImportObj() {
 
 void frmMain::ImportObjFrom(const std::string& path) {
   if (!import_) import_ = new frmImportOBJ(*chooser_, *prompts_, this);
-  import_->SetFileName(path);
+  import_->TakeFile(path);
   ImportWithDialog();
 }
 
@@ -257,7 +353,26 @@ void frmMain::ImportWithDialog() {
   // No wait window for an import. A failed one leaves everything as it was.
   if (ImportObjPart(model_, *prompts_, request) == Outcome::Failed) return;
   label2_->setText(QString::fromStdString(request.obj_path));
+  label2_->setToolTip(label2_->text());
+  Used(request.obj_path);
   ShowModelIn(FolderOf(request.obj_path));
+  UpdateActions();
+}
+
+void frmMain::ChooseTexture() {
+  if (!model_.ModelLoaded) return;
+  if (auto choice = chooser_->ChooseOpen(TextureFilters())) ShowTextureFrom(choice->path);
+}
+
+void frmMain::ShowTextureFrom(const std::string& path) {
+  if (!preview_->ShowTexture(path)) {
+    prompts_->ShowMessage("The image could not be read.",
+                          "\"" + path + "\": choose a .bmp, .png, .jpg or .tga image.");
+    return;
+  }
+  Used(path);
+  statusBar()->showMessage(QString::fromStdString("Showing " + FileNameOf(path) +
+                                                  " on the model (preview only)"));
 }
 
 void frmMain::ShowModelIn(const std::string& folder) {
@@ -268,16 +383,25 @@ void frmMain::ShowModelIn(const std::string& folder) {
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DroppedPath(event->mimeData()).empty()) event->acceptProposedAction();
+  if (!DroppedPath(event->mimeData(), model_.ModelLoaded).empty()) event->acceptProposedAction();
 }
 
 void frmMain::dropEvent(QDropEvent* event) {
-  const std::string path = DroppedPath(event->mimeData());
+  const std::string path = DroppedPath(event->mimeData(), model_.ModelLoaded);
   if (path.empty()) return;
   event->acceptProposedAction();
   // The drop finishes first; the command may show modal windows.
   QMetaObject::invokeMethod(
-      this, [this, path] { ExtensionOf(path) == "obj" ? ImportObjFrom(path) : OpenPath(path); },
+      this,
+      [this, path] {
+        const std::string extension = ExtensionOf(path);
+        if (extension == "obj")
+          ImportObjFrom(path);
+        else if (extension == "bmp")
+          ShowTextureFrom(path);
+        else
+          OpenPath(path);
+      },
       Qt::QueuedConnection);
 }
 

@@ -3,16 +3,17 @@
 #include <QMainWindow>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/model.h"
 #include "model/prompts.h"
 #include "shell/file_chooser.h"
 
 class QAction;
-class QLabel;
 
 namespace mervane {
 
+class ElidedLabel;
 class frmImportOBJ;
 class frmWait;
 class PreviewWidget;
@@ -25,6 +26,14 @@ const FilterList& SaveFiltersProjectFirst();
 // The short message for a name that no reader or writer handles:
 // "File names must end in .spj, .skn or .bmf."
 std::string NeedsKnownExtensionMessage();
+
+// The files a save to path writes: a project's three, or the one file.
+std::vector<std::string> FilesWrittenBy(const std::string& path);
+
+// The question before replacing files: "body.obj already exists." or
+// "body.obj and body.mtl already exist.", then "Do you want to replace
+// it?" (or "them?").
+std::string ReplaceQuestion(const std::vector<std::string>& existing);
 
 // The program's one main window: it shows which file is open and turns each
 // File menu command into one call of a reader or writer. It owns the model.
@@ -44,10 +53,15 @@ class frmMain : public QMainWindow {
   void Open();
   void SaveAs();
   void ImportObj();
+  // View > Texture: any image on the model, for the preview only.
+  void ChooseTexture();
   // What File > Open does once it has a path; dropping a file does the same.
   void OpenPath(const std::string& path);
-  // Import OBJ with File Name set to path first (a dropped .obj).
+  // Import OBJ with File Name set to path and the name to its base name
+  // first (a dropped .obj).
   void ImportObjFrom(const std::string& path);
+  // Shows the image at path on the model (a dropped .bmp, View > Texture).
+  void ShowTextureFrom(const std::string& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -59,6 +73,10 @@ class frmMain : public QMainWindow {
   void HideWait();
   void TellNeedsSkinOrProject(const std::string& path, const char* what_happened);
   void ImportWithDialog();
+  // Save As and View > Texture need a model.
+  void UpdateActions();
+  // The file dialogs start where the user last was.
+  void Used(const std::string& path);
   // Shows the model after a read (framing it), or the empty view when the
   // model has been emptied.
   void ShowModelIn(const std::string& folder);
@@ -70,7 +88,9 @@ class frmMain : public QMainWindow {
   FileChooser* chooser_;
   Prompts* prompts_;
 
-  QLabel* label2_ = nullptr;
+  ElidedLabel* label2_ = nullptr;
+  QAction* save_ = nullptr;
+  QAction* texture_ = nullptr;
   PreviewWidget* preview_ = nullptr;
   frmWait* wait_ = nullptr;            // made on first use, then shown and hidden
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields

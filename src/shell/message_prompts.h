@@ -12,12 +12,18 @@ inline constexpr const char* kProgramTitle = "Mervane";
 class MessageBoxPrompts : public Prompts {
  public:
   explicit MessageBoxPrompts(QWidget* parent) : parent_(parent) {}
-  // Title "Mervane", an OK button; the detail goes under the text.
+  // Title "Mervane", an OK button, the warning icon; the detail goes under
+  // the text. Used for what the user can put right at once (a blank field,
+  // a name without a known extension).
   void ShowMessage(const std::string& text, const std::string& detail) override;
-  // Yes and No, Yes the default, no icon. Closing the box answers No.
+  // The same with the error icon: a file could not be read or written.
+  void ShowFailure(const Failure& failure) override;
+  // Yes and No, Yes the default, the question icon. Closing the box answers No.
   std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override;
 
  private:
+  void Show(int icon, const std::string& text, const std::string& detail);
+
   QWidget* parent_;
 };
 

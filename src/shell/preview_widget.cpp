@@ -123,6 +123,7 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
     if (bone.parent_origin) AddLine(bone_lines_, o, ToQt(*bone.parent_origin));
     grow(o);
   }
+  // Read from disk every time: the user may have painted the bitmap since.
   const std::string texture = FindFileIgnoringCase(folder, model.TextureName + ".bmp");
   if (!texture.empty()) {
     const std::string path = folder + texture;  // folder ends in its separator
@@ -140,6 +141,20 @@ void PreviewWidget::Clear() {
   texture_image_ = QImage();
   dirty_ = true;
   update();
+}
+
+void PreviewWidget::SetHint(const QString& hint) {
+  hint_ = hint.isEmpty() ? QString(kHint) : hint;
+  update();
+}
+
+bool PreviewWidget::ShowTexture(const std::string& path) {
+  QImage image(QString::fromLocal8Bit(path.c_str()));
+  if (image.isNull()) return false;
+  texture_image_ = std::move(image);
+  dirty_ = true;
+  update();
+  return true;
 }
 
 void PreviewWidget::SetOverlay(bool on) {
@@ -263,7 +278,7 @@ void PreviewWidget::paintGL() {
   if (!HasModel() || !gl_ready_) {
     QPainter painter(this);
     painter.setPen(QColor(200, 204, 212));
-    painter.drawText(rect(), Qt::AlignCenter, tr(kHint));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, hint_);
     return;
   }
   if (dirty_) Upload();

@@ -32,9 +32,17 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   void ShowModel(SkinModel& model, const std::string& folder);
   // Back to the empty view with its hint.
   void Clear();
+  // The hint the empty view shows; an empty text brings back kHint.
+  void SetHint(const QString& hint);
+  QString Hint() const { return hint_; }
+  // Draws the model with the image at path, whatever the model's texture
+  // name; the next ShowModel goes back to the model's own bitmap. False
+  // (and no change) when the file is not an image Qt reads.
+  bool ShowTexture(const std::string& path);
   bool HasModel() const { return !indices_.empty() || !bone_lines_.empty(); }
   int TriangleCount() const { return static_cast<int>(indices_.size() / 3); }
   bool HasTexture() const { return !texture_image_.isNull(); }
+  const QImage& Texture() const { return texture_image_; }
 
   void SetOverlay(bool on);  // wireframe and bones
   bool Overlay() const { return overlay_; }
@@ -68,6 +76,7 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   std::vector<float> bone_lines_;
   QImage texture_image_;
   bool dirty_ = false;
+  QString hint_ = kHint;
 
   QVector3D bounds_min_, bounds_max_;
   QVector3D target_;

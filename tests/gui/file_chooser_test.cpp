@@ -48,7 +48,7 @@ TEST(QtFileChooserTest, ShowsTheDescriptionsAsTheyAreWritten) {
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile) << "the chosen file must exist";
     EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj)",
                                          "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
-                                         "All files (*.*)"}));
+                                         "TheSims Binary Mesh Files (*.bmf)", "All files (*.*)"}));
   });
   EXPECT_EQ(chooser.ChooseOpen(OpenFilters()), std::nullopt);
 }
@@ -62,13 +62,17 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
     int selected;
     std::string path;
   };
-  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn")}, {2, dir.path("body")}};
+  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn")},
+                        {2, dir.path("body.bmf")}, {3, dir.path("body")}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.selected);
     WhenFileDialogIsUp([&](QFileDialog& dialog, QComboBox& types) {
       EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
       EXPECT_EQ(Items(types), (QStringList{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
-                                           "All files (*.*)"}));
+                                           "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
+      EXPECT_EQ(dialog.directory().absolutePath().toStdString() + "/", chooser.folder);
+      EXPECT_EQ(dialog.testOption(QFileDialog::DontConfirmOverwrite), c.selected % 2 == 1)
+          << "asks about replacing only when told to";
       types.setCurrentIndex(c.selected);
       // The signals a user's pick sends.
       types.activated(c.selected);
@@ -79,7 +83,8 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
       name->setText("body");
       static_cast<QDialog&>(dialog).accept();  // the Save button
     });
-    const auto choice = chooser.ChooseSave(SaveFiltersProjectFirst(), "", true);
+    chooser.folder = dir.path("");
+    const auto choice = chooser.ChooseSave(SaveFiltersProjectFirst(), "", c.selected % 2 == 0);
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->filter, c.selected);
     EXPECT_EQ(choice->path, c.path);

@@ -13,7 +13,7 @@
 namespace mervane::guitest {
 
 std::optional<FileChoice> FakeChooser::ChooseOpen(const FilterList& filters) {
-  calls.push_back({false, filters, ""});
+  calls.push_back({false, filters, "", false, folder});
   if (choices.empty()) return std::nullopt;
   const auto choice = choices.front();
   choices.erase(choices.begin());
@@ -21,8 +21,9 @@ std::optional<FileChoice> FakeChooser::ChooseOpen(const FilterList& filters) {
 }
 
 std::optional<FileChoice> FakeChooser::ChooseSave(const FilterList& filters,
-                                                  const std::string& proposed, bool) {
-  calls.push_back({true, filters, proposed});
+                                                  const std::string& proposed,
+                                                  bool confirm_replace) {
+  calls.push_back({true, filters, proposed, confirm_replace, folder});
   if (choices.empty()) return std::nullopt;
   const auto choice = choices.front();
   choices.erase(choices.begin());

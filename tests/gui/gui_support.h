@@ -25,6 +25,8 @@ class FakeChooser : public FileChooser {
     bool save;
     FilterList filters;
     std::string proposed;
+    bool confirm_replace;
+    std::string folder;  // where the dialog would start
   };
   std::optional<FileChoice> ChooseOpen(const FilterList& filters) override;
   std::optional<FileChoice> ChooseSave(const FilterList& filters, const std::string& proposed,

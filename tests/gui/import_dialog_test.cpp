@@ -12,6 +12,7 @@
 #include "shell/import_dialog.h"
 #include "model/failure.h"
 #include "shell/main_window.h"
+#include "shell/preview_widget.h"
 
 namespace mervane {
 namespace {
@@ -160,18 +161,33 @@ TEST_F(ImportTest, DialogOnFirstUse) {
   EXPECT_FALSE(window_->model().ModelLoaded);
 }
 
+// A blank field is told with the usual text, and focus goes to the first
+// empty field so the user can fill it in at once.
 TEST_F(ImportTest, EveryFieldMustBeFilled) {
   const std::string obj = WriteObj("tri.obj", kTriangle);
-  for (const char* emptied : {"txtFileName", "txtFileDes", "txtDefaultSkin"}) {
-    SCOPED_TRACE(emptied);
+  struct Case {
+    std::vector<const char*> emptied;
+    const char* focus;
+  };
+  const Case cases[] = {
+      {{"txtFileName"}, "txtFileName"},
+      {{"txtFileDes"}, "txtFileDes"},
+      {{"txtDefaultSkin"}, "txtDefaultSkin"},
+      {{"txtDefaultSkin", "txtFileDes"}, "txtFileDes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.focus);
     prompts_.messages.clear();
     Import([&](frmImportOBJ& d) {
       Fill(d, obj, "part", "skin", "HEAD");
-      Field(d, emptied)->clear();
+      for (const char* name : c.emptied) Field(d, name)->clear();
+      Field(d, "txtDefaultSkin")->setFocus();
       Click(d, "cmdImport");
       EXPECT_TRUE(d.isVisible()) << "the dialog stays open";
       ASSERT_EQ(prompts_.messages.size(), 1u);
       EXPECT_EQ(prompts_.messages[0].text, "You cannot leave any blanks empty!");
+      EXPECT_EQ(prompts_.messages[0].detail, "");
+      EXPECT_EQ(d.focusWidget(), Field(d, c.focus));
       Click(d, "cmdCancel");
     });
     EXPECT_FALSE(window_->model().ModelLoaded);
@@ -266,6 +282,26 @@ TEST_F(ImportTest, ValuesAreKeptBetweenImports) {
   EXPECT_EQ(window_->model().MeshName, "glove") << "closing imports nothing";
 }
 
+// Each time the dialog opens, typing replaces the path in File Name.
+TEST_F(ImportTest, OpensWithThePathSelected) {
+  const std::string obj = WriteObj("tri.obj", kTriangle);
+  for (int time = 0; time < 2; ++time) {
+    SCOPED_TRACE(time);
+    Import([&](frmImportOBJ& d) {
+      QLineEdit* name = Field(d, "txtFileName");
+      EXPECT_EQ(d.focusWidget(), name);
+      EXPECT_EQ(name->selectedText(), name->text());
+      Field(d, "txtDefaultSkin")->setFocus();  // left elsewhere this time
+      if (time == 0) {
+        Type(d, "txtFileName", obj);
+        Click(d, "cmdImport");
+      } else {
+        Click(d, "cmdCancel");
+      }
+    });
+  }
+}
+
 TEST_F(ImportTest, BrowseButtonRemembersItsLastChoice) {
   Import([&](frmImportOBJ& d) {
     // Before any choice, a cancelled file dialog leaves the box alone.
@@ -286,6 +322,7 @@ TEST_F(ImportTest, BrowseButtonRemembersItsLastChoice) {
   ASSERT_EQ(chooser_.calls.size(), 3u);
   for (const auto& call : chooser_.calls) {
     EXPECT_TRUE(call.save) << "the save form: the file is only named here";
+    EXPECT_FALSE(call.confirm_replace) << "no question about replacing the file to be read";
     EXPECT_TRUE(call.filters.empty());
   }
   EXPECT_EQ(chooser_.calls[0].proposed, "");
@@ -336,23 +373,30 @@ TEST_F(ImportTest, BlenderPartsImport) {
   }
 }
 
-// A failed import is told by the core; the window ends with no model and an
-// empty file label, and Save As has nothing to save.
-TEST_F(ImportTest, AFailedImportLeavesNoModel) {
+// A failed import is told by the core; the model, its label and the preview
+// stay as they were. An OBJ without normals says how to export one with them.
+TEST_F(ImportTest, AFailedImportKeepsTheModel) {
   std::string too_many;
   for (int i = 0; i < 32000; ++i) too_many += "v 0 0 0\n";
   struct Case {
     const char* what;
     std::string text;
     std::string message;
+    std::string detail;  // a part of it
   };
   const Case cases[] = {
-      {"no normals", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", ErrorMessage(5)},
-      {"32000 vertices", too_many, LimitMessage(FailureKind::VertexLimit)},
+      // As Blender writes a mesh with Normals unticked, with and without UVs.
+      {"no normals", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n", ErrorMessage(5),
+       "the file has no normals. In Blender, export it again with Normals"},
+      {"no normals or UVs", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", ErrorMessage(5),
+       "the file has no normals. In Blender, export it again with Normals"},
+      {"32000 vertices", too_many, LimitMessage(FailureKind::VertexLimit), "bad.obj"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     LoadSkin();
+    const SkinModel before = window_->model();
+    const int triangles = window_->preview()->TriangleCount();
     prompts_.messages.clear();
     const std::string obj = WriteObj("bad.obj", c.text);
     std::string label_when_told;
@@ -361,16 +405,14 @@ TEST_F(ImportTest, AFailedImportLeavesNoModel) {
     prompts_.on_call = nullptr;
     ASSERT_EQ(prompts_.messages.size(), 1u);
     EXPECT_EQ(prompts_.messages[0].text, c.message);
-    EXPECT_NE(prompts_.messages[0].detail, "");
-    EXPECT_EQ(label_when_told, obj) << "the label names the file while it is read";
-    EXPECT_EQ(Label2(), "");
-    EXPECT_FALSE(window_->model().ModelLoaded);
-    EXPECT_EQ(window_->model().VertexCount, 0);
-    EXPECT_EQ(window_->model().MeshName, "");
-
-    const std::size_t calls = chooser_.calls.size();
-    window_->findChild<QAction*>("mnuSave")->trigger();
-    EXPECT_EQ(chooser_.calls.size(), calls);
+    EXPECT_NE(prompts_.messages[0].detail.find(c.detail), std::string::npos)
+        << prompts_.messages[0].detail;
+    EXPECT_EQ(label_when_told, skin_) << "the label names only a file that was read";
+    EXPECT_EQ(Label2(), skin_);
+    EXPECT_TRUE(window_->model().ModelLoaded);
+    EXPECT_EQ(window_->model().VertexCount, before.VertexCount);
+    EXPECT_EQ(window_->model().MeshName, before.MeshName);
+    EXPECT_EQ(window_->preview()->TriangleCount(), triangles);
   }
 }
 
@@ -397,9 +439,19 @@ TEST_P(NormalsQuestionTest, IsAskedForEveryImportThatNeedsIt) {
     EXPECT_EQ(model.NormalLines.at(2), answer ? kNormalC : kNormalA);
   }
 
-  ImportFile(WriteObj("tri.obj", kTriangle));
+  // A Blender part after them comes in exactly as it does in a fresh window.
+  const std::string torus = Fixture("torus_quads.obj");
+  if (torus.empty()) GTEST_SKIP() << "no Blender samples found";
+  ImportFile(torus);
   EXPECT_EQ(prompts_.questions.size(), 2u);
-  EXPECT_TRUE(window_->model().ModelLoaded);
+  EXPECT_TRUE(prompts_.messages.empty());
+  ASSERT_TRUE(window_->model().ModelLoaded);
+  SkinModel fresh;
+  FakePrompts prompts;
+  ASSERT_EQ(ImportObjPart(fresh, prompts, {torus, "part", "part_skin", "ROOT"}), Outcome::Succeeded);
+  ASSERT_GT(fresh.VertexCount, 0);
+  for (int i = 0; i < fresh.VertexCount; ++i)
+    ASSERT_EQ(window_->model().NormalLines.at(i), fresh.NormalLines.at(i)) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, NormalsQuestionTest, ::testing::Values(true, false),

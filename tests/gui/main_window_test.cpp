@@ -10,12 +10,17 @@
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
+#include <QImage>
 #include <QVBoxLayout>
 #include <memory>
 
 #include "gui_support.h"
 #include "model/failure.h"
+#include "model/paths.h"
+#include "project/formats.h"
 #include "shell/command_line.h"
+#include "shell/elided_label.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"
 #include "shell/wait_window.h"
@@ -104,16 +109,19 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   EXPECT_EQ(file->objectName(), "mnuFile");
   EXPECT_EQ(file->title(), "&File");
 
+  // The keys users expect; Save As is greyed out until there is a model.
   struct Item {
     const char* name;
     const char* caption;
     bool separator;
+    const char* key;
+    bool enabled;
   };
-  const Item expected[] = {{"mnuOpen", "&Open", false},
-                           {"mnuSave", "&Save As", false},
-                           {"mnuImportOBJ", "&Import OBJ", false},
-                           {"mnuSep", "", true},
-                           {"mnuExit", "E&xit", false}};
+  const Item expected[] = {{"mnuOpen", "&Open", false, "Ctrl+O", true},
+                           {"mnuSave", "&Save As", false, "Ctrl+Shift+S", false},
+                           {"mnuImportOBJ", "&Import OBJ", false, "Ctrl+I", true},
+                           {"mnuSep", "", true, "", true},
+                           {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
   const QList<QAction*> items = file->actions();
   ASSERT_EQ(items.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -122,8 +130,13 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
     EXPECT_EQ(items[i]->isSeparator(), expected[i].separator);
     if (!expected[i].separator) {
       EXPECT_EQ(items[i]->text(), expected[i].caption);
+      EXPECT_EQ(items[i]->shortcut().toString(), expected[i].key);
+      EXPECT_EQ(items[i]->isEnabled(), expected[i].enabled);
+      EXPECT_FALSE(items[i]->statusTip().isEmpty());
     }
   }
+  EXPECT_FALSE(Action("mnuTexture")->isEnabled()) << "no model to show a texture on";
+  EXPECT_EQ(window_->preview()->Hint(), PreviewWidget::kHint);
   EXPECT_FALSE(window_->model().ModelLoaded);
   EXPECT_EQ(Wait(), nullptr) << "the wait window is made on first use";
 }
@@ -143,15 +156,19 @@ TEST_F(MainWindowTest, SaveAsDoesNothingBeforeAModelExists) {
   Action("mnuSave")->trigger();
   EXPECT_TRUE(chooser_.calls.empty());
 
-  // Nor after a read that failed.
+  // Nor after a read that failed; the item stays greyed out until one works.
   TempDir dir;
   guitest::WriteFile(dir.path("short.skn"), "mesh\r\ntexture\r\n");
   OpenFile(dir.path("short.skn"));
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_FALSE(window_->model().ModelLoaded);
+  EXPECT_FALSE(Action("mnuSave")->isEnabled());
   Action("mnuSave")->trigger();
   EXPECT_EQ(chooser_.calls.size(), 1u) << "only the Open dialog was shown";
   EXPECT_TRUE(dir.Listing() == std::vector<std::string>{"short.skn"});
+  OpenFile(skin_);
+  EXPECT_TRUE(Action("mnuSave")->isEnabled());
+  EXPECT_TRUE(Action("mnuTexture")->isEnabled());
 }
 
 TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
@@ -161,7 +178,7 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   EXPECT_EQ(Descriptions(chooser_.calls[0].filters),
             (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj)",
                                       "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
-                                      "All files (*.*)"}));
+                                      "TheSims Binary Mesh Files (*.bmf)", "All files (*.*)"}));
   ASSERT_TRUE(window_->model().ModelLoaded);
 
   // After a skin was read, projects come first; after a project, skins.
@@ -172,7 +189,7 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   EXPECT_TRUE(chooser_.calls[1].save);
   EXPECT_EQ(Descriptions(chooser_.calls[1].filters),
             (std::vector<std::string>{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
-                                      "All files (*.*)"}));
+                                      "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
   ASSERT_TRUE(prompts_.messages.empty());
 
   OpenFile(dir.path("body.spj"));
@@ -182,7 +199,7 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   ASSERT_EQ(chooser_.calls.size(), 4u);
   EXPECT_EQ(Descriptions(chooser_.calls[3].filters),
             (std::vector<std::string>{"TheSims Skins (*.skn)", "Skin Project Files (*.spj)",
-                                      "All files (*.*)"}));
+                                      "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
   EXPECT_TRUE(prompts_.messages.empty());
 }
 
@@ -223,8 +240,12 @@ class CommandLineWindowTest : public MainWindowTest {
 TEST_F(CommandLineWindowTest, FirstOpenTakesThePathAndLaterOnesAsk) {
   EXPECT_EQ(window_->model().CommandFile, skin_);
   EXPECT_FALSE(window_->model().ModelLoaded) << "nothing is opened at start";
+  // The empty view says how to open the waiting file, until Open takes it.
+  EXPECT_EQ(window_->preview()->Hint(),
+            "Press Ctrl+O (File > Open) to open " + QString::fromStdString(FileNameOf(skin_)));
 
   Action("mnuOpen")->trigger();
+  EXPECT_EQ(window_->preview()->Hint(), PreviewWidget::kHint);
   EXPECT_TRUE(chooser_.calls.empty());
   EXPECT_EQ(Label2(), skin_);
   EXPECT_TRUE(window_->model().ModelLoaded);
@@ -309,7 +330,7 @@ TEST_F(MainWindowTest, AnOpenThatIsRefusedKeepsTheLoadedModel) {
 
 TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
   OpenFile(skin_);
-  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, all
+  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, bmf, all
   struct Case {
     std::string name;
     int filter;
@@ -321,7 +342,8 @@ TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
       {"out.", 1, {"out.skn"}},
       {"out.SKN", 0, {"out.SKN"}},
       {"out.spj", 1, {"out.mtl", "out.obj", "out.spj"}},
-      {"out", 2, {}},
+      {"out", 2, {"out.bmf"}},
+      {"out", 3, {}},
       {"out.obj", 1, {}},
       {"my.parts/out", 1, {"out.skn"}},
   };
@@ -400,16 +422,17 @@ TEST_F(MainWindowTest, WaitWindowIsUpExactlyWhileAFileIsReadOrWritten) {
     SCOPED_TRACE(step.what);
     WaitWatcher watch;
     visible_when_told.clear();
+    const std::string label = Label2();
     step.run();
     EXPECT_EQ(watch.shows, 1);
     EXPECT_EQ(watch.hides, 1);
     ASSERT_NE(Wait(), nullptr);
     EXPECT_FALSE(Wait()->isVisible());
-    EXPECT_EQ(window_->model().ModelLoaded, !step.fails);
+    EXPECT_TRUE(window_->model().ModelLoaded) << "a failure keeps the model it did not replace";
     if (step.fails) {
       ASSERT_EQ(visible_when_told.size(), 1u);
       EXPECT_TRUE(visible_when_told[0]) << "the failure is told while the wait window is up";
-      EXPECT_EQ(Label2(), "");
+      EXPECT_EQ(Label2(), label);
     } else {
       EXPECT_TRUE(visible_when_told.empty());
     }
@@ -421,13 +444,12 @@ TEST_F(MainWindowTest, WaitWindowIsUpExactlyWhileAFileIsReadOrWritten) {
 
   if (!cube.empty()) {
     // A project whose vertices no longer pair with its bones fails while
-    // the wait window is up, and leaves no model.
+    // the wait window is up.
     WaitWatcher watch;
     visible_when_told.clear();
     OpenFile(cube);
     EXPECT_EQ(watch.shows, 1);
     EXPECT_EQ(watch.hides, 1);
-    EXPECT_FALSE(window_->model().ModelLoaded);
     ASSERT_FALSE(visible_when_told.empty());
     EXPECT_TRUE(visible_when_told.back());
   }
@@ -484,14 +506,17 @@ TEST_F(DropTest, ASkinOrProjectOpensAsFileOpenWould) {
 TEST_F(DropTest, AnObjOpensTheImportDialogWithItsPath) {
   const std::string obj = Fixture("torus_quads.obj");
   ASSERT_FALSE(obj.empty());
-  std::string shown;
+  std::string shown, name;
   ASSERT_TRUE(Drop({obj}));
   guitest::WhenModal([&](QDialog& dialog) {
     shown = dialog.findChild<QLineEdit*>("txtFileName")->text().toStdString();
+    name = dialog.findChild<QLineEdit*>("txtFileDes")->text().toStdString();
     dialog.findChild<QPushButton*>("cmdImport")->click();
   });
   QCoreApplication::processEvents();
   EXPECT_EQ(shown, obj);
+  EXPECT_EQ(name, "torus_quads");
+  EXPECT_EQ(window_->model().MeshName, "torus_quads");
   EXPECT_TRUE(window_->model().ModelLoaded);
   EXPECT_EQ(Label2(), obj);
   EXPECT_EQ(window_->preview()->TriangleCount(), 256);
@@ -501,21 +526,199 @@ TEST_F(DropTest, OtherFilesAreRefused) {
   TempDir dir;
   guitest::WriteFile(dir.path("notes.txt"), "x");
   EXPECT_FALSE(Drop({dir.path("notes.txt")}));
+  EXPECT_FALSE(Drop({dir.path("skin.bmp")})) << "no model to show a bitmap on";
   EXPECT_FALSE(Drop({skin_, skin_}));  // one file at a time
   EXPECT_FALSE(Drop({}));
   EXPECT_FALSE(window_->model().ModelLoaded);
   EXPECT_EQ(Label2(), "");
 }
 
-TEST_F(MainWindowTest, ThePreviewShowsEachReadAndEmptiesAfterAFailure) {
+// A read or save that fails has told the user why; the model it did not
+// replace, its label, the preview and Save As all stay as they were.
+TEST_F(MainWindowTest, AFailedReadOrSaveKeepsWhatWasShown) {
   EXPECT_FALSE(window_->preview()->HasModel());
   OpenFile(skin_);
-  EXPECT_TRUE(window_->preview()->HasModel());
-  EXPECT_GT(window_->preview()->TriangleCount(), 0);
+  ASSERT_TRUE(window_->preview()->HasModel());
+  const SkinModel before = window_->model();
+  const int triangles = window_->preview()->TriangleCount();
   TempDir dir;
-  OpenFile(dir.path("missing.skn"));
-  ASSERT_EQ(prompts_.messages.size(), 1u);
-  EXPECT_FALSE(window_->preview()->HasModel());
+  guitest::WriteFile(dir.path("short.skn"), "mesh\r\n");
+  struct Case {
+    const char* what;
+    std::string path;
+    bool save;
+    std::string message;
+    std::string detail;  // a part of the detail
+  };
+  const Case cases[] = {
+      {"open a truncated skin", dir.path("short.skn"), false, ErrorMessage(62), "short.skn line 2"},
+      {"open a missing project", dir.path("gone.spj"), false, ErrorMessage(53), "gone.spj"},
+      {"save a skin into no folder", dir.path("none/s.skn"), true, ErrorMessage(76),
+       "the folder " + dir.path("none/") + " does not exist"},
+      {"save a project into no folder", dir.path("none/p.spj"), true, ErrorMessage(76),
+       "the folder " + dir.path("none/") + " does not exist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    prompts_.messages.clear();
+    std::string label_when_told;
+    prompts_.on_call = [&] { label_when_told = Label2(); };
+    Choose(c.path, c.save ? 1 : 0);
+    Action(c.save ? "mnuSave" : "mnuOpen")->trigger();
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].text, c.message);
+    EXPECT_NE(prompts_.messages[0].detail.find(c.detail), std::string::npos)
+        << prompts_.messages[0].detail;
+    EXPECT_EQ(label_when_told, skin_) << "the label does not name a file that failed";
+    EXPECT_EQ(Label2(), skin_);
+    EXPECT_TRUE(window_->model().ModelLoaded);
+    EXPECT_EQ(window_->model().MeshName, before.MeshName);
+    EXPECT_EQ(window_->model().VertexCount, before.VertexCount);
+    EXPECT_EQ(window_->model().VertexLines.at(0), before.VertexLines.at(0));
+    EXPECT_EQ(window_->preview()->TriangleCount(), triangles);
+    EXPECT_TRUE(Action("mnuSave")->isEnabled());
+    EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
+  }
+  EXPECT_EQ(dir.Listing(), std::vector<std::string>{"short.skn"});
+}
+
+// Save As never replaces a file silently: a project's .obj may be the
+// user's own Blender work. The question names every file of the set that is
+// there; No writes nothing. After a save the status bar says what it wrote.
+TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
+  OpenFile(skin_);
+  struct Case {
+    const char* save_as;
+    std::vector<std::string> there;  // files of the set, each holding "mine"
+    std::string bystander;           // a file beside them that is not in the set
+    std::optional<bool> answer;      // nullopt: no question expected
+    std::string question;
+    std::string status;  // empty: nothing written
+  };
+  const Case cases[] = {
+      {"userwork.spj", {}, "", std::nullopt, "", "Saved userwork.spj, userwork.obj, userwork.mtl"},
+      {"userwork.spj", {"userwork.obj"}, "", false,
+       "userwork.obj already exists.\nDo you want to replace it?", ""},
+      {"userwork.spj", {"userwork.obj"}, "userwork.skn", true,
+       "userwork.obj already exists.\nDo you want to replace it?",
+       "Saved userwork.spj, userwork.obj, userwork.mtl"},
+      {"userwork.spj", {"userwork.spj", "userwork.obj", "userwork.mtl"}, "", false,
+       "userwork.spj, userwork.obj and userwork.mtl already exist.\nDo you want to replace them?",
+       ""},
+      {"userwork.spj", {"userwork.mtl"}, "userwork.skn", false,
+       "userwork.mtl already exists.\nDo you want to replace it?", ""},
+      {"body.skn", {"body.skn"}, "", false, "body.skn already exists.\nDo you want to replace it?", ""},
+      {"body.skn", {}, "body.obj", std::nullopt, "", "Saved body.skn"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.save_as) + " over " + std::to_string(c.there.size()) + " files");
+    TempDir dir;
+    for (const std::string& name : c.there) guitest::WriteFile(dir.path(name), "mine");
+    if (!c.bystander.empty()) guitest::WriteFile(dir.path(c.bystander), "mine");
+    prompts_.questions.clear();
+    if (c.answer) prompts_.answers.push_back(*c.answer);
+    window_->statusBar()->clearMessage();
+    Choose(dir.path(c.save_as), 0);
+    Action("mnuSave")->trigger();
+    EXPECT_FALSE(chooser_.calls.back().confirm_replace) << "one question, from the window";
+    if (c.answer) {
+      ASSERT_EQ(prompts_.questions.size(), 1u);
+      EXPECT_EQ(prompts_.questions[0], std::string("Mervane: ") + c.question);
+    } else {
+      EXPECT_TRUE(prompts_.questions.empty());
+    }
+    EXPECT_TRUE(prompts_.messages.empty());
+    EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(), c.status);
+    for (const std::string& name : c.there)
+      EXPECT_EQ(guitest::ReadFile(dir.path(name)) != "mine", !c.status.empty()) << name;
+    if (!c.bystander.empty()) {
+      EXPECT_EQ(guitest::ReadFile(dir.path(c.bystander)), "mine");
+    }
+    if (c.status.empty()) {
+      EXPECT_EQ(dir.Listing().size(), c.there.size() + !c.bystander.empty());
+    }
+  }
+}
+
+// Every file dialog starts in the folder of the last file read or written.
+TEST_F(MainWindowTest, FileDialogsStartWhereTheLastFileWas) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path("out"));
+  OpenFile(skin_);
+  Choose(dir.path("out/p.spj"));
+  Action("mnuSave")->trigger();
+  chooser_.choices.push_back(std::nullopt);
+  Action("mnuOpen")->trigger();
+  chooser_.choices.push_back(std::nullopt);
+  Action("mnuTexture")->trigger();
+  ASSERT_EQ(chooser_.calls.size(), 4u);
+  EXPECT_EQ(chooser_.calls[1].folder, FolderOf(skin_));
+  EXPECT_EQ(chooser_.calls[2].folder, dir.path("out/"));
+  EXPECT_EQ(chooser_.calls[3].folder, dir.path("out/"));
+}
+
+// A long path is cut in the middle, keeping the file name in view; the
+// label still holds all of it.
+TEST_F(MainWindowTest, TheFileLabelElidesALongPathInTheMiddle) {
+  TempDir dir;
+  const std::string folder = dir.path(std::string(40, 'a') + "/" + std::string(40, 'b') + "/" +
+                                      std::string(40, 'c'));
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/body.skn";
+  std::filesystem::copy_file(skin_, path);
+  OpenFile(path);
+  auto* label = window_->centralWidget()->findChild<ElidedLabel*>("Label2");
+  ASSERT_NE(label, nullptr);
+  label->resize(300, label->sizeHint().height());  // as the layout of a narrow window would
+  EXPECT_EQ(label->text().toStdString(), path);
+  const QString shown = label->ShownText();
+  EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+  EXPECT_TRUE(shown.startsWith(QString::fromStdString(path.substr(0, 5)))) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith("body.skn")) << shown.toStdString();
+  EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width());
+}
+
+// The preview reads the texture afresh at each Open; View > Texture and a
+// dropped .bmp show any image, and the model's texture name stays.
+TEST_F(DropTest, AnyImageCanBeShownOnTheModel) {
+  TempDir dir;
+  const std::string path = dir.path("body.skn");
+  std::filesystem::copy_file(skin_, path);
+  SkinModel probe;
+  FakePrompts quiet;
+  ASSERT_EQ(FormatOf(path)->load(probe, quiet, path), Outcome::Succeeded);
+  const std::string own = dir.path(probe.TextureName + ".bmp");
+  auto paint = [](const std::string& file, QColor color) {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(color);
+    ASSERT_TRUE(image.save(QString::fromStdString(file)));
+  };
+  auto shown = [this] { return window_->preview()->Texture().pixelColor(0, 0); };
+  paint(own, Qt::red);
+  paint(dir.path("other.png"), Qt::green);
+  paint(dir.path("dropped.bmp"), Qt::blue);
+
+  OpenFile(path);
+  EXPECT_EQ(shown(), QColor(Qt::red));
+  Choose(dir.path("other.png"));
+  Action("mnuTexture")->trigger();
+  EXPECT_EQ(shown(), QColor(Qt::green));
+  ASSERT_TRUE(Drop({dir.path("dropped.bmp")}));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(shown(), QColor(Qt::blue));
+  EXPECT_EQ(window_->model().TextureName, probe.TextureName);
+
+  // Painted anew since: the next Open shows the bitmap as it is now.
+  paint(own, Qt::yellow);
+  OpenFile(path);
+  EXPECT_EQ(shown(), QColor(Qt::yellow));
+
+  // Not an image: told, and the picture stays.
+  guitest::WriteFile(dir.path("notes.bmp"), "not a bitmap");
+  Choose(dir.path("notes.bmp"));
+  Action("mnuTexture")->trigger();
+  EXPECT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(shown(), QColor(Qt::yellow));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QtTest/QTest>
 #include <functional>
 
+#include "model/failure.h"
 #include "shell/message_prompts.h"
 
 namespace mervane {
@@ -29,29 +30,43 @@ void WhenBoxIsUp(std::function<void(QMessageBox&)> steps) {
   });
 }
 
-TEST(MessageBoxPromptsTest, MessageCarriesTheProgramTitleAndTheDetail) {
+// A failure to read or write carries the error icon, what the user can put
+// right at once the warning icon; the texts are the ones users know.
+TEST(MessageBoxPromptsTest, MessageCarriesTheProgramTitleTheDetailAndItsIcon) {
   QWidget parent;
   MessageBoxPrompts prompts(&parent);
-  WhenBoxIsUp([](QMessageBox& box) {
-    EXPECT_EQ(box.windowTitle(), "Mervane");
-    EXPECT_EQ(box.text(), "Error 62 has occurred.  It is recommended that you exit the application.");
-    EXPECT_EQ(box.informativeText(), "body.skn line 12: <vertex> expected");
-    EXPECT_EQ(box.textFormat(), Qt::PlainText);
-    EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
-    box.button(QMessageBox::Ok)->click();
-  });
-  prompts.ShowMessage("Error 62 has occurred.  It is recommended that you exit the application.",
-                      "body.skn line 12: <vertex> expected");
-
-  WhenBoxIsUp([](QMessageBox& box) {
-    EXPECT_EQ(box.text(), "You cannot leave any blanks empty!");
-    EXPECT_EQ(box.informativeText(), "");
-    box.button(QMessageBox::Ok)->click();
-  });
-  prompts.ShowMessage("You cannot leave any blanks empty!", "");
+  const Failure failure = std::move(
+      Failure::Error(62, "the file ends where the texture name was expected").InFile("body.skn").AtLine(2));
+  struct Case {
+    std::function<void()> show;
+    QString text, detail;
+    QMessageBox::Icon icon;
+  };
+  const Case cases[] = {
+      {[&] { prompts.ShowFailure(failure); },
+       "Error 62 has occurred.  It is recommended that you exit the application.",
+       "body.skn line 2: the file ends where the texture name was expected", QMessageBox::Critical},
+      {[&] { prompts.ShowFailure(Failure(FailureKind::VertexLimit, 0, "32000 vertices")); },
+       "Too many vertices!  32000 is the current limit!", "32000 vertices", QMessageBox::Critical},
+      {[&] { prompts.ShowMessage("You cannot leave any blanks empty!", ""); },
+       "You cannot leave any blanks empty!", "", QMessageBox::Warning},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.toStdString());
+    WhenBoxIsUp([&c](QMessageBox& box) {
+      EXPECT_EQ(box.windowTitle(), "Mervane");
+      EXPECT_EQ(box.text(), c.text);
+      EXPECT_EQ(box.informativeText(), c.detail);
+      EXPECT_EQ(box.icon(), c.icon);
+      EXPECT_EQ(box.textFormat(), Qt::PlainText);
+      EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+      box.button(QMessageBox::Ok)->click();
+    });
+    c.show();
+  }
 }
 
-TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndNoIcon) {
+TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndTheQuestionIcon) {
   QWidget parent;
   MessageBoxPrompts prompts(&parent);
   struct Case {
@@ -72,7 +87,7 @@ TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndNoIcon) {
       EXPECT_EQ(box.text(), kInvalidNormalsQuestion);
       EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
       EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Yes));
-      EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+      EXPECT_EQ(box.icon(), QMessageBox::Question);
       c.answer(box);
     });
     EXPECT_EQ(prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion),
