@@ -48,19 +48,11 @@ using test::TempDir;
 // ---------------------------------------------------------------------------
 // Shared checks
 
-test::ReadEnd ReadSkn(const std::string& text) {
-  return test::ReadCleanly([&](const NormalsQuestion&) { return ParseSkn(text, "in.skn"); });
-}
-
-test::ReadEnd ReadProject(const std::string& spj, const std::string& obj,
-                          std::optional<bool> answer = std::nullopt) {
-  return test::ReadCleanly(
-      [&](const NormalsQuestion& ask) { return ParseProject(spj, obj, "in.spj", "in.obj", ask); }, answer);
-}
+using test::ReadProject;
+using test::ReadSkn;
 
 test::ReadEnd ReadPart(const std::string& obj, const char* site = "HEAD", std::optional<bool> answer = true) {
-  const ImportRequest request{"in.obj", "part", "skin", site};
-  return test::ReadCleanly([&](const NormalsQuestion& ask) { return ParseObjPart(obj, request, ask); }, answer);
+  return test::ReadPart(obj, site, answer);
 }
 
 std::string Mannequin() { return test::ReadFile(test::ExamplePath("mannequin.skn")); }

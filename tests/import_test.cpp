@@ -11,19 +11,12 @@ namespace mervane {
 namespace {
 
 using test::FakePrompts;
+using test::ReadPart;
 using test::TempDir;
-
-// Imports .obj text as a part at the site; answers go to the normals question.
-test::ReadEnd Import(const std::string& obj_text, const std::string& site,
-                     std::optional<bool> answer = std::nullopt) {
-  const ImportRequest request{"part.obj", "Part", "skin", site};
-  return test::ReadCleanly([&](const NormalsQuestion& ask) { return ParseObjPart(obj_text, request, ask); },
-                           answer);
-}
 
 // The imported model; the test fails if the import does not succeed.
 SkinModel Imported(const std::string& obj_text, const std::string& site) {
-  test::ReadEnd end = Import(obj_text, site);
+  test::ReadEnd end = ReadPart(obj_text, site);
   EXPECT_TRUE(end.model) << end.message() << " / " << end.detail();
   EXPECT_EQ(end.questions, 0);
   return end.model ? std::move(*end.model) : SkinModel{};
@@ -34,7 +27,7 @@ const char* kTriangle =
 
 TEST(ParseObjPart, ThreeVerticesMakeAOneBoneModel) {
   const SkinModel m = Imported(kTriangle, "ROOT");
-  EXPECT_EQ(m.MeshName, "Part");
+  EXPECT_EQ(m.MeshName, "part");
   EXPECT_EQ(m.TextureName, "skin");
   EXPECT_EQ(m.BoneCount, 1);
   EXPECT_EQ(m.BoneNames.at(0), "ROOT");
@@ -119,20 +112,20 @@ TEST(ParseObjPart, EachImportAsksAboutItsOwnNormals) {
   const char* valid = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nvn 1 0 0\nvn 0 1 0\nf 1/1/3 2/1/3 3/1/3\n";
   for (bool fix : {true, false}) {
     SCOPED_TRACE(fix ? "Yes" : "No");
-    const test::ReadEnd first = Import(asks, "ROOT", fix);
+    const test::ReadEnd first = ReadPart(asks, "ROOT", fix);
     EXPECT_EQ(first.questions, 1);
     ASSERT_TRUE(first.model) << first.detail();
     // Turned back (y, -x, z): own index gives 0 0 1, 1 0 0, 0 1 0; named gives 0 1 0 for all.
     EXPECT_EQ(first.model->NormalLines.at(1), fix ? "0.000000 -1.000000 0.000000" : "1.000000 0.000000 0.000000");
     // A later import whose normals are all there is not asked, whatever the earlier answer.
-    const test::ReadEnd second = Import(valid, "ROOT", fix);
+    const test::ReadEnd second = ReadPart(valid, "ROOT", fix);
     EXPECT_EQ(second.questions, 0);
     ASSERT_TRUE(second.model) << second.detail();
     EXPECT_EQ(second.model->NormalLines.at(1), "1.000000 0.000000 0.000000");
     // And one that needs the question asks it again.
-    EXPECT_EQ(Import(asks, "ROOT", !fix).questions, 1);
+    EXPECT_EQ(ReadPart(asks, "ROOT", !fix).questions, 1);
   }
-  const test::ReadEnd unanswered = Import(asks, "ROOT");
+  const test::ReadEnd unanswered = ReadPart(asks, "ROOT");
   EXPECT_EQ(unanswered.questions, 1);
   ASSERT_TRUE(unanswered.failure);
   EXPECT_EQ(unanswered.failure->kind(), FailureKind::Unanswered);
@@ -149,12 +142,12 @@ TEST(ParseObjPart, FailuresCarryTheirMessageAndPlace) {
   } cases[] = {
       {"no normals, not fixed", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "normal"},
       {"a vertex no face uses", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 9 9 9\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "vertex 3 (counted from 0)"},
-      {"corner without indices", "v 0 0 0\nf 1 1 1\n", ErrorMessage(5), "part.obj line 2"},
-      {"32000th v line", many_v, LimitMessage(FailureKind::VertexLimit), "part.obj line 32000"},
+      {"corner without indices", "v 0 0 0\nf 1 1 1\n", ErrorMessage(5), "in.obj line 2"},
+      {"32000th v line", many_v, LimitMessage(FailureKind::VertexLimit), "in.obj line 32000"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const test::ReadEnd r = Import(c.obj, "HEAD", false);
+    const test::ReadEnd r = ReadPart(c.obj, "HEAD", false);
     EXPECT_EQ(r.problem, "");
     EXPECT_EQ(r.message(), c.message);
     EXPECT_NE(r.detail().find(c.detail_part), std::string::npos) << r.detail();
@@ -163,7 +156,7 @@ TEST(ParseObjPart, FailuresCarryTheirMessageAndPlace) {
   for (int i = 0; i < 31999; ++i) at_limit += "v 0 0 0\n";
   // 31999 "v" lines pass the limit; the part then fails only because most
   // of its vertices are in no face.
-  const test::ReadEnd r = Import(at_limit + "vt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n", "ROOT");
+  const test::ReadEnd r = ReadPart(at_limit + "vt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n", "ROOT");
   EXPECT_EQ(r.message(), ErrorMessage(5));
   EXPECT_NE(r.detail().find(Counted("vertex", 3) + " "), std::string::npos) << r.detail();
 }

@@ -24,12 +24,7 @@ using test::CrLf;
 using test::FakePrompts;
 using test::TempDir;
 
-// Reads a project from its texts, answering the normals question with answer.
-test::ReadEnd ReadProject(const std::string& spj, const std::string& obj,
-                          std::optional<bool> answer = std::nullopt) {
-  return test::ReadCleanly(
-      [&](const NormalsQuestion& ask) { return ParseProject(spj, obj, "p.spj", "p.obj", ask); }, answer);
-}
+using test::ReadProject;
 
 // The project's model; the test fails if it does not read without a question.
 SkinModel Project(const std::string& spj, const std::string& obj) {
@@ -382,21 +377,21 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
     const char* detail_part;
     std::optional<bool> answer;
   } cases[] = {
-      {".spj ends after its bones", CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0"}), obj, ErrorMessage(62), "p.spj line 6", {}},
-      {"bone count outside 16 bits", CrLf({"b", "s", "99999999"}), obj, ErrorMessage(6), "p.spj line 3", {}},
-      {"more than 101 bones", CrLf({"b", "s", "102"}), obj, ErrorMessage(9), "p.spj line 3", {}},
-      {"binding line with four fields", CrLf({"b", "s", "1", "X", "0 0 3 0", "0", "0", "0"}), obj, ErrorMessage(5), "p.spj line 5", {}},
-      {"blended count overflows", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "32767", "0", "0"}), obj, ErrorMessage(6), "p.spj line 6", {}},
-      {"blended vertices past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "31997"}), obj, LimitMessage(FailureKind::VertexLimit), "p.spj line 6", {}},
-      {"blended normals past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "31997"}), obj, LimitMessage(FailureKind::NormalLimit), "p.spj line 7", {}},
-      {"more than 32001 blend entries", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "32002"}), obj, ErrorMessage(9), "p.spj line 8", {}},
-      {"32000th v line", spj, many_v, LimitMessage(FailureKind::VertexLimit), "p.obj line 32000", {}},
-      {"v line with two numbers", spj, "v 1 2\n", ErrorMessage(5), "p.obj line 1", {}},
-      {"vt line with one number", spj, "vt 1\n", ErrorMessage(5), "p.obj line 1", {}},
-      {"corner without normal part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1 1/1 1/1\n", ErrorMessage(5), "p.obj line 4", {}},
-      {"corner with empty texture part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1//1 1//1 1//1\n", ErrorMessage(9), "p.obj line 4", {}},
-      {"face with two corners", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1\n", ErrorMessage(5), "p.obj line 4", {}},
-      {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "p.obj line 4", {}},
+      {".spj ends after its bones", CrLf({"body", "skin", "1", "EXTRA", "0 0 3 0 0"}), obj, ErrorMessage(62), "in.spj line 6", {}},
+      {"bone count outside 16 bits", CrLf({"b", "s", "99999999"}), obj, ErrorMessage(6), "in.spj line 3", {}},
+      {"more than 101 bones", CrLf({"b", "s", "102"}), obj, ErrorMessage(9), "in.spj line 3", {}},
+      {"binding line with four fields", CrLf({"b", "s", "1", "X", "0 0 3 0", "0", "0", "0"}), obj, ErrorMessage(5), "in.spj line 5", {}},
+      {"blended count overflows", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "32767", "0", "0"}), obj, ErrorMessage(6), "in.spj line 6", {}},
+      {"blended vertices past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "31997"}), obj, LimitMessage(FailureKind::VertexLimit), "in.spj line 6", {}},
+      {"blended normals past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "31997"}), obj, LimitMessage(FailureKind::NormalLimit), "in.spj line 7", {}},
+      {"more than 32001 blend entries", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "32002"}), obj, ErrorMessage(9), "in.spj line 8", {}},
+      {"32000th v line", spj, many_v, LimitMessage(FailureKind::VertexLimit), "in.obj line 32000", {}},
+      {"v line with two numbers", spj, "v 1 2\n", ErrorMessage(5), "in.obj line 1", {}},
+      {"vt line with one number", spj, "vt 1\n", ErrorMessage(5), "in.obj line 1", {}},
+      {"corner without normal part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1 1/1 1/1\n", ErrorMessage(5), "in.obj line 4", {}},
+      {"corner with empty texture part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1//1 1//1 1//1\n", ErrorMessage(9), "in.obj line 4", {}},
+      {"face with two corners", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1\n", ErrorMessage(5), "in.obj line 4", {}},
+      {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "in.obj line 4", {}},
       {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
       {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 2 (counted from 0)", {}},
       {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "normal", {false}},

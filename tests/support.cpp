@@ -153,10 +153,26 @@ std::string MakeSkn(const SkinShape& shape) {
 
 }  // namespace mervane::test
 
+#include "import/obj_import.h"
 #include "model/numbers.h"
+#include "project/project.h"
 #include "skn/skn.h"
 
 namespace mervane::test {
+
+ReadEnd ReadSkn(const std::string& text) {
+  return ReadCleanly([&](const NormalsQuestion&) { return ParseSkn(text, "in.skn"); });
+}
+
+ReadEnd ReadProject(const std::string& spj, const std::string& obj, std::optional<bool> answer) {
+  return ReadCleanly([&](const NormalsQuestion& ask) { return ParseProject(spj, obj, "in.spj", "in.obj", ask); },
+                     answer);
+}
+
+ReadEnd ReadPart(const std::string& obj, const std::string& site, std::optional<bool> answer) {
+  const ImportRequest request{"in.obj", "part", "skin", site};
+  return ReadCleanly([&](const NormalsQuestion& ask) { return ParseObjPart(obj, request, ask); }, answer);
+}
 
 SkinModel ReadSknText(const std::string& text) {
   try {

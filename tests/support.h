@@ -74,6 +74,14 @@ std::string MakeSkn(const SkinShape& shape);
 
 namespace mervane::test {
 
+// The memory readers under ReadCleanly, naming the files in.skn, in.spj
+// and in.obj; a part is imported as mesh "part" with texture "skin".
+ReadEnd ReadSkn(const std::string& text);
+ReadEnd ReadProject(const std::string& spj, const std::string& obj,
+                    std::optional<bool> answer = std::nullopt);
+ReadEnd ReadPart(const std::string& obj, const std::string& site,
+                 std::optional<bool> answer = std::nullopt);
+
 // Reads .skn text; the test fails if it does not parse.
 SkinModel ReadSknText(const std::string& text);
 
