@@ -1,7 +1,7 @@
 // Makes the README's picture of the main window: the window as a user sees
-// it after starting the program with a skin and choosing File > Open, and
-// the same with its File menu pulled down. Run under a virtual X server by
-// scripts/screenshot.sh.
+// it just after starting the program with a skin (the preview saying how to
+// open it), and after File > Open with its File menu pulled down. Run under
+// a virtual X server by scripts/screenshot.sh.
 #include <QAction>
 #include <QApplication>
 #include <QFont>
@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
   // Each step waits a little, so that the X server has drawn what the
   // previous one changed.
   QTimer::singleShot(300, [&] {
+    plain = grab();
     window.findChild<QAction*>("mnuOpen")->trigger();  // reads the command-line skin
     if (!window.model().ModelLoaded) {
       std::fprintf(stderr, "the skin was not read\n");
@@ -65,12 +66,12 @@ int main(int argc, char** argv) {
       return;
     }
     QTimer::singleShot(300, [&] {
-      plain = grab();
       auto* file = window.findChild<QMenu*>("mnuFile");
       window.menuBar()->setActiveAction(file->menuAction());
       file->setActiveAction(window.findChild<QAction*>("mnuImportOBJ"));
       QTimer::singleShot(500, [&, file] {
-        // The window as it is, and beside it with its File menu open.
+        // The window as it starts, and beside it with the skin open and
+        // its File menu down.
         const QPixmap with_menu = grab();
         file->hide();
         const QPixmap left = Framed(plain, window.windowTitle());
