@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "bmf/bmf.h"
 #include "max_skin.h"
 #include "model/textfile.h"
 #include "project/project.h"
@@ -28,6 +29,7 @@ struct Fixture {
   std::filesystem::path dir;
   std::string skn_path, spj_path;
   std::size_t skn_bytes = 0, project_bytes = 0;
+  std::string bmf;
   SkinModel model;
 
   Fixture() {
@@ -40,6 +42,7 @@ struct Fixture {
     model = ParseSkn(text, "max.skn");
     const ProjectFiles files = BuildProjectFiles(model, spj_path, "");
     project_bytes = files.spj.size() + files.obj.size();
+    bmf = BmfBytes(model);
     // The file benchmarks read these.
     std::ofstream(skn_path, std::ios::binary) << text;
     QuietPrompts prompts;
@@ -97,12 +100,27 @@ void BM_LoadProject(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.project_bytes));
 }
 
+// The binary format, in memory: bytes per second are the .bmf's.
+void BM_ParseBmf(benchmark::State& state) {
+  Fixture& f = Shared();
+  for (auto _ : state) benchmark::DoNotOptimize(ParseBmf(f.bmf, "max.bmf"));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bmf.size()));
+}
+
+void BM_BmfBytes(benchmark::State& state) {
+  Fixture& f = Shared();
+  for (auto _ : state) benchmark::DoNotOptimize(BmfBytes(f.model));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.bmf.size()));
+}
+
 BENCHMARK(BM_LoadSkn)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SknText)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveSkn)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildProjectFiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseBmf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmfBytes)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mervane

@@ -22,18 +22,6 @@ std::string WithU32(std::string bytes, std::size_t at, std::uint32_t value) {
   return bytes;
 }
 
-// The failure a call throws; the test fails when it throws none.
-template <typename Body>
-std::optional<Failure> Thrown(Body&& body) {
-  try {
-    body();
-  } catch (const Failure& failure) {
-    return failure;
-  }
-  ADD_FAILURE() << "nothing was thrown";
-  return std::nullopt;
-}
-
 TEST(Bmf, TheWorkedExampleGivesItsBytesAndReadsBack) {
   const SkinModel skn = ParseSkn(Sample("tiny.skn"), "tiny.skn");
   EXPECT_EQ(BmfBytes(skn), Sample("tiny.bmf"));
@@ -75,18 +63,16 @@ TEST(Bmf, ReadingRefusesWhatASknReadRefuses) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto failure = Thrown([&] { ParseBmf(c.bytes, "dir/t.bmf"); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->kind(), c.kind);
-    EXPECT_EQ(failure->number(), c.number);
-    EXPECT_EQ(failure->file(), "t.bmf");
-    EXPECT_NE(failure->detail().find(c.detail), std::string::npos) << failure->detail();
+    const Failure failure = test::ExpectFailure([&] { ParseBmf(c.bytes, "dir/t.bmf"); });
+    EXPECT_EQ(failure.kind(), c.kind);
+    EXPECT_EQ(failure.number(), c.number);
+    EXPECT_EQ(failure.file(), "t.bmf");
+    EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << failure.detail();
   }
   // Every cut short of the last vertex fails cleanly.
   for (std::size_t cut = 0; cut < tiny.size(); ++cut) {
-    const auto failure = Thrown([&] { ParseBmf(tiny.substr(0, cut), "t.bmf"); });
-    ASSERT_TRUE(failure) << cut;
-    EXPECT_EQ(failure->number(), 62) << cut;
+    const Failure failure = test::ExpectFailure([&] { ParseBmf(tiny.substr(0, cut), "t.bmf"); });
+    EXPECT_EQ(failure.number(), 62) << cut;
   }
 }
 
@@ -113,10 +99,9 @@ TEST(Bmf, WritingRefusesWhatTheFieldsCannotHold) {
     SCOPED_TRACE(c.name);
     SkinModel model = tiny;
     c.spoil(model);
-    const auto failure = Thrown([&] { BmfBytes(model); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->number(), c.number);
-    EXPECT_NE(failure->detail().find(c.detail), std::string::npos) << failure->detail();
+    const Failure failure = test::ExpectFailure([&] { BmfBytes(model); });
+    EXPECT_EQ(failure.number(), c.number);
+    EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << failure.detail();
   }
   // The limits themselves are fine: 255-byte names, the largest float32.
   SkinModel edge = tiny;

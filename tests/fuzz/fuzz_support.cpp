@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bmf/bmf.h"
 #include "model/failure.h"
 #include "project/project.h"
 #include "skn/skn.h"
@@ -50,6 +51,21 @@ void ExerciseWriters(const SkinModel& model, std::optional<bool> answer, bool mu
   } catch (const Failure& failure) {
     Require(!must_reload, "a skin that was read cannot be written: " + failure.detail());
     RequireCleanRefusal(failure, "SknText");
+  }
+  try {
+    // A .bmf holds only what fits its fields: a refusal must be clean, and
+    // what is written reads back with the same names and integers.
+    const std::string bmf = BmfBytes(model);
+    const test::ReadEnd back = test::ReadCleanly([&](const NormalsQuestion&) { return ParseBmf(bmf, "out.bmf"); });
+    RequireClean(back, "ParseBmf of written bytes");
+    Require(back.model.has_value(), "written .bmf bytes do not read back: " + back.detail());
+    std::string why;
+    Require(test::SameModel(*back.model, model, &why, /*coordinates=*/false),
+            "written .bmf bytes read back different: " + why);
+  } catch (const Failure& failure) {
+    Require(!must_reload || failure.number() == err::kInvalidArgument || failure.number() == err::kOverflow,
+            "a skin that was read cannot be written as .bmf: " + failure.detail());
+    RequireCleanRefusal(failure, "BmfBytes");
   }
   try {
     const ProjectFiles files = BuildProjectFiles(model, "out.spj", "");
