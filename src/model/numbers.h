@@ -23,6 +23,10 @@ void AppendCoord(std::string& out, double value);
 std::string FormatCoord(double a, double b);
 std::string FormatCoord(double a, double b, double c);
 
+// True when text is exactly what FormatCoord writes for the number it
+// reads as, so a reader may keep the text instead of writing it anew.
+bool IsCanonicalCoord(std::string_view text);
+
 // Splits at runs of spaces or tabs, ignoring leading and trailing blanks.
 // Fills at most out.size() fields and returns how many it found, up to that.
 std::size_t SplitFields(std::string_view line, std::span<std::string_view> out);

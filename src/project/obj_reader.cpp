@@ -183,7 +183,7 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
         const Vec3 p = PositionToLocal(limb, ParseTriple(world, "its position"), offset);
         model.VertexLines.set(j, FormatCoord(p.x, p.y, p.z));
       } catch (Failure& failure) {
-        failure.About(Counted("vertex", j) + " of bone " + model.BoneNames.at(i));
+        failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));
         throw;
       }
     }
@@ -193,7 +193,7 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
                                                        "its normal (no face uses the vertex)"));
         model.NormalLines.set(j, FormatCoord(n.x, n.y, n.z));
       } catch (Failure& failure) {
-        failure.About(Counted("vertex", j) + " of bone " + model.BoneNames.at(i));
+        failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));
         throw;
       }
     }

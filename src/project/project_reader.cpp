@@ -43,7 +43,7 @@ void CheckPairing(const SkinModel& model, const ObjLists& lists) {
     const BoneRange range = ParseBindingLine(model.BindingLines.at(i));
     if (range.end() > count)
       throw Failure::Error(err::kInvalidArgument,
-                           "bone " + model.BoneNames.at(i) + " needs vertices up to " +
+                           "bone " + std::string(model.BoneNames.at(i)) + " needs vertices up to " +
                                std::to_string(range.end()) + " but the file holds only " +
                                std::to_string(count) + ": " + kPairingHint);
     std::fill(covered.begin() + range.first, covered.begin() + range.end(), true);

@@ -24,6 +24,18 @@ void ReadLines(LineReader& in, LineTable& table, int count, const char* what) {
   for (int i = 0; i < count; ++i) table.set(i, std::string(in.Next(what)));
 }
 
+// Three fields one space apart, each as FormatCoord writes it.
+bool IsCanonicalTriple(std::string_view a, std::string_view b, std::string_view c) {
+  return b.data() == a.data() + a.size() + 1 && c.data() == b.data() + b.size() + 1 &&
+         a.data()[a.size()] == ' ' && b.data()[b.size()] == ' ' && IsCanonicalCoord(a) &&
+         IsCanonicalCoord(b) && IsCanonicalCoord(c);
+}
+
+// The text from the start of first to the end of last.
+std::string_view Joined(std::string_view first, std::string_view last) {
+  return {first.data(), static_cast<std::size_t>(last.data() + last.size() - first.data())};
+}
+
 Failure LimitAt(FailureKind kind, std::string what, const LineReader& in) {
   Failure failure(kind, 0, std::move(what));
   failure.AtLine(in.line_number());
@@ -68,6 +80,12 @@ void ReadBody(SkinModel& model, LineReader& in) {
     const std::string_view line = in.Next("a vertex line");
     std::array<std::string_view, 6> f;
     if (SplitFields(line, f) < 6) throw in.Fail(err::kInvalidArgument, "a vertex line needs six numbers");
+    // A line as the writers write it keeps its text, saving the reformatting.
+    if (IsCanonicalTriple(f[0], f[1], f[2]) && IsCanonicalTriple(f[3], f[4], f[5])) {
+      model.VertexLines.set(i, Joined(f[0], f[2]));
+      model.NormalLines.set(i, Joined(f[3], f[5]));
+      continue;
+    }
     try {
       model.VertexLines.set(i, FormatCoord(ReadNumber(f[0]), ReadNumber(f[1]), ReadNumber(f[2])));
       model.NormalLines.set(i, FormatCoord(ReadNumber(f[3]), ReadNumber(f[4]), ReadNumber(f[5])));
