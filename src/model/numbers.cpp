@@ -123,13 +123,25 @@ bool ReadSixDecimals(std::string_view s, double& value) {
 
 }  // namespace
 
-bool IsCanonicalCoord(std::string_view s) {
-  const std::size_t sign = !s.empty() && s[0] == '-' ? 1 : 0;
-  double value;
-  if (!ReadSixDecimals(s, value)) return false;
-  // No leading zeros, and no minus sign on zero: FormatCoord writes neither.
-  if (s[sign] == '0' && s[sign + 1] != '.') return false;
-  return !(sign && value == 0.0);
+std::size_t CanonicalCoordLength(std::string_view s) {
+  std::size_t i = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) ++i;
+  const std::size_t int_start = i;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  const std::size_t int_digits = i - int_start;
+  // No leading zeros; at most nine digits, so that reading stays exact.
+  if (int_digits == 0 || int_digits > 9 || (int_digits > 1 && s[int_start] == '0')) return 0;
+  if (s.size() - i < 7 || s[i] != '.') return 0;
+  bool zero = int_digits == 1 && s[int_start] == '0';
+  for (std::size_t k = i + 1; k < i + 7; ++k) {
+    if (!IsDigit(s[k])) return 0;
+    zero = zero && s[k] == '0';
+  }
+  i += 7;
+  if (i < s.size() && IsDigit(s[i])) return 0;
+  // FormatCoord writes no minus sign on a zero.
+  return negative && zero ? 0 : i;
 }
 
 double ReadNumber(std::string_view text) {

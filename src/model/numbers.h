@@ -23,9 +23,10 @@ void AppendCoord(std::string& out, double value);
 std::string FormatCoord(double a, double b);
 std::string FormatCoord(double a, double b, double c);
 
-// True when text is exactly what FormatCoord writes for the number it
-// reads as, so a reader may keep the text instead of writing it anew.
-bool IsCanonicalCoord(std::string_view text);
+// The length of the number at the start of text when it is exactly what
+// FormatCoord writes for the value it reads as (a reader may then keep the
+// text instead of writing it anew); 0 when it is not.
+std::size_t CanonicalCoordLength(std::string_view text);
 
 // Splits at runs of spaces or tabs, ignoring leading and trailing blanks.
 // Fills at most out.size() fields and returns how many it found, up to that.

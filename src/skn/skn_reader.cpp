@@ -21,19 +21,25 @@ std::int16_t TableCountLine(LineReader& in, const char* what, int capacity) {
 }
 
 void ReadLines(LineReader& in, LineTable& table, int count, const char* what) {
-  for (int i = 0; i < count; ++i) table.set(i, std::string(in.Next(what)));
+  for (int i = 0; i < count; ++i) table.set(i, in.Next(what));
 }
 
-// Three fields one space apart, each as FormatCoord writes it.
-bool IsCanonicalTriple(std::string_view a, std::string_view b, std::string_view c) {
-  return b.data() == a.data() + a.size() + 1 && c.data() == b.data() + b.size() + 1 &&
-         a.data()[a.size()] == ' ' && b.data()[b.size()] == ' ' && IsCanonicalCoord(a) &&
-         IsCanonicalCoord(b) && IsCanonicalCoord(c);
-}
-
-// The text from the start of first to the end of last.
-std::string_view Joined(std::string_view first, std::string_view last) {
-  return {first.data(), static_cast<std::size_t>(last.data() + last.size() - first.data())};
+// Where a vertex line written as the writers write it ("x y z nx ny nz",
+// six decimals, single spaces) splits between position and normal; 0 for
+// any other line.
+std::size_t CanonicalVertexSplit(std::string_view line) {
+  std::size_t at = 0, split = 0;
+  for (int k = 0; k < 6; ++k) {
+    const std::size_t length = CanonicalCoordLength(line.substr(at));
+    if (length == 0) return 0;
+    at += length;
+    if (k == 2) split = at;
+    if (k < 5) {
+      if (at >= line.size() || line[at] != ' ') return 0;
+      ++at;
+    }
+  }
+  return at == line.size() ? split : 0;
 }
 
 Failure LimitAt(FailureKind kind, std::string what, const LineReader& in) {
@@ -78,14 +84,14 @@ void ReadBody(SkinModel& model, LineReader& in) {
     throw LimitAt(FailureKind::VertexLimit, std::to_string(model.VertexCount) + " vertices", in);
   for (int i = 0; i < model.VertexCount; ++i) {
     const std::string_view line = in.Next("a vertex line");
-    std::array<std::string_view, 6> f;
-    if (SplitFields(line, f) < 6) throw in.Fail(err::kInvalidArgument, "a vertex line needs six numbers");
     // A line as the writers write it keeps its text, saving the reformatting.
-    if (IsCanonicalTriple(f[0], f[1], f[2]) && IsCanonicalTriple(f[3], f[4], f[5])) {
-      model.VertexLines.set(i, Joined(f[0], f[2]));
-      model.NormalLines.set(i, Joined(f[3], f[5]));
+    if (const std::size_t split = CanonicalVertexSplit(line)) {
+      model.VertexLines.set(i, line.substr(0, split));
+      model.NormalLines.set(i, line.substr(split + 1));
       continue;
     }
+    std::array<std::string_view, 6> f;
+    if (SplitFields(line, f) < 6) throw in.Fail(err::kInvalidArgument, "a vertex line needs six numbers");
     try {
       model.VertexLines.set(i, FormatCoord(ReadNumber(f[0]), ReadNumber(f[1]), ReadNumber(f[2])));
       model.NormalLines.set(i, FormatCoord(ReadNumber(f[3]), ReadNumber(f[4]), ReadNumber(f[5])));
