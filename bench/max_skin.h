@@ -2,6 +2,7 @@
 
 // A skin of the largest size the tables take: 31,999 vertices (99 of them
 // blended), 32,001 faces, the 22 skeleton bones. Deterministic.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -16,13 +17,15 @@ inline constexpr int kVertices = 31999, kBlended = 99, kFaces = 32001;
 // Each bone's vertices are rings of a tube along the bone, and each face
 // joins neighbours on the tube, as in a real skin (no screen-filling
 // triangles that would make drawing it meaningless to measure).
-inline std::string MaxSkn() {
-  constexpr int kAround = 50;
+inline std::string TubeSkn(int vertices, int blended, int faces, unsigned seed) {
   constexpr double kPi = 3.14159265358979323846;
-  std::mt19937 random(42);
+  std::mt19937 random(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const int kVertices = vertices, kBlended = blended, kFaces = faces;
   const int real = kVertices - kBlended;
   const int per_bone = real / 22;
+  // Rings of 50, or fewer on a small skin, so that each bone has several.
+  const int kAround = std::max(3, std::min(50, per_bone / 4));
   std::string s = "maxmesh\r\nmaxskin\r\n22\r\n";
   for (const auto& bone : SkeletonTable()) s += std::string(bone.name) + "\r\n";
   s += std::to_string(kFaces) + "\r\n";
@@ -55,5 +58,10 @@ inline std::string MaxSkn() {
   }
   return s;
 }
+
+inline std::string MaxSkn() { return TubeSkn(kVertices, kBlended, kFaces, 42); }
+
+// A skin of a typical game size: 600 vertices, about 55 kB.
+inline std::string TypicalSkn(unsigned seed) { return TubeSkn(600, 6, 1100, seed); }
 
 }  // namespace mervane

@@ -25,7 +25,7 @@ class ByteWriter {
                           .About(item));
     U32(std::bit_cast<std::uint32_t>(f));
   }
-  void String(const std::string& text, const std::string& item) {
+  void String(std::string_view text, const std::string& item) {
     if (text.size() > 255)
       throw std::move(Failure::Error(err::kInvalidArgument, "a name is longer than 255 bytes")
                           .About(item));
@@ -41,14 +41,14 @@ class ByteWriter {
 // The fields of a line as whole numbers within [low, high]: a missing field,
 // a fraction or a value below low is error 5, one above high error 6.
 template <std::size_t N>
-std::array<std::int64_t, N> WholeFields(const std::string& line, double low, double high,
+std::array<std::int64_t, N> WholeFields(std::string_view line, double low, double high,
                                         const std::string& item) {
   std::array<std::string_view, N> f;
   auto fail = [&](int number, std::string what) {
     return std::move(Failure::Error(number, std::move(what)).About(item));
   };
   if (SplitFields(line, f) < N)
-    throw fail(err::kInvalidArgument, "\"" + line + "\" needs " + std::to_string(N) + " numbers");
+    throw fail(err::kInvalidArgument, "\"" + std::string(line) + "\" needs " + std::to_string(N) + " numbers");
   std::array<std::int64_t, N> values{};
   for (std::size_t i = 0; i < N; ++i) {
     const double v = ReadNumber(f[i]);
@@ -76,11 +76,11 @@ std::uint32_t Count(std::int16_t count, int capacity, const char* what) {
   return static_cast<std::uint32_t>(count);
 }
 
-void Coords(ByteWriter& out, const std::string& line, std::size_t n, const std::string& item) {
+void Coords(ByteWriter& out, std::string_view line, std::size_t n, const std::string& item) {
   std::array<std::string_view, 3> f;
   if (SplitFields(line, f) < n)
     throw std::move(Failure::Error(err::kInvalidArgument,
-                                   "\"" + line + "\" needs " + std::to_string(n) + " numbers")
+                                   "\"" + std::string(line) + "\" needs " + std::to_string(n) + " numbers")
                         .About(item));
   for (std::size_t i = 0; i < n; ++i) out.Float(ReadNumber(f[i]), item);
 }

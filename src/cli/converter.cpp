@@ -125,7 +125,7 @@ void PrintInfo(const SkinModel& model, std::ostream& out) {
       << "texture vertices: " << model.TexVertexCount << "\n"
       << "blend entries: " << model.BlendCount << "\n";
   for (int i = 0; i < model.BoneCount; ++i) {
-    const std::string& name = model.BoneNames.at(i);
+    const std::string_view name = model.BoneNames.at(i);
     out << "  " << std::left << std::setw(10) << name << " ";
     try {
       const BoneRange range = ParseBindingLine(model.BindingLines.at(i));

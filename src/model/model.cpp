@@ -1,12 +1,11 @@
 #include "model/model.h"
 
+#include <cstring>
+
 #include "model/failure.h"
 
 namespace mervane {
 
-namespace {
-const std::string kEmpty;
-}
 
 void CheckBoneIndex(int index) {
   if (index < 0 || index >= kBoneSlots)
@@ -14,26 +13,47 @@ void CheckBoneIndex(int index) {
                          "bone index " + std::to_string(index) + " is outside 0 to 100");
 }
 
-const std::string& LineTable::at(int index) const {
-  if (index < 0 || index >= slots_)
-    throw Failure::Error(err::kIndexOutOfRange, "index " + std::to_string(index) +
-                                                    " is outside 0 to " +
-                                                    std::to_string(slots_ - 1));
-  return static_cast<std::size_t>(index) < entries_.size() ? entries_[index] : kEmpty;
+void LineTable::FailIndex(int index) const {
+  throw Failure::Error(err::kIndexOutOfRange, "index " + std::to_string(index) +
+                                                  " is outside 0 to " + std::to_string(capacity_ - 1));
 }
 
-void LineTable::set(int index, std::string text) {
-  at(index);  // bounds check
-  if (static_cast<std::size_t>(index) >= entries_.size()) entries_.resize(index + 1);
-  entries_[index] = std::move(text);
+void LineTable::set(int index, std::string_view line) {
+  CheckIndex(index);
+  const auto i = static_cast<std::size_t>(index);
+  if (i >= spans_.size()) spans_.resize(i + 1);
+  Span& span = spans_[i];
+  if (line.size() <= span.length) {
+    // In place; memmove, since the text may be a view of this very line.
+    std::memmove(text_.data() + span.offset, line.data(), line.size());
+    span.length = static_cast<std::uint32_t>(line.size());
+    return;
+  }
+  // The text may be a view into this table, which appending could move.
+  const char* base = text_.data();
+  const bool inside = !line.empty() && line.data() >= base && line.data() < base + text_.size();
+  const std::size_t from = inside ? static_cast<std::size_t>(line.data() - base) : 0;
+  const std::size_t offset = text_.size();
+  if (inside) {
+    text_.append(line.size(), '\0');
+    std::memcpy(text_.data() + offset, text_.data() + from, line.size());
+  } else {
+    text_.append(line);
+  }
+  span = {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(line.size())};
 }
 
 void LineTable::ClearBelowTop() {
-  if (entries_.size() < static_cast<std::size_t>(slots_)) {
-    entries_.clear();
+  if (spans_.size() < static_cast<std::size_t>(capacity_)) {
+    spans_.clear();
+    text_.clear();
     return;
   }
-  for (int i = 0; i < slots_ - 1; ++i) entries_[i].clear();
+  // The top entry's text stays; everything else goes.
+  const std::string top(at(capacity_ - 1));
+  spans_.assign(static_cast<std::size_t>(capacity_), Span{});
+  text_ = top;
+  spans_.back() = {0, static_cast<std::uint32_t>(top.size())};
 }
 
 void ResetModel(SkinModel& model) {

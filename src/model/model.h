@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mervane {
@@ -13,21 +14,40 @@ inline constexpr int kLineSlots = 32001; // line indices 0 to 32000
 inline constexpr int kCountLimit = 31999;
 
 // A fixed-capacity table of text lines. An index outside it is error 9 and
-// never touches memory; an entry never written reads as empty text. Storage
-// grows only as far as entries are written.
+// never touches memory; an entry never written reads as empty text.
+// The lines live side by side in one buffer, so that a table of 32,000
+// lines costs two allocations rather than one per line; a line rewritten
+// no longer than before keeps its place.
 class LineTable {
  public:
-  explicit LineTable(int slots) : slots_(slots) {}
+  explicit LineTable(int capacity) : capacity_(capacity) {}
 
-  const std::string& at(int index) const;
-  void set(int index, std::string text);
-  // Empties entries 0 to slots-2; the top slot keeps its text.
+  // The line's text, valid until the table is next changed.
+  std::string_view at(int index) const {
+    CheckIndex(index);
+    if (static_cast<std::size_t>(index) >= spans_.size()) return {};
+    const Span& span = spans_[static_cast<std::size_t>(index)];
+    return std::string_view(text_.data() + span.offset, span.length);
+  }
+  void set(int index, std::string_view text);
+  // Empties entries 0 to capacity-2; the top entry keeps its text.
   void ClearBelowTop();
-  int capacity() const { return slots_; }
+  int capacity() const { return capacity_; }
+  // Makes room for about this many bytes of lines, to spare regrowth.
+  void Reserve(std::size_t bytes) { text_.reserve(bytes); }
 
  private:
-  int slots_;
-  std::vector<std::string> entries_;
+  struct Span {
+    std::uint32_t offset = 0, length = 0;
+  };
+  void CheckIndex(int index) const {
+    if (index < 0 || index >= capacity_) FailIndex(index);
+  }
+  [[noreturn]] void FailIndex(int index) const;
+
+  int capacity_;
+  std::string text_;
+  std::vector<Span> spans_;
 };
 
 // The one skin that the program holds: each mesh element as the text line

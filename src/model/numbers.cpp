@@ -3,6 +3,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "model/failure.h"
@@ -101,9 +102,67 @@ Parsed ReadLeading(std::string_view s) {
   return {negative ? -value : value, end};
 }
 
+// Six-decimal text as the writers produce it ("-12.345678"): the digits
+// make an integer below 2^53, and one correctly rounded division gives the
+// nearest double, as the general reading would. Most numbers in files are
+// of this form, so they skip the general path.
+bool ReadSixDecimals(std::string_view s, double& value) {
+  std::size_t i = s.size() > 0 && s[0] == '-' ? 1 : 0;
+  const std::size_t digits = s.size() - i - 7;  // before the "."
+  if (s.size() < i + 8 || digits > 9 || s[s.size() - 7] != '.') return false;
+  std::uint64_t units = 0;
+  for (; i < s.size(); ++i) {
+    if (i == s.size() - 7) continue;
+    const unsigned d = static_cast<unsigned char>(s[i]) - '0';
+    if (d > 9) return false;
+    units = units * 10 + d;
+  }
+  value = static_cast<double>(units) / 1e6;
+  if (s[0] == '-') value = -value;
+  return true;
+}
+
+// Plain decimal integers (indices and counts), up to 15 digits so that they
+// stay exact.
+bool ReadWholeNumber(std::string_view s, double& value) {
+  std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+  if (s.size() <= i || s.size() - i > 15) return false;
+  std::uint64_t n = 0;
+  for (; i < s.size(); ++i) {
+    const unsigned d = static_cast<unsigned char>(s[i]) - '0';
+    if (d > 9) return false;
+    n = n * 10 + d;
+  }
+  value = s[0] == '-' ? -static_cast<double>(n) : static_cast<double>(n);
+  return true;
+}
+
 }  // namespace
 
+std::size_t CanonicalCoordLength(std::string_view s) {
+  std::size_t i = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (negative) ++i;
+  const std::size_t int_start = i;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  const std::size_t int_digits = i - int_start;
+  // No leading zeros; at most nine digits, so that reading stays exact.
+  if (int_digits == 0 || int_digits > 9 || (int_digits > 1 && s[int_start] == '0')) return 0;
+  if (s.size() - i < 7 || s[i] != '.') return 0;
+  bool zero = int_digits == 1 && s[int_start] == '0';
+  for (std::size_t k = i + 1; k < i + 7; ++k) {
+    if (!IsDigit(s[k])) return 0;
+    zero = zero && s[k] == '0';
+  }
+  i += 7;
+  if (i < s.size() && IsDigit(s[i])) return 0;
+  // FormatCoord writes no minus sign on a zero.
+  return negative && zero ? 0 : i;
+}
+
 double ReadNumber(std::string_view text) {
+  double fast;
+  if (ReadSixDecimals(text, fast) || ReadWholeNumber(text, fast)) return fast;
   // Fields split at blanks hold none, so the text is read where it stands;
   // otherwise blanks are dropped first, as the rule ignores them anywhere.
   if (!text.empty() && !IsIgnored(text[0])) {
@@ -133,8 +192,31 @@ constexpr std::size_t kCoordMax = 400;  // the longest fixed text of a double
 // Six decimals, rounded exactly (an exact half goes to the even neighbour,
 // as the library's formatting does), without the library's general-purpose
 // cost: |value| is m / 2^shift exactly, so value * 10^6 is integer work.
+// Two decimal digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* WriteUnits(char* out, bool negative, std::uint64_t units) {
+  if (units != 0 && negative) *out++ = '-';
+  out = std::to_chars(out, out + 24, units / 1000000u).ptr;
+  auto decimals = static_cast<std::uint32_t>(units % 1000000u);
+  out[0] = '.';
+  for (int i = 5; i >= 1; i -= 2, decimals /= 100) std::memcpy(out + i, kDigitPairs + 2 * (decimals % 100), 2);
+  return out + 7;
+}
+
 char* WriteFixed6(char* out, double value) {
   const double magnitude = std::fabs(value);
+  // Mostly the rounded product decides: when it lies well away from a half,
+  // the error of the one multiplication cannot change the rounding.
+  if (magnitude < 1e6) {
+    const double scaled = magnitude * 1e6;
+    const double rounded = std::nearbyint(scaled);
+    const double off = std::fabs(scaled - rounded);
+    if (off < 0.499) return WriteUnits(out, value < 0, static_cast<std::uint64_t>(rounded));
+  }
   if (!(magnitude < 1e12)) {
     const auto [end, ec] = std::to_chars(out, out + kCoordMax, value, std::chars_format::fixed, 6);
     if (ec != std::errc()) throw Failure::Error(err::kOverflow, "a coordinate is too large");
@@ -155,12 +237,7 @@ char* WriteFixed6(char* out, double value) {
     const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
     if (rest > half || (rest == half && (units & 1))) ++units;
   }
-  if (units != 0 && value < 0) *out++ = '-';
-  out = std::to_chars(out, out + 24, units / 1000000u).ptr;
-  std::uint32_t decimals = static_cast<std::uint32_t>(units % 1000000u);
-  out[0] = '.';
-  for (int i = 6; i >= 1; --i, decimals /= 10) out[i] = static_cast<char>('0' + decimals % 10);
-  return out + 7;
+  return WriteUnits(out, value < 0, units);
 }
 
 char* WriteCoord(char* out, double value) {
@@ -173,6 +250,20 @@ char* WriteCoord(char* out, double value) {
 void AppendCoord(std::string& out, double value) {
   char buf[kCoordMax];
   out.append(buf, static_cast<std::size_t>(WriteCoord(buf, value) - buf));
+}
+
+CoordText::CoordText(double a, double b) {
+  char* p = WriteCoord(buf_, a);
+  *p++ = ' ';
+  size_ = static_cast<std::size_t>(WriteCoord(p, b) - buf_);
+}
+
+CoordText::CoordText(double a, double b, double c) {
+  char* p = WriteCoord(buf_, a);
+  *p++ = ' ';
+  p = WriteCoord(p, b);
+  *p++ = ' ';
+  size_ = static_cast<std::size_t>(WriteCoord(p, c) - buf_);
 }
 
 std::string FormatCoord(double a, double b) {

@@ -23,6 +23,24 @@ void AppendCoord(std::string& out, double value);
 std::string FormatCoord(double a, double b);
 std::string FormatCoord(double a, double b, double c);
 
+// FormatCoord's text in a buffer of its own, for readers that copy it into
+// a table right away and need no string for it.
+class CoordText {
+ public:
+  CoordText(double a, double b);
+  CoordText(double a, double b, double c);
+  std::string_view view() const { return {buf_, size_}; }
+
+ private:
+  char buf_[3 * 400];
+  std::size_t size_;
+};
+
+// The length of the number at the start of text when it is exactly what
+// FormatCoord writes for the value it reads as (a reader may then keep the
+// text instead of writing it anew); 0 when it is not.
+std::size_t CanonicalCoordLength(std::string_view text);
+
 // Splits at runs of spaces or tabs, ignoring leading and trailing blanks.
 // Fills at most out.size() fields and returns how many it found, up to that.
 std::size_t SplitFields(std::string_view line, std::span<std::string_view> out);

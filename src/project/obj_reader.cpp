@@ -1,4 +1,5 @@
 #include <array>
+#include <charconv>
 #include <cmath>
 
 #include "model/numbers.h"
@@ -41,33 +42,56 @@ class ObjReader {
   }
 
  private:
+  // Keywords are taken without regard to case.
+  static bool Is(std::string_view field, std::string_view keyword) {
+    if (field.size() != keyword.size()) return false;
+    for (std::size_t i = 0; i < field.size(); ++i)
+      if ((field[i] | 0x20) != keyword[i]) return false;
+    return true;
+  }
+
+  // Fields first to last as six-decimal text: the line's own text when it
+  // is in that form with single spaces, else written anew.
+  template <std::size_t N>
+  static void AddCoords(TextList& list, const std::array<std::string_view, 4>& f) {
+    const std::string_view first = f[1], last = f[N];
+    const std::string_view joined(first.data(), static_cast<std::size_t>(last.data() + last.size() - first.data()));
+    bool canonical = true;
+    for (std::size_t k = 1; canonical && k <= N; ++k)
+      canonical = CanonicalCoordLength(f[k]) == f[k].size() &&
+                  (k == N || (f[k + 1].data() == f[k].data() + f[k].size() + 1 && f[k].data()[f[k].size()] == ' '));
+    if (canonical) {
+      list.push_back(joined);
+    } else if constexpr (N == 3) {
+      list.push_back(CoordText(ReadNumber(f[1]), ReadNumber(f[2]), ReadNumber(f[3])).view());
+    } else {
+      list.push_back(CoordText(ReadNumber(f[1]), ReadNumber(f[2])).view());
+    }
+  }
+
   void ReadLine(std::string_view line) {
     std::array<std::string_view, 4> f;
     const std::size_t n = SplitFields(line, f);
     if (n == 0) return;
-    const std::string keyword = ToLowerAscii(f[0]);
-    if (keyword == "v") {
-      AddTriple(f, n, lists_.vertices, FailureKind::VertexLimit, "a \"v\" line");
+    if (Is(f[0], "v")) {
+      if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"v\" line needs three numbers");
+      AddCoords<3>(lists_.vertices, f);
+      CheckLimit(lists_.vertices, FailureKind::VertexLimit);
       lists_.vertex_line_numbers.push_back(in_.line_number());
-    } else if (keyword == "vn") {
-      AddTriple(f, n, lists_.normals, FailureKind::NormalLimit, "a \"vn\" line");
-    } else if (keyword == "vt") {
+    } else if (Is(f[0], "vn")) {
+      if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"vn\" line needs three numbers");
+      AddCoords<3>(lists_.normals, f);
+      CheckLimit(lists_.normals, FailureKind::NormalLimit);
+    } else if (Is(f[0], "vt")) {
       if (n < 3) throw Failure::Error(err::kInvalidArgument, "a \"vt\" line needs two numbers");
-      lists_.tex_vertices.push_back(FormatCoord(ReadNumber(f[1]), ReadNumber(f[2])));
+      AddCoords<2>(lists_.tex_vertices, f);
       CheckLimit(lists_.tex_vertices, FailureKind::TexVertexLimit);
-    } else if (keyword == "f") {
+    } else if (Is(f[0], "f")) {
       ReadFace(line);
     }
   }
 
-  void AddTriple(const std::array<std::string_view, 4>& f, std::size_t n,
-                 std::vector<std::string>& list, FailureKind limit, const char* what) {
-    if (n < 4) throw Failure::Error(err::kInvalidArgument, std::string(what) + " needs three numbers");
-    list.push_back(FormatCoord(ReadNumber(f[1]), ReadNumber(f[2]), ReadNumber(f[3])));
-    CheckLimit(list, limit);
-  }
-
-  static void CheckLimit(const std::vector<std::string>& list, FailureKind limit) {
+  static void CheckLimit(const TextList& list, FailureKind limit) {
     if (list.size() > static_cast<std::size_t>(kCountLimit))
       throw Failure(limit, 0, "more than " + std::to_string(kCountLimit) + " lines of its kind");
   }
@@ -137,9 +161,8 @@ class ObjReader {
     state_ = *fix ? NormalCheckState::UseVertexIndices : NormalCheckState::UseNormalIndices;
   }
 
-  static const std::string& Entry(const std::vector<std::string>& list, int index) {
-    static const std::string empty;
-    return static_cast<std::size_t>(index) < list.size() ? list[index] : empty;
+  static std::string_view Entry(const TextList& list, int index) {
+    return static_cast<std::size_t>(index) < list.size() ? list[static_cast<std::size_t>(index)] : std::string_view();
   }
 
   void AddTriangle(const Corner& a, const Corner& b, const Corner& c) {
@@ -150,8 +173,13 @@ class ObjReader {
     }
     if (model_.FaceCount >= kLineSlots)
       throw Failure::Error(err::kIndexOutOfRange, "more than " + std::to_string(kLineSlots) + " faces");
-    model_.FaceLines.set(model_.FaceCount, std::to_string(a.vertex) + " " + std::to_string(b.vertex) +
-                                               " " + std::to_string(c.vertex));
+    char text[48];
+    char* p = text;
+    for (const Corner* corner : {&a, &b, &c}) {
+      if (p != text) *p++ = ' ';
+      p = std::to_chars(p, text + sizeof text, corner->vertex).ptr;
+    }
+    model_.FaceLines.set(model_.FaceCount, std::string_view(text, static_cast<std::size_t>(p - text)));
     ++model_.FaceCount;
   }
 
@@ -164,6 +192,11 @@ class ObjReader {
 };
 
 }  // namespace
+
+void TextList::push_back(std::string_view text) {
+  spans_.emplace_back(text_.size(), text.size());
+  text_.append(text);
+}
 
 NormalsQuestion AskThrough(Prompts& prompts) {
   return [&prompts] { return prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion); };
@@ -182,12 +215,12 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
     const LimbClass limb = ClassifyBone(model.BoneNames.at(i));
     for (int j = range.first; j < range.end(); ++j) {
       try {
-        const std::string& world =
-            static_cast<std::size_t>(j) < lists.vertices.size() ? lists.vertices[j] : std::string();
+        const std::string_view world =
+            static_cast<std::size_t>(j) < lists.vertices.size() ? lists.vertices[static_cast<std::size_t>(j)] : std::string_view();
         const Vec3 p = PositionToLocal(limb, ParseTriple(world, "its position"), offset);
-        model.VertexLines.set(j, FormatCoord(p.x, p.y, p.z));
+        model.VertexLines.set(j, CoordText(p.x, p.y, p.z).view());
       } catch (Failure& failure) {
-        failure.About(Counted("vertex", j) + " of bone " + model.BoneNames.at(i));
+        failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));
         throw;
       }
     }
@@ -195,9 +228,9 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
       try {
         const Vec3 n = NormalToLocal(limb, ParseTriple(model.NormalLines.at(j),
                                                        "its normal (no face uses the vertex)"));
-        model.NormalLines.set(j, FormatCoord(n.x, n.y, n.z));
+        model.NormalLines.set(j, CoordText(n.x, n.y, n.z).view());
       } catch (Failure& failure) {
-        failure.About(Counted("vertex", j) + " of bone " + model.BoneNames.at(i));
+        failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));
         throw;
       }
     }
@@ -207,7 +240,7 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
     if (SplitFields(model.TexVertexLines.at(j), f) < 2)
       throw Failure::Error(err::kInvalidArgument,
                            Counted("vertex", j) + " has no texture vertex: no face uses it");
-    model.TexVertexLines.set(j, FormatCoord(ReadNumber(f[0]), 1.0 - ReadNumber(f[1])));
+    model.TexVertexLines.set(j, CoordText(ReadNumber(f[0]), 1.0 - ReadNumber(f[1])).view());
   }
 }
 

@@ -3,6 +3,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "model/model.h"
@@ -20,12 +22,28 @@ using NormalsQuestion = std::function<std::optional<bool>()>;
 // The question as the user sees it, through prompts.
 NormalsQuestion AskThrough(Prompts& prompts);
 
+// Texts of one kind side by side in one buffer: a list of 32,000 entries
+// costs a few allocations, not one per entry.
+class TextList {
+ public:
+  void push_back(std::string_view text);
+  std::string_view operator[](std::size_t index) const {
+    const auto [offset, length] = spans_[index];
+    return {text_.data() + offset, length};
+  }
+  std::size_t size() const { return spans_.size(); }
+
+ private:
+  std::string text_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;
+};
+
 // The "v", "vn" and "vt" lines of an .obj in file order, six-decimal text.
 struct ObjLists {
-  std::vector<std::string> vertices;
+  TextList vertices;
   std::vector<long> vertex_line_numbers;  // for messages that name a vertex
-  std::vector<std::string> normals;
-  std::vector<std::string> tex_vertices;
+  TextList normals;
+  TextList tex_vertices;
 };
 
 // Reads an .obj to its end. Positions, normals and texture vertices are

@@ -26,7 +26,7 @@ void AppendBlended(LineReader& spj, LineTable& table, std::int16_t& count, Failu
   count = AddCounts(spj, count, added);
   if (count > kCountLimit) throw std::move(Failure(limit, 0, "with the blended " + what + "s").AtLine(spj.line_number()));
   for (int i = 0; i < added; ++i)
-    table.set(first + i, std::string(spj.Next("a blended " + what + " line")));
+    table.set(first + i, spj.Next("a blended " + what + " line"));
 }
 
 constexpr const char* kPairingHint =
@@ -43,7 +43,7 @@ void CheckPairing(const SkinModel& model, const ObjLists& lists) {
     const BoneRange range = ParseBindingLine(model.BindingLines.at(i));
     if (range.end() > count)
       throw Failure::Error(err::kInvalidArgument,
-                           "bone " + model.BoneNames.at(i) + " needs vertices up to " +
+                           "bone " + std::string(model.BoneNames.at(i)) + " needs vertices up to " +
                                std::to_string(range.end()) + " but the file holds only " +
                                std::to_string(count) + ": " + kPairingHint);
     std::fill(covered.begin() + range.first, covered.begin() + range.end(), true);
@@ -69,8 +69,8 @@ void ReadHead(SkinModel& model, LineReader& spj) {
   if (model.BoneCount > kBoneSlots)
     throw spj.Fail(err::kIndexOutOfRange, "more than " + std::to_string(kBoneSlots) + " bones");
   for (int i = 0; i < model.BoneCount; ++i) {
-    model.BoneNames.set(i, std::string(spj.Next("a bone name")));
-    model.BindingLines.set(i, std::string(spj.Next("a binding line")));
+    model.BoneNames.set(i, spj.Next("a bone name"));
+    model.BindingLines.set(i, spj.Next("a binding line"));
     try {
       ParseBindingLine(model.BindingLines.at(i));
     } catch (Failure& failure) {
@@ -91,7 +91,7 @@ void ReadTail(SkinModel& model, LineReader& spj) {
     throw spj.Fail(err::kIndexOutOfRange,
                    "more than " + std::to_string(kLineSlots) + " blend entries");
   for (int i = 0; i < model.BlendCount; ++i)
-    model.BlendLines.set(i, std::string(spj.Next("a blend line")));
+    model.BlendLines.set(i, spj.Next("a blend line"));
 }
 
 // Runs part of the read, naming the file of its failures.

@@ -84,7 +84,7 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
   }
   for (int j = 0; j < model.TexVertexCount; ++j) {
     std::array<std::string_view, 2> f;
-    const std::string& line = model.TexVertexLines.at(j);
+    const std::string_view line = model.TexVertexLines.at(j);
     if (SplitFields(line, f) < 2)
       throw Failure::Error(err::kInvalidArgument, Counted("texture vertex", j) + " needs two numbers");
     out.append("vt ");
@@ -96,7 +96,7 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
   GroupHeader(out, model.MeshName);
   for (int i = 0; i < model.FaceCount; ++i) {
     std::array<std::string_view, 3> f;
-    const std::string& line = model.FaceLines.at(i);
+    const std::string_view line = model.FaceLines.at(i);
     if (SplitFields(line, f) < 3)
       throw Failure::Error(err::kInvalidArgument, Counted("face", i) + " needs three vertices");
     out.append("f");

@@ -126,7 +126,7 @@ std::vector<WorldBone> BuildWorldBones(const SkinModel& model) {
         const Vec3 n = ParseTriple(model.NormalLines.at(k), "its normal");
         bone.vertices.push_back({k, PositionToWorld(bone.limb, p, offset), NormalToWorld(bone.limb, n)});
       } catch (Failure& failure) {
-        failure.About(Counted("vertex", k) + " of bone " + model.BoneNames.at(i));
+        failure.About(Counted("vertex", k) + " of bone " + std::string(model.BoneNames.at(i)));
         throw;
       }
     }

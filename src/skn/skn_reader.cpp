@@ -21,7 +21,25 @@ std::int16_t TableCountLine(LineReader& in, const char* what, int capacity) {
 }
 
 void ReadLines(LineReader& in, LineTable& table, int count, const char* what) {
-  for (int i = 0; i < count; ++i) table.set(i, std::string(in.Next(what)));
+  for (int i = 0; i < count; ++i) table.set(i, in.Next(what));
+}
+
+// Where a vertex line written as the writers write it ("x y z nx ny nz",
+// six decimals, single spaces) splits between position and normal; 0 for
+// any other line.
+std::size_t CanonicalVertexSplit(std::string_view line) {
+  std::size_t at = 0, split = 0;
+  for (int k = 0; k < 6; ++k) {
+    const std::size_t length = CanonicalCoordLength(line.substr(at));
+    if (length == 0) return 0;
+    at += length;
+    if (k == 2) split = at;
+    if (k < 5) {
+      if (at >= line.size() || line[at] != ' ') return 0;
+      ++at;
+    }
+  }
+  return at == line.size() ? split : 0;
 }
 
 Failure LimitAt(FailureKind kind, std::string what, const LineReader& in) {
@@ -66,6 +84,12 @@ void ReadBody(SkinModel& model, LineReader& in) {
     throw LimitAt(FailureKind::VertexLimit, std::to_string(model.VertexCount) + " vertices", in);
   for (int i = 0; i < model.VertexCount; ++i) {
     const std::string_view line = in.Next("a vertex line");
+    // A line as the writers write it keeps its text, saving the reformatting.
+    if (const std::size_t split = CanonicalVertexSplit(line)) {
+      model.VertexLines.set(i, line.substr(0, split));
+      model.NormalLines.set(i, line.substr(split + 1));
+      continue;
+    }
     std::array<std::string_view, 6> f;
     if (SplitFields(line, f) < 6) throw in.Fail(err::kInvalidArgument, "a vertex line needs six numbers");
     try {
