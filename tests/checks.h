@@ -91,7 +91,7 @@ inline bool SameModel(const SkinModel& a, const SkinModel& b, std::string* why =
   auto same = [&](const LineTable& x, const LineTable& y, int count, const char* name) {
     for (int i = 0; i < count; ++i)
       if (x.at(i) != y.at(i))
-        return differ(std::string(name) + " " + std::to_string(i) + ": \"" + x.at(i) + "\" vs \"" + y.at(i) + "\"");
+        return differ(std::string(name) + " " + std::to_string(i) + ": \"" + std::string(x.at(i)) + "\" vs \"" + std::string(y.at(i)) + "\"");
     return true;
   };
   return same(a.BoneNames, b.BoneNames, a.BoneCount, "BoneNames") &&

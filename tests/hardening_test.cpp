@@ -376,7 +376,7 @@ TEST(Corruption, NanAndInfTextsNeverReachAWrittenFile) {
   ASSERT_TRUE(r.model) << r.detail();
   EXPECT_EQ(r.model->VertexLines.at(0).substr(0, 23), "0.000000 0.000000 0.000");
   // 1e308 is written out in full: 309 digits and six decimals.
-  const std::string normal = r.model->NormalLines.at(0);
+  const std::string normal(r.model->NormalLines.at(0));
   const std::string first = normal.substr(0, normal.find(' '));
   EXPECT_EQ(first.size(), 309u + 7u);
   EXPECT_TRUE(first.starts_with("1000000000000000") && first.ends_with(".000000")) << first;

@@ -185,7 +185,7 @@ SkinModel ReadSknText(const std::string& text) {
 
 namespace {
 
-std::vector<double> Numbers(const std::string& line) {
+std::vector<double> Numbers(std::string_view line) {
   std::vector<double> values;
   std::array<std::string_view, 8> f;
   const std::size_t n = SplitFields(line, f);
