@@ -250,7 +250,9 @@ void frmMain::UpdateActions() {
 
 void frmMain::Used(const std::string& path) {
   const std::string folder = FolderOf(path);
-  if (!folder.empty()) chooser_->folder = folder;
+  std::error_code error;
+  if (!folder.empty() && std::filesystem::is_directory(std::filesystem::path(folder), error))
+    chooser_->folder = folder;
 }
 
 void frmMain::ShowWait() {
@@ -297,6 +299,7 @@ void frmMain::OpenPath(const std::string& path) {
   label2_->setToolTip(label2_->text());
   Used(path);
   ShowModelIn(FolderOf(path));
+  statusBar()->clearMessage();  // a texture tried on the last model is gone
   UpdateActions();
 }
 
@@ -316,6 +319,8 @@ void frmMain::SaveAs() {
     TellNeedsSkinOrProject(path, "nothing was written.");
     return;
   }
+  // The user went to that folder, whatever they answer below.
+  Used(path);
   const std::vector<std::string> files = FilesWrittenBy(path);
   std::vector<std::string> existing;
   for (const std::string& file : files) {
@@ -330,7 +335,6 @@ void frmMain::SaveAs() {
   const Outcome outcome = format->save(model_, *prompts_, path);
   HideWait();
   if (outcome == Outcome::Failed) return;
-  Used(path);
   std::string names;
   for (const std::string& file : files) names += (names.empty() ? "" : ", ") + FileNameOf(file);
   statusBar()->showMessage(QString::fromStdString("Saved " + names));
@@ -356,6 +360,7 @@ void frmMain::ImportWithDialog() {
   label2_->setToolTip(label2_->text());
   Used(request.obj_path);
   ShowModelIn(FolderOf(request.obj_path));
+  statusBar()->clearMessage();
   UpdateActions();
 }
 

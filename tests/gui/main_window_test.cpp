@@ -644,17 +644,26 @@ TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
 TEST_F(MainWindowTest, FileDialogsStartWhereTheLastFileWas) {
   TempDir dir;
   std::filesystem::create_directories(dir.path("out"));
+  std::filesystem::create_directories(dir.path("mine"));
+  guitest::WriteFile(dir.path("mine/p.skn"), "mine");
   OpenFile(skin_);
   Choose(dir.path("out/p.spj"));
   Action("mnuSave")->trigger();
   chooser_.choices.push_back(std::nullopt);
   Action("mnuOpen")->trigger();
+  Choose(dir.path("none/p.spj"));  // a folder that is not there is not kept
+  Action("mnuSave")->trigger();
   chooser_.choices.push_back(std::nullopt);
   Action("mnuTexture")->trigger();
-  ASSERT_EQ(chooser_.calls.size(), 4u);
-  EXPECT_EQ(chooser_.calls[1].folder, FolderOf(skin_));
-  EXPECT_EQ(chooser_.calls[2].folder, dir.path("out/"));
-  EXPECT_EQ(chooser_.calls[3].folder, dir.path("out/"));
+  Choose(dir.path("mine/p.skn"), 1);  // answered No: the folder is still the one chosen
+  Action("mnuSave")->trigger();
+  chooser_.choices.push_back(std::nullopt);
+  Action("mnuOpen")->trigger();
+  ASSERT_EQ(chooser_.calls.size(), 7u);
+  const std::string expected[] = {"", FolderOf(skin_), dir.path("out/"), dir.path("out/"),
+                                  dir.path("out/"), dir.path("out/"), dir.path("mine/")};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(chooser_.calls[i].folder, expected[i]) << i;
+  EXPECT_EQ(guitest::ReadFile(dir.path("mine/p.skn")), "mine");
 }
 
 // A long path is cut in the middle, keeping the file name in view; the
@@ -708,10 +717,12 @@ TEST_F(DropTest, AnyImageCanBeShownOnTheModel) {
   EXPECT_EQ(shown(), QColor(Qt::blue));
   EXPECT_EQ(window_->model().TextureName, probe.TextureName);
 
-  // Painted anew since: the next Open shows the bitmap as it is now.
+  // Painted anew since: the next Open shows the bitmap as it is now, and
+  // the status bar no longer speaks of the dropped one.
   paint(own, Qt::yellow);
   OpenFile(path);
   EXPECT_EQ(shown(), QColor(Qt::yellow));
+  EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
 
   // Not an image: told, and the picture stays.
   guitest::WriteFile(dir.path("notes.bmp"), "not a bitmap");
