@@ -252,6 +252,11 @@ void AppendCoord(std::string& out, double value) {
   out.append(buf, static_cast<std::size_t>(WriteCoord(buf, value) - buf));
 }
 
+double RoundCoord(double value) {
+  char buf[kCoordMax];
+  return ReadNumber(std::string_view(buf, static_cast<std::size_t>(WriteCoord(buf, value) - buf)));
+}
+
 CoordText::CoordText(double a, double b) {
   char* p = WriteCoord(buf_, a);
   *p++ = ' ';

@@ -23,6 +23,9 @@ void AppendCoord(std::string& out, double value);
 std::string FormatCoord(double a, double b);
 std::string FormatCoord(double a, double b, double c);
 
+// The number that FormatCoord's text of value reads back as.
+double RoundCoord(double value);
+
 // FormatCoord's text in a buffer of its own, for readers that copy it into
 // a table right away and need no string for it.
 class CoordText {

@@ -25,6 +25,8 @@ class Fd {
   ~Fd() {
     if (fd_ >= 0) ::close(fd_);
   }
+  Fd(Fd&& other) noexcept : fd_(other.release()) {}
+  Fd& operator=(Fd&&) = delete;
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
@@ -72,8 +74,9 @@ std::string TempNameFor(const std::string& target) {
   throw Failure::Error(WriteErrorNumber(e), "cannot be written (" + why + ")").InFile(path);
 }
 
-// Writes text to a fresh temporary file beside target; returns its name.
-std::string WriteTemporary(const std::string& target, std::string_view text) {
+// Writes text to a fresh temporary file beside target and returns it open,
+// so that the caller can flush it after writing others.
+std::pair<std::string, Fd> WriteTemporary(const std::string& target, std::string_view text) {
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) ThrowWrite(target, EISDIR);
@@ -102,9 +105,7 @@ std::string WriteTemporary(const std::string& target, std::string_view text) {
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(file.get()) != 0 && errno != EINVAL) fail(errno);
-  if (::close(file.release()) != 0) fail(errno);
-  return temp;
+  return {std::move(temp), std::move(file)};
 }
 
 }  // namespace
@@ -178,21 +179,53 @@ std::string ReadWholeFile(const std::string& path) {
   return text;
 }
 
+StagedFiles::~StagedFiles() {
+  for (const auto& [temp, target] : moves_) ::unlink(temp.c_str());
+}
+
+void StagedFiles::Commit() {
+  while (!moves_.empty()) {
+    const auto& [temp, target] = moves_.front();
+    if (::rename(temp.c_str(), target.c_str()) != 0) ThrowWrite(target, errno);
+    moves_.erase(moves_.begin());
+  }
+}
+
+StagedFiles StageFiles(std::span<const FileToWrite> files, Flush flush) {
+  StagedFiles staged;
+  std::vector<Fd> open;
+  for (const FileToWrite& file : files) {
+    auto [temp, fd] = WriteTemporary(file.path, file.text);
+    staged.moves_.emplace_back(std::move(temp), file.path);
+    open.push_back(std::move(fd));
+  }
+  // Flushed only once all are written, so that one journal commit can
+  // carry several files.
+  for (std::size_t i = 0; i < open.size(); ++i) {
+    const std::string& target = staged.moves_[i].second;
+    if (flush == Flush::Now && ::fsync(open[i].get()) != 0 && errno != EINVAL) ThrowWrite(target, errno);
+    if (::close(open[i].release()) != 0) ThrowWrite(target, errno);
+  }
+  return staged;
+}
+
+void FlushFolders(std::span<const std::string> folders) {
+  for (const std::string& folder : folders) {
+    const std::string path = folder.empty() ? "." : folder;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (fd < 0) ThrowWrite(path, errno);
+    Fd dir(fd);
+#ifdef __linux__
+    // One flush of the file system instead of one per file.
+    if (::syncfs(dir.get()) != 0) ThrowWrite(path, errno);
+#else
+    ::sync();
+#endif
+  }
+}
+
 void WriteFilesAtomically(std::span<const FileToWrite> files) {
-  std::vector<std::string> temps;
-  try {
-    for (const FileToWrite& file : files) temps.push_back(WriteTemporary(file.path, file.text));
-  } catch (...) {
-    for (const std::string& temp : temps) ::unlink(temp.c_str());
-    throw;
-  }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (::rename(temps[i].c_str(), files[i].path.c_str()) != 0) {
-      const int e = errno;
-      for (std::size_t j = i; j < temps.size(); ++j) ::unlink(temps[j].c_str());
-      ThrowWrite(files[i].path, e);
-    }
-  }
+  StageFiles(files, Flush::Now).Commit();
 }
 
 }  // namespace mervane

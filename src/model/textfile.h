@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/failure.h"
 
@@ -29,6 +31,35 @@ struct FileToWrite {
   std::string_view text;
 };
 void WriteFilesAtomically(std::span<const FileToWrite> files);
+
+// Whether StageFiles flushes its files to disk itself, or leaves that to
+// one FlushFolders call over many sets.
+enum class Flush { Now, Later };
+
+// The two halves of WriteFilesAtomically, for many saves at once: write every
+// set's temporary files, flush them all in one go, then put them in place.
+class StagedFiles {
+ public:
+  StagedFiles() = default;
+  StagedFiles(StagedFiles&&) = default;
+  StagedFiles& operator=(StagedFiles&&) = default;
+  // Removes the temporary files that were not put in place.
+  ~StagedFiles();
+  // Renames each temporary file over its target, in order. A failure names
+  // its target; files already in place stay there.
+  void Commit();
+
+ private:
+  friend StagedFiles StageFiles(std::span<const FileToWrite> files, Flush flush);
+  std::vector<std::pair<std::string, std::string>> moves_;  // temporary, target
+};
+
+// Writes each text to a temporary file beside its target. On failure
+// nothing is left behind and the targets are untouched.
+StagedFiles StageFiles(std::span<const FileToWrite> files, Flush flush);
+
+// Flushes everything written in these folders to disk.
+void FlushFolders(std::span<const std::string> folders);
 inline void WriteFileAtomically(const std::string& path, std::string_view text) {
   const FileToWrite file{path, text};
   WriteFilesAtomically({&file, 1});

@@ -69,14 +69,30 @@ class ObjReader {
     }
   }
 
+  // A number as it reads after the six-decimal rounding every coordinate
+  // gets on the way in.
+  static double Rounded(std::string_view field) {
+    return CanonicalCoordLength(field) == field.size() ? ReadNumber(field) : RoundCoord(ReadNumber(field));
+  }
+
   void ReadLine(std::string_view line) {
+    // The keyword decides; a face line is read by ReadFace on its own.
+    std::size_t start = 0;
+    while (start < line.size() && IsBlank(line[start])) ++start;
+    std::size_t end = start;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
+    const std::string_view keyword = line.substr(start, end - start);
+    if (keyword.empty()) return;
+    if (Is(keyword, "f")) {
+      ReadFace(line);
+      return;
+    }
     std::array<std::string_view, 4> f;
     const std::size_t n = SplitFields(line, f);
-    if (n == 0) return;
     if (Is(f[0], "v")) {
       if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"v\" line needs three numbers");
-      AddCoords<3>(lists_.vertices, f);
-      CheckLimit(lists_.vertices, FailureKind::VertexLimit);
+      lists_.vertices.push_back({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
+      if (lists_.vertices.size() > static_cast<std::size_t>(kCountLimit)) FailLimit(FailureKind::VertexLimit);
       lists_.vertex_line_numbers.push_back(in_.line_number());
     } else if (Is(f[0], "vn")) {
       if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"vn\" line needs three numbers");
@@ -86,14 +102,14 @@ class ObjReader {
       if (n < 3) throw Failure::Error(err::kInvalidArgument, "a \"vt\" line needs two numbers");
       AddCoords<2>(lists_.tex_vertices, f);
       CheckLimit(lists_.tex_vertices, FailureKind::TexVertexLimit);
-    } else if (Is(f[0], "f")) {
-      ReadFace(line);
     }
   }
 
   static void CheckLimit(const TextList& list, FailureKind limit) {
-    if (list.size() > static_cast<std::size_t>(kCountLimit))
-      throw Failure(limit, 0, "more than " + std::to_string(kCountLimit) + " lines of its kind");
+    if (list.size() > static_cast<std::size_t>(kCountLimit)) FailLimit(limit);
+  }
+  [[noreturn]] static void FailLimit(FailureKind limit) {
+    throw Failure(limit, 0, "more than " + std::to_string(kCountLimit) + " lines of its kind");
   }
 
   // A 1-based index, or a negative one counting back from the last element
@@ -215,9 +231,9 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
     const LimbClass limb = ClassifyBone(model.BoneNames.at(i));
     for (int j = range.first; j < range.end(); ++j) {
       try {
-        const std::string_view world =
-            static_cast<std::size_t>(j) < lists.vertices.size() ? lists.vertices[static_cast<std::size_t>(j)] : std::string_view();
-        const Vec3 p = PositionToLocal(limb, ParseTriple(world, "its position"), offset);
+        if (static_cast<std::size_t>(j) >= lists.vertices.size())
+          throw Failure::Error(err::kInvalidArgument, "its position needs three numbers");
+        const Vec3 p = PositionToLocal(limb, lists.vertices[static_cast<std::size_t>(j)], offset);
         model.VertexLines.set(j, CoordText(p.x, p.y, p.z).view());
       } catch (Failure& failure) {
         failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));

@@ -9,6 +9,7 @@
 
 #include "model/model.h"
 #include "model/prompts.h"
+#include "model/skeleton.h"
 #include "model/line_reader.h"
 
 namespace mervane {
@@ -38,9 +39,10 @@ class TextList {
   std::vector<std::pair<std::size_t, std::size_t>> spans_;
 };
 
-// The "v", "vn" and "vt" lines of an .obj in file order, six-decimal text.
+// The "v", "vn" and "vt" lines of an .obj in file order: positions as the
+// numbers their six-decimal text reads as, the others as that text.
 struct ObjLists {
-  TextList vertices;
+  std::vector<Vec3> vertices;
   std::vector<long> vertex_line_numbers;  // for messages that name a vertex
   TextList normals;
   TextList tex_vertices;
