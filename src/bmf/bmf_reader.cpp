@@ -1,4 +1,5 @@
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -83,14 +84,21 @@ std::uint32_t TableCount(ByteReader& in, const char* what, std::uint32_t capacit
   return count;
 }
 
-std::string Decimal(std::initializer_list<std::int64_t> values) {
-  std::string line;
-  for (const std::int64_t v : values) {
-    if (!line.empty()) line.push_back(' ');
-    line += std::to_string(v);
+// Integers as a table line: decimal, single spaces.
+class Decimal {
+ public:
+  Decimal(std::initializer_list<std::int64_t> values) {
+    for (const std::int64_t v : values) {
+      if (end_ != buf_) *end_++ = ' ';
+      end_ = std::to_chars(end_, buf_ + sizeof buf_, v).ptr;
+    }
   }
-  return line;
-}
+  operator std::string_view() const { return {buf_, static_cast<std::size_t>(end_ - buf_)}; }
+
+ private:
+  char buf_[5 * 21];
+  char* end_ = buf_;
+};
 
 void ReadBody(SkinModel& model, ByteReader& in) {
   model.MeshName = in.String("the mesh name");
@@ -132,7 +140,7 @@ void ReadBody(SkinModel& model, ByteReader& in) {
   model.TexVertexCount = static_cast<std::int16_t>(tex);
   for (std::uint32_t i = 0; i < tex; ++i) {
     const double u = in.FloatUnchecked(), v = in.FloatUnchecked();
-    model.TexVertexLines.set(static_cast<int>(i), FormatCoord(u, v));
+    model.TexVertexLines.set(static_cast<int>(i), CoordText(u, v).view());
   }
 
   const std::uint32_t blends = TableCount(in, "the blend count", kLineSlots);
@@ -158,8 +166,8 @@ void ReadBody(SkinModel& model, ByteReader& in) {
   for (std::uint32_t i = 0; i < vertices; ++i) {
     double v[6];
     for (double& x : v) x = in.FloatUnchecked();
-    model.VertexLines.set(static_cast<int>(i), FormatCoord(v[0], v[1], v[2]));
-    model.NormalLines.set(static_cast<int>(i), FormatCoord(v[3], v[4], v[5]));
+    model.VertexLines.set(static_cast<int>(i), CoordText(v[0], v[1], v[2]).view());
+    model.NormalLines.set(static_cast<int>(i), CoordText(v[3], v[4], v[5]).view());
   }
 }
 

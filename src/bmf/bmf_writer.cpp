@@ -18,17 +18,19 @@ class ByteWriter {
                        static_cast<char>(v >> 24)};
     out_.append(b, 4);
   }
-  void Float(double v, const std::string& item) {
+  template <typename Item>
+  void Float(double v, const Item& item) {
     const float f = static_cast<float>(v);
     if (!std::isfinite(f))
       throw std::move(Failure::Error(err::kOverflow, "a coordinate is beyond the range of float32")
-                          .About(item));
+                          .About(item()));
     U32(std::bit_cast<std::uint32_t>(f));
   }
-  void String(std::string_view text, const std::string& item) {
+  template <typename Item>
+  void String(std::string_view text, const Item& item) {
     if (text.size() > 255)
       throw std::move(Failure::Error(err::kInvalidArgument, "a name is longer than 255 bytes")
-                          .About(item));
+                          .About(item()));
     out_.push_back(static_cast<char>(text.size()));
     out_.append(text);
   }
@@ -40,12 +42,12 @@ class ByteWriter {
 
 // The fields of a line as whole numbers within [low, high]: a missing field,
 // a fraction or a value below low is error 5, one above high error 6.
-template <std::size_t N>
-std::array<std::int64_t, N> WholeFields(std::string_view line, double low, double high,
-                                        const std::string& item) {
+// item() names the line in a failure; it is called only then.
+template <std::size_t N, typename Item>
+std::array<std::int64_t, N> WholeFields(std::string_view line, double low, double high, const Item& item) {
   std::array<std::string_view, N> f;
   auto fail = [&](int number, std::string what) {
-    return std::move(Failure::Error(number, std::move(what)).About(item));
+    return std::move(Failure::Error(number, std::move(what)).About(item()));
   };
   if (SplitFields(line, f) < N)
     throw fail(err::kInvalidArgument, "\"" + std::string(line) + "\" needs " + std::to_string(N) + " numbers");
@@ -76,12 +78,13 @@ std::uint32_t Count(std::int16_t count, int capacity, const char* what) {
   return static_cast<std::uint32_t>(count);
 }
 
-void Coords(ByteWriter& out, std::string_view line, std::size_t n, const std::string& item) {
+template <typename Item>
+void Coords(ByteWriter& out, std::string_view line, std::size_t n, const Item& item) {
   std::array<std::string_view, 3> f;
   if (SplitFields(line, f) < n)
     throw std::move(Failure::Error(err::kInvalidArgument,
                                    "\"" + std::string(line) + "\" needs " + std::to_string(n) + " numbers")
-                        .About(item));
+                        .About(item()));
   for (std::size_t i = 0; i < n; ++i) out.Float(ReadNumber(f[i]), item);
 }
 
@@ -102,32 +105,35 @@ std::string BmfBytes(const SkinModel& model) {
 
   ByteWriter out;
   out.out().reserve(64 + 32 * bones + 12 * faces + 20 * bones + 8 * tex + 8 * blends + 24 * vertices);
-  out.String(model.MeshName, "the mesh name");
-  out.String(model.TextureName, "the texture name");
+  // Names for failures, made only when one happens.
+  auto named = [](const char* what) { return [what] { return std::string(what); }; };
+  auto nth = [](const char* what, std::uint32_t i) { return [what, i] { return Counted(what, i); }; };
+  out.String(model.MeshName, named("the mesh name"));
+  out.String(model.TextureName, named("the texture name"));
   out.U32(bones);
-  for (std::uint32_t i = 0; i < bones; ++i)
-    out.String(model.BoneNames.at(static_cast<int>(i)), Counted("bone", i));
+  for (std::uint32_t i = 0; i < bones; ++i) out.String(model.BoneNames.at(static_cast<int>(i)), nth("bone", i));
   out.U32(faces);
   for (std::uint32_t i = 0; i < faces; ++i)
-    for (const std::int64_t v : WholeFields<3>(model.FaceLines.at(static_cast<int>(i)), 0, kU32Max, Counted("face", i)))
+    for (const std::int64_t v : WholeFields<3>(model.FaceLines.at(static_cast<int>(i)), 0, kU32Max, nth("face", i)))
       out.U32(static_cast<std::uint32_t>(v));
   out.U32(bones);
   for (std::uint32_t i = 0; i < bones; ++i)
-    for (const std::int64_t v : WholeFields<5>(model.BindingLines.at(static_cast<int>(i)), kI32Min, kI32Max, Counted("binding line", i)))
+    for (const std::int64_t v :
+         WholeFields<5>(model.BindingLines.at(static_cast<int>(i)), kI32Min, kI32Max, nth("binding line", i)))
       out.U32(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
   out.U32(tex);
   for (std::uint32_t i = 0; i < tex; ++i)
-    Coords(out, model.TexVertexLines.at(static_cast<int>(i)), 2, Counted("texture vertex", i));
+    Coords(out, model.TexVertexLines.at(static_cast<int>(i)), 2, nth("texture vertex", i));
   out.U32(blends);
   for (std::uint32_t i = 0; i < blends; ++i) {
-    const auto pair = WholeFields<2>(model.BlendLines.at(static_cast<int>(i)), 0, kU32Max, Counted("blend entry", i));
+    const auto pair = WholeFields<2>(model.BlendLines.at(static_cast<int>(i)), 0, kU32Max, nth("blend entry", i));
     out.U32(static_cast<std::uint32_t>(pair[1]));  // the weight comes first here
     out.U32(static_cast<std::uint32_t>(pair[0]));
   }
   out.U32(vertices);
   for (std::uint32_t i = 0; i < vertices; ++i) {
-    Coords(out, model.VertexLines.at(static_cast<int>(i)), 3, Counted("vertex", i));
-    Coords(out, model.NormalLines.at(static_cast<int>(i)), 3, Counted("vertex", i) + " normal");
+    Coords(out, model.VertexLines.at(static_cast<int>(i)), 3, nth("vertex", i));
+    Coords(out, model.NormalLines.at(static_cast<int>(i)), 3, [i] { return Counted("vertex", i) + " normal"; });
   }
   return std::move(out.out());
 }

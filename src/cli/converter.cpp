@@ -1,5 +1,8 @@
 #include "cli/converter.h"
 
+#include "cli/batch.h"
+#include "cli/console_prompts.h"
+
 #include <iomanip>
 #include <optional>
 
@@ -20,6 +23,10 @@ constexpr const char* kUsage =
     "                  [--fix-normals=yes|no] TARGET\n"
     "      Import an .obj as a one-bone part and save it in any of the formats.\n"
     "      --name defaults to the OBJ file's base name, --texture to the name.\n"
+    "  mervane-convert --to skn|bmf|spj [--out DIR] [--fix-normals=yes|no] FILE|FOLDER...\n"
+    "      Convert many at once, on all cores: every file given, and every skin directly\n"
+    "      in each FOLDER (not its subfolders). Each target has its source's base name,\n"
+    "      beside the source or in DIR. A failure is reported and the others go on.\n"
     "  mervane-convert --info SOURCE\n"
     "      Summarise a file of any of the formats.\n"
     "  mervane-convert --help | --version\n"
@@ -28,46 +35,13 @@ constexpr const char* kUsage =
     "face names normals it does not hold raises: yes takes each vertex's own normal,\n"
     "no keeps the normals the faces name.\n"
     "\n"
-    "Exit status: 0 done, 1 the conversion failed (nothing written), 2 usage error.\n";
-
-// Tells the user on stderr; the question is answered by --fix-normals.
-class ConsolePrompts : public Prompts {
- public:
-  ConsolePrompts(std::ostream& err, std::optional<bool> fix_normals)
-      : err_(err), fix_normals_(fix_normals) {}
-
-  void ShowMessage(const std::string& text, const std::string& detail) override {
-    err_ << "mervane-convert: " << text;
-    if (!detail.empty()) err_ << ": " << detail;
-    err_ << "\n";
-  }
-
-  // "mervane-convert: error 62: body.skn line 2: ...": a command-line tool
-  // names the failure, without the window's advice to exit.
-  void ShowFailure(const Failure& failure) override {
-    ShowMessage(failure.kind() == FailureKind::Error ? "error " + std::to_string(failure.number())
-                                                     : failure.message(),
-                failure.detail());
-  }
-
-  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override {
-    if (fix_normals_) return fix_normals_;
-    err_ << title << ": " << text << "\n"
-         << "The first face names normals that the file does not hold. Run again with "
-            "--fix-normals=yes to give each vertex the normal with its own index, or "
-            "--fix-normals=no to keep the normals the faces name.\n";
-    return std::nullopt;
-  }
-
- private:
-  std::ostream& err_;
-  std::optional<bool> fix_normals_;
-};
+    "Exit status: 0 done, 1 the conversion failed (nothing written; with --to, any file\n"
+    "failed), 2 usage error (with --to, found before any file is converted).\n";
 
 struct Options {
   std::vector<std::string> positional;
   std::optional<bool> fix_normals;
-  std::optional<std::string> import_path, attach, name, texture;
+  std::optional<std::string> import_path, attach, name, texture, to, out;
   bool info = false, help = false, version = false;
 };
 
@@ -92,6 +66,8 @@ Options Parse(const std::vector<std::string>& args) {
     else if (arg == "--attach") value(options.attach);
     else if (arg == "--name") value(options.name);
     else if (arg == "--texture") value(options.texture);
+    else if (arg == "--to") value(options.to);
+    else if (arg == "--out") value(options.out);
     else if (arg == "--") {
       options.positional.insert(options.positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
@@ -140,7 +116,7 @@ void PrintInfo(const SkinModel& model, std::ostream& out) {
   }
 }
 
-int Run(const Options& options, std::ostream& out, std::ostream& err) {
+int Run(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
     out << kUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
@@ -154,6 +130,17 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
     out << "mervane-convert " << kVersion << "\n";
     return 0;
   }
+  if (options.to) {
+    if (options.info || options.import_path || options.attach || options.name || options.texture)
+      throw UsageError{"--to converts files as they are: no --info, --import, --attach, --name or --texture"};
+    if (options.positional.empty()) throw UsageError{"--to needs at least one FILE or FOLDER"};
+    try {
+      return RunBatch({*options.to, options.out, options.fix_normals, options.positional}, out, err, terminal);
+    } catch (const BatchUsageError& usage) {
+      throw UsageError{usage.what()};
+    }
+  }
+  if (options.out) throw UsageError{"--out goes with --to"};
   SkinModel model;
   ConsolePrompts prompts(err, options.fix_normals);
   if (options.info) {
@@ -189,9 +176,10 @@ int Run(const Options& options, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 bool terminal) {
   try {
-    return Run(Parse(args), out, err);
+    return Run(Parse(args), out, err, terminal);
   } catch (const UsageError& usage) {
     err << "mervane-convert: " << usage.what << "\n\n" << kUsage;
     return 2;

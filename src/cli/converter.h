@@ -10,6 +10,8 @@ inline constexpr const char* kVersion = "1.0.13";
 
 // The command-line converter: args without the program name. Returns the
 // exit status: 0 done, 1 the conversion failed (nothing written), 2 usage.
-int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// terminal: err is a terminal, which may show progress.
+int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 bool terminal = false);
 
 }  // namespace mervane

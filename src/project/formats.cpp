@@ -10,14 +10,29 @@
 namespace mervane {
 namespace {
 
+std::vector<OutputFile> RenderSkn(const SkinModel& model, const std::string& path) {
+  return {{path, SknText(model)}};
+}
+
+std::vector<OutputFile> RenderBmf(const SkinModel& model, const std::string& path) {
+  return {{path, BmfBytes(model)}};
+}
+
+std::vector<OutputFile> RenderProject(const SkinModel& model, const std::string& path) {
+  ProjectFiles files = BuildProjectFiles(model, path, FindProjectTexture(model, path));
+  return {{files.spj_path, std::move(files.spj)},
+          {files.obj_path, std::move(files.obj)},
+          {files.mtl_path, std::move(files.mtl)}};
+}
+
 // In the order the dialogs have always listed them, new formats last.
 constexpr std::array<Format, 3> kFormats{{
     {"spj", "Skin Project Files (*.spj)", "Skin Project Files (*.spj)",
-     "skin project (.spj + .obj + .mtl)", LoadProject, SaveProject},
+     "skin project (.spj + .obj + .mtl)", LoadProject, SaveProject, RenderProject},
     {"skn", "TheSims Skin Files (*.skn)", "TheSims Skins (*.skn)", "skin, text", LoadSkn,
-     SaveSkn},
+     SaveSkn, RenderSkn},
     {"bmf", "TheSims Binary Mesh Files (*.bmf)", "TheSims Binary Meshes (*.bmf)",
-     "skin, binary", LoadBmf, SaveBmf},
+     "skin, binary", LoadBmf, SaveBmf, RenderBmf},
 }};
 
 }  // namespace

@@ -3,11 +3,18 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/model.h"
 #include "model/prompts.h"
 
 namespace mervane {
+
+// A file a writer produces: its path and its bytes.
+struct OutputFile {
+  std::string path;
+  std::string bytes;
+};
 
 // A file format Mervane opens and saves. Adding a format is adding a row to
 // Formats(); the converter, the window's dialogs and drag and drop all
@@ -19,6 +26,8 @@ struct Format {
   std::string_view description;    // for --help: "skin, text"
   Outcome (*load)(SkinModel&, Prompts&, const std::string& path);
   Outcome (*save)(const SkinModel&, Prompts&, const std::string& path);
+  // The files save would write, in memory; throws Failure as save reports it.
+  std::vector<OutputFile> (*render)(const SkinModel&, const std::string& path);
 };
 
 // .spj, .skn, .bmf, in the order the dialogs list them.

@@ -23,6 +23,10 @@ struct ProjectFiles {
 ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
                                std::string_view texture_file);
 
+// The texture bitmap's name as spelled in the folder of the project path,
+// found without regard to case; empty when there is none.
+std::string FindProjectTexture(const SkinModel& model, const std::string& path);
+
 // Writes the .spj, .obj and .mtl; all three or none. The texture is looked
 // up in the project's folder without regard to case.
 Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path);

@@ -130,11 +130,13 @@ ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
   return files;
 }
 
+std::string FindProjectTexture(const SkinModel& model, const std::string& path) {
+  return FindFileIgnoringCase(FolderOf(BasePathOf(path)), model.TextureName + ".bmp");
+}
+
 Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path) {
   return RunReported(prompts, [&] {
-    const std::string folder = FolderOf(BasePathOf(path));
-    const ProjectFiles files =
-        BuildProjectFiles(model, path, FindFileIgnoringCase(folder, model.TextureName + ".bmp"));
+    const ProjectFiles files = BuildProjectFiles(model, path, FindProjectTexture(model, path));
     const std::array<FileToWrite, 3> writes{{{files.spj_path, files.spj},
                                              {files.obj_path, files.obj},
                                              {files.mtl_path, files.mtl}}};

@@ -1,0 +1,193 @@
+#include "cli/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "cli/console_prompts.h"
+#include "model/guard.h"
+#include "model/paths.h"
+#include "model/textfile.h"
+#include "project/formats.h"
+
+namespace mervane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Job {
+  std::string source;
+  const Format* from = nullptr;
+  std::string target;
+  std::string message;  // what the user is told when it fails
+  StagedFiles staged;
+  bool failed = false;
+};
+
+// Every path a save to target writes: a project is three files.
+std::vector<std::string> WrittenBy(const Format& format, const std::string& target) {
+  if (format.extension != "spj") return {target};
+  const std::string base = BasePathOf(target);
+  return {base + ".spj", base + ".obj", base + ".mtl"};
+}
+
+// Paths compared as the file system would see them.
+std::string Key(const std::string& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(fs::path(path), ec);
+  return (ec ? fs::path(path) : absolute).lexically_normal().string();
+}
+
+std::vector<std::string> CollectSources(const std::vector<std::string>& args) {
+  std::vector<std::string> sources;
+  for (const std::string& arg : args) {
+    std::error_code ec;
+    if (fs::is_directory(arg, ec)) {
+      std::vector<std::string> found;
+      for (const auto& entry : fs::directory_iterator(arg, ec))
+        if (entry.is_regular_file(ec) && FormatOf(entry.path().string())) found.push_back(entry.path().string());
+      std::sort(found.begin(), found.end());
+      sources.insert(sources.end(), found.begin(), found.end());
+    } else if (FormatOf(arg)) {
+      sources.push_back(arg);
+    } else {
+      throw BatchUsageError("\"" + arg + "\" is neither a folder nor a file ending in " + FormatExtensionsText());
+    }
+  }
+  return sources;
+}
+
+std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
+  std::vector<Job> jobs;
+  for (const std::string& source : CollectSources(request.sources)) {
+    Job job;
+    job.source = source;
+    job.from = FormatOf(source);
+    const std::string name = FileNameOf(BasePathOf(source)) + "." + std::string(to.extension);
+    job.target = request.out ? (fs::path(*request.out) / name).string() : FolderOf(source) + name;
+    jobs.push_back(std::move(job));
+  }
+  // Nothing may write a file that another file of the call writes or reads.
+  std::map<std::string, std::size_t> readers, writers;
+  for (std::size_t i = 0; i < jobs.size(); ++i)
+    for (const std::string& read : WrittenBy(*jobs[i].from, jobs[i].source)) readers.emplace(Key(read), i);
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (Key(jobs[i].target) == Key(jobs[i].source)) continue;  // skipped: already there
+    for (const std::string& written : WrittenBy(to, jobs[i].target)) {
+      const std::string key = Key(written);
+      const auto [it, fresh] = writers.emplace(key, i);
+      if (!fresh)
+        throw BatchUsageError("\"" + jobs[it->second].source + "\" and \"" + jobs[i].source +
+                              "\" would both write " + written);
+      const auto read = readers.find(key);
+      if (read != readers.end() && read->second != i)
+        throw BatchUsageError("\"" + jobs[i].source + "\" would overwrite \"" + jobs[read->second].source +
+                              "\", which the same call converts");
+    }
+  }
+  return jobs;
+}
+
+// Reads the source and writes its target's files beside their targets,
+// not yet flushed nor in place.
+void Convert(Job& job, const Format& to, std::optional<bool> fix_normals) {
+  std::ostringstream told;
+  ConsolePrompts prompts(told, fix_normals, job.source + ": ");
+  SkinModel model;
+  bool ok = job.from->load(model, prompts, job.source) == Outcome::Succeeded;
+  if (ok) {
+    ok = RunReported(prompts, [&] {
+           const std::vector<OutputFile> files = to.render(model, job.target);
+           std::vector<FileToWrite> writes;
+           for (const OutputFile& file : files) writes.push_back({file.path, file.bytes});
+           job.staged = StageFiles(writes, Flush::Later);
+         }) == Outcome::Succeeded;
+  }
+  job.failed = !ok;
+  job.message = told.str();
+}
+
+}  // namespace
+
+int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, bool terminal) {
+  const Format* to = FormatOf("." + request.to);
+  if (!to) throw BatchUsageError("--to takes one of " + FormatExtensionsText() + " without the dot");
+  if (request.out) {
+    std::error_code ec;
+    fs::create_directories(*request.out, ec);
+    if (!fs::is_directory(*request.out, ec))
+      throw BatchUsageError("the output folder \"" + *request.out + "\" cannot be made");
+  }
+  std::vector<Job> jobs = PlanJobs(request, *to);
+
+  std::vector<std::size_t> work;
+  std::size_t skipped = 0;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    if (Key(jobs[i].target) == Key(jobs[i].source)) ++skipped;
+    else work.push_back(i);
+  }
+
+  std::atomic<std::size_t> next{0}, done{0};
+  std::mutex mutex;
+  std::condition_variable finished;
+  auto worker = [&] {
+    for (std::size_t k; (k = next++) < work.size();) {
+      Convert(jobs[work[k]], *to, request.fix_normals);
+      if (++done == work.size()) {
+        std::lock_guard lock(mutex);
+        finished.notify_all();
+      }
+    }
+  };
+  const std::size_t count = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(work.size(), 1));
+  std::vector<std::jthread> threads;
+  for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
+  {
+    std::unique_lock lock(mutex);
+    while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return done == work.size(); }))
+      if (terminal) err << "\rconverting " << done << " of " << work.size() << std::flush;
+  }
+  threads.clear();
+
+  // One flush for every staged file, then each set goes in place.
+  std::set<std::string> folders;
+  for (std::size_t i : work)
+    if (!jobs[i].failed) folders.insert(FolderOf(jobs[i].target));
+  std::optional<Failure> flush_failure;
+  try {
+    FlushFolders(std::vector<std::string>(folders.begin(), folders.end()));
+  } catch (const Failure& failure) {
+    flush_failure = failure;
+  }
+  std::size_t converted = 0, failed = 0;
+  if (terminal) err << "\r\x1b[K";
+  for (std::size_t i : work) {
+    Job& job = jobs[i];
+    if (!job.failed) {
+      std::ostringstream told;
+      ConsolePrompts prompts(told, std::nullopt, job.source + ": ");
+      job.failed = RunReported(prompts, [&] {
+                     if (flush_failure) throw *flush_failure;
+                     job.staged.Commit();
+                   }) == Outcome::Failed;
+      job.message = told.str();
+    }
+    if (job.failed) {
+      ++failed;
+      err << job.message;
+    } else {
+      ++converted;
+    }
+  }
+  out << "converted " << converted << ", failed " << failed << ", skipped " << skipped << "\n";
+  return failed ? 1 : 0;
+}
+
+}  // namespace mervane
