@@ -1,0 +1,135 @@
+// Many files in one converter call: what is converted, what is refused
+// before any work, and what the user sees.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "bmf/bmf.h"
+#include "cli/converter.h"
+#include "skn/skn.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result Convert(const std::vector<std::string>& args, bool terminal = false) {
+  std::ostringstream out, err;
+  const int status = RunConverter(args, out, err, terminal);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Skin(unsigned seed) { return test::MakeSkn({{"PELVIS", "HEAD"}, {6, 3}, 2, seed}); }
+
+TEST(Batch, ConvertsTheGoodFilesAndNamesEachFailure) {
+  TempDir dir;
+  fs::create_directories(dir.path("in/sub"));
+  for (unsigned i = 1; i <= 3; ++i) test::WriteFile(dir.path("in/good" + std::to_string(i) + ".skn"), Skin(i));
+  test::WriteFile(dir.path("in/cut.skn"), Skin(4).substr(0, 40));
+  test::WriteFile(dir.path("in/noise.bmf"), "not a mesh");
+  test::WriteFile(dir.path("in/notes.txt"), "not a skin, not counted");
+  test::WriteFile(dir.path("in/sub/deeper.skn"), Skin(5));
+  const Result r = Convert({"--to", "bmf", "--out", dir.path("out"), dir.path("in")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "converted 3, failed 2, skipped 0\n");
+  EXPECT_NE(r.err.find("in/cut.skn: error 62: cut.skn line"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("in/noise.bmf: error 62: noise.bmf byte"), std::string::npos) << r.err;
+  // Each good file has the bytes of a single conversion; nothing else is left.
+  EXPECT_EQ(Names(dir.path("out")),
+            (std::vector<std::string>{"good1.bmf", "good2.bmf", "good3.bmf"}));
+  for (unsigned i = 1; i <= 3; ++i) {
+    const std::string name = "good" + std::to_string(i);
+    EXPECT_EQ(test::ReadFile(dir.path("out/" + name + ".bmf")), BmfBytes(ParseSkn(Skin(i), name)));
+  }
+}
+
+TEST(Batch, WritesBesideTheSourcesAndSkipsWhatIsAlreadyThere) {
+  TempDir dir;
+  test::WriteFile(dir.path("a.skn"), Skin(1));
+  test::WriteFile(dir.path("b.skn"), Skin(2));
+  Result r = Convert({"--to", "spj", dir.path("a.skn"), dir.path("b.skn")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "converted 2, failed 0, skipped 0\n");
+  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.mtl", "a.obj", "a.skn", "a.spj", "b.mtl", "b.obj",
+                                                     "b.skn", "b.spj"}));
+  // The projects, converted back over their own sources, come back as they were.
+  r = Convert({"--to", "skn", dir.path("a.spj"), dir.path("b.spj")});
+  EXPECT_EQ(r.out, "converted 2, failed 0, skipped 0\n");
+  // A folder of skins already in the target format has nothing to do.
+  fs::remove(dir.path("a.spj"));
+  fs::remove(dir.path("b.spj"));
+  r = Convert({"--to", "skn", dir.root().string()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "converted 0, failed 0, skipped 2\n");
+  // An empty folder is not an error either.
+  fs::create_directory(dir.path("empty"));
+  r = Convert({"--to", "bmf", dir.path("empty")});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "converted 0, failed 0, skipped 0\n");
+}
+
+TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {
+  TempDir dir;
+  test::WriteFile(dir.path("a.skn"), Skin(1));
+  test::WriteFile(dir.path("a.bmf"), BmfBytes(ParseSkn(Skin(2), "a.skn")));
+  test::WriteFile(dir.path("file"), "a file where a folder should be");
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {"same target", {"--to", "spj", dir.path("a.skn"), dir.path("a.bmf")}, "would both write"},
+      {"over another source", {"--to", "skn", dir.path("a.bmf"), dir.path("a.skn")}, "would overwrite"},
+      {"unknown format", {"--to", "obj", dir.path("a.skn")}, "--to takes one of"},
+      {"not a skin", {"--to", "bmf", dir.path("file")}, "neither a folder nor"},
+      {"output folder", {"--to", "bmf", "--out", dir.path("file/out"), dir.path("a.skn")}, "cannot be made"},
+      {"nothing given", {"--to", "bmf"}, "at least one"},
+      {"with --import", {"--to", "bmf", "--import", "x.obj", dir.path("a.skn")}, "no --info, --import"},
+      {"--out alone", {"--out", dir.root().string(), dir.path("a.skn"), dir.path("b.bmf")}, "--out goes with --to"},
+  };
+  const auto before = dir.Listing();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result r = Convert(c.args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(dir.Listing(), before);
+  }
+}
+
+TEST(Batch, AFileThatCannotBeWrittenFailsAloneAndProgressIsForTerminals) {
+  TempDir dir;
+  fs::create_directories(dir.path("in"));
+  test::WriteFile(dir.path("in/a.skn"), Skin(1));
+  test::WriteFile(dir.path("in/b.skn"), Skin(2));
+  fs::create_directories(dir.path("out/a.bmf"));  // a folder where a's target would go
+  for (const bool terminal : {false, true}) {
+    SCOPED_TRACE(terminal);
+    const Result r = Convert({"--to", "bmf", "--out", dir.path("out"), dir.path("in")}, terminal);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "converted 1, failed 1, skipped 0\n");
+    EXPECT_NE(r.err.find("in/a.skn: error 75: a.bmf: cannot be written"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(dir.path("out/b.bmf")));
+    // A progress line is drawn, and cleared, only on a terminal.
+    EXPECT_EQ(r.err.find('\r') != std::string::npos, terminal) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace mervane
