@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <stop_token>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -21,6 +22,8 @@ namespace mervane {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::size_t kCommitThreads = 8;
 
 struct Job {
   std::string source;
@@ -114,6 +117,17 @@ void Convert(Job& job, const Format& to, std::optional<bool> fix_normals) {
   job.message = told.str();
 }
 
+// Runs fn(0) to fn(count - 1) on the given number of threads.
+template <typename Fn>
+void ParallelFor(std::size_t count, std::size_t threads, Fn&& fn) {
+  std::atomic<std::size_t> next{0};
+  std::vector<std::jthread> pool;
+  for (std::size_t t = 0; t < std::min(threads, count); ++t)
+    pool.emplace_back([&] {
+      for (std::size_t k; (k = next++) < count;) fn(k);
+    });
+}
+
 }  // namespace
 
 int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, bool terminal) {
@@ -134,29 +148,27 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
     else work.push_back(i);
   }
 
-  std::atomic<std::size_t> next{0}, done{0};
-  std::mutex mutex;
-  std::condition_variable finished;
-  auto worker = [&] {
-    for (std::size_t k; (k = next++) < work.size();) {
-      Convert(jobs[work[k]], *to, request.fix_normals);
-      if (++done == work.size()) {
-        std::lock_guard lock(mutex);
-        finished.notify_all();
-      }
-    }
-  };
-  const std::size_t count = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, std::max<std::size_t>(work.size(), 1));
-  std::vector<std::jthread> threads;
-  for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
-  {
-    std::unique_lock lock(mutex);
-    while (!finished.wait_for(lock, std::chrono::milliseconds(100), [&] { return done == work.size(); }))
-      if (terminal) err << "\rconverting " << done << " of " << work.size() << std::flush;
+  std::atomic<std::size_t> done{0};
+  std::jthread progress;
+  if (terminal)
+    progress = std::jthread([&](std::stop_token stop) {
+      std::mutex mutex;
+      std::condition_variable_any tick;
+      std::unique_lock lock(mutex);
+      while (!tick.wait_for(lock, stop, std::chrono::milliseconds(100), [] { return false; }) &&
+             !stop.stop_requested())
+        err << "\rconverting " << done << " of " << work.size() << std::flush;
+    });
+  ParallelFor(work.size(), std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t k) {
+    Convert(jobs[work[k]], *to, request.fix_normals);
+    ++done;
+  });
+  if (progress.joinable()) {
+    progress.request_stop();
+    progress.join();
   }
-  threads.clear();
 
-  // One flush for every staged file, then each set goes in place.
+  // One flush for every staged file.
   std::set<std::string> folders;
   for (std::size_t i : work)
     if (!jobs[i].failed) folders.insert(FolderOf(jobs[i].target));
@@ -166,22 +178,25 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
   } catch (const Failure& failure) {
     flush_failure = failure;
   }
-  std::size_t converted = 0, failed = 0;
+  // Each set goes in place. Renaming over a file can wait on the disk
+  // (freeing its blocks), so several wait at once.
+  ParallelFor(work.size(), kCommitThreads, [&](std::size_t k) {
+    Job& job = jobs[work[k]];
+    if (job.failed) return;
+    std::ostringstream told;
+    ConsolePrompts prompts(told, std::nullopt, job.source + ": ");
+    job.failed = RunReported(prompts, [&] {
+                   if (flush_failure) throw *flush_failure;
+                   job.staged.Commit();
+                 }) == Outcome::Failed;
+    job.message = told.str();
+  });
   if (terminal) err << "\r\x1b[K";
+  std::size_t converted = 0, failed = 0;
   for (std::size_t i : work) {
-    Job& job = jobs[i];
-    if (!job.failed) {
-      std::ostringstream told;
-      ConsolePrompts prompts(told, std::nullopt, job.source + ": ");
-      job.failed = RunReported(prompts, [&] {
-                     if (flush_failure) throw *flush_failure;
-                     job.staged.Commit();
-                   }) == Outcome::Failed;
-      job.message = told.str();
-    }
-    if (job.failed) {
+    if (jobs[i].failed) {
       ++failed;
-      err << job.message;
+      err << jobs[i].message;
     } else {
       ++converted;
     }
