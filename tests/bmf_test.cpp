@@ -110,6 +110,20 @@ TEST(Bmf, WritingRefusesWhatTheFieldsCannotHold) {
   EXPECT_EQ(ParseBmf(BmfBytes(edge), "e.bmf").MeshName, edge.MeshName);
 }
 
+TEST(Bmf, ANameWithALineBreakIsKeptButNoTextFileTakesIt) {
+  std::string bytes = Sample("tiny.bmf");
+  bytes[3] = '\n';  // the mesh name "tiny" becomes "ti\ny"
+  const SkinModel model = ParseBmf(bytes, "t.bmf");
+  EXPECT_EQ(model.MeshName, "ti\ny");
+  EXPECT_EQ(BmfBytes(model), bytes);
+  // Written as a line, the name would split the file and shift every line after it.
+  for (const Failure& failure : {test::ExpectFailure([&] { SknText(model); }),
+                                 test::ExpectFailure([&] { BuildProjectFiles(model, "/p/t.spj", ""); })}) {
+    EXPECT_EQ(failure.number(), 5);
+    EXPECT_NE(failure.detail().find("the mesh name holds a line break"), std::string::npos) << failure.detail();
+  }
+}
+
 // Lines of two .skn texts, numbers compared within tol where they differ.
 void ExpectSameSkn(const std::string& actual, const std::string& expected, double tol) {
   const auto a = test::SplitCrLf(actual), e = test::SplitCrLf(expected);

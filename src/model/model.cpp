@@ -25,7 +25,7 @@ void LineTable::set(int index, std::string_view line) {
   Span& span = spans_[i];
   if (line.size() <= span.length) {
     // In place; memmove, since the text may be a view of this very line.
-    std::memmove(text_.data() + span.offset, line.data(), line.size());
+    if (!line.empty()) std::memmove(text_.data() + span.offset, line.data(), line.size());
     span.length = static_cast<std::uint32_t>(line.size());
     return;
   }
@@ -54,6 +54,17 @@ void LineTable::ClearBelowTop() {
   spans_.assign(static_cast<std::size_t>(capacity_), Span{});
   text_ = top;
   spans_.back() = {0, static_cast<std::uint32_t>(top.size())};
+}
+
+void CheckNamesFitLines(const SkinModel& model) {
+  auto check = [](std::string_view name, const std::string& what) {
+    if (name.find_first_of("\r\n") != std::string_view::npos)
+      throw Failure::Error(err::kInvalidArgument, what + " holds a line break, which a text file cannot keep");
+  };
+  check(model.MeshName, "the mesh name");
+  check(model.TextureName, "the texture name");
+  for (int i = 0; i < model.BoneCount && i < kBoneSlots; ++i)
+    check(model.BoneNames.at(i), "the name of bone " + std::to_string(i));
 }
 
 void ResetModel(SkinModel& model) {

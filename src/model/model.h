@@ -81,6 +81,11 @@ struct SkinModel {
   std::string CommandFile;
 };
 
+// Names become lines of the text formats; one with a line break (which a
+// .bmf can hold) would break the file, so the text writers refuse it
+// (error 5, naming the name).
+void CheckNamesFitLines(const SkinModel& model);
+
 // Empties counts, names, tables and offsets; keeps the three shell flags.
 void ResetModel(SkinModel& model);
 

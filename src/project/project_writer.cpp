@@ -120,6 +120,7 @@ ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
   if (base_name.empty())
     throw std::move(
         Failure::Error(err::kBadFileName, "a project needs a name before its extension").InFile(path));
+  CheckNamesFitLines(model);
   ProjectFiles files;
   files.spj_path = base + ".spj";
   files.obj_path = base + ".obj";

@@ -21,6 +21,7 @@ void Block(std::string& out, const LineTable& table, int count) {
 }  // namespace
 
 std::string SknText(const SkinModel& model) {
+  CheckNamesFitLines(model);
   std::string out;
   out.reserve(64 + 48 * std::max<int>(0, model.VertexCount) + 16 * std::max<int>(0, model.FaceCount) +
               24 * std::max<int>(0, model.TexVertexCount));
