@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <array>
+#include <charconv>
 
 #include "model/guard.h"
 #include "model/numbers.h"
@@ -99,12 +101,21 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
     const std::string_view line = model.FaceLines.at(i);
     if (SplitFields(line, f) < 3)
       throw Failure::Error(err::kInvalidArgument, Counted("face", i) + " needs three vertices");
-    out.append("f");
+    char text[3 * 3 * 8 + 8];
+    char* p = text;
+    *p++ = 'f';
     for (std::string_view corner : f) {
-      const std::string index = std::to_string(RoundCount(ReadNumber(corner) + 1.0));
-      out.append(" " + index + "/" + index + "/" + index);
+      char index[8];
+      const std::size_t n = static_cast<std::size_t>(
+          std::to_chars(index, index + sizeof index, RoundCount(ReadNumber(corner) + 1.0)).ptr - index);
+      for (char separator : {' ', '/', '/'}) {
+        *p++ = separator;
+        p = std::copy_n(index, n, p);
+      }
     }
-    out.append("\r\n");
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(text, p);
   }
   return out;
 }
