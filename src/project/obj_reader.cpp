@@ -35,6 +35,12 @@ class ObjReader {
         throw;
       }
     }
+    // Each vertex takes the texture vertex and normal of the last corner
+    // that named it, as read at that corner.
+    for (std::size_t v = 0; v < tex_of_.size(); ++v) {
+      if (tex_of_[v] >= 0) model_.TexVertexLines.set(static_cast<int>(v), lists_.tex_vertices[static_cast<std::size_t>(tex_of_[v])]);
+      if (normal_of_[v] >= 0) model_.NormalLines.set(static_cast<int>(v), lists_.normals[static_cast<std::size_t>(normal_of_[v])]);
+    }
     model_.VertexCount = static_cast<std::int16_t>(lists_.vertices.size());
     model_.NormalCount = static_cast<std::int16_t>(lists_.normals.size());
     model_.TexVertexCount = static_cast<std::int16_t>(lists_.tex_vertices.size());
@@ -177,15 +183,21 @@ class ObjReader {
     state_ = *fix ? NormalCheckState::UseVertexIndices : NormalCheckState::UseNormalIndices;
   }
 
-  static std::string_view Entry(const TextList& list, int index) {
-    return static_cast<std::size_t>(index) < list.size() ? list[static_cast<std::size_t>(index)] : std::string_view();
+  // The entry an index names among those read so far, or -1 (an empty line).
+  static int Known(const TextList& list, int index) {
+    return static_cast<std::size_t>(index) < list.size() ? index : -1;
   }
 
   void AddTriangle(const Corner& a, const Corner& b, const Corner& c) {
     for (const Corner* corner : {&a, &b, &c}) {
       const int normal = state_ == NormalCheckState::UseVertexIndices ? corner->vertex : corner->normal;
-      model_.TexVertexLines.set(corner->vertex, Entry(lists_.tex_vertices, corner->tex));
-      model_.NormalLines.set(corner->vertex, Entry(lists_.normals, normal));
+      const auto v = static_cast<std::size_t>(corner->vertex);
+      if (v >= tex_of_.size()) {
+        tex_of_.resize(v + 1, -1);
+        normal_of_.resize(v + 1, -1);
+      }
+      tex_of_[v] = Known(lists_.tex_vertices, corner->tex);
+      normal_of_[v] = Known(lists_.normals, normal);
     }
     if (model_.FaceCount >= kLineSlots)
       throw Failure::Error(err::kIndexOutOfRange, "more than " + std::to_string(kLineSlots) + " faces");
@@ -205,6 +217,7 @@ class ObjReader {
   NormalCheckState state_ = NormalCheckState::Untested;
   ObjLists lists_;
   std::vector<Corner> corners_;
+  std::vector<int> tex_of_, normal_of_;  // by vertex: entries named by its last corner
 };
 
 }  // namespace
