@@ -22,7 +22,7 @@ class QuietPrompts : public Prompts {
   void ShowMessage(const std::string& text, const std::string& detail) override {
     std::fprintf(stderr, "%s\n%s\n", text.c_str(), detail.c_str());
   }
-  std::optional<bool> AskYesNo(const std::string&, const std::string&) override { return false; }
+  std::optional<bool> AskYesNo(const std::string&, const std::string&, bool) override { return false; }
 };
 
 struct Fixture {

@@ -19,7 +19,7 @@ namespace {
 class SilentPrompts : public Prompts {
  public:
   void ShowMessage(const std::string&, const std::string&) override {}
-  std::optional<bool> AskYesNo(const std::string&, const std::string&) override { return false; }
+  std::optional<bool> AskYesNo(const std::string&, const std::string&, bool) override { return false; }
 };
 
 struct Scene {

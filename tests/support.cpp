@@ -14,7 +14,7 @@ void FakePrompts::ShowMessage(const std::string& text, const std::string& detail
   if (on_call) on_call();
 }
 
-std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text) {
+std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text, bool) {
   questions.push_back(title + ": " + text);
   if (on_call) on_call();
   if (answers.empty()) return std::nullopt;

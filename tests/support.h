@@ -23,7 +23,8 @@ class FakePrompts : public Prompts {
     std::string text, detail;
   };
   void ShowMessage(const std::string& text, const std::string& detail) override;
-  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override;
+  std::optional<bool> AskYesNo(const std::string& title, const std::string& text,
+                               bool yes_by_default = true) override;
 
   std::vector<Message> messages;
   std::vector<std::string> questions;        // "title: text"

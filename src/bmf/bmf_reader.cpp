@@ -174,16 +174,13 @@ void ReadBody(SkinModel& model, ByteReader& in) {
 }  // namespace
 
 SkinModel ParseBmf(std::string_view bytes, std::string_view name) {
-  SkinModel model;
-  try {
+  return NamingFile(name, [&] {
+    SkinModel model;
     ByteReader in(bytes);
     ReadBody(model, in);
-  } catch (Failure& failure) {
-    failure.InFile(name);
-    throw;
-  }
-  model.SaveAsProjectFirst = true;
-  return model;
+    model.SaveAsProjectFirst = true;
+    return model;
+  });
 }
 
 Outcome LoadBmf(SkinModel& model, Prompts& prompts, const std::string& path) {

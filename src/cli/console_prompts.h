@@ -29,7 +29,8 @@ class ConsolePrompts : public Prompts {
                 failure.detail());
   }
 
-  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override {
+  std::optional<bool> AskYesNo(const std::string& title, const std::string& text,
+                               bool = true) override {
     if (fix_normals_) return fix_normals_;
     err_ << title << ": " << text << "\n"
          << "The first face names normals that the file does not hold. Run again with "

@@ -7,8 +7,8 @@
 namespace mervane {
 
 SkinModel ParseObjPart(std::string_view obj, const ImportRequest& request, const NormalsQuestion& ask) {
-  SkinModel model;
-  try {
+  return NamingFile(request.obj_path, [&] {
+    SkinModel model;
     LineReader in(obj);
     model.MeshName = request.mesh_name;
     model.TextureName = request.texture_name;
@@ -20,13 +20,10 @@ SkinModel ParseObjPart(std::string_view obj, const ImportRequest& request, const
     model.NormalCount = model.VertexCount;
     model.BindingLines.set(0, "0 0 " + std::to_string(model.VertexCount) + " -1 0");
     BackTransform(model, lists);
-  } catch (Failure& failure) {
-    failure.InFile(request.obj_path);
-    throw;
-  }
-  model.BlendCount = 0;
-  model.SaveAsProjectFirst = false;
-  return model;
+    model.BlendCount = 0;
+    model.SaveAsProjectFirst = false;
+    return model;
+  });
 }
 
 Outcome ImportObjPart(SkinModel& model, Prompts& prompts, const ImportRequest& request) {

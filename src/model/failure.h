@@ -87,6 +87,18 @@ std::string LimitMessage(FailureKind kind);
 inline constexpr const char* kCorruptBindingsMessage =
     "File is corrupt!  Discrepency in the number of parts!";
 
+// Runs body and returns what it returns; a failure it throws is named after
+// file, unless it names a file already.
+template <typename Body>
+decltype(auto) NamingFile(std::string_view file, Body&& body) {
+  try {
+    return body();
+  } catch (Failure& failure) {
+    failure.InFile(file);
+    throw;
+  }
+}
+
 // How every message names an element of a table: "vertex 169 (counted from 0)".
 // Counting from 0 matches the indices in face, binding and blend lines.
 std::string Counted(std::string_view what, long index);

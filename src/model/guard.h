@@ -31,13 +31,7 @@ Outcome RunReported(Prompts& prompts, Body&& body) {
 template <typename Read>
 Outcome LoadReported(SkinModel& model, Prompts& prompts, const std::string& path, Read&& read) {
   return RunReported(prompts, [&] {
-    SkinModel fresh;
-    try {
-      fresh = read();
-    } catch (Failure& failure) {
-      failure.InFile(path);
-      throw;
-    }
+    SkinModel fresh = NamingFile(path, read);
     fresh.CommandFile = std::move(model.CommandFile);
     fresh.ModelLoaded = true;
     model = std::move(fresh);

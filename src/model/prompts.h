@@ -17,9 +17,11 @@ class Prompts {
   virtual void ShowMessage(const std::string& text, const std::string& detail) = 0;
   // A failure of a file command; by default its message and detail.
   virtual void ShowFailure(const Failure& failure) { ShowMessage(failure.message(), failure.detail()); }
-  // A Yes/No question, Yes the default. No answer (nullopt) means
+  // A Yes/No question, Yes the default unless yes_by_default is false (a
+  // question whose Yes destroys something). No answer (nullopt) means
   // nobody could answer; the caller then fails without writing anything.
-  virtual std::optional<bool> AskYesNo(const std::string& title, const std::string& text) = 0;
+  virtual std::optional<bool> AskYesNo(const std::string& title, const std::string& text,
+                                       bool yes_by_default = true) = 0;
 };
 
 inline constexpr const char* kInvalidNormalsTitle = "Invalid Normals";

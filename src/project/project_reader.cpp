@@ -94,17 +94,6 @@ void ReadTail(SkinModel& model, LineReader& spj) {
     model.BlendLines.set(i, spj.Next("a blend line"));
 }
 
-// Runs part of the read, naming the file of its failures.
-template <typename Part>
-void InFile(std::string_view name, Part&& part) {
-  try {
-    part();
-  } catch (Failure& failure) {
-    failure.InFile(name);
-    throw;
-  }
-}
-
 }  // namespace
 
 SkinModel ParseProject(std::string_view spj_text, std::string_view obj_text,
@@ -113,15 +102,15 @@ SkinModel ParseProject(std::string_view spj_text, std::string_view obj_text,
   SkinModel model;
   LineReader spj(spj_text);
   LineReader obj(obj_text);
-  InFile(spj_name, [&] { ReadHead(model, spj); });
-  InFile(obj_name, [&] {
+  NamingFile(spj_name, [&] { ReadHead(model, spj); });
+  NamingFile(obj_name, [&] {
     const ObjLists lists = ReadObjGeometry(model, obj, ask);
     model.TexVertexCount = model.VertexCount;
     model.NormalCount = model.VertexCount;
     CheckPairing(model, lists);
     BackTransform(model, lists);
   });
-  InFile(spj_name, [&] { ReadTail(model, spj); });
+  NamingFile(spj_name, [&] { ReadTail(model, spj); });
   model.SaveAsProjectFirst = false;
   return model;
 }

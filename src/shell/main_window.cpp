@@ -327,7 +327,7 @@ void frmMain::SaveAs() {
     std::error_code error;
     if (std::filesystem::exists(std::filesystem::path(file), error)) existing.push_back(file);
   }
-  if (!existing.empty() && prompts_->AskYesNo(kProgramTitle, ReplaceQuestion(existing)) != true)
+  if (!existing.empty() && prompts_->AskYesNo(kProgramTitle, ReplaceQuestion(existing), /*yes_by_default=*/false) != true)
     return;  // No writes nothing
   ShowWait();
   QCoreApplication::processEvents();

@@ -25,7 +25,8 @@ void MessageBoxPrompts::Show(int icon, const std::string& text, const std::strin
   box.exec();
 }
 
-std::optional<bool> MessageBoxPrompts::AskYesNo(const std::string& title, const std::string& text) {
+std::optional<bool> MessageBoxPrompts::AskYesNo(const std::string& title, const std::string& text,
+                                                bool yes_by_default) {
   QMessageBox box(parent_);
   box.setObjectName("msgQuestion");
   box.setWindowTitle(QString::fromStdString(title));
@@ -33,7 +34,7 @@ std::optional<bool> MessageBoxPrompts::AskYesNo(const std::string& title, const 
   box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromStdString(text));
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-  box.setDefaultButton(QMessageBox::Yes);
+  box.setDefaultButton(yes_by_default ? QMessageBox::Yes : QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }

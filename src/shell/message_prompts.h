@@ -19,7 +19,8 @@ class MessageBoxPrompts : public Prompts {
   // The same with the error icon: a file could not be read or written.
   void ShowFailure(const Failure& failure) override;
   // Yes and No, Yes the default, the question icon. Closing the box answers No.
-  std::optional<bool> AskYesNo(const std::string& title, const std::string& text) override;
+  std::optional<bool> AskYesNo(const std::string& title, const std::string& text,
+                               bool yes_by_default = true) override;
 
  private:
   void Show(int icon, const std::string& text, const std::string& detail);

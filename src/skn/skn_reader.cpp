@@ -105,16 +105,13 @@ void ReadBody(SkinModel& model, LineReader& in) {
 }  // namespace
 
 SkinModel ParseSkn(std::string_view text, std::string_view name) {
-  SkinModel model;
-  try {
+  return NamingFile(name, [&] {
+    SkinModel model;
     LineReader in(text);
     ReadBody(model, in);
-  } catch (Failure& failure) {
-    failure.InFile(name);
-    throw;
-  }
-  model.SaveAsProjectFirst = true;
-  return model;
+    model.SaveAsProjectFirst = true;
+    return model;
+  });
 }
 
 Outcome LoadSkn(SkinModel& model, Prompts& prompts, const std::string& path) {

@@ -1,10 +1,14 @@
 #include "fuzz_support.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "bmf/bmf.h"
 #include "model/failure.h"
+#include "model/numbers.h"
 #include "project/project.h"
 #include "skn/skn.h"
 
@@ -16,6 +20,38 @@ void RequireCleanRefusal(const Failure& failure, const char* who) {
   Require(test::IsContentMessage(failure.message()) && !failure.detail().empty() &&
               failure.detail().size() <= 1003,
           std::string(who) + " refused unexpectedly: \"" + failure.message() + "\" / " + failure.detail());
+}
+
+// Lines whose first fields hold the same numbers as read by the number
+// rule: what a .bmf keeps of a model, whose lines it writes anew with just
+// the fields it stores. Coordinates may move by the six-decimal and float32
+// roundings.
+bool SameNumbers(const LineTable& a, const LineTable& b, int count, std::size_t fields, double tolerance) {
+  for (int i = 0; i < count; ++i) {
+    std::array<std::string_view, 5> fa, fb;
+    if (SplitFields(a.at(i), fa) < fields || SplitFields(b.at(i), fb) != fields) return false;
+    for (std::size_t k = 0; k < fields; ++k) {
+      const double x = ReadNumber(fa[k]), y = ReadNumber(fb[k]);
+      if (!(std::fabs(x - y) <= tolerance * std::max(1.0, std::fabs(x)))) return false;
+    }
+  }
+  return true;
+}
+
+// Where b, read back from a .bmf written from a, lost something; empty when
+// it kept all a .bmf keeps.
+std::string BmfLost(const SkinModel& a, const SkinModel& b) {
+  if (a.MeshName != b.MeshName || a.TextureName != b.TextureName) return "a name";
+  if (a.BoneCount != b.BoneCount || a.FaceCount != b.FaceCount || a.TexVertexCount != b.TexVertexCount ||
+      a.BlendCount != b.BlendCount || a.VertexCount != b.VertexCount)
+    return "a count";
+  for (int i = 0; i < a.BoneCount; ++i)
+    if (a.BoneNames.at(i) != b.BoneNames.at(i)) return "a bone name";
+  if (!SameNumbers(a.FaceLines, b.FaceLines, a.FaceCount, 3, 0)) return "a face";
+  if (!SameNumbers(a.BindingLines, b.BindingLines, a.BoneCount, 5, 0)) return "a binding";
+  if (!SameNumbers(a.BlendLines, b.BlendLines, a.BlendCount, 2, 0)) return "a blend entry";
+  if (!SameNumbers(a.TexVertexLines, b.TexVertexLines, a.TexVertexCount, 2, 1e-6)) return "a texture vertex";
+  return {};
 }
 
 }  // namespace
@@ -59,9 +95,8 @@ void ExerciseWriters(const SkinModel& model, std::optional<bool> answer, bool mu
     const test::ReadEnd back = test::ReadCleanly([&](const NormalsQuestion&) { return ParseBmf(bmf, "out.bmf"); });
     RequireClean(back, "ParseBmf of written bytes");
     Require(back.model.has_value(), "written .bmf bytes do not read back: " + back.detail());
-    std::string why;
-    Require(test::SameModel(*back.model, model, &why, /*coordinates=*/false),
-            "written .bmf bytes read back different: " + why);
+    const std::string lost = BmfLost(model, *back.model);
+    Require(lost.empty(), "written .bmf bytes read back without " + lost);
   } catch (const Failure& failure) {
     Require(!must_reload || failure.number() == err::kInvalidArgument || failure.number() == err::kOverflow,
             "a skin that was read cannot be written as .bmf: " + failure.detail());

@@ -73,12 +73,15 @@ TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndTheQuestionIcon) 
     const char* what;
     std::function<void(QMessageBox&)> answer;
     bool expected;
+    bool yes_by_default = true;
   };
   const Case cases[] = {
       {"Yes", [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); }, true},
       {"No", [](QMessageBox& box) { box.button(QMessageBox::No)->click(); }, false},
       {"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, true},
       {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, false},
+      // A question whose Yes replaces files: Enter must not say Yes.
+      {"Enter, No the default", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -86,11 +89,12 @@ TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndTheQuestionIcon) 
       EXPECT_EQ(box.windowTitle(), kInvalidNormalsTitle);
       EXPECT_EQ(box.text(), kInvalidNormalsQuestion);
       EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
-      EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Yes));
+      EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()),
+                box.button(c.yes_by_default ? QMessageBox::Yes : QMessageBox::No));
       EXPECT_EQ(box.icon(), QMessageBox::Question);
       c.answer(box);
     });
-    EXPECT_EQ(prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion),
+    EXPECT_EQ(prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion, c.yes_by_default),
               std::optional<bool>(c.expected));
   }
 }
