@@ -139,25 +139,48 @@ bool ReadWholeNumber(std::string_view s, double& value) {
 
 }  // namespace
 
-std::size_t CanonicalCoordLength(std::string_view s) {
+std::size_t ReadCanonicalCoord(std::string_view s, double& value) {
   std::size_t i = 0;
   const bool negative = !s.empty() && s[0] == '-';
   if (negative) ++i;
   const std::size_t int_start = i;
-  while (i < s.size() && IsDigit(s[i])) ++i;
+  std::uint64_t units = 0;
+  for (; i < s.size() && IsDigit(s[i]); ++i) units = units * 10 + static_cast<unsigned>(s[i] - '0');
   const std::size_t int_digits = i - int_start;
   // No leading zeros; at most nine digits, so that reading stays exact.
   if (int_digits == 0 || int_digits > 9 || (int_digits > 1 && s[int_start] == '0')) return 0;
   if (s.size() - i < 7 || s[i] != '.') return 0;
-  bool zero = int_digits == 1 && s[int_start] == '0';
   for (std::size_t k = i + 1; k < i + 7; ++k) {
     if (!IsDigit(s[k])) return 0;
-    zero = zero && s[k] == '0';
+    units = units * 10 + static_cast<unsigned>(s[k] - '0');
   }
   i += 7;
   if (i < s.size() && IsDigit(s[i])) return 0;
   // FormatCoord writes no minus sign on a zero.
-  return negative && zero ? 0 : i;
+  if (negative && units == 0) return 0;
+  // One correctly rounded division, as the general reading would round.
+  value = static_cast<double>(units) / 1e6;
+  if (negative) value = -value;
+  return i;
+}
+
+std::size_t CanonicalCoordLength(std::string_view s) {
+  double value;
+  return ReadCanonicalCoord(s, value);
+}
+
+bool ReadCanonicalCoords(std::string_view text, std::span<double> out) {
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    if (k > 0) {
+      if (at >= text.size() || text[at] != ' ') return false;
+      ++at;
+    }
+    const std::size_t length = ReadCanonicalCoord(text.substr(at), out[k]);
+    if (length == 0) return false;
+    at += length;
+  }
+  return at == text.size();
 }
 
 double ReadNumber(std::string_view text) {

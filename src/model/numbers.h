@@ -43,6 +43,12 @@ class CoordText {
 // FormatCoord writes for the value it reads as (a reader may then keep the
 // text instead of writing it anew); 0 when it is not.
 std::size_t CanonicalCoordLength(std::string_view text);
+// The same, also giving the number's value as ReadNumber reads it.
+std::size_t ReadCanonicalCoord(std::string_view text, double& value);
+
+// Reads text as out.size() numbers in FormatCoord's form, one space apart and
+// nothing else, as ReadNumber would read them; false when it is not that.
+bool ReadCanonicalCoords(std::string_view text, std::span<double> out);
 
 // Splits at runs of spaces or tabs, ignoring leading and trailing blanks.
 // Fills at most out.size() fields and returns how many it found, up to that.

@@ -78,7 +78,8 @@ class ObjReader {
   // A number as it reads after the six-decimal rounding every coordinate
   // gets on the way in.
   static double Rounded(std::string_view field) {
-    return CanonicalCoordLength(field) == field.size() ? ReadNumber(field) : RoundCoord(ReadNumber(field));
+    double value;
+    return ReadCanonicalCoord(field, value) == field.size() ? value : RoundCoord(ReadNumber(field));
   }
 
   void ReadLine(std::string_view line) {
@@ -265,11 +266,15 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
     }
   }
   for (int j = 0; j < model.TexVertexCount; ++j) {
-    std::array<std::string_view, 2> f;
-    if (SplitFields(model.TexVertexLines.at(j), f) < 2)
-      throw Failure::Error(err::kInvalidArgument,
-                           Counted("vertex", j) + " has no texture vertex: no face uses it");
-    model.TexVertexLines.set(j, CoordText(ReadNumber(f[0]), 1.0 - ReadNumber(f[1])).view());
+    std::array<double, 2> uv;
+    if (!ReadCanonicalCoords(model.TexVertexLines.at(j), uv)) {
+      std::array<std::string_view, 2> f;
+      if (SplitFields(model.TexVertexLines.at(j), f) < 2)
+        throw Failure::Error(err::kInvalidArgument,
+                             Counted("vertex", j) + " has no texture vertex: no face uses it");
+      uv = {ReadNumber(f[0]), ReadNumber(f[1])};
+    }
+    model.TexVertexLines.set(j, CoordText(uv[0], 1.0 - uv[1]).view());
   }
 }
 

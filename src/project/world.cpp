@@ -88,6 +88,9 @@ BoneRange ParseBindingLine(std::string_view line) {
 }
 
 Vec3 ParseTriple(std::string_view text, const char* what) {
+  // Most lines are as the writers wrote them: one scan reads them.
+  std::array<double, 3> v;
+  if (ReadCanonicalCoords(text, v)) return {v[0], v[1], v[2]};
   std::array<std::string_view, 3> f;
   if (SplitFields(text, f) < 3)
     throw Failure::Error(err::kInvalidArgument, std::string(what) + " needs three numbers");
