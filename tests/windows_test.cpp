@@ -41,10 +41,15 @@ std::string Bytes(const std::string& path) {
 // Names in a folder, as UTF-8, sorted.
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(fs::path(Widen(folder)))) {
-    const std::u8string name = entry.path().filename().u8string();
-    names.emplace_back(name.begin(), name.end());
-  }
+  WIN32_FIND_DATAW entry{};
+  const HANDLE h = ::FindFirstFileW(windows::SystemPath(folder + "\\*").c_str(), &entry);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << "cannot list " << folder;
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = windows::Narrow(entry.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileW(h, &entry));
+  ::FindClose(h);
   std::sort(names.begin(), names.end());
   return names;
 }
