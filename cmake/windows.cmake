@@ -39,3 +39,13 @@ if(MERVANE_TESTS)
     add_dependencies(mervane_windows_tests mervane)
   endif()
 endif()
+
+if(MERVANE_TESTS AND MERVANE_GUI)
+  find_package(Qt6 REQUIRED COMPONENTS Test)
+  add_executable(mervane_windows_gui_tests tests/gui/windows_gui_test.cpp tests/gui/gui_support.cpp)
+  target_link_libraries(mervane_windows_gui_tests PRIVATE
+    mervane_gui mervane_cli mervane_test_support Qt6::Test GTest::gtest)
+  target_include_directories(mervane_windows_gui_tests PRIVATE tests/gui)
+  target_compile_definitions(mervane_windows_gui_tests PRIVATE
+    MERVANE_GUI_FIXTURE_DIRS="${PROJECT_SOURCE_DIR}/examples")
+endif()

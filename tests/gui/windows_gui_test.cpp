@@ -1,0 +1,61 @@
+// The desktop program on Windows: a skin in a folder of a user called Zoë
+// opens from the command line, saves as a project and as a skin, and the
+// project opens again, with the files the converter writes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <QAction>
+#include <QLabel>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/converter.h"
+#include "gui_support.h"
+#include "model/file_io_windows.h"
+#include "model/textfile.h"
+#include "shell/command_line.h"
+#include "shell/main_window.h"
+
+namespace mervane {
+namespace {
+
+using guitest::FakeChooser;
+using guitest::FakePrompts;
+using guitest::TempDir;
+using windows::Widen;
+
+TEST(WindowsWindow, OpensAndSavesInUnicodeFolders) {
+  TempDir dir;
+  const std::string root = dir.root().string();
+  const std::string folder = root + "\\Users\\Zo\xc3\xab\\Documents\\Skins\\";
+  std::filesystem::create_directories(std::filesystem::path(Widen(folder)));
+  WriteFileAtomically(folder + "k\xc3\xb6rper.skn", ReadWholeFile(guitest::Fixture("mannequin.skn")));
+  // What the converter makes of it, next door.
+  std::ostringstream out, err;
+  ASSERT_EQ(RunConverter({folder + "k\xc3\xb6rper.skn", root + "\\c.spj"}, out, err), 0) << err.str();
+  ASSERT_EQ(RunConverter({root + "\\c.spj", root + "\\c.skn"}, out, err), 0) << err.str();
+
+  // The path as Windows hands it over: UTF-16, quoted, with the other separator too.
+  const std::string typed = root + "/Users/Zo\xc3\xab\\Documents/Skins\\k\xc3\xb6rper.skn";
+  const QString argument = "\"" + QString::fromStdWString(Widen(typed)) + "\"";
+  FakeChooser chooser;
+  FakePrompts prompts;
+  frmMain window(CommandLinePath({argument}), &chooser, &prompts);
+  auto run = [&](const char* action) { window.findChild<QAction*>(action)->trigger(); };
+  run("mnuOpen");
+  ASSERT_TRUE(window.model().ModelLoaded);
+  EXPECT_EQ(window.centralWidget()->findChild<QLabel*>("Label2")->text(), QString::fromStdWString(Widen(typed)));
+  chooser.choices.push_back(FileChoice{folder + "\xe4\xbd\x93", 0});  // projects first
+  run("mnuSave");
+  chooser.choices.push_back(FileChoice{folder + "\xe4\xbd\x93.spj", 0});
+  run("mnuOpen");
+  chooser.choices.push_back(FileChoice{folder + "zur\xc3\xbc" "ck", 0});  // skins first now
+  run("mnuSave");
+  ASSERT_TRUE(prompts.messages.empty()) << prompts.messages[0].text << " " << prompts.messages[0].detail;
+  EXPECT_EQ(ReadWholeFile(folder + "zur\xc3\xbc" "ck.skn"), ReadWholeFile(root + "\\c.skn"));
+  EXPECT_EQ(ReadWholeFile(folder + "\xe4\xbd\x93.obj"), ReadWholeFile(root + "\\c.obj"));
+  EXPECT_EQ(ReadWholeFile(folder + "\xe4\xbd\x93.spj"), ReadWholeFile(root + "\\c.spj"));
+}
+
+}  // namespace
+}  // namespace mervane
