@@ -5,6 +5,11 @@ set(mervane_version_defines
   MERVANE_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
   MERVANE_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   MERVANE_VERSION_REVISION=${PROJECT_VERSION_PATCH})
+# What the resource files include; windres reports no dependencies itself.
+set(mervane_resource_files
+  ${PROJECT_SOURCE_DIR}/src/shell/mervane-common.rci
+  ${PROJECT_SOURCE_DIR}/src/shell/mervane.ico
+  ${PROJECT_SOURCE_DIR}/src/shell/mervane.manifest)
 
 # The converter's entry point is wmain: arguments arrive in UTF-16.
 target_sources(mervane-convert PRIVATE src/cli/mervane-convert.rc)
@@ -12,7 +17,7 @@ target_link_options(mervane-convert PRIVATE -municode)
 set_source_files_properties(src/cli/mervane-convert.rc PROPERTIES
   COMPILE_DEFINITIONS "${mervane_version_defines}"
   INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/src/shell"
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/src/shell/mervane.ico;${PROJECT_SOURCE_DIR}/src/shell/mervane.manifest")
+  OBJECT_DEPENDS "${mervane_resource_files}")
 
 if(MERVANE_GUI)
   # A window program: no console opens beside it.
@@ -21,7 +26,7 @@ if(MERVANE_GUI)
   set_source_files_properties(src/shell/mervane.rc PROPERTIES
     COMPILE_DEFINITIONS "${mervane_version_defines}"
     INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/src/shell"
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/src/shell/mervane.ico;${PROJECT_SOURCE_DIR}/src/shell/mervane.manifest")
+    OBJECT_DEPENDS "${mervane_resource_files}")
 endif()
 
 if(MERVANE_TESTS)

@@ -78,7 +78,6 @@ qt_options() {
 -DFEATURE_concurrent=OFF
 -DFEATURE_xml=OFF
 -DFEATURE_vulkan=OFF
--DFEATURE_direct2d=OFF
 -DFEATURE_imageformatplugin=OFF
 -DQT_BUILD_EXAMPLES=OFF
 -DQT_BUILD_TESTS=OFF

@@ -317,7 +317,7 @@ TEST(WindowsPrograms, IconAndVersionInformation) {
     EXPECT_EQ(field(L"OriginalFilename"), FileNameOf(program));
     const HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
-    EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr) << "no icon";  // RT_GROUP_ICON
+    EXPECT_NE(::FindResourceW(module, L"IDI_ICON1", MAKEINTRESOURCEW(14)), nullptr) << "no icon";  // RT_GROUP_ICON
     EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)), nullptr) << "no manifest";
     ::FreeLibrary(module);
   }
