@@ -214,6 +214,21 @@ Temporary WriteTemporary(const std::string& target, std::string_view text) {
   return {temp};
 }
 
+// Moves temp over target, write-through: the rename is on the disk when the
+// call returns. A virus scanner or the search indexer may hold a fresh file
+// for a moment, so a refusal is tried again a few times before it counts.
+bool MoveOver(const std::wstring& temp, const std::wstring& target) {
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD error = ::GetLastError();
+    const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                         error == ERROR_LOCK_VIOLATION;
+    if (!passing || attempt == 10) return false;
+    ::Sleep(50);
+  }
+}
+
 }  // namespace
 
 int WriteErrorNumber(int e) {
@@ -313,9 +328,7 @@ void WriteFilesAtomically(std::span<const FileToWrite> files) {
     throw;
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
-    // Write-through: the rename is on the disk when the call returns.
-    if (!::MoveFileExW(temps[i].path.c_str(), SystemPath(files[i].path).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveOver(temps[i].path, SystemPath(files[i].path))) {
       const DWORD error = ::GetLastError();
       for (std::size_t j = i; j < temps.size(); ++j) ::DeleteFileW(temps[j].path.c_str());
       ThrowWrite(files[i].path, error);
