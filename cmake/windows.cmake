@@ -23,7 +23,8 @@ if(MERVANE_GUI)
   # A window program: no console opens beside it.
   set_target_properties(mervane PROPERTIES WIN32_EXECUTABLE ON)
   target_sources(mervane PRIVATE src/shell/mervane.rc)
-  set_source_files_properties(src/shell/mervane.rc PROPERTIES
+  # The target lives in src/shell, where these properties must be seen.
+  set_source_files_properties(src/shell/mervane.rc TARGET_DIRECTORY mervane PROPERTIES
     COMPILE_DEFINITIONS "${mervane_version_defines}"
     INCLUDE_DIRECTORIES "${PROJECT_SOURCE_DIR}/src/shell"
     OBJECT_DEPENDS "${mervane_resource_files}")
