@@ -235,19 +235,22 @@ run_suite() {
   log "$name under wine"
   local out status=0
   out=$(mktemp)
+  (cd "$build" && "$@" --gtest_brief=1) >"$out.raw" 2>&1 || status=$?
   # Windows programs end their lines with CR LF.
-  (cd "$build" && "$@" --gtest_brief=1) 2>&1 | tr -d '\r' >"$out" || true
-  status=${PIPESTATUS[0]}
+  tr -d '\r' <"$out.raw" >"$out"
+  rm -f "$out.raw"
   grep -v '^Running main()' "$out" | tail -n 40
   local p f s
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?[.,].*/\1/p' "$out")
-  f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?[.,].*/\1/p' "$out")
+  # Each failed test has a line of its own.
+  f=$(grep -cE '^\[  FAILED  \] [A-Za-z0-9_/]+\.[A-Za-z0-9_/]+ \(' "$out" || true)
   s=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\?[.,].*/\1/p' "$out")
   rm -f "$out"
-  if [ -z "$p" ] && [ -z "$f" ]; then
+  if [ -z "$p" ]; then
     echo "$name did not finish (exit status $status)"
-    f=1
-  elif [ "$status" -ne 0 ] && [ -z "$f" ]; then
+    ((f > 0)) || f=1
+  elif [ "$status" -ne 0 ] && ((f == 0)); then
+    echo "$name ended with status $status"
     f=1
   fi
   passed=$((passed + ${p:-0})) failed=$((failed + ${f:-0})) skipped=$((skipped + ${s:-0}))

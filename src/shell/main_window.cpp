@@ -16,6 +16,7 @@
 #include "model/paths.h"
 #include "project/project.h"
 #include "shell/message_prompts.h"
+#include "shell/path_text.h"
 #include "shell/preview_widget.h"
 #include "shell/wait_window.h"
 #include "skn/skn.h"
@@ -69,7 +70,7 @@ std::string DroppedPath(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().front();
   if (!url.isLocalFile()) return {};
-  const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+  const std::string path = PathFromQt(url.toLocalFile());
   const std::string extension = ExtensionOf(path);
   return IsSkinOrProject(extension) || extension == "obj" ? path : std::string();
 }

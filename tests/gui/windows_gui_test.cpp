@@ -30,10 +30,13 @@ TEST(WindowsWindow, OpensAndSavesInUnicodeFolders) {
   const std::string folder = root + "\\Users\\Zo\xc3\xab\\Documents\\Skins\\";
   std::filesystem::create_directories(std::filesystem::path(Widen(folder)));
   WriteFileAtomically(folder + "k\xc3\xb6rper.skn", ReadWholeFile(guitest::Fixture("mannequin.skn")));
-  // What the converter makes of it, next door.
+  // What the converter makes of it, under the same names next door.
+  const std::string next_door = root + "\\c\\";
+  std::filesystem::create_directories(std::filesystem::path(Widen(next_door)));
   std::ostringstream out, err;
-  ASSERT_EQ(RunConverter({folder + "k\xc3\xb6rper.skn", root + "\\c.spj"}, out, err), 0) << err.str();
-  ASSERT_EQ(RunConverter({root + "\\c.spj", root + "\\c.skn"}, out, err), 0) << err.str();
+  ASSERT_EQ(RunConverter({folder + "k\xc3\xb6rper.skn", next_door + "\xe4\xbd\x93.spj"}, out, err), 0) << err.str();
+  ASSERT_EQ(RunConverter({next_door + "\xe4\xbd\x93.spj", next_door + "zur\xc3\xbc" "ck.skn"}, out, err), 0)
+      << err.str();
 
   // The path as Windows hands it over: UTF-16, quoted, with the other separator too.
   const std::string typed = root + "/Users/Zo\xc3\xab\\Documents/Skins\\k\xc3\xb6rper.skn";
@@ -52,9 +55,10 @@ TEST(WindowsWindow, OpensAndSavesInUnicodeFolders) {
   chooser.choices.push_back(FileChoice{folder + "zur\xc3\xbc" "ck", 0});  // skins first now
   run("mnuSave");
   ASSERT_TRUE(prompts.messages.empty()) << prompts.messages[0].text << " " << prompts.messages[0].detail;
-  EXPECT_EQ(ReadWholeFile(folder + "zur\xc3\xbc" "ck.skn"), ReadWholeFile(root + "\\c.skn"));
-  EXPECT_EQ(ReadWholeFile(folder + "\xe4\xbd\x93.obj"), ReadWholeFile(root + "\\c.obj"));
-  EXPECT_EQ(ReadWholeFile(folder + "\xe4\xbd\x93.spj"), ReadWholeFile(root + "\\c.spj"));
+  for (const std::string name : {"zur\xc3\xbc" "ck.skn", "\xe4\xbd\x93.spj", "\xe4\xbd\x93.obj"})
+    EXPECT_EQ(ReadWholeFile(folder + name), ReadWholeFile(next_door + name)) << name;
+  // The .mtl names the project's folder, as Windows writes it.
+  EXPECT_NE(ReadWholeFile(folder + "\xe4\xbd\x93.mtl").find("map_Kd " + folder), std::string::npos);
 }
 
 }  // namespace
