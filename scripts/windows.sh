@@ -40,6 +40,7 @@ step_setup() {
   local packages=(
     g++-mingw-w64-x86-64-posix   # the cross compiler, with std::thread
     wine wine64                  # runs the tests and the program
+    fonts-wine                   # Tahoma and the title-bar symbols in wine's windows
     xvfb xauth                   # a virtual X server for wine's windows
     zip dpkg-dev                 # packing; apt-get source unpacks with dpkg-source
     xdotool                      # opens the File menu for the screenshot
@@ -282,14 +283,18 @@ step_test() {
 }
 
 # docs/screenshot-windows.png: mervane.exe under wine on the example skin,
-# after File > Open (Alt+F, O) has read it from the command line. Wine draws
-# the window's frame itself, as Windows would.
+# copied into a user's folder with a non-ASCII name, after File > Open
+# (Alt+F, O) has read it from the command line. Wine draws the window's frame
+# itself, as Windows would.
 step_shot() {
   start_wine
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d Y /f >/dev/null 2>&1
+  local folder="$WINEPREFIX/drive_c/Users/Zoë/Documents/Skins"
+  mkdir -p "$folder"
+  cp examples/mannequin.skn "$folder/"
   local shot=$root/docs/screenshot-windows.png pid
-  (cd "$build" && exec wine ./mervane.exe "$root/examples/mannequin.skn") >/dev/null 2>&1 &
+  (cd "$build" && exec wine ./mervane.exe 'C:\Users\Zoë\Documents\Skins\mannequin.skn') >/dev/null 2>&1 &
   pid=$!
   local window="" i
   for ((i = 0; i < 60; i++)); do
@@ -303,7 +308,7 @@ step_shot() {
   xdotool key o
   sleep 4
   import -window root -silent "$shot.tmp.png"
-  xdotool key alt+f4 || true
+  xdotool key alt+F4 2>/dev/null || true
   sleep 1
   kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
@@ -352,6 +357,33 @@ step_zip() {
   size=$(stat -c %s "$zip")
   log "packed $zip: $((size / 1024)) KiB"
   ((size < 20 * 1024 * 1024)) || { echo "windows.sh: the zip is over 20 MB" >&2; exit 1; }
+  check_zip "$zip" "$name"
+}
+
+# The unpacked zip on its own, away from the build: the converter converts
+# the example, and the desktop program opens its window.
+check_zip() {
+  local zip=$1 name=$2 dir
+  dir=$(mktemp -d)
+  unzip -q "$zip" -d "$dir"
+  start_wine
+  local app=$dir/$name
+  (cd "$app" && wine ./mervane-convert.exe mannequin.skn 'Zoë körper.spj' >/dev/null &&
+    wine ./mervane-convert.exe 'Zoë körper.spj' back.skn >/dev/null) ||
+    { echo "windows.sh: the zip's converter failed" >&2; exit 1; }
+  cmp -s "$app/mannequin.skn" "$app/back.skn" || { echo "windows.sh: the zip's round trip differs" >&2; exit 1; }
+  (cd "$app" && exec wine ./mervane.exe mannequin.skn) >/dev/null 2>&1 &
+  local pid=$! window="" i
+  for ((i = 0; i < 60; i++)); do
+    window=$(xdotool search --name 'Mervane' 2>/dev/null | head -1) && [ -n "$window" ] && break
+    sleep 0.5
+  done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$dir"
+  [ -n "$window" ] || { echo "windows.sh: the zip's mervane.exe opened no window" >&2; exit 1; }
+  log "the unpacked zip converts the example and opens its window"
 }
 
 main() {
