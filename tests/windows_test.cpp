@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "cli/converter.h"
