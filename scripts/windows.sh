@@ -37,12 +37,13 @@ log() { printf '== %s\n' "$*"; }
 now() { date +%s; }
 
 step_setup() {
+  # The Linux build writes the reference files that the Windows tests compare with.
+  bash scripts/setup.sh
   local packages=(
     g++-mingw-w64-x86-64-posix   # the cross compiler, with std::thread
     wine wine64                  # runs the tests and the program
-    fonts-wine                   # Tahoma and the title-bar symbols in wine's windows
-    xvfb xauth                   # a virtual X server for wine's windows
-    zip dpkg-dev                 # packing; apt-get source unpacks with dpkg-source
+    xvfb                         # a virtual X server for wine's windows
+    zip unzip dpkg-dev           # packing and trying the zip; apt-get source unpacks with dpkg-source
     xdotool                      # opens the File menu for the screenshot
     cmake ninja-build
     qt6-base-dev qt6-base-dev-tools  # moc, rcc and uic for the Windows Qt
