@@ -18,7 +18,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-cache=${MERVANE_WINDOWS_CACHE:-$HOME/.cache/mervane-windows}
+cache=${MERVANE_WINDOWS_CACHE:-${HOME:-/root}/.cache/mervane-windows}
 build=${MERVANE_WINDOWS_BUILD:-build-windows}
 jobs=${MERVANE_WINDOWS_JOBS:-$(nproc)}
 triple=x86_64-w64-mingw32
@@ -241,7 +241,7 @@ run_suite() {
   # Windows programs end their lines with CR LF.
   tr -d '\r' <"$out.raw" >"$out"
   rm -f "$out.raw"
-  grep -v '^Running main()' "$out" | tail -n 40
+  sed '/^Running main()/d' "$out" | tail -n 40
   local p f s
   p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?[.,].*/\1/p' "$out")
   # Each failed test has a line of its own.
