@@ -1,10 +1,11 @@
 // The desktop program on Windows: a skin in a folder of a user called Zoë
-// opens from the command line, saves as a project and as a skin, and the
-// project opens again, with the files the converter writes.
+// opens from the command line with its texture, saves as a project and as a
+// skin, and the project opens again, with the files the converter writes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <QAction>
+#include <QImage>
 #include <QLabel>
 #include <filesystem>
 #include <sstream>
@@ -15,6 +16,7 @@
 #include "model/textfile.h"
 #include "shell/command_line.h"
 #include "shell/main_window.h"
+#include "shell/preview_widget.h"
 
 namespace mervane {
 namespace {
@@ -30,6 +32,10 @@ TEST(WindowsWindow, OpensAndSavesInUnicodeFolders) {
   const std::string folder = root + "\\Users\\Zo\xc3\xab\\Documents\\Skins\\";
   std::filesystem::create_directories(std::filesystem::path(Widen(folder)));
   WriteFileAtomically(folder + "k\xc3\xb6rper.skn", ReadWholeFile(guitest::Fixture("mannequin.skn")));
+  // Its texture beside it, which the preview finds and loads through Qt.
+  QImage texture(4, 4, QImage::Format_RGB32);
+  texture.fill(Qt::red);
+  ASSERT_TRUE(texture.save(QString::fromStdWString(Widen(folder + "mannequin_skin.bmp")), "BMP"));
   // What the converter makes of it, under the same names next door.
   const std::string next_door = root + "\\c\\";
   std::filesystem::create_directories(std::filesystem::path(Widen(next_door)));
@@ -47,6 +53,7 @@ TEST(WindowsWindow, OpensAndSavesInUnicodeFolders) {
   auto run = [&](const char* action) { window.findChild<QAction*>(action)->trigger(); };
   run("mnuOpen");
   ASSERT_TRUE(window.model().ModelLoaded);
+  EXPECT_TRUE(window.preview()->HasTexture());
   EXPECT_EQ(window.centralWidget()->findChild<QLabel*>("Label2")->text(), QString::fromStdWString(Widen(typed)));
   chooser.choices.push_back(FileChoice{folder + "\xe4\xbd\x93", 0});  // projects first
   run("mnuSave");
