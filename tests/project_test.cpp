@@ -53,6 +53,9 @@ class InFolder {
 };
 
 TEST(ProjectFiles, TheWorkedExampleGivesExactlyItsThreeFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "C:\\p is a real folder on Windows; windows_test.cpp saves into backslash folders there";
+#endif
   TempDir dir;
   InFolder here(dir.root());
   test::WriteFile("ex.skn", CrLf({"body", "skin", "1", "EXTRA", "1", "0 1 2", "1", "0 0 3 0 0", "3",

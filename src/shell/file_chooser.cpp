@@ -1,5 +1,6 @@
 #include "shell/file_chooser.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QStringList>
 
@@ -42,7 +43,9 @@ void SetFilters(QFileDialog& dialog, const FilterList& filters) {
 std::optional<FileChoice> Run(QFileDialog& dialog, const FilterList& filters) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   FileChoice choice;
-  choice.path = dialog.selectedFiles().front().toStdString();
+  // Qt separates folders with "/" everywhere; on Windows, users and the
+  // folder that a project's .mtl names expect backslashes.
+  choice.path = QDir::toNativeSeparators(dialog.selectedFiles().front()).toStdString();
   choice.filter = FilterIndex(filters, dialog.selectedNameFilter());
   return choice;
 }

@@ -22,6 +22,7 @@
 #include "project/project.h"
 #include "model/textfile.h"
 #include "shell/message_prompts.h"
+#include "shell/path_text.h"
 #include "shell/preview_widget.h"
 #include "shell/wait_window.h"
 
@@ -109,7 +110,7 @@ std::string DroppedPath(const QMimeData* data, bool has_model) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().front();
   if (!url.isLocalFile()) return {};
-  const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+  const std::string path = PathFromQt(url.toLocalFile());
   const std::string extension = ExtensionOf(path);
   if (FormatOf(path) || extension == "obj" || (has_model && extension == "bmp")) return path;
   return {};

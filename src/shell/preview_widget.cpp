@@ -10,6 +10,7 @@
 #include "model/failure.h"
 #include "model/textfile.h"
 #include "project/world.h"
+#include "shell/path_text.h"
 
 namespace mervane {
 namespace {
@@ -127,7 +128,7 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
   const std::string texture = FindFileIgnoringCase(folder, model.TextureName + ".bmp");
   if (!texture.empty()) {
     const std::string path = folder + texture;  // folder ends in its separator
-    texture_image_ = QImage(QString::fromLocal8Bit(path.c_str()));
+    texture_image_ = QImage(PathToQt(path));
   }
   dirty_ = true;
   SetView(View::Front);

@@ -1,3 +1,4 @@
+// The file system on POSIX systems: descriptors, errno, rename(2).
 #include "model/textfile.h"
 
 #include <fcntl.h>

@@ -1,0 +1,347 @@
+// The file system on Windows: UTF-16 paths, handles, and a save that
+// replaces its target in one step.
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "model/failure.h"
+#include "model/file_io_windows.h"
+#include "model/paths.h"
+#include "model/textfile.h"
+
+namespace mervane {
+namespace windows {
+
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  if (n <= 0) {
+    throw Failure::Error(err::kBadFileName, "the name is not valid UTF-8").InFile(utf8);
+  }
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(std::max(n, 0)), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), n, nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring SystemPath(const std::string& path) {
+  std::wstring wide = Widen(path);
+  if (wide.starts_with(L"\\\\?\\")) return wide;
+  // The size includes the terminating null. 12 short of MAX_PATH: the limit
+  // for folders, and room for the temporary names beside a target.
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0 || size < MAX_PATH - 12) return wide;
+  std::wstring full(size, L'\0');
+  full.resize(::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
+  if (full.starts_with(L"\\\\.\\")) return full;  // a device stays one
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+std::string NameProblem(std::string_view name) {
+  if (name.empty()) return {};
+  if (name.back() == '.' || name.back() == ' ')
+    return "Windows does not allow a file name that ends in a dot or a space";
+  // The device names count with any extension, and with spaces before it.
+  std::string stem = ToUpperAscii(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  static constexpr std::array<std::string_view, 6> kDevices{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+                        stem[3] >= '1' && stem[3] <= '9';
+  if (numbered || std::find(kDevices.begin(), kDevices.end(), stem) != kDevices.end())
+    return "Windows reserves the name " + stem + " for a device";
+  return {};
+}
+
+int ErrorNumber(unsigned long error, Access access) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+      return err::kFileNotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+      return access == Access::Read ? err::kFileNotFound : err::kPathNotFound;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return err::kAccessDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return err::kDiskFull;
+    default:
+      return err::kOtherIo;
+  }
+}
+
+std::string Describe(unsigned long error) {
+  // The C library's words where Windows and POSIX mean the same, so that
+  // messages read alike on every system.
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return std::strerror(ENOENT);
+    case ERROR_ACCESS_DENIED:
+      return std::strerror(EACCES);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return "the file is in use by another program";
+    case ERROR_WRITE_PROTECT:
+      return std::strerror(EROFS);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return std::strerror(ENOSPC);
+    default:
+      return "Windows error " + std::to_string(error);
+  }
+}
+
+}  // namespace windows
+
+namespace {
+
+using windows::Access;
+using windows::SystemPath;
+
+// Closes a handle on every way out.
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() {
+    if (valid()) ::CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+  bool Close() {
+    const HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return ::CloseHandle(h) != 0;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+[[noreturn]] void ThrowWrite(const std::string& path, DWORD error) {
+  throw Failure::Error(windows::ErrorNumber(error, Access::Write),
+                       "cannot be written (" + windows::Describe(error) + ")").InFile(path);
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string TempNameFor(const std::string& target) {
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  const char* digits = "0123456789abcdefghijklmnopqrstuvwxyz";
+  // The target's own name, cut so that the temporary one still fits the
+  // 255-character limit; never inside a UTF-8 sequence.
+  const std::string file_name = FileNameOf(target);
+  std::size_t keep = std::min<std::size_t>(file_name.size(), 200);
+  while (keep > 0 && keep < file_name.size() && (file_name[keep] & 0xC0) == 0x80) --keep;
+  std::string name = FolderOf(target) + file_name.substr(0, keep) + ".mervane-";
+  for (int i = 0; i < 10; ++i) name.push_back(digits[random() % 36]);
+  return name;
+}
+
+// Writes text to a fresh temporary file beside target, flushed to the disk;
+// returns its name.
+std::string WriteTemporary(const std::string& target, std::string_view text) {
+  if (const std::string problem = windows::NameProblem(FileNameOf(target)); !problem.empty())
+    throw Failure::Error(err::kBadFileName, "cannot be written (" + problem + ")").InFile(target);
+  const std::wstring wide_target = SystemPath(target);
+  const DWORD attributes = ::GetFileAttributesW(wide_target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+      throw Failure::Error(err::kAccessDenied, "cannot be written (it is a folder)").InFile(target);
+    // A read-only file stays protected, even though replacing it could be forced.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+      throw Failure::Error(err::kAccessDenied, "cannot be written (the file is read-only)").InFile(target);
+    // Replacing a file needs the right to delete it, which a program that
+    // holds it open without sharing (a modeller, the game) denies. Asking
+    // now fails the save before anything is written.
+    Handle probe(::CreateFileW(wide_target.c_str(), DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!probe.valid()) ThrowWrite(target, ::GetLastError());
+  }
+  std::string name;
+  std::wstring temp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; h == INVALID_HANDLE_VALUE && attempt < 16; ++attempt) {
+    name = TempNameFor(target);
+    temp = SystemPath(name);
+    h = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) ThrowWrite(target, ::GetLastError());
+  }
+  if (h == INVALID_HANDLE_VALUE) ThrowWrite(target, ERROR_FILE_EXISTS);
+  Handle file(h);
+  auto fail = [&](DWORD error) {
+    if (file.valid()) file.Close();
+    ::DeleteFileW(temp.c_str());
+    ThrowWrite(target, error);
+  };
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1 << 24));
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), text.data() + done, chunk, &written, nullptr)) fail(::GetLastError());
+    done += written;
+  }
+  if (!::FlushFileBuffers(file.get())) fail(::GetLastError());
+  if (!file.Close()) fail(::GetLastError());
+  return name;
+}
+
+// Moves temp over target, write-through: the rename is on the disk when the
+// call returns. A virus scanner or the search indexer may hold a fresh file
+// for a moment, so a refusal is tried again a few times before it counts.
+bool MoveOver(const std::wstring& temp, const std::wstring& target) {
+  for (int attempt = 0;; ++attempt) {
+    if (::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD error = ::GetLastError();
+    const bool passing = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                         error == ERROR_LOCK_VIOLATION;
+    if (!passing || attempt == 10) return false;
+    ::Sleep(50);
+  }
+}
+
+}  // namespace
+
+int WriteErrorNumber(int e) {
+  switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+      return err::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+      return err::kAccessDenied;
+    case ENOSPC:
+    case EFBIG:
+      return err::kDiskFull;
+    default:
+      return err::kOtherIo;
+  }
+}
+
+bool IsOrdinaryFile(const std::string& path) {
+  if (path.empty()) return false;
+  try {
+    if (!windows::NameProblem(FileNameOf(path)).empty()) return false;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return ::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  } catch (const Failure&) {
+    return false;  // not UTF-8: no file has that name
+  }
+}
+
+std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
+  const std::string wanted = ToLowerAscii(name);
+  std::wstring pattern;
+  try {
+    pattern = SystemPath((folder.empty() ? std::string(".\\") : folder) + "*");
+  } catch (const Failure&) {
+    return {};
+  }
+  WIN32_FIND_DATAW entry{};
+  HANDLE h = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  std::string found;
+  do {
+    const std::string entry_name = windows::Narrow(entry.cFileName);
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && ToLowerAscii(entry_name) == wanted) {
+      found = entry_name;
+      break;
+    }
+  } while (::FindNextFileW(h, &entry));
+  ::FindClose(h);
+  return found;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  auto fail = [&](int number, const std::string& why) {
+    return Failure::Error(number, "cannot be read (" + why + ")").InFile(path);
+  };
+  auto fail_with = [&](DWORD error) {
+    return fail(windows::ErrorNumber(error, Access::Read), windows::Describe(error));
+  };
+  if (path.empty()) throw Failure::Error(err::kFileNotFound, "no file name was given");
+  const std::wstring wide = SystemPath(path);
+  // Others may keep the file open, even for writing: reading takes a copy.
+  Handle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.valid()) {
+    const DWORD error = ::GetLastError();
+    if (IsFolder(wide)) throw fail(err::kFileNotFound, "it is a folder");
+    throw fail_with(error);
+  }
+  // A console, pipe or device could be read without end; only files on a disk count.
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK)
+    throw fail(err::kFileNotFound, "it is not an ordinary file");
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size)) throw fail_with(::GetLastError());
+  std::string text;
+  text.reserve(static_cast<std::size_t>(size.QuadPart));
+  std::vector<char> buf(1 << 16);
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file.get(), buf.data(), static_cast<DWORD>(buf.size()), &n, nullptr))
+      throw fail_with(::GetLastError());
+    if (n == 0) break;
+    text.append(buf.data(), n);
+  }
+  return text;
+}
+
+StagedFiles::~StagedFiles() {
+  for (const auto& [temp, target] : moves_) ::DeleteFileW(SystemPath(temp).c_str());
+}
+
+void StagedFiles::Commit() {
+  while (!moves_.empty()) {
+    const auto& [temp, target] = moves_.front();
+    if (!MoveOver(SystemPath(temp), SystemPath(target))) {
+      const DWORD error = ::GetLastError();
+      ThrowWrite(target, error);
+    }
+    moves_.erase(moves_.begin());
+  }
+}
+
+// Every temporary file is flushed as it is written: Windows has no flush of
+// a whole volume that a program without administrator rights may ask for.
+StagedFiles StageFiles(std::span<const FileToWrite> files, Flush) {
+  StagedFiles staged;
+  for (const FileToWrite& file : files) staged.moves_.emplace_back(WriteTemporary(file.path, file.text), file.path);
+  return staged;
+}
+
+void FlushFolders(std::span<const std::string>) {}
+
+void WriteFilesAtomically(std::span<const FileToWrite> files) {
+  StageFiles(files, Flush::Now).Commit();
+}
+
+}  // namespace mervane
