@@ -83,7 +83,7 @@ TEST(ProjectFiles, TextureIsFoundInTheProjectFolderWithoutRegardToCase) {
   test::WriteFile(dir.path("proj/Skin.BMP"), "BM");
   SkinModel model = test::ReadSknText(CrLf({"body", "skin", "0", "0", "0", "0", "0", "0"}));
   const ProjectFiles files = BuildProjectFiles(model, dir.path("proj/x.SPJ"),
-                                                FindFileIgnoringCase(dir.path("proj"), "skin.bmp"));
+                                                FindProjectTexture(model, dir.path("proj/x.SPJ")));
   EXPECT_EQ(files.spj_path, dir.path("proj/x.spj"));
   EXPECT_EQ(files.obj_path, dir.path("proj/x.obj"));
   EXPECT_EQ(files.mtl_path, dir.path("proj/x.mtl"));

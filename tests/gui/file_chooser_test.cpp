@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTimer>
@@ -70,7 +71,7 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
       EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
       EXPECT_EQ(Items(types), (QStringList{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
                                            "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
-      EXPECT_EQ(dialog.directory().absolutePath().toStdString() + "/", chooser.folder);
+      EXPECT_EQ(dialog.directory().absolutePath(), QDir(QString::fromStdString(chooser.folder)).absolutePath());
       EXPECT_EQ(dialog.testOption(QFileDialog::DontConfirmOverwrite), c.selected % 2 == 1)
           << "asks about replacing only when told to";
       types.setCurrentIndex(c.selected);
