@@ -36,7 +36,7 @@ if(MERVANE_TESTS)
   target_link_libraries(mervane_windows_tests PRIVATE mervane_test_support mervane_cli GTest::gtest_main version)
   target_compile_definitions(mervane_windows_tests PRIVATE
     MERVANE_CONVERTER="$<TARGET_FILE:mervane-convert>"
-    MERVANE_SAMPLES="${PROJECT_SOURCE_DIR}/../shared/samples"
+    MERVANE_SAMPLES="${PROJECT_SOURCE_DIR}/tests/data"
     ${mervane_version_defines})
   target_sources(mervane_windows_tests PRIVATE tests/output_set.cpp)
   add_dependencies(mervane_windows_tests mervane-convert)

@@ -268,7 +268,7 @@ step_test() {
   cmake --build build-linux-ref -j"$jobs" --target mervane_output_set >/dev/null
   local ref
   ref=$(mktemp -d)
-  build-linux-ref/mervane_output_set "$root/../shared/samples" "$ref"
+  build-linux-ref/mervane_output_set "$root/tests/data" "$ref"
   start_wine
   run_suite "core and converter tests" wine ./mervane_tests.exe
   MERVANE_LINUX_OUTPUT=$ref run_suite "Windows file and path tests" wine ./mervane_windows_tests.exe

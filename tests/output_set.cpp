@@ -32,13 +32,13 @@ void ConvertAll(const std::string& inputs, const std::string& samples, const std
   std::vector<std::string> skins, projects, parts;
   for (const auto& entry : fs::directory_iterator(inputs)) skins.push_back(entry.path().string());
   std::sort(skins.begin(), skins.end());
-  for (const char* name : {"blender-roundtrip/sample.skn", "blender-roundtrip/moved-expected.skn",
+  for (const char* name : {"blender/blender-roundtrip/sample.skn", "blender/blender-roundtrip/moved-expected.skn",
                            "bmf/tiny.skn", "bmf/tiny-back.skn"})
     skins.push_back(samples + "/" + name);
   skins.push_back(ExamplePath("mannequin.skn"));
-  for (const char* name : {"moved.spj", "cube.spj"}) projects.push_back(samples + "/blender-roundtrip/" + name);
+  for (const char* name : {"moved.spj", "cube.spj"}) projects.push_back(samples + "/blender/blender-roundtrip/" + name);
   for (const char* name : {"torus_quads.obj", "cone_ngon.obj", "icosphere_tris.obj"})
-    parts.push_back(samples + "/blender-parts/" + name);
+    parts.push_back(samples + "/blender/blender-parts/" + name);
 
   // Targets are named without a folder, so that the .mtl files, which name
   // their folder, do not depend on where the set is written.
