@@ -14,7 +14,7 @@ for p in assimp-utils time; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
 done
-convert=build/mervane-convert
+convert=${MERVANE_CONVERT:-build/mervane-convert}  # another build of it may be compared
 [ -x "$convert" ] && [ -x build/make_skins ] || { echo "build first: bash scripts/build.sh build" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
