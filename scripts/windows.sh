@@ -42,6 +42,7 @@ step_setup() {
   local packages=(
     g++-mingw-w64-x86-64-posix   # the cross compiler, with std::thread
     wine wine64                  # runs the tests and the program
+    fonts-wine                   # wine's own fonts; only recommended, and text needs them
     xvfb                         # a virtual X server for wine's windows
     zip unzip dpkg-dev           # packing and trying the zip; apt-get source unpacks with dpkg-source
     xdotool                      # opens the File menu for the screenshot
