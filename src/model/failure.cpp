@@ -1,5 +1,7 @@
 #include "model/failure.h"
 
+#include <cerrno>
+
 #include "model/paths.h"
 
 namespace mervane {
@@ -79,6 +81,30 @@ std::string LimitMessage(FailureKind kind) {
   if (kind == FailureKind::TexVertexLimit) prefix = "Too many texture vertices!  ";
   if (kind == FailureKind::NormalLimit) prefix = "Too many normals!  ";
   return std::string(prefix) + "32000 is the current limit!";
+}
+
+int WriteErrorNumber(int e) {
+  switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+      return err::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+      return err::kAccessDenied;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG:
+      return err::kDiskFull;
+    default:
+      return err::kOtherIo;
+  }
 }
 
 std::string Counted(std::string_view what, long index) {

@@ -79,6 +79,9 @@ class Failure : public std::runtime_error {
   std::string item_;
 };
 
+// The failure number for an errno met while creating or writing a file.
+int WriteErrorNumber(int errno_value);
+
 // "Error 62 has occurred.  It is recommended that you exit the application."
 std::string ErrorMessage(int number);
 // "Too many vertices!  32000 is the current limit!" and its siblings.

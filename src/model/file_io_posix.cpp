@@ -111,26 +111,6 @@ std::pair<std::string, Fd> WriteTemporary(const std::string& target, std::string
 
 }  // namespace
 
-int WriteErrorNumber(int e) {
-  switch (e) {
-    case ENOENT:
-    case ENOTDIR:
-      return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-    case ETXTBSY:
-      return err::kAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-      return err::kDiskFull;
-    default:
-      return err::kOtherIo;
-  }
-}
-
 bool IsOrdinaryFile(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

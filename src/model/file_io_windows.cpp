@@ -231,24 +231,6 @@ bool MoveOver(const std::wstring& temp, const std::wstring& target) {
 
 }  // namespace
 
-int WriteErrorNumber(int e) {
-  switch (e) {
-    case ENOENT:
-    case ENOTDIR:
-      return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-      return err::kAccessDenied;
-    case ENOSPC:
-    case EFBIG:
-      return err::kDiskFull;
-    default:
-      return err::kOtherIo;
-  }
-}
-
 bool IsOrdinaryFile(const std::string& path) {
   if (path.empty()) return false;
   try {

@@ -65,7 +65,5 @@ inline void WriteFileAtomically(const std::string& path, std::string_view text) 
   WriteFilesAtomically({&file, 1});
 }
 
-// The failure number for an errno met while creating or writing a file.
-int WriteErrorNumber(int errno_value);
 
 }  // namespace mervane
