@@ -122,6 +122,16 @@ class ObjReader {
   // A 1-based index, or a negative one counting back from the last element
   // read so far, as 0-based; outside the line tables is error 9.
   static int Index(std::string_view part, std::size_t read_so_far, const char* what) {
+    // Plain positive indices, as modellers write them, skip the number rule.
+    if (!part.empty() && part.size() <= 5 && part[0] != '0') {
+      int n = 0;
+      bool digits = true;
+      for (const char c : part) {
+        digits = digits && c >= '0' && c <= '9';
+        n = n * 10 + (c - '0');
+      }
+      if (digits && n <= kLineSlots) return n - 1;
+    }
     const double number = std::nearbyint(ReadNumber(part));
     const double index = number < 0 ? static_cast<double>(read_so_far) + number : number - 1;
     if (!(index >= 0 && index <= kLineSlots - 1))
