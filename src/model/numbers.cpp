@@ -140,28 +140,30 @@ bool ReadWholeNumber(std::string_view s, double& value) {
 }  // namespace
 
 std::size_t ReadCanonicalCoord(std::string_view s, double& value) {
-  std::size_t i = 0;
-  const bool negative = !s.empty() && s[0] == '-';
-  if (negative) ++i;
-  const std::size_t int_start = i;
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  const bool negative = p != end && *p == '-';
+  if (negative) ++p;
+  const char* const int_start = p;
   std::uint64_t units = 0;
-  for (; i < s.size() && IsDigit(s[i]); ++i) units = units * 10 + static_cast<unsigned>(s[i] - '0');
-  const std::size_t int_digits = i - int_start;
+  for (unsigned d; p != end && (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) units = units * 10 + d;
+  const auto int_digits = p - int_start;
   // No leading zeros; at most nine digits, so that reading stays exact.
-  if (int_digits == 0 || int_digits > 9 || (int_digits > 1 && s[int_start] == '0')) return 0;
-  if (s.size() - i < 7 || s[i] != '.') return 0;
-  for (std::size_t k = i + 1; k < i + 7; ++k) {
-    if (!IsDigit(s[k])) return 0;
-    units = units * 10 + static_cast<unsigned>(s[k] - '0');
+  if (int_digits == 0 || int_digits > 9 || (int_digits > 1 && *int_start == '0')) return 0;
+  if (end - p < 7 || *p != '.') return 0;
+  for (int k = 1; k <= 6; ++k) {
+    const auto d = static_cast<unsigned>(p[k] - '0');
+    if (d > 9) return 0;
+    units = units * 10 + d;
   }
-  i += 7;
-  if (i < s.size() && IsDigit(s[i])) return 0;
+  p += 7;
+  if (p != end && static_cast<unsigned>(*p - '0') <= 9) return 0;
   // FormatCoord writes no minus sign on a zero.
   if (negative && units == 0) return 0;
   // One correctly rounded division, as the general reading would round.
   value = static_cast<double>(units) / 1e6;
   if (negative) value = -value;
-  return i;
+  return static_cast<std::size_t>(p - s.data());
 }
 
 std::size_t CanonicalCoordLength(std::string_view s) {
