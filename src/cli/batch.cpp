@@ -34,13 +34,6 @@ struct Job {
   bool failed = false;
 };
 
-// Every path a save to target writes: a project is three files.
-std::vector<std::string> WrittenBy(const Format& format, const std::string& target) {
-  if (format.extension != "spj") return {target};
-  const std::string base = BasePathOf(target);
-  return {base + ".spj", base + ".obj", base + ".mtl"};
-}
-
 // Paths compared as the file system would see them.
 std::string Key(const std::string& path) {
   std::error_code ec;
@@ -80,10 +73,10 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
   // Nothing may write a file that another file of the call writes or reads.
   std::map<std::string, std::size_t> readers, writers;
   for (std::size_t i = 0; i < jobs.size(); ++i)
-    for (const std::string& read : WrittenBy(*jobs[i].from, jobs[i].source)) readers.emplace(Key(read), i);
+    for (const std::string& read : FilesWrittenBy(jobs[i].source)) readers.emplace(Key(read), i);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     if (Key(jobs[i].target) == Key(jobs[i].source)) continue;  // skipped: already there
-    for (const std::string& written : WrittenBy(to, jobs[i].target)) {
+    for (const std::string& written : FilesWrittenBy(jobs[i].target)) {
       const std::string key = Key(written);
       const auto [it, fresh] = writers.emplace(key, i);
       if (!fresh)

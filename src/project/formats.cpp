@@ -46,6 +46,12 @@ const Format* FormatOf(std::string_view path) {
   return nullptr;
 }
 
+std::vector<std::string> FilesWrittenBy(const std::string& path) {
+  if (ExtensionOf(path) != "spj") return {path};
+  const std::string base = BasePathOf(path);
+  return {base + ".spj", base + ".obj", base + ".mtl"};
+}
+
 std::string FormatExtensionsText() {
   std::string text;
   for (std::size_t i = 0; i < kFormats.size(); ++i) {

@@ -76,12 +76,6 @@ std::string NeedsKnownExtensionMessage() {
   return "File names must end in " + FormatExtensionsText() + ".";
 }
 
-std::vector<std::string> FilesWrittenBy(const std::string& path) {
-  if (ExtensionOf(path) != "spj") return {path};
-  const std::string base = BasePathOf(path);
-  return {base + ".spj", base + ".obj", base + ".mtl"};
-}
-
 std::string ReplaceQuestion(const std::vector<std::string>& existing) {
   std::string names;
   for (std::size_t i = 0; i < existing.size(); ++i) {

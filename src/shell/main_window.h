@@ -27,8 +27,6 @@ const FilterList& SaveFiltersProjectFirst();
 // "File names must end in .spj, .skn or .bmf."
 std::string NeedsKnownExtensionMessage();
 
-// The files a save to path writes: a project's three, or the one file.
-std::vector<std::string> FilesWrittenBy(const std::string& path);
 
 // The question before replacing files: "body.obj already exists." or
 // "body.obj and body.mtl already exist.", then "Do you want to replace
