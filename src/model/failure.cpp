@@ -83,6 +83,12 @@ std::string LimitMessage(FailureKind kind) {
   return std::string(prefix) + "32000 is the current limit!";
 }
 
+Failure WriteFailure(int number, const std::string& path, bool folder_missing, const std::string& cause) {
+  const std::string folder = FolderOf(path);
+  const std::string why = folder_missing && !folder.empty() ? "the folder " + folder + " does not exist" : cause;
+  return std::move(Failure::Error(number, "cannot be written (" + why + ")").InFile(path));
+}
+
 int WriteErrorNumber(int e) {
   switch (e) {
     case ENOENT:

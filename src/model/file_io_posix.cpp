@@ -67,12 +67,7 @@ std::string TempNameFor(const std::string& target) {
 }
 
 [[noreturn]] void ThrowWrite(const std::string& path, int e) {
-  // A missing folder is the usual cause, and strerror does not say which.
-  const std::string folder = FolderOf(path);
-  const std::string why = (e == ENOENT || e == ENOTDIR) && !folder.empty()
-                              ? "the folder " + folder + " does not exist"
-                              : std::strerror(e);
-  throw Failure::Error(WriteErrorNumber(e), "cannot be written (" + why + ")").InFile(path);
+  throw WriteFailure(WriteErrorNumber(e), path, e == ENOENT || e == ENOTDIR, std::strerror(e));
 }
 
 // Writes text to a fresh temporary file beside target and returns it open,

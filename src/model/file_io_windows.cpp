@@ -139,12 +139,8 @@ class Handle {
 };
 
 [[noreturn]] void ThrowWrite(const std::string& path, DWORD error) {
-  // A missing folder is the usual cause, and the system's words do not say which.
-  const std::string folder = FolderOf(path);
-  const std::string why = (error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) && !folder.empty()
-                              ? "the folder " + folder + " does not exist"
-                              : windows::Describe(error);
-  throw Failure::Error(windows::ErrorNumber(error, Access::Write), "cannot be written (" + why + ")").InFile(path);
+  throw WriteFailure(windows::ErrorNumber(error, Access::Write), path,
+                     error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND, windows::Describe(error));
 }
 
 bool IsFolder(const std::wstring& path) {
