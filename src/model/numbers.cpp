@@ -102,26 +102,6 @@ Parsed ReadLeading(std::string_view s) {
   return {negative ? -value : value, end};
 }
 
-// Six-decimal text as the writers produce it ("-12.345678"): the digits
-// make an integer below 2^53, and one correctly rounded division gives the
-// nearest double, as the general reading would. Most numbers in files are
-// of this form, so they skip the general path.
-bool ReadSixDecimals(std::string_view s, double& value) {
-  std::size_t i = s.size() > 0 && s[0] == '-' ? 1 : 0;
-  const std::size_t digits = s.size() - i - 7;  // before the "."
-  if (s.size() < i + 8 || digits > 9 || s[s.size() - 7] != '.') return false;
-  std::uint64_t units = 0;
-  for (; i < s.size(); ++i) {
-    if (i == s.size() - 7) continue;
-    const unsigned d = static_cast<unsigned char>(s[i]) - '0';
-    if (d > 9) return false;
-    units = units * 10 + d;
-  }
-  value = static_cast<double>(units) / 1e6;
-  if (s[0] == '-') value = -value;
-  return true;
-}
-
 // Plain decimal integers (indices and counts), up to 15 digits so that they
 // stay exact.
 bool ReadWholeNumber(std::string_view s, double& value) {
@@ -187,7 +167,8 @@ bool ReadCanonicalCoords(std::string_view text, std::span<double> out) {
 
 double ReadNumber(std::string_view text) {
   double fast;
-  if (ReadSixDecimals(text, fast) || ReadWholeNumber(text, fast)) return fast;
+  // Most numbers in files are six-decimal coordinates or plain integers.
+  if (ReadCanonicalCoord(text, fast) == text.size() || ReadWholeNumber(text, fast)) return fast;
   // Fields split at blanks hold none, so the text is read where it stands;
   // otherwise blanks are dropped first, as the rule ignores them anywhere.
   if (!text.empty() && !IsIgnored(text[0])) {
