@@ -174,8 +174,10 @@ step_build() {
   log "cross-building Mervane into $build"
   local start
   start=$(now)
-  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DCMAKE_BUILD_TYPE=Release \
-    -DMERVANE_GUI="$gui" -DMERVANE_BENCH=OFF -DCMAKE_PREFIX_PATH="$gtest_prefix" \
+  # Qt's file remembers the toolchain by the path of the checkout that built
+  # the cache, which may be gone: it is named here, from this checkout.
+  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DMERVANE_GUI="$gui" -DMERVANE_BENCH=OFF -DCMAKE_PREFIX_PATH="$gtest_prefix" \
     -DMERVANE_WINDOWS_PREFIXES="$gtest_prefix;$qt_prefix" >"$cache/configure-mervane.log" 2>&1 ||
     { tail -n 40 "$cache/configure-mervane.log"; exit 1; }
   cmake --build "$build" -j"$jobs"
