@@ -168,7 +168,8 @@ bool ReadCanonicalCoords(std::string_view text, std::span<double> out) {
 double ReadNumber(std::string_view text) {
   double fast;
   // Most numbers in files are six-decimal coordinates or plain integers.
-  if (ReadCanonicalCoord(text, fast) == text.size() || ReadWholeNumber(text, fast)) return fast;
+  if ((!text.empty() && ReadCanonicalCoord(text, fast) == text.size()) || ReadWholeNumber(text, fast))
+    return fast;
   // Fields split at blanks hold none, so the text is read where it stands;
   // otherwise blanks are dropped first, as the rule ignores them anywhere.
   if (!text.empty() && !IsIgnored(text[0])) {

@@ -79,7 +79,8 @@ class ObjReader {
   // gets on the way in.
   static double Rounded(std::string_view field) {
     double value;
-    return ReadCanonicalCoord(field, value) == field.size() ? value : RoundCoord(ReadNumber(field));
+    return !field.empty() && ReadCanonicalCoord(field, value) == field.size() ? value
+                                                                               : RoundCoord(ReadNumber(field));
   }
 
   void ReadLine(std::string_view line) {
