@@ -21,6 +21,11 @@ void LineTable::FailIndex(int index) const {
 void LineTable::set(int index, std::string_view line) {
   CheckIndex(index);
   const auto i = static_cast<std::size_t>(index);
+  if (spans_.capacity() == 0) {
+    constexpr std::size_t kTypicalLine = 32;  // a coordinate triple in six-decimal text
+    spans_.reserve(static_cast<std::size_t>(capacity_));
+    text_.reserve(static_cast<std::size_t>(capacity_) * kTypicalLine);
+  }
   if (i >= spans_.size()) spans_.resize(i + 1);
   Span& span = spans_[i];
   if (line.size() <= span.length) {

@@ -17,7 +17,9 @@ inline constexpr int kCountLimit = 31999;
 // never touches memory; an entry never written reads as empty text.
 // The lines live side by side in one buffer, so that a table of 32,000
 // lines costs two allocations rather than one per line; a line rewritten
-// no longer than before keeps its place.
+// no longer than before keeps its place. The first write reserves room for
+// a full table of typical lines: memory never written costs nothing, and a
+// table that fills never moves its text.
 class LineTable {
  public:
   explicit LineTable(int capacity) : capacity_(capacity) {}
@@ -33,8 +35,6 @@ class LineTable {
   // Empties entries 0 to capacity-2; the top entry keeps its text.
   void ClearBelowTop();
   int capacity() const { return capacity_; }
-  // Makes room for about this many bytes of lines, to spare regrowth.
-  void Reserve(std::size_t bytes) { text_.reserve(bytes); }
 
  private:
   struct Span {

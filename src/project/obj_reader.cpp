@@ -35,12 +35,6 @@ class ObjReader {
         throw;
       }
     }
-    // Each vertex takes the texture vertex and normal of the last corner
-    // that named it, as read at that corner.
-    for (std::size_t v = 0; v < tex_of_.size(); ++v) {
-      if (tex_of_[v] >= 0) model_.TexVertexLines.set(static_cast<int>(v), lists_.tex_vertices[static_cast<std::size_t>(tex_of_[v])]);
-      if (normal_of_[v] >= 0) model_.NormalLines.set(static_cast<int>(v), lists_.normals[static_cast<std::size_t>(normal_of_[v])]);
-    }
     model_.VertexCount = static_cast<std::int16_t>(lists_.vertices.size());
     model_.NormalCount = static_cast<std::int16_t>(lists_.normals.size());
     model_.TexVertexCount = static_cast<std::int16_t>(lists_.tex_vertices.size());
@@ -54,25 +48,6 @@ class ObjReader {
     for (std::size_t i = 0; i < field.size(); ++i)
       if ((field[i] | 0x20) != keyword[i]) return false;
     return true;
-  }
-
-  // Fields first to last as six-decimal text: the line's own text when it
-  // is in that form with single spaces, else written anew.
-  template <std::size_t N>
-  static void AddCoords(TextList& list, const std::array<std::string_view, 4>& f) {
-    const std::string_view first = f[1], last = f[N];
-    const std::string_view joined(first.data(), static_cast<std::size_t>(last.data() + last.size() - first.data()));
-    bool canonical = true;
-    for (std::size_t k = 1; canonical && k <= N; ++k)
-      canonical = CanonicalCoordLength(f[k]) == f[k].size() &&
-                  (k == N || (f[k + 1].data() == f[k].data() + f[k].size() + 1 && f[k].data()[f[k].size()] == ' '));
-    if (canonical) {
-      list.push_back(joined);
-    } else if constexpr (N == 3) {
-      list.push_back(CoordText(ReadNumber(f[1]), ReadNumber(f[2]), ReadNumber(f[3])).view());
-    } else {
-      list.push_back(CoordText(ReadNumber(f[1]), ReadNumber(f[2])).view());
-    }
   }
 
   // A number as it reads after the six-decimal rounding every coordinate
@@ -100,20 +75,21 @@ class ObjReader {
     if (Is(f[0], "v")) {
       if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"v\" line needs three numbers");
       lists_.vertices.push_back({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
-      if (lists_.vertices.size() > static_cast<std::size_t>(kCountLimit)) FailLimit(FailureKind::VertexLimit);
+      CheckLimit(lists_.vertices, FailureKind::VertexLimit);
       lists_.vertex_line_numbers.push_back(in_.line_number());
     } else if (Is(f[0], "vn")) {
       if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"vn\" line needs three numbers");
-      AddCoords<3>(lists_.normals, f);
+      lists_.normals.push_back({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
       CheckLimit(lists_.normals, FailureKind::NormalLimit);
     } else if (Is(f[0], "vt")) {
       if (n < 3) throw Failure::Error(err::kInvalidArgument, "a \"vt\" line needs two numbers");
-      AddCoords<2>(lists_.tex_vertices, f);
+      lists_.tex_vertices.push_back({Rounded(f[1]), Rounded(f[2])});
       CheckLimit(lists_.tex_vertices, FailureKind::TexVertexLimit);
     }
   }
 
-  static void CheckLimit(const TextList& list, FailureKind limit) {
+  template <typename List>
+  static void CheckLimit(const List& list, FailureKind limit) {
     if (list.size() > static_cast<std::size_t>(kCountLimit)) FailLimit(limit);
   }
   [[noreturn]] static void FailLimit(FailureKind limit) {
@@ -195,8 +171,9 @@ class ObjReader {
     state_ = *fix ? NormalCheckState::UseVertexIndices : NormalCheckState::UseNormalIndices;
   }
 
-  // The entry an index names among those read so far, or -1 (an empty line).
-  static int Known(const TextList& list, int index) {
+  // The entry an index names among those read so far, or -1.
+  template <typename List>
+  static int Known(const List& list, int index) {
     return static_cast<std::size_t>(index) < list.size() ? index : -1;
   }
 
@@ -204,12 +181,12 @@ class ObjReader {
     for (const Corner* corner : {&a, &b, &c}) {
       const int normal = state_ == NormalCheckState::UseVertexIndices ? corner->vertex : corner->normal;
       const auto v = static_cast<std::size_t>(corner->vertex);
-      if (v >= tex_of_.size()) {
-        tex_of_.resize(v + 1, -1);
-        normal_of_.resize(v + 1, -1);
+      if (v >= lists_.tex_of.size()) {
+        lists_.tex_of.resize(v + 1, -1);
+        lists_.normal_of.resize(v + 1, -1);
       }
-      tex_of_[v] = Known(lists_.tex_vertices, corner->tex);
-      normal_of_[v] = Known(lists_.normals, normal);
+      lists_.tex_of[v] = Known(lists_.tex_vertices, corner->tex);
+      lists_.normal_of[v] = Known(lists_.normals, normal);
     }
     if (model_.FaceCount >= kLineSlots)
       throw Failure::Error(err::kIndexOutOfRange, "more than " + std::to_string(kLineSlots) + " faces");
@@ -229,15 +206,9 @@ class ObjReader {
   NormalCheckState state_ = NormalCheckState::Untested;
   ObjLists lists_;
   std::vector<Corner> corners_;
-  std::vector<int> tex_of_, normal_of_;  // by vertex: entries named by its last corner
 };
 
 }  // namespace
-
-void TextList::push_back(std::string_view text) {
-  spans_.emplace_back(text_.size(), text.size());
-  text_.append(text);
-}
 
 NormalsQuestion AskThrough(Prompts& prompts) {
   return [&prompts] { return prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion); };
@@ -249,26 +220,27 @@ ObjLists ReadObjGeometry(SkinModel& model, LineReader& in, const NormalsQuestion
 
 void BackTransform(SkinModel& model, const ObjLists& lists) {
   BuildSkeleton(model);  // the offsets depend on the bone names only
+  // Normals are turned from what the vertex holds so far, so that a vertex
+  // in two bones' ranges is turned twice, as its line would be.
+  auto named = [](const std::vector<int>& of, std::size_t v) { return v < of.size() ? of[v] : -1; };
+  std::vector<Vec3> normals(lists.vertices.size());
+  for (std::size_t v = 0; v < normals.size(); ++v)
+    if (const int k = named(lists.normal_of, v); k >= 0) normals[v] = lists.normals[static_cast<std::size_t>(k)];
   for (int i = 0; i < model.BoneCount; ++i) {
     CheckBoneIndex(i);
     const BoneRange range = ParseBindingLine(model.BindingLines.at(i));
     const Vec3 offset = BoneOffset(model, i);
     const LimbClass limb = ClassifyBone(model.BoneNames.at(i));
     for (int j = range.first; j < range.end(); ++j) {
+      const auto v = static_cast<std::size_t>(j);
       try {
-        if (static_cast<std::size_t>(j) >= lists.vertices.size())
+        if (v >= lists.vertices.size())
           throw Failure::Error(err::kInvalidArgument, "its position needs three numbers");
-        const Vec3 p = PositionToLocal(limb, lists.vertices[static_cast<std::size_t>(j)], offset);
+        const Vec3 p = PositionToLocal(limb, lists.vertices[v], offset);
         model.VertexLines.set(j, CoordText(p.x, p.y, p.z).view());
-      } catch (Failure& failure) {
-        failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));
-        throw;
-      }
-    }
-    for (int j = range.first; j < range.end(); ++j) {
-      try {
-        const Vec3 n = NormalToLocal(limb, ParseTriple(model.NormalLines.at(j),
-                                                       "its normal (no face uses the vertex)"));
+        if (named(lists.normal_of, v) < 0)
+          throw Failure::Error(err::kInvalidArgument, "its normal (no face uses the vertex) needs three numbers");
+        const Vec3 n = normals[v] = NormalToLocal(limb, normals[v]);
         model.NormalLines.set(j, CoordText(n.x, n.y, n.z).view());
       } catch (Failure& failure) {
         failure.About(Counted("vertex", j) + " of bone " + std::string(model.BoneNames.at(i)));
@@ -277,14 +249,11 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
     }
   }
   for (int j = 0; j < model.TexVertexCount; ++j) {
-    std::array<double, 2> uv;
-    if (!ReadCanonicalCoords(model.TexVertexLines.at(j), uv)) {
-      std::array<std::string_view, 2> f;
-      if (SplitFields(model.TexVertexLines.at(j), f) < 2)
-        throw Failure::Error(err::kInvalidArgument,
-                             Counted("vertex", j) + " has no texture vertex: no face uses it");
-      uv = {ReadNumber(f[0]), ReadNumber(f[1])};
-    }
+    const int k = named(lists.tex_of, static_cast<std::size_t>(j));
+    if (k < 0)
+      throw Failure::Error(err::kInvalidArgument,
+                           Counted("vertex", j) + " has no texture vertex: no face uses it");
+    const Vec2 uv = lists.tex_vertices[static_cast<std::size_t>(k)];
     model.TexVertexLines.set(j, CoordText(uv[0], 1.0 - uv[1]).view());
   }
 }

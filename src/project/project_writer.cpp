@@ -76,8 +76,10 @@ void AppendTriple(std::string& out, const char* keyword, Vec3 v) {
 std::string ObjText(const SkinModel& model, const std::string& base_name) {
   const std::vector<WorldBone> bones = BuildWorldBones(model);
   std::string out;
-  out.reserve(256 + 80 * std::max<int>(0, model.VertexCount) +
-              40 * std::max<int>(0, model.FaceCount));
+  // Room for long lines: a text that regrows copies itself, and room never
+  // written costs nothing.
+  out.reserve(256 + 128 * static_cast<std::size_t>(std::max<int>(0, model.VertexCount)) +
+              64 * static_cast<std::size_t>(std::max<int>(0, model.FaceCount)));
   Line(out, "mtllib " + base_name + ".mtl");
   for (const WorldBone& bone : bones) {
     GroupHeader(out, model.MeshName);

@@ -22,9 +22,20 @@ void Block(std::string& out, const LineTable& table, int count) {
 
 std::string SknText(const SkinModel& model) {
   CheckNamesFitLines(model);
+  // Sized up front: a text that regrows copies itself and touches twice the memory.
+  std::size_t size = model.MeshName.size() + model.TextureName.size() + 64;
+  auto add = [&size](const LineTable& table, int count) {
+    for (int i = 0; i < count && i < table.capacity(); ++i) size += table.at(i).size() + 2;
+  };
+  add(model.BoneNames, model.BoneCount);
+  add(model.FaceLines, model.FaceCount);
+  add(model.BindingLines, model.BoneCount);
+  add(model.TexVertexLines, model.TexVertexCount);
+  add(model.BlendLines, model.BlendCount);
+  add(model.VertexLines, model.VertexCount);
+  add(model.NormalLines, model.VertexCount);
   std::string out;
-  out.reserve(64 + 48 * std::max<int>(0, model.VertexCount) + 16 * std::max<int>(0, model.FaceCount) +
-              24 * std::max<int>(0, model.TexVertexCount));
+  out.reserve(size);
   Line(out, model.MeshName);
   Line(out, model.TextureName);
   Line(out, std::to_string(model.BoneCount));
