@@ -31,9 +31,7 @@ class LineReader {
 
  private:
   std::string_view text_;
-  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
   std::size_t pos_ = 0;
-  std::size_t next_cr_ = kUnknown, next_lf_ = kUnknown;
   long line_ = 0;
 };
 

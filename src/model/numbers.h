@@ -20,6 +20,12 @@ std::int16_t RoundCount(double value);
 // Coordinates as every file is written: six decimals, "." as separator,
 // no minus sign on a value that rounds to zero, single spaces between.
 void AppendCoord(std::string& out, double value);
+// The longest text of one coordinate (a finite double has at most 309
+// integer digits).
+inline constexpr std::size_t kCoordMax = 400;
+// Writes one coordinate's text at out, which has room for kCoordMax bytes,
+// and returns its end. Not finite is error 6.
+char* WriteCoord(char* out, double value);
 std::string FormatCoord(double a, double b);
 std::string FormatCoord(double a, double b, double c);
 
@@ -35,7 +41,7 @@ class CoordText {
   std::string_view view() const { return {buf_, size_}; }
 
  private:
-  char buf_[3 * 400];
+  char buf_[3 * kCoordMax];
   std::size_t size_;
 };
 

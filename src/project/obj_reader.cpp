@@ -1,4 +1,5 @@
 #include <array>
+#include <span>
 #include <charconv>
 #include <cmath>
 
@@ -58,7 +59,39 @@ class ObjReader {
                                                                                : RoundCoord(ReadNumber(field));
   }
 
+  // A "v", "vn" or "vt" line as modellers write it: the keyword, one space,
+  // and six-decimal numbers one space apart, read in one pass. False for
+  // any other line.
+  bool ReadPlainLine(std::string_view line) {
+    std::array<double, 3> v;
+    if (line.starts_with("v ") && ReadCanonicalCoords(line.substr(2), v)) {
+      AddVertex({v[0], v[1], v[2]});
+    } else if (line.starts_with("vn ") && ReadCanonicalCoords(line.substr(3), v)) {
+      AddNormal({v[0], v[1], v[2]});
+    } else if (line.starts_with("vt ") && ReadCanonicalCoords(line.substr(3), std::span(v).first<2>())) {
+      AddTexVertex({v[0], v[1]});
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  void AddVertex(Vec3 v) {
+    lists_.vertices.push_back(v);
+    CheckLimit(lists_.vertices, FailureKind::VertexLimit);
+    lists_.vertex_line_numbers.push_back(in_.line_number());
+  }
+  void AddNormal(Vec3 n) {
+    lists_.normals.push_back(n);
+    CheckLimit(lists_.normals, FailureKind::NormalLimit);
+  }
+  void AddTexVertex(Vec2 uv) {
+    lists_.tex_vertices.push_back(uv);
+    CheckLimit(lists_.tex_vertices, FailureKind::TexVertexLimit);
+  }
+
   void ReadLine(std::string_view line) {
+    if (ReadPlainLine(line)) return;
     // The keyword decides; a face line is read by ReadFace on its own.
     std::size_t start = 0;
     while (start < line.size() && IsBlank(line[start])) ++start;
@@ -74,17 +107,13 @@ class ObjReader {
     const std::size_t n = SplitFields(line, f);
     if (Is(f[0], "v")) {
       if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"v\" line needs three numbers");
-      lists_.vertices.push_back({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
-      CheckLimit(lists_.vertices, FailureKind::VertexLimit);
-      lists_.vertex_line_numbers.push_back(in_.line_number());
+      AddVertex({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
     } else if (Is(f[0], "vn")) {
       if (n < 4) throw Failure::Error(err::kInvalidArgument, "a \"vn\" line needs three numbers");
-      lists_.normals.push_back({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
-      CheckLimit(lists_.normals, FailureKind::NormalLimit);
+      AddNormal({Rounded(f[1]), Rounded(f[2]), Rounded(f[3])});
     } else if (Is(f[0], "vt")) {
       if (n < 3) throw Failure::Error(err::kInvalidArgument, "a \"vt\" line needs two numbers");
-      lists_.tex_vertices.push_back({Rounded(f[1]), Rounded(f[2])});
-      CheckLimit(lists_.tex_vertices, FailureKind::TexVertexLimit);
+      AddTexVertex({Rounded(f[1]), Rounded(f[2])});
     }
   }
 
@@ -119,8 +148,16 @@ class ObjReader {
   }
 
   Corner ReadCorner(std::string_view text) {
-    const auto slash1 = text.find('/');
-    const auto slash2 = slash1 == std::string_view::npos ? slash1 : text.find('/', slash1 + 1);
+    // Corners are short: a plain loop beats a library search.
+    std::size_t slash1 = std::string_view::npos, slash2 = std::string_view::npos;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      if (text[k] != '/') continue;
+      if (slash1 != std::string_view::npos) {
+        slash2 = k;
+        break;
+      }
+      slash1 = k;
+    }
     // Blender leaves the normal index out when Normals is unticked in its
     // OBJ export, the usual way a user meets this.
     if (slash2 == std::string_view::npos)

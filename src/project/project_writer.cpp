@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <initializer_list>
 
 #include "model/guard.h"
 #include "model/numbers.h"
 #include "model/paths.h"
+#include "model/text_sink.h"
 #include "model/textfile.h"
 #include "project/project.h"
 #include "project/world.h"
@@ -12,90 +14,80 @@
 namespace mervane {
 namespace {
 
-void Line(std::string& out, std::string_view text) {
-  out.append(text);
-  out.append("\r\n");
-}
-
-void Lines(std::string& out, const LineTable& table, int first, int count) {
-  for (int i = first; i < first + count; ++i) Line(out, table.at(i));
+void Lines(TextSink& out, const LineTable& table, int first, int count) {
+  for (int i = first; i < first + count; ++i) out.Line(table.at(i));
 }
 
 std::string SpjText(const SkinModel& model) {
-  std::string out;
-  Line(out, model.MeshName);
-  Line(out, model.TextureName);
-  Line(out, std::to_string(model.BoneCount));
+  TextSink out(4096);
+  out.Line(model.MeshName);
+  out.Line(model.TextureName);
+  out.Line(std::to_string(model.BoneCount));
   for (int i = 0; i < model.BoneCount; ++i) {
-    Line(out, model.BoneNames.at(i));
-    Line(out, model.BindingLines.at(i));
+    out.Line(model.BoneNames.at(i));
+    out.Line(model.BindingLines.at(i));
   }
   const int blend = model.BlendCount;
-  Line(out, std::to_string(blend));
+  out.Line(std::to_string(blend));
   Lines(out, model.VertexLines, model.VertexCount - blend, blend);
-  Line(out, std::to_string(blend));
+  out.Line(std::to_string(blend));
   Lines(out, model.NormalLines, model.NormalCount - blend, blend);
-  Line(out, std::to_string(blend));
+  out.Line(std::to_string(blend));
   Lines(out, model.BlendLines, 0, blend);
-  return out;
+  return out.Take();
 }
 
 std::string MtlText(const SkinModel& model, const std::string& base_name,
                     const std::string& folder, std::string_view texture_file) {
-  std::string out;
-  Line(out, "#");
-  Line(out, "# " + base_name + ".mtl");
-  Line(out, "#");
-  Line(out, "");
-  Line(out, "newmtl " + model.MeshName);
-  Line(out, "Ka 0.200000 0.200000 0.200000");
-  Line(out, "Kd 1.000000 1.000000 1.000000");
-  Line(out, "Ks 0.200000 0.200000 0.200000");
-  Line(out, "Ns 0.000000");
-  Line(out, "map_Kd " + folder + std::string(texture_file));
-  return out;
+  TextSink out(256);
+  out.Line("#");
+  out.Line("# " + base_name + ".mtl");
+  out.Line("#");
+  out.Line("");
+  out.Line("newmtl " + model.MeshName);
+  out.Line("Ka 0.200000 0.200000 0.200000");
+  out.Line("Kd 1.000000 1.000000 1.000000");
+  out.Line("Ks 0.200000 0.200000 0.200000");
+  out.Line("Ns 0.000000");
+  out.Line("map_Kd " + folder + std::string(texture_file));
+  return out.Take();
 }
 
-void GroupHeader(std::string& out, const std::string& mesh) {
-  Line(out, "");
-  Line(out, "g " + mesh);
-  Line(out, "usemtl " + mesh);
-  Line(out, "s off");
+void GroupHeader(TextSink& out, const std::string& mesh) {
+  out.Line("");
+  out.Line("g " + mesh);
+  out.Line("usemtl " + mesh);
+  out.Line("s off");
 }
 
-void AppendTriple(std::string& out, const char* keyword, Vec3 v) {
-  out.append(keyword);
-  AppendCoord(out, v.x);
-  out.push_back(' ');
-  AppendCoord(out, v.y);
-  out.push_back(' ');
-  AppendCoord(out, v.z);
-  out.append("\r\n");
+void Coords(TextSink& out, std::string_view keyword, std::initializer_list<double> values) {
+  out.Append(keyword);
+  for (const double value : values) {
+    out.Append(' ');
+    out.Coord(value);
+  }
+  out.Append("\r\n");
 }
 
 std::string ObjText(const SkinModel& model, const std::string& base_name) {
   const std::vector<WorldBone> bones = BuildWorldBones(model);
-  std::string out;
-  // Room for long lines: a text that regrows copies itself, and room never
-  // written costs nothing.
-  out.reserve(256 + 128 * static_cast<std::size_t>(std::max<int>(0, model.VertexCount)) +
-              64 * static_cast<std::size_t>(std::max<int>(0, model.FaceCount)));
-  Line(out, "mtllib " + base_name + ".mtl");
+  TextSink out(256 + 128 * static_cast<std::size_t>(std::max<int>(0, model.VertexCount)) +
+               64 * static_cast<std::size_t>(std::max<int>(0, model.FaceCount)));
+  out.Line("mtllib " + base_name + ".mtl");
   for (const WorldBone& bone : bones) {
     GroupHeader(out, model.MeshName);
-    for (const WorldVertex& v : bone.vertices) AppendTriple(out, "v ", v.position);
-    for (const WorldVertex& v : bone.vertices) AppendTriple(out, "vn ", v.normal);
+    for (const WorldVertex& v : bone.vertices) Coords(out, "v", {v.position.x, v.position.y, v.position.z});
+    for (const WorldVertex& v : bone.vertices) Coords(out, "vn", {v.normal.x, v.normal.y, v.normal.z});
   }
   for (int j = 0; j < model.TexVertexCount; ++j) {
-    std::array<std::string_view, 2> f;
-    const std::string_view line = model.TexVertexLines.at(j);
-    if (SplitFields(line, f) < 2)
-      throw Failure::Error(err::kInvalidArgument, Counted("texture vertex", j) + " needs two numbers");
-    out.append("vt ");
-    AppendCoord(out, ReadNumber(f[0]));
-    out.push_back(' ');
-    AppendCoord(out, 1.0 - ReadNumber(f[1]));
-    out.append("\r\n");
+    std::array<double, 2> uv;
+    if (!ReadCanonicalCoords(model.TexVertexLines.at(j), uv)) {
+      std::array<std::string_view, 2> f;
+      if (SplitFields(model.TexVertexLines.at(j), f) < 2)
+        throw Failure::Error(err::kInvalidArgument, Counted("texture vertex", j) + " needs two numbers");
+      uv = {ReadNumber(f[0]), ReadNumber(f[1])};
+    }
+    Coords(out, "vt", {uv[0], 1.0 - uv[1]});
   }
   GroupHeader(out, model.MeshName);
   for (int i = 0; i < model.FaceCount; ++i) {
@@ -117,9 +109,9 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
     }
     *p++ = '\r';
     *p++ = '\n';
-    out.append(text, p);
+    out.Append(std::string_view(text, static_cast<std::size_t>(p - text)));
   }
-  return out;
+  return out.Take();
 }
 
 }  // namespace

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "model/numbers.h"
+
+namespace mervane {
+
+// Builds a text out of many short pieces. The pieces are written into a
+// buffer of the sink's own, which joins the text a block at a time: one
+// append per piece would cost more than the piece.
+class TextSink {
+ public:
+  // Reserves room for the text's likely size; room never written costs
+  // nothing, and a text that regrows copies itself.
+  explicit TextSink(std::size_t likely_size) { text_.reserve(likely_size); }
+  TextSink(const TextSink&) = delete;
+  TextSink& operator=(const TextSink&) = delete;
+
+  void Append(std::string_view piece) {
+    if (piece.size() > Left()) {
+      Flush();
+      if (piece.size() > kSize) {
+        text_.append(piece);
+        return;
+      }
+    }
+    std::memcpy(at_, piece.data(), piece.size());
+    at_ += piece.size();
+  }
+  void Append(char c) {
+    if (Left() == 0) Flush();
+    *at_++ = c;
+  }
+  // The piece and a CR LF line end, as every file is written.
+  void Line(std::string_view piece) {
+    Append(piece);
+    Append("\r\n");
+  }
+  // One coordinate in six-decimal form.
+  void Coord(double value) {
+    if (Left() < kCoordMax) Flush();
+    at_ = WriteCoord(at_, value);
+  }
+  // The text so far; the sink is left empty.
+  std::string Take() {
+    Flush();
+    return std::move(text_);
+  }
+
+ private:
+  static constexpr std::size_t kSize = std::size_t{1} << 15;
+  std::size_t Left() const { return static_cast<std::size_t>(buf_ + kSize - at_); }
+  void Flush() {
+    text_.append(buf_, at_);
+    at_ = buf_;
+  }
+
+  std::string text_;
+  char buf_[kSize];
+  char* at_ = buf_;
+};
+
+}  // namespace mervane
