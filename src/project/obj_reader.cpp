@@ -147,7 +147,29 @@ class ObjReader {
     return static_cast<int>(index);
   }
 
+  // A corner as modellers write it, "v/vt/vn" with plain positive indices,
+  // read in one pass; false for any other.
+  static bool ReadPlainCorner(std::string_view text, Corner& corner) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (int* index : {&corner.vertex, &corner.tex, &corner.normal}) {
+      if (index != &corner.vertex && (p == end || *p++ != '/')) return false;
+      // As Index reads them: up to five digits, no leading zero.
+      if (p == end || *p < '1' || *p > '9') return false;
+      const char* const start = p;
+      int n = 0;
+      for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        if (p - start == 5) return false;
+        n = n * 10 + (*p - '0');
+      }
+      if (n > kLineSlots) return false;
+      *index = n - 1;
+    }
+    return p == end;
+  }
+
   Corner ReadCorner(std::string_view text) {
+    if (Corner corner; ReadPlainCorner(text, corner)) return corner;
     // Corners are short: a plain loop beats a library search.
     std::size_t slash1 = std::string_view::npos, slash2 = std::string_view::npos;
     for (std::size_t k = 0; k < text.size(); ++k) {
