@@ -19,7 +19,7 @@ struct ProjectFiles {
 // the name of the texture bitmap as it is spelled in the project's folder,
 // empty when there is none. Throws the failures of an unusable model: error
 // 5 for a path without extension, 52 for an empty name before it, and those
-// of BuildWorldBones.
+// of ForEachWorldBone.
 ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
                                std::string_view texture_file);
 

@@ -70,15 +70,14 @@ void Coords(TextSink& out, std::string_view keyword, std::initializer_list<doubl
 }
 
 std::string ObjText(const SkinModel& model, const std::string& base_name) {
-  const std::vector<WorldBone> bones = BuildWorldBones(model);
   TextSink out(256 + 128 * static_cast<std::size_t>(std::max<int>(0, model.VertexCount)) +
                64 * static_cast<std::size_t>(std::max<int>(0, model.FaceCount)));
   out.Line("mtllib " + base_name + ".mtl");
-  for (const WorldBone& bone : bones) {
+  ForEachWorldBone(model, [&](const WorldBone& bone) {
     GroupHeader(out, model.MeshName);
     for (const WorldVertex& v : bone.vertices) Coords(out, "v", {v.position.x, v.position.y, v.position.z});
     for (const WorldVertex& v : bone.vertices) Coords(out, "vn", {v.normal.x, v.normal.y, v.normal.z});
-  }
+  });
   for (int j = 0; j < model.TexVertexCount; ++j) {
     std::array<double, 2> uv;
     if (!ReadCanonicalCoords(model.TexVertexLines.at(j), uv)) {

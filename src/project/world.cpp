@@ -104,7 +104,7 @@ Vec3 BoneOffset(const SkinModel& model, int bone) {
   return {model.BoneOffsetX[bone], model.BoneOffsetY[bone], model.BoneOffsetZ[bone]};
 }
 
-std::vector<WorldBone> BuildWorldBones(const SkinModel& model) {
+void ForEachWorldBone(const SkinModel& model, const std::function<void(const WorldBone&)>& visit) {
   // Overlapping ranges would place a vertex once per bone claiming it: a
   // small file could ask for a hundred times its vertices, in memory and in
   // an .obj that no reader takes back. Refused before anything is built.
@@ -116,13 +116,14 @@ std::vector<WorldBone> BuildWorldBones(const SkinModel& model) {
   if (claimed > kCountLimit)
     throw Failure(FailureKind::VertexLimit, 0,
                   "the bones' vertex ranges hold " + std::to_string(claimed) + " vertices together");
-  std::vector<WorldBone> bones;
+  WorldBone bone;
   for (int i = 0; i < model.BoneCount; ++i) {
     CheckBoneIndex(i);
-    WorldBone bone{i, ClassifyBone(model.BoneNames.at(i)), {}};
+    bone.bone = i;
+    bone.limb = ClassifyBone(model.BoneNames.at(i));
+    bone.vertices.clear();
     const BoneRange range = ParseBindingLine(model.BindingLines.at(i));
     const Vec3 offset = BoneOffset(model, i);
-    bone.vertices.reserve(static_cast<std::size_t>(range.count));
     for (int k = range.first; k < range.end(); ++k) {
       try {
         const Vec3 p = ParseTriple(model.VertexLines.at(k), "its position");
@@ -133,9 +134,8 @@ std::vector<WorldBone> BuildWorldBones(const SkinModel& model) {
         throw;
       }
     }
-    bones.push_back(std::move(bone));
+    visit(bone);
   }
-  return bones;
 }
 
 WorldMesh BuildWorldMesh(const SkinModel& model) {
@@ -145,14 +145,14 @@ WorldMesh BuildWorldMesh(const SkinModel& model) {
   mesh.normals.resize(count);
   mesh.uvs.resize(count);
   mesh.placed.resize(count);
-  for (const WorldBone& bone : BuildWorldBones(model)) {
+  ForEachWorldBone(model, [&](const WorldBone& bone) {
     for (const WorldVertex& v : bone.vertices) {
       if (static_cast<std::size_t>(v.index) >= count) continue;
       mesh.positions[v.index] = v.position;
       mesh.normals[v.index] = v.normal;
       mesh.placed[v.index] = true;
     }
-  }
+  });
   for (int j = 0; j < model.TexVertexCount && static_cast<std::size_t>(j) < count; ++j) {
     std::array<std::string_view, 2> f;
     if (SplitFields(model.TexVertexLines.at(j), f) == 2)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,14 +40,16 @@ struct WorldVertex {
   Vec3 normal;
 };
 struct WorldBone {
-  int bone;
-  LimbClass limb;
+  int bone = 0;
+  LimbClass limb = LimbClass::Body;
   std::vector<WorldVertex> vertices;
 };
-// Failures as ParseBindingLine and
-// ParseTriple; a range reaching an empty vertex or normal line is error 5;
-// ranges that together hold more than 31999 vertices are the vertex limit.
-std::vector<WorldBone> BuildWorldBones(const SkinModel& model);
+// Hands each bone with its vertices to visit, in bone order; the bone's
+// storage is reused for the next, so that memory holds one bone, not the
+// body. Failures as ParseBindingLine and ParseTriple; a range reaching an
+// empty vertex or normal line is error 5; ranges that together hold more
+// than 31999 vertices are the vertex limit, found before any bone is visited.
+void ForEachWorldBone(const SkinModel& model, const std::function<void(const WorldBone&)>& visit);
 
 // The whole model in world space, for drawing: indexed like the model's
 // vertices, so the faces index it directly. Only vertices in some bone's
