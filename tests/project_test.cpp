@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -323,6 +324,49 @@ TEST(ProjectReader, ReadsProjectsReSavedInModellerStyle) {
     const SkinModel back = Project(files.spj, restyled);
     // Normals come back within the four decimals the modeller kept.
     test::ExpectSameUpTo(back, original, 2e-6, 6e-5);
+  }
+}
+
+// Lines as the writer writes them take a quicker reading than others; both
+// must give the same skin, byte for byte.
+TEST(ProjectReader, PlainAndOtherwiseSpacedLinesReadAlike) {
+  const SkinModel original = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  const ProjectFiles files = BuildProjectFiles(original, "p.spj", "");
+  const std::string expected = SknText(Project(files.spj, files.obj));
+  auto each_line = [&](auto&& change) {
+    std::string out, line;
+    std::istringstream in(files.obj);
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      out += change(line) + "\n";
+    }
+    return out;
+  };
+  auto replace = [](std::string line, char from, const std::string& to) {
+    for (std::size_t at = 0; (at = line.find(from, at)) != std::string::npos; at += to.size())
+      line.replace(at, 1, to);
+    return line;
+  };
+  const struct {
+    const char* name;
+    std::function<std::string(const std::string&)> change;
+  } cases[] = {
+      {"two spaces", [&](const std::string& l) { return replace(l, ' ', "  "); }},
+      {"tabs", [&](const std::string& l) { return replace(l, ' ', "\t"); }},
+      {"leading and trailing blanks", [](const std::string& l) { return " " + l + " "; }},
+      {"upper-case keywords", [](std::string l) { return l.empty() ? l : (l[0] = static_cast<char>(std::toupper(l[0])), l); }},
+      {"seven decimals", [](const std::string& l) {
+         if (!l.starts_with('v')) return l;
+         std::string out = l.substr(0, l.find(' '));
+         std::istringstream fields(l.substr(out.size()));
+         for (std::string f; fields >> f;) out += " " + f + "0";
+         return out;
+       }},
+      {"long face indices", [&](const std::string& l) { return l[0] == 'f' ? replace(replace(l, ' ', " +"), '/', "/+") : l; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(SknText(Project(files.spj, each_line(c.change))), expected);
   }
 }
 
