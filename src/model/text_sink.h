@@ -21,6 +21,7 @@ class TextSink {
   TextSink& operator=(const TextSink&) = delete;
 
   void Append(std::string_view piece) {
+    if (piece.empty()) return;  // an empty view may have no address to copy from
     if (piece.size() > Left()) {
       Flush();
       if (piece.size() > kSize) {

@@ -1,7 +1,7 @@
 #include <array>
-#include <span>
 #include <charconv>
 #include <cmath>
+#include <span>
 
 #include "model/numbers.h"
 #include "model/paths.h"
