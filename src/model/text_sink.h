@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -38,13 +39,27 @@ class TextSink {
   }
   // The piece and a CR LF line end, as every file is written.
   void Line(std::string_view piece) {
-    Append(piece);
-    Append("\r\n");
+    if (piece.size() + 2 > Left()) {
+      Append(piece);
+      Append("\r\n");
+      return;
+    }
+    if (!piece.empty()) std::memcpy(at_, piece.data(), piece.size());
+    at_ += piece.size();
+    *at_++ = '\r';
+    *at_++ = '\n';
   }
-  // One coordinate in six-decimal form.
-  void Coord(double value) {
-    if (Left() < kCoordMax) Flush();
-    at_ = WriteCoord(at_, value);
+  // A line of a short keyword and coordinates in six-decimal form, one space apart.
+  void CoordLine(std::string_view keyword, std::initializer_list<double> values) {
+    if (keyword.size() + values.size() * (kCoordMax + 1) + 2 > Left()) Flush();
+    std::memcpy(at_, keyword.data(), keyword.size());
+    at_ += keyword.size();
+    for (const double value : values) {
+      *at_++ = ' ';
+      at_ = WriteCoord(at_, value);
+    }
+    *at_++ = '\r';
+    *at_++ = '\n';
   }
   // The text so far; the sink is left empty.
   std::string Take() {

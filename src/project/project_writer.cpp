@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <initializer_list>
 
 #include "model/guard.h"
 #include "model/numbers.h"
@@ -60,23 +59,14 @@ void GroupHeader(TextSink& out, const std::string& mesh) {
   out.Line("s off");
 }
 
-void Coords(TextSink& out, std::string_view keyword, std::initializer_list<double> values) {
-  out.Append(keyword);
-  for (const double value : values) {
-    out.Append(' ');
-    out.Coord(value);
-  }
-  out.Append("\r\n");
-}
-
 std::string ObjText(const SkinModel& model, const std::string& base_name) {
   TextSink out(256 + 128 * static_cast<std::size_t>(std::max<int>(0, model.VertexCount)) +
                64 * static_cast<std::size_t>(std::max<int>(0, model.FaceCount)));
   out.Line("mtllib " + base_name + ".mtl");
   ForEachWorldBone(model, [&](const WorldBone& bone) {
     GroupHeader(out, model.MeshName);
-    for (const WorldVertex& v : bone.vertices) Coords(out, "v", {v.position.x, v.position.y, v.position.z});
-    for (const WorldVertex& v : bone.vertices) Coords(out, "vn", {v.normal.x, v.normal.y, v.normal.z});
+    for (const WorldVertex& v : bone.vertices) out.CoordLine("v", {v.position.x, v.position.y, v.position.z});
+    for (const WorldVertex& v : bone.vertices) out.CoordLine("vn", {v.normal.x, v.normal.y, v.normal.z});
   });
   for (int j = 0; j < model.TexVertexCount; ++j) {
     std::array<double, 2> uv;
@@ -86,7 +76,7 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
         throw Failure::Error(err::kInvalidArgument, Counted("texture vertex", j) + " needs two numbers");
       uv = {ReadNumber(f[0]), ReadNumber(f[1])};
     }
-    Coords(out, "vt", {uv[0], 1.0 - uv[1]});
+    out.CoordLine("vt", {uv[0], 1.0 - uv[1]});
   }
   GroupHeader(out, model.MeshName);
   for (int i = 0; i < model.FaceCount; ++i) {
