@@ -63,11 +63,15 @@ TEST(Batch, WritesBesideTheSourcesAndSkipsWhatIsAlreadyThere) {
   TempDir dir;
   test::WriteFile(dir.path("a.skn"), Skin(1));
   test::WriteFile(dir.path("b.skn"), Skin(2));
+  test::WriteFile(dir.path("TEX_2.Bmp"), "BM");  // b's texture, spelled otherwise
   Result r = Convert({"--to", "spj", dir.path("a.skn"), dir.path("b.skn")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "converted 2, failed 0, skipped 0\n");
-  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.mtl", "a.obj", "a.skn", "a.spj", "b.mtl", "b.obj",
-                                                     "b.skn", "b.spj"}));
+  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"TEX_2.Bmp", "a.mtl", "a.obj", "a.skn", "a.spj", "b.mtl",
+                                                     "b.obj", "b.skn", "b.spj"}));
+  EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("a.mtl"))).back(), "map_Kd " + dir.path(""));
+  EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("b.mtl"))).back(), "map_Kd " + dir.path("TEX_2.Bmp"));
+  fs::remove(dir.path("TEX_2.Bmp"));
   // The projects, converted back over their own sources, come back as they were.
   r = Convert({"--to", "skn", dir.path("a.spj"), dir.path("b.spj")});
   EXPECT_EQ(r.out, "converted 2, failed 0, skipped 0\n");

@@ -93,14 +93,14 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
 
 // Reads the source and writes its target's files beside their targets,
 // not yet flushed nor in place.
-void Convert(Job& job, const Format& to, std::optional<bool> fix_normals) {
+void Convert(Job& job, const Format& to, std::optional<bool> fix_normals, const FolderFiles& folder) {
   std::ostringstream told;
   ConsolePrompts prompts(told, fix_normals, job.source + ": ");
   SkinModel model;
   bool ok = job.from->load(model, prompts, job.source) == Outcome::Succeeded;
   if (ok) {
     ok = RunReported(prompts, [&] {
-           const std::vector<OutputFile> files = to.render(model, job.target);
+           const std::vector<OutputFile> files = to.render(model, job.target, folder);
            std::vector<FileToWrite> writes;
            for (const OutputFile& file : files) writes.push_back({file.path, file.bytes});
            job.staged = StageFiles(writes, Flush::Later);
@@ -152,8 +152,15 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
              !stop.stop_requested())
         err << "\rconverting " << done << " of " << work.size() << std::flush;
     });
+  // Each target folder is listed once, for all its projects' textures.
+  std::map<std::string, FolderFiles> listings;
+  for (std::size_t i : work) {
+    const std::string folder = FolderOf(jobs[i].target);
+    if (!listings.contains(folder)) listings.emplace(folder, FolderFiles(folder));
+  }
   ParallelFor(work.size(), std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t k) {
-    Convert(jobs[work[k]], *to, request.fix_normals);
+    Job& job = jobs[work[k]];
+    Convert(job, *to, request.fix_normals, listings.at(FolderOf(job.target)));
     ++done;
   });
   if (progress.joinable()) {

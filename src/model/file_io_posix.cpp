@@ -111,16 +111,15 @@ bool IsOrdinaryFile(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
-  const std::string wanted = ToLowerAscii(name);
+std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
+  std::vector<std::string> names;
   std::error_code ec;
   std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
-    const std::string entry = it->path().filename().string();
     std::error_code type_ec;
-    if (ToLowerAscii(entry) == wanted && it->is_regular_file(type_ec)) return entry;
+    if (it->is_regular_file(type_ec)) names.push_back(it->path().filename().string());
   }
-  return {};
+  return names;
 }
 
 std::string ReadWholeFile(const std::string& path) {

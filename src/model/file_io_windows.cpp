@@ -239,27 +239,22 @@ bool IsOrdinaryFile(const std::string& path) {
   }
 }
 
-std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
-  const std::string wanted = ToLowerAscii(name);
+std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
   std::wstring pattern;
   try {
     pattern = SystemPath((folder.empty() ? std::string(".\\") : folder) + "*");
   } catch (const Failure&) {
     return {};
   }
+  std::vector<std::string> names;
   WIN32_FIND_DATAW entry{};
   HANDLE h = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-  if (h == INVALID_HANDLE_VALUE) return {};
-  std::string found;
+  if (h == INVALID_HANDLE_VALUE) return names;
   do {
-    const std::string entry_name = windows::Narrow(entry.cFileName);
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && ToLowerAscii(entry_name) == wanted) {
-      found = entry_name;
-      break;
-    }
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(windows::Narrow(entry.cFileName));
   } while (::FindNextFileW(h, &entry));
   ::FindClose(h);
-  return found;
+  return names;
 }
 
 std::string ReadWholeFile(const std::string& path) {

@@ -4,19 +4,45 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "model/failure.h"
+#include "model/paths.h"
 
 namespace mervane {
 
 // True when an ordinary file exists at path (a folder does not count).
 bool IsOrdinaryFile(const std::string& path);
 
-// The actual name of the ordinary file in folder ("" for the current one)
-// whose name matches name without regard to case; empty when there is none.
-std::string FindFileIgnoringCase(const std::string& folder, const std::string& name);
+// The names of the ordinary files in folder ("" for the current one), in
+// the order the system lists them; none when the folder cannot be read.
+std::vector<std::string> OrdinaryFilesIn(const std::string& folder);
+
+// A folder's ordinary files, found by name without regard to case. One
+// listing serves any number of lookups: saving many projects into one
+// folder must not list it once per project.
+class FolderFiles {
+ public:
+  explicit FolderFiles(const std::string& folder) {
+    for (std::string& name : OrdinaryFilesIn(folder)) by_lower_.emplace(ToLowerAscii(name), std::move(name));
+  }
+  // The actual name of the file whose name matches name without regard to
+  // case (the first listed, if several do); empty when there is none.
+  std::string Find(const std::string& name) const {
+    const auto found = by_lower_.find(ToLowerAscii(name));
+    return found == by_lower_.end() ? std::string() : found->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::string> by_lower_;
+};
+
+// The same for one lookup.
+inline std::string FindFileIgnoringCase(const std::string& folder, const std::string& name) {
+  return FolderFiles(folder).Find(name);
+}
 
 // Reads a whole text file; a missing file is error 53, and so is anything
 // that is not an ordinary file (a folder, a device, a pipe).

@@ -10,16 +10,17 @@
 namespace mervane {
 namespace {
 
-std::vector<OutputFile> RenderSkn(const SkinModel& model, const std::string& path) {
+std::vector<OutputFile> RenderSkn(const SkinModel& model, const std::string& path, const FolderFiles&) {
   return {{path, SknText(model)}};
 }
 
-std::vector<OutputFile> RenderBmf(const SkinModel& model, const std::string& path) {
+std::vector<OutputFile> RenderBmf(const SkinModel& model, const std::string& path, const FolderFiles&) {
   return {{path, BmfBytes(model)}};
 }
 
-std::vector<OutputFile> RenderProject(const SkinModel& model, const std::string& path) {
-  ProjectFiles files = BuildProjectFiles(model, path, FindProjectTexture(model, path));
+std::vector<OutputFile> RenderProject(const SkinModel& model, const std::string& path,
+                                      const FolderFiles& folder) {
+  ProjectFiles files = BuildProjectFiles(model, path, folder.Find(model.TextureName + ".bmp"));
   return {{files.spj_path, std::move(files.spj)},
           {files.obj_path, std::move(files.obj)},
           {files.mtl_path, std::move(files.mtl)}};

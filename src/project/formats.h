@@ -7,6 +7,7 @@
 
 #include "model/model.h"
 #include "model/prompts.h"
+#include "model/textfile.h"
 
 namespace mervane {
 
@@ -26,8 +27,10 @@ struct Format {
   std::string_view description;    // for --help: "skin, text"
   Outcome (*load)(SkinModel&, Prompts&, const std::string& path);
   Outcome (*save)(const SkinModel&, Prompts&, const std::string& path);
-  // The files save would write, in memory; throws Failure as save reports it.
-  std::vector<OutputFile> (*render)(const SkinModel&, const std::string& path);
+  // The files save would write, in memory; throws Failure as save reports
+  // it. folder lists the files of path's folder, where a project finds its
+  // texture.
+  std::vector<OutputFile> (*render)(const SkinModel&, const std::string& path, const FolderFiles& folder);
 };
 
 // .spj, .skn, .bmf, in the order the dialogs list them.
