@@ -63,15 +63,11 @@ TEST(Batch, WritesBesideTheSourcesAndSkipsWhatIsAlreadyThere) {
   TempDir dir;
   test::WriteFile(dir.path("a.skn"), Skin(1));
   test::WriteFile(dir.path("b.skn"), Skin(2));
-  test::WriteFile(dir.path("TEX_2.Bmp"), "BM");  // b's texture, spelled otherwise
   Result r = Convert({"--to", "spj", dir.path("a.skn"), dir.path("b.skn")});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "converted 2, failed 0, skipped 0\n");
-  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"TEX_2.Bmp", "a.mtl", "a.obj", "a.skn", "a.spj", "b.mtl",
-                                                     "b.obj", "b.skn", "b.spj"}));
-  EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("a.mtl"))).back(), "map_Kd " + dir.path(""));
-  EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("b.mtl"))).back(), "map_Kd " + dir.path("TEX_2.Bmp"));
-  fs::remove(dir.path("TEX_2.Bmp"));
+  EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.mtl", "a.obj", "a.skn", "a.spj", "b.mtl", "b.obj",
+                                                     "b.skn", "b.spj"}));
   // The projects, converted back over their own sources, come back as they were.
   r = Convert({"--to", "skn", dir.path("a.spj"), dir.path("b.spj")});
   EXPECT_EQ(r.out, "converted 2, failed 0, skipped 0\n");
@@ -86,6 +82,20 @@ TEST(Batch, WritesBesideTheSourcesAndSkipsWhatIsAlreadyThere) {
   r = Convert({"--to", "bmf", dir.path("empty")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "converted 0, failed 0, skipped 0\n");
+}
+
+// Projects saved together in one folder each find their own texture there,
+// spelled in any case.
+TEST(Batch, ProjectsFindTheirTexturesWithoutRegardToCase) {
+  TempDir dir;
+  test::WriteFile(dir.path("a.skn"), Skin(1));
+  test::WriteFile(dir.path("b.skn"), Skin(2));
+  test::WriteFile(dir.path("TEX_2.Bmp"), "BM");  // b's texture; a's is missing
+  const Result r = Convert({"--to", "spj", dir.path("a.skn"), dir.path("b.skn")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto texture_line = [&](const char* mtl) { return test::SplitCrLf(test::ReadFile(dir.path(mtl))).back(); };
+  EXPECT_EQ(texture_line("a.mtl"), "map_Kd " + dir.path(""));
+  EXPECT_EQ(texture_line("b.mtl"), "map_Kd " + dir.path("TEX_2.Bmp"));
 }
 
 TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {
