@@ -47,6 +47,25 @@ TEST(ReadNumber, SixPlacesThatAreNotAllDigitsEndTheNumber) {
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
+// The quick reading of lines of whole numbers takes only what ReadNumber
+// would read to the same values; anything else is left to the general one.
+TEST(ReadPlainWholes, TakesOnlyPlainDigitsOneSpaceApart) {
+  const struct {
+    const char* text;
+    bool plain;
+  } cases[] = {{"12 7 3", true},   {"007 0 123456789", true}, {"12  7 3", false}, {"12\t7 3", false},
+               {" 12 7 3", false}, {"12 7 3 ", false},        {"12 7", false},    {"12 7 3 4", false},
+               {"-1 2 3", false},  {"1.0 2 3", false},        {"1234567890 1 2", false}};
+  for (const auto& c : cases) {
+    std::array<std::uint32_t, 3> values{};
+    ASSERT_EQ(ReadPlainWholes(c.text, values), c.plain) << c.text;
+    if (!c.plain) continue;
+    std::array<std::string_view, 3> fields;
+    SplitFields(c.text, fields);
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(values[k], ReadNumber(fields[k])) << c.text;
+  }
+}
+
 // The quick path for short decimals must give the same double as the
 // library's correctly rounded conversion.
 TEST(ReadNumber, ShortDecimalsReadExactlyLikeTheLibrary) {

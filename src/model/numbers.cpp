@@ -182,6 +182,23 @@ bool ReadCanonicalCoords(std::string_view text, std::span<double> out) {
   return at == text.size();
 }
 
+bool ReadPlainWholes(std::string_view text, std::span<std::uint32_t> out) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    if (k > 0 && (p == end || *p++ != ' ')) return false;
+    const char* const start = p;
+    std::uint32_t n = 0;
+    for (unsigned d; p != end && (d = static_cast<unsigned>(*p - '0')) <= 9; ++p) {
+      if (p - start == 9) return false;
+      n = n * 10 + d;
+    }
+    if (p == start) return false;
+    out[k] = n;
+  }
+  return p == end;
+}
+
 double ReadNumber(std::string_view text) {
   double fast;
   // Most numbers in files are six-decimal coordinates or plain integers.

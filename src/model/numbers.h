@@ -56,6 +56,11 @@ std::size_t ReadCanonicalCoord(std::string_view text, double& value);
 // nothing else, as ReadNumber would read them; false when it is not that.
 bool ReadCanonicalCoords(std::string_view text, std::span<double> out);
 
+// Reads text as out.size() whole numbers of plain digits (nine at most),
+// one space apart and nothing else, as ReadNumber would read them; false
+// when it is not that.
+bool ReadPlainWholes(std::string_view text, std::span<std::uint32_t> out);
+
 // Splits at runs of spaces or tabs, ignoring leading and trailing blanks.
 // Fills at most out.size() fields and returns how many it found, up to that.
 std::size_t SplitFields(std::string_view line, std::span<std::string_view> out);

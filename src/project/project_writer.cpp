@@ -80,17 +80,24 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
   }
   GroupHeader(out, model.MeshName);
   for (int i = 0; i < model.FaceCount; ++i) {
-    std::array<std::string_view, 3> f;
     const std::string_view line = model.FaceLines.at(i);
-    if (SplitFields(line, f) < 3)
-      throw Failure::Error(err::kInvalidArgument, Counted("face", i) + " needs three vertices");
+    std::array<int, 3> one_based;
+    std::array<std::uint32_t, 3> plain;
+    if (ReadPlainWholes(line, plain) && std::ranges::all_of(plain, [](std::uint32_t v) { return v < 32767; })) {
+      for (std::size_t k = 0; k < 3; ++k) one_based[k] = static_cast<int>(plain[k]) + 1;
+    } else {
+      std::array<std::string_view, 3> f;
+      if (SplitFields(line, f) < 3)
+        throw Failure::Error(err::kInvalidArgument, Counted("face", i) + " needs three vertices");
+      for (std::size_t k = 0; k < 3; ++k) one_based[k] = RoundCount(ReadNumber(f[k]) + 1.0);
+    }
     char text[3 * 3 * 8 + 8];
     char* p = text;
     *p++ = 'f';
-    for (std::string_view corner : f) {
+    for (const int corner : one_based) {
       char index[8];
-      const std::size_t n = static_cast<std::size_t>(
-          std::to_chars(index, index + sizeof index, RoundCount(ReadNumber(corner) + 1.0)).ptr - index);
+      const std::size_t n =
+          static_cast<std::size_t>(std::to_chars(index, index + sizeof index, corner).ptr - index);
       for (char separator : {' ', '/', '/'}) {
         *p++ = separator;
         p = std::copy_n(index, n, p);
