@@ -239,10 +239,22 @@ constexpr char kDigitPairs[] =
 
 char* WriteUnits(char* out, bool negative, std::uint64_t units) {
   if (units != 0 && negative) *out++ = '-';
-  out = std::to_chars(out, out + 24, units / 1000000u).ptr;
-  auto decimals = static_cast<std::uint32_t>(units % 1000000u);
+  // Coordinates are mostly below 100.
+  const std::uint64_t whole = units / 1000000u;
+  if (whole < 10) {
+    *out++ = static_cast<char>('0' + whole);
+  } else if (whole < 100) {
+    std::memcpy(out, kDigitPairs + 2 * whole, 2);
+    out += 2;
+  } else {
+    out = std::to_chars(out, out + 24, whole).ptr;
+  }
+  const auto decimals = static_cast<std::uint32_t>(units % 1000000u);
   out[0] = '.';
-  for (int i = 5; i >= 1; i -= 2, decimals /= 100) std::memcpy(out + i, kDigitPairs + 2 * (decimals % 100), 2);
+  // Each pair on its own, so that the three need not wait on one another.
+  std::memcpy(out + 1, kDigitPairs + 2 * (decimals / 10000), 2);
+  std::memcpy(out + 3, kDigitPairs + 2 * (decimals / 100 % 100), 2);
+  std::memcpy(out + 5, kDigitPairs + 2 * (decimals % 100), 2);
   return out + 7;
 }
 
@@ -252,7 +264,10 @@ char* WriteFixed6(char* out, double value) {
   // the error of the one multiplication cannot change the rounding.
   if (magnitude < 1e6) {
     const double scaled = magnitude * 1e6;
-    const double rounded = std::nearbyint(scaled);
+    // Below 2^52, adding and taking away 2^52 rounds to the nearest whole
+    // number, halves to even, as nearbyint does, without its library call.
+    constexpr double kTwo52 = 4503599627370496.0;
+    const double rounded = (scaled + kTwo52) - kTwo52;
     const double off = std::fabs(scaled - rounded);
     if (off < 0.499) return WriteUnits(out, value < 0, static_cast<std::uint64_t>(rounded));
   }
