@@ -125,19 +125,38 @@ class ObjReader {
     throw Failure(limit, 0, "more than " + std::to_string(kCountLimit) + " lines of its kind");
   }
 
+  // A plain positive index, as modellers write them (up to five digits, no
+  // leading zero), read from p on as 0-based without the number rule; false
+  // for any other text.
+  static bool ReadPlainIndex(const char*& p, const char* end, int& index) {
+    if (p == end || *p < '1' || *p > '9') return false;
+    const char* const start = p;
+    int n = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+      if (p - start == 5) return false;
+      n = n * 10 + (*p - '0');
+    }
+    if (n > kLineSlots) return false;
+    index = n - 1;
+    return true;
+  }
+
+  // A corner as modellers write it, "v/vt/vn" with plain indices, read in
+  // one pass; false for any other.
+  static bool ReadPlainCorner(std::string_view text, Corner& corner) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    return ReadPlainIndex(p, end, corner.vertex) && p != end && *p++ == '/' &&
+           ReadPlainIndex(p, end, corner.tex) && p != end && *p++ == '/' &&
+           ReadPlainIndex(p, end, corner.normal) && p == end;
+  }
+
   // A 1-based index, or a negative one counting back from the last element
   // read so far, as 0-based; outside the line tables is error 9.
   static int Index(std::string_view part, std::size_t read_so_far, const char* what) {
-    // Plain positive indices, as modellers write them, skip the number rule.
-    if (!part.empty() && part.size() <= 5 && part[0] != '0') {
-      int n = 0;
-      bool digits = true;
-      for (const char c : part) {
-        digits = digits && c >= '0' && c <= '9';
-        n = n * 10 + (c - '0');
-      }
-      if (digits && n <= kLineSlots) return n - 1;
-    }
+    const char* p = part.data();
+    if (int index; ReadPlainIndex(p, part.data() + part.size(), index) && p == part.data() + part.size())
+      return index;
     const double number = std::nearbyint(ReadNumber(part));
     const double index = number < 0 ? static_cast<double>(read_so_far) + number : number - 1;
     if (!(index >= 0 && index <= kLineSlots - 1))
@@ -145,27 +164,6 @@ class ObjReader {
                            std::string("the ") + what + " index \"" + std::string(part) +
                                "\" names no " + what);
     return static_cast<int>(index);
-  }
-
-  // A corner as modellers write it, "v/vt/vn" with plain positive indices,
-  // read in one pass; false for any other.
-  static bool ReadPlainCorner(std::string_view text, Corner& corner) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    for (int* index : {&corner.vertex, &corner.tex, &corner.normal}) {
-      if (index != &corner.vertex && (p == end || *p++ != '/')) return false;
-      // As Index reads them: up to five digits, no leading zero.
-      if (p == end || *p < '1' || *p > '9') return false;
-      const char* const start = p;
-      int n = 0;
-      for (; p != end && *p >= '0' && *p <= '9'; ++p) {
-        if (p - start == 5) return false;
-        n = n * 10 + (*p - '0');
-      }
-      if (n > kLineSlots) return false;
-      *index = n - 1;
-    }
-    return p == end;
   }
 
   Corner ReadCorner(std::string_view text) {

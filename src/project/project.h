@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "model/model.h"
+#include "model/textfile.h"
 #include "model/prompts.h"
 #include "project/obj_reader.h"
 
@@ -24,8 +25,10 @@ ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
                                std::string_view texture_file);
 
 // The texture bitmap's name as spelled in the folder of the project path,
-// found without regard to case; empty when there is none.
+// found without regard to case; empty when there is none. The second form
+// looks in a listing of that folder already made.
 std::string FindProjectTexture(const SkinModel& model, const std::string& path);
+std::string FindProjectTexture(const SkinModel& model, const FolderFiles& folder);
 
 // Writes the .spj, .obj and .mtl; all three or none. The texture is looked
 // up in the project's folder without regard to case.

@@ -132,8 +132,12 @@ ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
   return files;
 }
 
+std::string FindProjectTexture(const SkinModel& model, const FolderFiles& folder) {
+  return folder.Find(model.TextureName + ".bmp");
+}
+
 std::string FindProjectTexture(const SkinModel& model, const std::string& path) {
-  return FindFileIgnoringCase(FolderOf(BasePathOf(path)), model.TextureName + ".bmp");
+  return FindProjectTexture(model, FolderFiles(FolderOf(BasePathOf(path))));
 }
 
 Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path) {

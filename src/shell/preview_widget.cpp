@@ -9,6 +9,7 @@
 
 #include "model/failure.h"
 #include "model/textfile.h"
+#include "project/project.h"
 #include "project/world.h"
 #include "shell/path_text.h"
 
@@ -125,7 +126,7 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
     grow(o);
   }
   // Read from disk every time: the user may have painted the bitmap since.
-  const std::string texture = FindFileIgnoringCase(folder, model.TextureName + ".bmp");
+  const std::string texture = FindProjectTexture(model, FolderFiles(folder));
   if (!texture.empty()) {
     const std::string path = folder + texture;  // folder ends in its separator
     texture_image_ = QImage(PathToQt(path));
