@@ -16,10 +16,7 @@ using test::TempDir;
 
 // The imported model; the test fails if the import does not succeed.
 SkinModel Imported(const std::string& obj_text, const std::string& site) {
-  test::ReadEnd end = ReadPart(obj_text, site);
-  EXPECT_TRUE(end.model) << end.message() << " / " << end.detail();
-  EXPECT_EQ(end.questions, 0);
-  return end.model ? std::move(*end.model) : SkinModel{};
+  return test::ModelOf(ReadPart(obj_text, site));
 }
 
 const char* kTriangle =

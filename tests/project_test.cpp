@@ -28,12 +28,7 @@ using test::TempDir;
 using test::ReadProject;
 
 // The project's model; the test fails if it does not read without a question.
-SkinModel Project(const std::string& spj, const std::string& obj) {
-  test::ReadEnd end = ReadProject(spj, obj);
-  EXPECT_TRUE(end.model) << end.message() << " / " << end.detail();
-  EXPECT_EQ(end.questions, 0);
-  return end.model ? std::move(*end.model) : SkinModel{};
-}
+SkinModel Project(const std::string& spj, const std::string& obj) { return test::ModelOf(ReadProject(spj, obj)); }
 
 // The model saved as a project and read back.
 SkinModel ThroughProject(const SkinModel& model) {

@@ -174,6 +174,12 @@ ReadEnd ReadPart(const std::string& obj, const std::string& site, std::optional<
   return ReadCleanly([&](const NormalsQuestion& ask) { return ParseObjPart(obj, request, ask); }, answer);
 }
 
+SkinModel ModelOf(ReadEnd end) {
+  EXPECT_TRUE(end.model) << end.message() << " / " << end.detail();
+  EXPECT_EQ(end.questions, 0);
+  return end.model ? std::move(*end.model) : SkinModel{};
+}
+
 SkinModel ReadSknText(const std::string& text) {
   try {
     return ParseSkn(text, "in.skn");

@@ -83,6 +83,10 @@ ReadEnd ReadProject(const std::string& spj, const std::string& obj,
 ReadEnd ReadPart(const std::string& obj, const std::string& site,
                  std::optional<bool> answer = std::nullopt);
 
+// The model of a read that must succeed without a question; the test fails
+// otherwise.
+SkinModel ModelOf(ReadEnd end);
+
 // Reads .skn text; the test fails if it does not parse.
 SkinModel ReadSknText(const std::string& text);
 
