@@ -10,7 +10,7 @@
 
 #include "bmf/bmf.h"
 #include "max_skin.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "project/project.h"
 #include "skn/skn.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model/textfile.h"
+#include "files/textfile.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

@@ -8,7 +8,7 @@
 
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "model/paths.h"
+#include "files/paths.h"
 
 namespace mervane {
 namespace {

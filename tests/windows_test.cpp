@@ -12,9 +12,9 @@
 
 #include "cli/converter.h"
 #include "model/failure.h"
-#include "model/file_io_windows.h"
-#include "model/paths.h"
-#include "model/textfile.h"
+#include "files/file_io_windows.h"
+#include "files/paths.h"
+#include "files/textfile.h"
 #include "output_set.h"
 #include "support.h"
 

@@ -7,7 +7,7 @@
 #include "model/guard.h"
 #include "model/numbers.h"
 #include "model/skeleton.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 
 namespace mervane {
 namespace {

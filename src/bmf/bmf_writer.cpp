@@ -10,7 +10,7 @@
 #include "bmf/bmf.h"
 #include "model/guard.h"
 #include "model/numbers.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 
 namespace mervane {
 namespace {

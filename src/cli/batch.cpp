@@ -14,8 +14,8 @@
 
 #include "cli/console_prompts.h"
 #include "model/guard.h"
-#include "model/paths.h"
-#include "model/textfile.h"
+#include "files/paths.h"
+#include "files/textfile.h"
 #include "project/formats.h"
 
 namespace mervane {

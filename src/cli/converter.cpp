@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "import/obj_import.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "model/skeleton.h"
 #include "project/formats.h"
 #include "project/world.h"

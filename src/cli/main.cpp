@@ -7,7 +7,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "model/file_io_windows.h"
+#include "files/file_io_windows.h"
 #else
 #include <unistd.h>
 #endif

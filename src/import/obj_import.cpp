@@ -1,8 +1,8 @@
 #include "import/obj_import.h"
 
 #include "model/guard.h"
-#include "model/line_reader.h"
-#include "model/textfile.h"
+#include "files/line_reader.h"
+#include "files/textfile.h"
 
 namespace mervane {
 

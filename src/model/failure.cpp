@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "model/paths.h"
+#include "files/paths.h"
 
 namespace mervane {
 

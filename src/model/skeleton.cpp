@@ -3,7 +3,7 @@
 #include <string>
 
 #include "model/failure.h"
-#include "model/paths.h"
+#include "files/paths.h"
 
 namespace mervane {
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "bmf/bmf.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "project/project.h"
 #include "skn/skn.h"
 

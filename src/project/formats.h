@@ -7,7 +7,7 @@
 
 #include "model/model.h"
 #include "model/prompts.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 
 namespace mervane {
 

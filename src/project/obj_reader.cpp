@@ -4,7 +4,7 @@
 #include <span>
 
 #include "model/numbers.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "project/obj_reader.h"
 #include "project/world.h"
 

@@ -10,7 +10,7 @@
 #include "model/model.h"
 #include "model/prompts.h"
 #include "model/skeleton.h"
-#include "model/line_reader.h"
+#include "files/line_reader.h"
 
 namespace mervane {
 

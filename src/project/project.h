@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "model/model.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "model/prompts.h"
 #include "project/obj_reader.h"
 

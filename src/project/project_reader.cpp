@@ -1,9 +1,9 @@
 #include <algorithm>
 
 #include "model/guard.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "model/numbers.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "model/skeleton.h"
 #include "project/obj_reader.h"
 #include "project/project.h"

@@ -4,9 +4,9 @@
 
 #include "model/guard.h"
 #include "model/numbers.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "model/text_sink.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "project/project.h"
 #include "project/world.h"
 

@@ -6,7 +6,7 @@
 
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "model/paths.h"
+#include "files/paths.h"
 
 namespace mervane {
 

@@ -17,10 +17,10 @@
 
 #include "shell/elided_label.h"
 #include "shell/import_dialog.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "project/formats.h"
 #include "project/project.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "shell/message_prompts.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"

@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "model/failure.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "project/project.h"
 #include "project/world.h"
 #include "shell/path_text.h"

@@ -1,10 +1,10 @@
 #include <array>
 
 #include "model/guard.h"
-#include "model/line_reader.h"
+#include "files/line_reader.h"
 #include "model/numbers.h"
 #include "model/skeleton.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "skn/skn.h"
 
 namespace mervane {

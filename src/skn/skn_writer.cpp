@@ -1,6 +1,6 @@
 #include "model/guard.h"
 #include "model/text_sink.h"
-#include "model/textfile.h"
+#include "files/textfile.h"
 #include "skn/skn.h"
 
 namespace mervane {

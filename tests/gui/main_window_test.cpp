@@ -17,7 +17,7 @@
 
 #include "gui_support.h"
 #include "model/failure.h"
-#include "model/paths.h"
+#include "files/paths.h"
 #include "project/formats.h"
 #include "shell/command_line.h"
 #include "shell/elided_label.h"

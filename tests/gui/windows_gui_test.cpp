@@ -12,8 +12,8 @@
 
 #include "cli/converter.h"
 #include "gui_support.h"
-#include "model/file_io_windows.h"
-#include "model/textfile.h"
+#include "files/file_io_windows.h"
+#include "files/textfile.h"
 #include "shell/command_line.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"

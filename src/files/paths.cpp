@@ -1,4 +1,4 @@
-#include "model/paths.h"
+#include "files/paths.h"
 
 #include <algorithm>
 

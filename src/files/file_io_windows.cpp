@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "model/failure.h"
-#include "model/file_io_windows.h"
-#include "model/paths.h"
-#include "model/textfile.h"
+#include "files/file_io_windows.h"
+#include "files/paths.h"
+#include "files/textfile.h"
 
 namespace mervane {
 namespace windows {

@@ -1,5 +1,5 @@
 // The file system on POSIX systems: descriptors, errno, rename(2).
-#include "model/textfile.h"
+#include "files/textfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "model/paths.h"
+#include "files/paths.h"
 
 namespace mervane {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/failure.h"
-#include "model/paths.h"
+#include "files/paths.h"
 
 namespace mervane {
 
