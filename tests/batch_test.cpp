@@ -4,7 +4,15 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <sstream>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "bmf/bmf.h"
 #include "cli/converter.h"
@@ -127,21 +135,84 @@ TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {
   }
 }
 
+#ifdef __linux__
+// While it lives, this thread and the threads it starts cannot read the
+// folder, though they can still make files in it: the batch's flush, which
+// opens its target folder for reading, fails. Root passes every permission
+// check, so it reaches files as an unprivileged user meanwhile.
+class UnreadableFolder {
+ public:
+  explicit UnreadableFolder(std::string folder) : folder_(std::move(folder)) {
+    ::chmod(folder_.c_str(), 0333);
+    if (::geteuid() == 0) ::setfsuid(65534);
+  }
+  ~UnreadableFolder() {
+    ::setfsuid(::geteuid());
+    ::chmod(folder_.c_str(), 0755);
+  }
+  UnreadableFolder(const UnreadableFolder&) = delete;
+  UnreadableFolder& operator=(const UnreadableFolder&) = delete;
+  bool Holds() const {
+    const int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) ::close(fd);
+    return fd < 0;
+  }
+
+ private:
+  std::string folder_;
+};
+#endif
+
+// A target that cannot be written fails its job alone; a flush that fails
+// fails every job, as no target may be replaced by bytes not yet on the
+// disk. Either way no other target changes and no temporary file is left.
+// A progress line is drawn, and cleared, only on a terminal.
 TEST(Batch, AFileThatCannotBeWrittenFailsAloneAndProgressIsForTerminals) {
-  TempDir dir;
-  fs::create_directories(dir.path("in"));
-  test::WriteFile(dir.path("in/a.skn"), Skin(1));
-  test::WriteFile(dir.path("in/b.skn"), Skin(2));
-  fs::create_directories(dir.path("out/a.bmf"));  // a folder where a's target would go
-  for (const bool terminal : {false, true}) {
-    SCOPED_TRACE(terminal);
-    const Result r = Convert({"--to", "bmf", "--out", dir.path("out"), dir.path("in")}, terminal);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "converted 1, failed 1, skipped 0\n");
-    EXPECT_NE(r.err.find("a.skn: error 75: a.bmf: cannot be written"), std::string::npos) << r.err;
-    EXPECT_TRUE(fs::is_regular_file(dir.path("out/b.bmf")));
-    // A progress line is drawn, and cleared, only on a terminal.
-    EXPECT_EQ(r.err.find('\r') != std::string::npos, terminal) << r.err;
+  const struct {
+    const char* name;
+    bool flush_fails;
+    const char* summary;
+    std::vector<std::string> says;
+    bool b_replaced;
+  } cases[] = {
+      {"a folder where a's target goes", false, "converted 1, failed 1, skipped 0\n",
+       {"a.skn: error 75: a.bmf: cannot be written"}, true},
+#ifdef __linux__
+      {"the flush fails", true, "converted 0, failed 2, skipped 0\n", {"a.skn: error 75: ", "b.skn: error 75: "}, false},
+#endif
+  };
+  for (const auto& c : cases) {
+    for (const bool terminal : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (terminal ? ", on a terminal" : ""));
+      TempDir dir;
+      fs::create_directories(dir.path("in"));
+      test::WriteFile(dir.path("in/a.skn"), Skin(1));
+      test::WriteFile(dir.path("in/b.skn"), Skin(2));
+      fs::create_directories(dir.path("out"));
+      if (c.flush_fails) test::WriteFile(dir.path("out/a.bmf"), "earlier");
+      else fs::create_directories(dir.path("out/a.bmf"));
+      test::WriteFile(dir.path("out/b.bmf"), "earlier");
+      Result r;
+      {
+#ifdef __linux__
+        std::optional<UnreadableFolder> unreadable;
+        if (c.flush_fails) {
+          unreadable.emplace(dir.path("out"));
+          if (!unreadable->Holds()) GTEST_SKIP() << "no way to keep the folder from being read here";
+        }
+#endif
+        r = Convert({"--to", "bmf", "--out", dir.path("out"), dir.path("in")}, terminal);
+      }
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.out, c.summary);
+      for (const std::string& says : c.says) EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+      EXPECT_EQ(Names(dir.path("out")), (std::vector<std::string>{"a.bmf", "b.bmf"}));
+      if (fs::is_regular_file(dir.path("out/a.bmf"))) {
+        EXPECT_EQ(test::ReadFile(dir.path("out/a.bmf")), "earlier");
+      }
+      EXPECT_EQ(test::ReadFile(dir.path("out/b.bmf")) != "earlier", c.b_replaced);
+      EXPECT_EQ(r.err.find('\r') != std::string::npos, terminal) << r.err;
+    }
   }
 }
 

@@ -143,6 +143,8 @@ TEST(Bmf, RoundTripsKeepEveryIntegerAndNameAndEveryFloatWithin5e7) {
       {"mannequin", test::ReadFile(test::ExamplePath("mannequin.skn"))},
       {"blender sample", test::ReadFile(test::DataPath("blender/blender-roundtrip/sample.skn"))},
       {"tiny", Sample("tiny.skn")},
+      // The most texture vertices a .skn takes; one more is refused above.
+      {"31999 texture vertices", test::MakeSkn({{"PELVIS", "HEAD"}, {31000, 999}, 0, 4})},
   };
   for (unsigned seed = 1; seed <= 3; ++seed)
     skins.emplace_back("generated", test::MakeSkn({{"PELVIS", "HEAD", "R_ARM", "L_LEG1", "ODD"}, {9, 0, 14, 5, 3}, 4, seed}));

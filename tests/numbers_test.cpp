@@ -8,6 +8,7 @@
 
 #include "model/failure.h"
 #include "model/numbers.h"
+#include "files/line_reader.h"
 #include "files/paths.h"
 
 namespace mervane {
@@ -47,22 +48,59 @@ TEST(ReadNumber, SixPlacesThatAreNotAllDigitsEndTheNumber) {
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
 }
 
-// The quick reading of lines of whole numbers takes only what ReadNumber
-// would read to the same values; anything else is left to the general one.
+// The quick reading of lines of whole numbers takes only what the general
+// rule reads to the same values; anything else is left to the general one.
 TEST(ReadPlainWholes, TakesOnlyPlainDigitsOneSpaceApart) {
   const struct {
     const char* text;
     bool plain;
   } cases[] = {{"12 7 3", true},   {"007 0 123456789", true}, {"12  7 3", false}, {"12\t7 3", false},
                {" 12 7 3", false}, {"12 7 3 ", false},        {"12 7", false},    {"12 7 3 4", false},
-               {"-1 2 3", false},  {"1.0 2 3", false},        {"1234567890 1 2", false}};
+               {"-1 2 3", false},  {"1.0 2 3", false},        {"1234567890 1 2", false},
+               {"999999999 0 0", true}, {"+1 2 3", false},     {"1e2 2 3", false}, {"1 2 3\n", false},
+               {"", false}};
   for (const auto& c : cases) {
     std::array<std::uint32_t, 3> values{};
     ASSERT_EQ(ReadPlainWholes(c.text, values), c.plain) << c.text;
     if (!c.plain) continue;
     std::array<std::string_view, 3> fields;
     SplitFields(c.text, fields);
-    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(values[k], ReadNumber(fields[k])) << c.text;
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(values[k], detail::ReadNumberGenerally(fields[k])) << c.text;
+  }
+}
+
+// ReadNumber's quick paths against the general rule they short-cut: the
+// same double, sign of zero included, for whatever either path is given.
+// A six-decimal number the readers may keep as written must also be
+// exactly what FormatCoord writes for its value.
+TEST(ReadNumber, QuickPathsAgreeWithTheGeneralRule) {
+  const char* texts[] = {
+      // Six decimals: signs, zeros, nine integer digits and ten, leading zeros.
+      "0.000000", "-0.000000", "+0.000000", "1.500000", "-1.500000", "0.000001", "-0.000001",
+      "999999999.999999", "-999999999.999999", "1000000000.000000", "00.000000", "01.000000", "-01.000000",
+      // Five decimals and seven, cut short, and followed by blanks, text or an exponent, with
+      // and without the two bytes after them that let the decimals be read as one word.
+      "1.00000", "1.0000000", "1.123456789", "1.", ".500000", "-.500000", "1.000000 ", " 1.000000",
+      "1.000000\t", "1.000000x", "1.000000  ", "-0.000000 0", "1.000000e2", "1.000000E-2", "1.000000.5",
+      "1.000000-", "1.12345:78", "1.1234/678", "1.12345\xb9", "9.99999\xb0 1", "1.000 000", "-", "",
+      // Whole numbers: signs, zeros, fifteen digits and sixteen, fractions, exponents, blanks.
+      "0", "-0", "7", "-7", "007", "123456789012345", "-123456789012345", "1234567890123456", "2.5", "1e3",
+      "12 3", "--1", "3-", "&H10", "9 ",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE('"' + std::string(text) + '"');
+    const double quick = ReadNumber(text), general = detail::ReadNumberGenerally(text);
+    EXPECT_EQ(quick, general);
+    EXPECT_EQ(std::signbit(quick), std::signbit(general));
+    double value = 0;
+    const std::size_t length = ReadCanonicalCoord(text, value);
+    EXPECT_EQ(CanonicalCoordLength(text), length);
+    if (length == 0) continue;
+    const std::string kept(text, length);
+    std::string written;
+    AppendCoord(written, value);
+    EXPECT_EQ(written, kept);
+    EXPECT_EQ(value, detail::ReadNumberGenerally(kept));
   }
 }
 
@@ -199,11 +237,56 @@ TEST(Paths, ExtensionAndBaseFollowTheLastDotOfTheFileName) {
 }
 
 TEST(Messages, KeepTheirExactTexts) {
-  EXPECT_EQ(ErrorMessage(62), "Error 62 has occurred.  It is recommended that you exit the application.");
-  EXPECT_EQ(LimitMessage(FailureKind::VertexLimit), "Too many vertices!  32000 is the current limit!");
-  EXPECT_EQ(LimitMessage(FailureKind::TexVertexLimit),
-            "Too many texture vertices!  32000 is the current limit!");
-  EXPECT_EQ(LimitMessage(FailureKind::NormalLimit), "Too many normals!  32000 is the current limit!");
+  const std::string x1000(1000, 'x');
+  const std::pair<std::string, std::string> cases[] = {
+      {ErrorMessage(62), "Error 62 has occurred.  It is recommended that you exit the application."},
+      {LimitMessage(FailureKind::VertexLimit), "Too many vertices!  32000 is the current limit!"},
+      {LimitMessage(FailureKind::TexVertexLimit), "Too many texture vertices!  32000 is the current limit!"},
+      {LimitMessage(FailureKind::NormalLimit), "Too many normals!  32000 is the current limit!"},
+      // A detail is kept whole up to 1000 bytes and cut after them.
+      {Failure::Error(5, x1000).detail(), x1000},
+      {Failure::Error(5, x1000 + "y").detail(), x1000 + "..."},
+  };
+  for (const auto& [actual, expected] : cases) EXPECT_EQ(actual, expected);
+}
+
+// The line reader looks at eight bytes at a time; a line must still end
+// where the rule says, at CR LF, CR or LF, wherever that falls in a word.
+TEST(LineReader, EndsLinesWhereTheRuleSaysWhereverTheyFall) {
+  auto by_rule = [](std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] != '\r' && text[i] != '\n') continue;
+      lines.push_back(text.substr(start, i - start));
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+  };
+  std::vector<std::string> texts{"", "a", "a\n", "\nb", "\n\n", "\r\r", "\n\r", "\r\n\n", "\r\n\r\n"};
+  // Every kind of line end after a line of every length up to two words,
+  // then empty lines, then a last line with and without its end.
+  for (const char* end : {"\n", "\r", "\r\n"})
+    for (std::size_t length = 0; length <= 17; ++length)
+      for (const char* rest : {"", "z", "\n\nzz", "\r\rzz\r\n", "\r\n\r\n0123456789abcdef\n"})
+        texts.push_back(std::string(length, 'x') + end + rest);
+  // Bytes that are CR or LF but for the high bit, NUL and plain bytes, at random.
+  std::mt19937 random(11);
+  const char alphabet[] = {'a', '\r', '\n', '\x8d', '\x8a', '\0', 'b'};
+  for (int i = 0; i < 3000; ++i) {
+    std::string text(random() % 40, ' ');
+    for (char& c : text) c = alphabet[random() % sizeof alphabet];
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    LineReader in(text);
+    std::vector<std::string_view> lines;
+    for (std::string_view line; in.TryNext(line);) lines.push_back(line);
+    ASSERT_EQ(lines, by_rule(text)) << ::testing::PrintToString(text);
+    EXPECT_EQ(in.line_number(), static_cast<long>(lines.size()));
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "cli/converter.h"
 #include "model/failure.h"
 #include "model/numbers.h"
+#include "files/line_reader.h"
 #include "files/paths.h"
 #include "project/obj_reader.h"
 #include "files/textfile.h"
@@ -362,6 +363,66 @@ TEST(ProjectReader, PlainAndOtherwiseSpacedLinesReadAlike) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(SknText(Project(files.spj, each_line(c.change))), expected);
+  }
+}
+
+// What an .obj's geometry reads as: its lists and face lines, numbers in
+// hexadecimal so that every bit and the sign of zero count, or the failure.
+std::string ObjGeometry(const std::string& obj) {
+  SkinModel model;
+  LineReader in(obj);
+  std::ostringstream out;
+  out << std::hexfloat;
+  try {
+    const ObjLists lists = ReadObjGeometry(model, in, [] { return std::optional<bool>(true); });
+    for (const Vec3& v : lists.vertices) out << "v " << v.x << ' ' << v.y << ' ' << v.z << '\n';
+    for (const Vec3& n : lists.normals) out << "vn " << n.x << ' ' << n.y << ' ' << n.z << '\n';
+    for (const Vec2& t : lists.tex_vertices) out << "vt " << t[0] << ' ' << t[1] << '\n';
+    for (int i = 0; i < model.FaceCount; ++i) out << "f " << model.FaceLines.at(i) << '\n';
+    for (std::size_t v = 0; v < lists.tex_of.size(); ++v) out << v << ": " << lists.tex_of[v] << ' ' << lists.normal_of[v] << '\n';
+  } catch (const Failure& failure) {
+    out << "error " << failure.number() << " of kind " << static_cast<int>(failure.kind());
+  }
+  return out.str();
+}
+
+// "v", "vn" and "vt" lines of six-decimal numbers one space apart are read
+// in one pass, which must give what the general reading gives; a leading
+// tab keeps a line from that pass.
+TEST(ProjectReader, PlainCoordinateLinesReadAsOthersDo) {
+  const char* lines[] = {
+      "v 1.000000 -2.500000 3.250000", "v -0.000000 0.000000 -0.000001", "v 999999999.999999 -1.000000 0.000000",
+      "v 9999999999.999999 0.000000 0.000000", "v 1.000000 2.000000 3.000000 ",
+      "v 1.000000 2.000000 3.000000 4.000000", "v 1.000000  2.000000 3.000000", "v 1.0000005 2.000000 3.000000",
+      "v 1.000000e1 2.000000 3.000000", "v 01.000000 2.000000 3.000000", "v 1.12345: 2.000000 3.000000",
+      "v 1.000000 2.000000 3.000000x", "v 1.000000 2.000000", "vn 0.000000 0.000000 1.000000",
+      "vn 0.600000 0.800000 0.000000\t", "vt 0.500000 0.250000", "vt 0.500000 0.250000 0.000000",
+      "vt -0.000000 1.000000", "vt 0.500000",
+  };
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(ObjGeometry(std::string(line) + "\n"), ObjGeometry("\t" + std::string(line) + "\n"));
+  }
+}
+
+// A face corner of plain indices ("3/2/1") is read in one pass, which must
+// take only what the number rule reads alike (a fraction is rounded, not
+// cut); a leading zero keeps an index from that pass without changing it.
+TEST(ProjectReader, PlainFaceIndicesReadAsTheNumberRuleReadsThem) {
+  const char* corners[] = {
+      "3/2/1",     "3/2.6/1",   "3.4/2/1",   "3/2/1.5",   "2.5/2/1",    "3/2/1e0", "3e0/2/1", "3/2/1x",
+      "3x/2/1",    "3//1",      "3/2",       "3/2/1/4",   "3/2/",       "-1/-2/-3", "1/-1/2", "12345/1/1",
+      "32001/1/1", "32002/1/1", "99999/1/1", "100000/1/1", "0/1/1",
+  };
+  const std::string head = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\nvn 1 0 0\nvn 0 1 0\nf 1/1/1 2/2/2 ";
+  for (const std::string corner : corners) {
+    SCOPED_TRACE(corner);
+    std::string zeroed;
+    for (std::size_t i = 0; i < corner.size(); ++i) {
+      if ((i == 0 || corner[i - 1] == '/') && corner[i] >= '1' && corner[i] <= '9') zeroed += '0';
+      zeroed += corner[i];
+    }
+    EXPECT_EQ(ObjGeometry(head + corner + "\n"), ObjGeometry(head + zeroed + "\n"));
   }
 }
 

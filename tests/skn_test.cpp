@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "model/failure.h"
@@ -46,6 +47,9 @@ TEST(ParseSkn, ReadsEveryBlock) {
   EXPECT_TRUE(m.SaveAsProjectFirst);
 }
 
+// A line as the writers write it keeps its text; every other goes through
+// the number rule. Each line reads the same with tabs for its spaces, which
+// no kept line has.
 TEST(ParseSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
   const struct {
     const char* line;
@@ -59,12 +63,19 @@ TEST(ParseSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
       {"1 2 3 0 0 1 9 9", "1.000000 2.000000 3.000000", "0.000000 0.000000 1.000000"},
       {"1,5 2 3 -0 -0.0000001 1e-005", "1.000000 2.000000 3.000000", "0.000000 0.000000 0.000010"},
       {"1.2345678 -9.8765432 0.0000005 x y z", "1.234568 -9.876543 0.000000", "0.000000 0.000000 0.000000"},
+      {"-0.000000 1.000000 -0.000000 0.000000 -0.000000 1.000000", "0.000000 1.000000 0.000000", "0.000000 0.000000 1.000000"},
+      {"1.000000 2.000000 3.000000 0.000000 0.000000 1.000000 ", "1.000000 2.000000 3.000000", "0.000000 0.000000 1.000000"},
+      {"1.000000 2.000000 3.000000 0.000000 0.000000 1.000000 9.000000", "1.000000 2.000000 3.000000", "0.000000 0.000000 1.000000"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    const SkinModel m = Parse(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", c.line}));
-    EXPECT_EQ(m.VertexLines.at(0), c.vertex);
-    EXPECT_EQ(m.NormalLines.at(0), c.normal);
+    std::string tabbed = c.line;
+    std::replace(tabbed.begin(), tabbed.end(), ' ', '\t');
+    for (const std::string& line : {std::string(c.line), tabbed}) {
+      const SkinModel m = Parse(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", line}));
+      EXPECT_EQ(m.VertexLines.at(0), c.vertex);
+      EXPECT_EQ(m.NormalLines.at(0), c.normal);
+    }
   }
 }
 
@@ -73,15 +84,18 @@ TEST(ParseSkn, EmptySkinReadsCompletely) {
 }
 
 TEST(ParseSkn, LineEndsCrLfCrAndLfReadTheSame) {
-  const SkinModel reference = Parse(CrLf(SmallSkn()));
-  for (const std::string end : {"\n", "\r", "\r\n"}) {
-    for (bool final_end : {true, false}) {
-      std::string text;
-      const auto lines = SmallSkn();
-      for (std::size_t i = 0; i < lines.size(); ++i)
-        text += lines[i] + (i + 1 < lines.size() || final_end ? end : "");
-      std::string why;
-      EXPECT_TRUE(test::SameModel(Parse(text), reference, &why)) << why;
+  auto no_texture_name = SmallSkn();
+  no_texture_name[1] = "";  // an empty line stays a line
+  for (const auto& lines : {SmallSkn(), no_texture_name}) {
+    const SkinModel reference = Parse(CrLf(lines));
+    for (const std::string end : {"\n", "\r", "\r\n"}) {
+      for (bool final_end : {true, false}) {
+        std::string text;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+          text += lines[i] + (i + 1 < lines.size() || final_end ? end : "");
+        std::string why;
+        EXPECT_TRUE(test::SameModel(Parse(text), reference, &why)) << why;
+      }
     }
   }
 }

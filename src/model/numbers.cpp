@@ -204,6 +204,10 @@ double ReadNumber(std::string_view text) {
   // Most numbers in files are six-decimal coordinates or plain integers.
   if ((!text.empty() && ReadCanonicalCoord(text, fast) == text.size()) || ReadWholeNumber(text, fast))
     return fast;
+  return detail::ReadNumberGenerally(text);
+}
+
+double detail::ReadNumberGenerally(std::string_view text) {
   // Fields split at blanks hold none, so the text is read where it stands;
   // otherwise blanks are dropped first, as the rule ignores them anywhere.
   if (!text.empty() && !IsIgnored(text[0])) {

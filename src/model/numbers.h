@@ -67,4 +67,10 @@ std::size_t SplitFields(std::string_view line, std::span<std::string_view> out);
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+namespace detail {
+// ReadNumber without its quick paths for six-decimal and whole numbers: the
+// rule those paths must agree with, for tests that hold them to it.
+double ReadNumberGenerally(std::string_view text);
+}  // namespace detail
+
 }  // namespace mervane

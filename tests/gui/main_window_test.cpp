@@ -591,13 +591,15 @@ TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
     const char* save_as;
     std::vector<std::string> there;  // files of the set, each holding "mine"
     std::string bystander;           // a file beside them that is not in the set
-    std::optional<bool> answer;      // nullopt: no question expected
-    std::string question;
+    std::optional<bool> answer;      // nullopt: no question, or one closed unanswered
+    std::string question;            // empty: no question expected
     std::string status;  // empty: nothing written
   };
   const Case cases[] = {
       {"userwork.spj", {}, "", std::nullopt, "", "Saved userwork.spj, userwork.obj, userwork.mtl"},
       {"userwork.spj", {"userwork.obj"}, "", false,
+       "userwork.obj already exists.\nDo you want to replace it?", ""},
+      {"userwork.spj", {"userwork.obj"}, "", std::nullopt,  // closed: as No
        "userwork.obj already exists.\nDo you want to replace it?", ""},
       {"userwork.spj", {"userwork.obj"}, "userwork.skn", true,
        "userwork.obj already exists.\nDo you want to replace it?",
@@ -621,7 +623,7 @@ TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
     Choose(dir.path(c.save_as), 0);
     Action("mnuSave")->trigger();
     EXPECT_FALSE(chooser_.calls.back().confirm_replace) << "one question, from the window";
-    if (c.answer) {
+    if (!c.question.empty()) {
       ASSERT_EQ(prompts_.questions.size(), 1u);
       EXPECT_EQ(prompts_.questions[0], std::string("Mervane: ") + c.question);
     } else {

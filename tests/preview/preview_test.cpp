@@ -167,6 +167,16 @@ TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
   // The overlay toggle adds the wireframe and bone lines.
   widget_.SetOverlay(true);
   EXPECT_NE(Render(), front);
+  // F frames what is drawn: a vertex that no bone places is drawn nowhere,
+  // so a part far from the origin with a blended vertex still fills the view.
+  SkinModel part = test::ReadSknText(test::CrLf({"part", "t", "1", "HEAD", "1", "0 1 2", "1", "0 0 3 0 1", "3", "0 0",
+                                                 "1 0", "0 1", "1", "3 16384", "4", "0 0 0 0 0 1", "0.3 0 0 0 0 1",
+                                                 "0 0.3 0 0 0 1", "0 0 0 0 0 1"}));
+  widget_.ShowModel(part, "");
+  widget_.SetOverlay(false);
+  QApplication::sendEvent(&widget_, &wheel);
+  QTest::keyClick(&widget_, Qt::Key_F);
+  EXPECT_GT(ForegroundShare(Render()), 0.1);
 }
 
 // A broken transform shows here: the example drawn from the front must
