@@ -49,7 +49,7 @@ void FillMesh(SkinMesh& mesh, const SkinModel& model) {
       mesh.positions[static_cast<std::size_t>(v)] = ParseTriple(model.VertexLines.at(v), "its position");
       mesh.normals[static_cast<std::size_t>(v)] = ParseTriple(model.NormalLines.at(v), "its normal");
     } catch (Failure& failure) {
-      failure.About(Counted("vertex", v));
+      failure.About(Counted("vertex", v) + " of mesh " + mesh.name);
       throw;
     }
   }
@@ -71,7 +71,7 @@ void FillMesh(SkinMesh& mesh, const SkinModel& model) {
       claim(f[1], f[2], 0, tex, "vertices");
       claim(tex + f[3], f[4], tex, vertices, "blended vertices");
     } catch (Failure& failure) {
-      failure.About("bone " + mesh.bone_names[static_cast<std::size_t>(b)]);
+      failure.About("bone " + mesh.bone_names[static_cast<std::size_t>(b)] + " of mesh " + mesh.name);
       throw;
     }
   }
@@ -82,7 +82,7 @@ void FillMesh(SkinMesh& mesh, const SkinModel& model) {
   for (int t = 0; t < tex; ++t) {
     std::array<std::string_view, 2> f;
     if (SplitFields(model.TexVertexLines.at(t), f) < 2)
-      throw std::move(Bad(err::kInvalidArgument, "a texture-vertex line needs two numbers").About(Counted("texture vertex", t)));
+      throw std::move(Bad(err::kInvalidArgument, "a texture-vertex line needs two numbers").About(Counted("texture vertex", t) + " of mesh " + mesh.name));
     mesh.uvs[static_cast<std::size_t>(t)] = {ReadNumber(f[0]), ReadNumber(f[1])};
   }
   mesh.faces.resize(static_cast<std::size_t>(std::max<int>(0, model.FaceCount)));
@@ -92,7 +92,7 @@ void FillMesh(SkinMesh& mesh, const SkinModel& model) {
       if (!Within(f[static_cast<std::size_t>(k)], 0, tex))
         throw std::move(Bad(err::kIndexOutOfRange, "its corner " + std::to_string(static_cast<long>(f[static_cast<std::size_t>(k)])) +
                                                        " is not a bound vertex (0 to " + std::to_string(tex - 1) + ")")
-                            .About(Counted("face", i)));
+                            .About(Counted("face", i) + " of mesh " + mesh.name));
       mesh.faces[static_cast<std::size_t>(i)][static_cast<std::size_t>(k)] = static_cast<int>(f[static_cast<std::size_t>(k)]);
     }
   }
@@ -100,7 +100,7 @@ void FillMesh(SkinMesh& mesh, const SkinModel& model) {
   for (int i = 0; i < blends; ++i) {
     const auto f = Wholes<2>(model.BlendLines.at(i), "the blend line");
     auto fail = [&](int number, const std::string& why) {
-      return std::move(Bad(number, why).About(Counted("blend entry", i)));
+      return std::move(Bad(number, why).About(Counted("blend entry", i) + " of mesh " + mesh.name));
     };
     if (!Within(f[0], 0, tex))
       throw fail(err::kIndexOutOfRange, "its target " + std::to_string(static_cast<long>(f[0])) + " is not a bound vertex");
