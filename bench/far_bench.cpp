@@ -67,7 +67,7 @@ Folder& Shared() {
 
 constexpr std::uint64_t kMB = 1 << 20;
 
-// An archive per shape, made once.
+// An archive per shape, made once, alone in its folder.
 std::string ArchiveOf(std::uint32_t members, std::uint64_t megabytes) {
   const fs::path folder = Shared().root / (std::to_string(members) + "-" + std::to_string(megabytes));
   const std::string path = (folder / "objects.far").string();
@@ -101,42 +101,52 @@ void BM_IndexGameFolder(benchmark::State& state) {
 }
 BENCHMARK(BM_IndexGameFolder)->Unit(benchmark::kMillisecond);
 
-// The memory that opening costs, in a child process of its own so that one
-// measurement's high-water mark cannot hide the next one's.
-long PeakGrowthKiB(const std::string& path) {
+// Runs work in a child process and returns what it returns (-1 when the
+// child fails): each memory measurement starts from the same small heap,
+// with no high-water mark or freed memory left by the one before.
+template <class Work>
+long InChild(Work&& work) {
   int channel[2];
   if (::pipe(channel) != 0) return -1;
   const pid_t child = ::fork();
   if (child == 0) {
-    rusage before{}, after{};
-    ::getrusage(RUSAGE_SELF, &before);
-    long members = 0;
-    {
-      const FarArchive archive = FarArchive::Open(path);
-      members = static_cast<long>(archive.members().size());
-    }
-    ::getrusage(RUSAGE_SELF, &after);
-    const long growth = members > 0 ? after.ru_maxrss - before.ru_maxrss : -1;
-    const bool sent = ::write(channel[1], &growth, sizeof growth) == sizeof growth;
-    ::_exit(sent ? 0 : 1);
+    const long value = work();
+    ::_exit(::write(channel[1], &value, sizeof value) == sizeof value ? 0 : 1);
   }
-  long growth = -1;
-  if (child < 0 || ::read(channel[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  long value = -1;
+  if (child < 0 || ::read(channel[0], &value, sizeof value) != sizeof value) value = -1;
   ::waitpid(child, nullptr, 0);
   ::close(channel[0]);
   ::close(channel[1]);
-  return growth;
+  return value;
+}
+
+long MaxRssKiB() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
 }
 
 void ReportMemory() {
-  std::printf("Peak memory growth while opening an archive (KiB), against the manifest's and the archive's size:\n");
-  for (const auto& [members, megabytes] : {std::pair<std::uint32_t, std::uint64_t>{2000, 500}, {20000, 500}, {20000, 4000}}) {
-    const std::string path = ArchiveOf(members, megabytes);
-    const FarArchive archive = FarArchive::Open(path);
-    const std::uint64_t manifest = fs::file_size(path) - archive.manifest_offset();
-    std::printf("  %6u members, %5llu MB archive, %5llu KiB manifest: peak grows %ld KiB\n", members,
-                static_cast<unsigned long long>(megabytes), static_cast<unsigned long long>(manifest / 1024),
-                PeakGrowthKiB(path));
+  std::printf("Peak memory growth while opening an archive, against the manifest's and the archive's size:\n");
+  for (const auto& [members, megabytes] :
+       {std::pair<std::uint32_t, std::uint64_t>{2000, 500}, {20000, 500}, {20000, 4000}}) {
+    const std::uint32_t m = members;
+    const std::uint64_t mb = megabytes;
+    // Made in a child too, so that the making's memory is not the parent's.
+    InChild([&] { return static_cast<long>(ArchiveOf(m, mb).size()); });
+    const std::string path = ArchiveOf(m, mb);
+    const long manifest_kib = InChild([&] {
+      const FarArchive archive = FarArchive::Open(path);
+      return static_cast<long>((fs::file_size(path) - archive.manifest_offset()) / 1024);
+    });
+    const long growth = InChild([&] {
+      const long before = MaxRssKiB();
+      const FarArchive archive = FarArchive::Open(path);
+      return MaxRssKiB() - before;
+    });
+    std::printf("  %6u members, %5llu MB archive, %5ld KiB manifest: peak grows %ld KiB\n", m,
+                static_cast<unsigned long long>(mb), manifest_kib, growth);
   }
   std::fflush(stdout);
 }

@@ -51,20 +51,19 @@ class ManifestCursor {
   std::uint64_t offset() const { return pos_; }
   std::uint64_t left() const { return end_ - pos_; }
 
-  std::uint32_t U32(const std::string& what) {
-    if (left() < 4) throw FailAt(pos_, err::kPastEndOfFile, "the file ends where " + what + " was expected");
-    Buffer(4);
-    const std::uint32_t v = LoadU32(buf_.data() + (pos_ - buf_at_));
-    pos_ += 4;
-    return v;
+  std::uint32_t U32(const char* what) {
+    if (left() < 4)
+      throw FailAt(pos_, err::kPastEndOfFile, std::string("the file ends where ") + what + " was expected");
+    return LoadU32(Take(4));
   }
 
-  // n bytes, which the caller has checked are left.
-  std::string Bytes(std::uint32_t n) {
+  // The next n bytes where they lie buffered, which the caller has checked
+  // are left; valid until the next call.
+  const char* Take(std::size_t n) {
     Buffer(n);
-    std::string text(buf_.data() + (pos_ - buf_at_), n);
+    const char* at = buf_.data() + (pos_ - buf_at_);
     pos_ += n;
-    return text;
+    return at;
   }
 
  private:
@@ -142,19 +141,19 @@ void FarArchive::ReadManifest() {
   std::vector<std::uint64_t> entry_at(count);
   for (std::uint32_t i = 0; i < count; ++i) {
     entry_at[i] = in.offset();
-    const std::string entry = Counted("member", i) + "'s entry";
-    const std::uint32_t size = in.U32(entry);
-    const std::uint32_t size_again = in.U32(entry);
-    const std::uint32_t offset = in.U32(entry);
-    const std::uint64_t length_at = in.offset();
-    const std::uint32_t length = in.U32(entry);
+    if (in.left() < kFarEntrySize)
+      throw FailAt(in.offset(), err::kPastEndOfFile, "the file ends inside " + Counted("member", i) + "'s entry");
+    const char* fields = in.Take(kFarEntrySize);
+    const std::uint32_t size = LoadU32(fields), size_again = LoadU32(fields + 4), offset = LoadU32(fields + 8),
+                        length = LoadU32(fields + 12);
+    const std::uint64_t length_at = entry_at[i] + 12;
     if (length > kFarNameLimit)
       throw FailAt(length_at, err::kIndexOutOfRange,
                    Counted("member", i) + "'s name of " + std::to_string(length) + " bytes is longer than the " +
                        std::to_string(kFarNameLimit) + " allowed");
     if (length > in.left())
       throw FailAt(length_at, err::kPastEndOfFile, "the file ends inside " + Counted("member", i) + "'s name");
-    FarMember member{in.Bytes(length), offset, size};
+    FarMember member{std::string(in.Take(length), length), offset, size};
     auto fail = [&](int number, const std::string& what) {
       Failure failure = FailAt(entry_at[i], number, what);
       failure.About(MemberText(i, member.name));

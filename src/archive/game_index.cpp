@@ -17,6 +17,7 @@ GameIndex::GameIndex(const std::string& folder) {
     try {
       const FarArchive archive = FarArchive::Open(*path);
       const std::string prefix = *path + "/";
+      by_name_.reserve(by_name_.size() + archive.members().size());
       for (const FarMember& member : archive.members()) {
         const std::string name = FileNameOf(member.name);
         if (!name.empty()) by_name_.try_emplace(ToLowerAscii(name), prefix + member.name);
