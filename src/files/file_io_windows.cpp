@@ -227,7 +227,9 @@ bool IsOrdinaryFile(const std::string& path) {
 std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
   std::wstring pattern;
   try {
-    pattern = SystemPath((folder.empty() ? std::string(".\\") : folder) + "*");
+    // The folder may come with or without its last separator.
+    const bool ends_in_separator = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    pattern = SystemPath((folder.empty() ? std::string(".\\") : ends_in_separator ? folder : folder + "\\") + "*");
   } catch (const Failure&) {
     return {};
   }
