@@ -367,7 +367,7 @@ TEST(FileFinder, FindsByNameIgnoringCaseInOrderThenAsksTheExtraLookup) {
   auto name_of = [](const std::optional<std::string>& path) { return path ? FileNameOf(*path) : std::string("-"); };
   EXPECT_EQ(name_of(FindSkeletonFile(finder)), "adult-skeleton.cmx");
   EXPECT_EQ(name_of(FindMeshFile(finder, "MESH-A")), "Mesh-A.bmf");
-  EXPECT_EQ(*FindMeshFile(finder, "mesh-b"), (second.root() / "mesh-b.skn").string());
+  EXPECT_EQ(std::filesystem::path(*FindMeshFile(finder, "mesh-b")), second.root() / "mesh-b.skn");
   EXPECT_EQ(name_of(FindBitmapFile(finder, "Tex")), "tex.BMP");
   EXPECT_EQ(name_of(FindFramesFile(finder, "WALK")), "walk.cfp");
   EXPECT_EQ(FindFramesFile(finder, "game"), "game.far/game.cfp");
