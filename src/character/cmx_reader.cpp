@@ -47,25 +47,8 @@ class CmxIn {
 
   std::string Text(const char* what) { return std::string(lines_.Next(what)); }
 
-  std::uint32_t U32(const char* what) {
-    const std::string_view line = Trimmed(lines_.Next(what));
-    std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), value);
-    if (ec == std::errc::result_out_of_range) throw Fail(err::kOverflow, what, "is beyond 32 bits", line);
-    if (ec != std::errc() || end != line.data() + line.size() || line.empty())
-      throw Fail(err::kInvalidArgument, what, "is not a whole number", line);
-    return value;
-  }
-
-  std::int32_t I32(const char* what) {
-    const std::string_view line = Trimmed(lines_.Next(what));
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), value);
-    if (ec == std::errc::result_out_of_range) throw Fail(err::kOverflow, what, "is beyond 32 bits", line);
-    if (ec != std::errc() || end != line.data() + line.size() || line.empty())
-      throw Fail(err::kInvalidArgument, what, "is not a whole number", line);
-    return value;
-  }
+  std::uint32_t U32(const char* what) { return Whole<std::uint32_t>(what); }
+  std::int32_t I32(const char* what) { return Whole<std::int32_t>(what); }
 
   float F32(const char* what) {
     const std::string_view line = Trimmed(lines_.Next(what));
@@ -120,6 +103,17 @@ class CmxIn {
   }
 
  private:
+  // A line of plain decimal digits (and a minus sign for a signed value).
+  template <typename Int>
+  Int Whole(const char* what) {
+    const std::string_view line = Trimmed(lines_.Next(what));
+    Int value = 0;
+    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), value);
+    if (ec == std::errc::result_out_of_range) throw Fail(err::kOverflow, what, "is beyond 32 bits", line);
+    if (ec != std::errc() || end != line.data() + line.size() || line.empty())
+      throw Fail(err::kInvalidArgument, what, "is not a whole number", line);
+    return value;
+  }
   // The length of the float at the start of text, 0 if none. from_chars
   // takes no "+", which the files never write.
   static std::size_t ReadFloat(std::string_view text, float& value) {

@@ -21,13 +21,15 @@ enum class Element { Skeleton, Bone, Suit, Skin, Skill, Motion, PropertyList, Pr
 //   void Floats(float* out, int n, const char* what);  // a vector
 //   std::uint32_t Count(const char* what, Element);  // checked against the room left
 //   auto Mark();  void Place(Failure&, mark);  // where an element starts
-template <class In, class Body>
-void Named(In& in, const std::string& element, Body&& body) {
+// Runs body; a failure it throws is named after the element (element() is
+// called only then: naming every element read would cost more than reading it).
+template <class In, class Name, class Body>
+void Named(In& in, Name&& element, Body&& body) {
   const auto mark = in.Mark();
   try {
     body();
   } catch (Failure& failure) {
-    failure.About(element);
+    failure.About(element());
     in.Place(failure, mark);
     throw;
   }
@@ -96,11 +98,11 @@ CharacterFile ReadCharacter(In& in) {
   file.skeletons.resize(in.Count("the skeleton count", Element::Skeleton));
   for (std::size_t s = 0; s < file.skeletons.size(); ++s) {
     Skeleton& skeleton = file.skeletons[s];
-    Named(in, Counted("skeleton", static_cast<long>(s)), [&] {
+    Named(in, [&] { return Counted("skeleton", static_cast<long>(s)); }, [&] {
       skeleton.name = in.Text("a skeleton name");
       skeleton.bones.resize(in.Count("the bone count", Element::Bone));
       for (std::size_t b = 0; b < skeleton.bones.size(); ++b)
-        Named(in, Counted("bone", static_cast<long>(b)) + " of skeleton " + skeleton.name,
+        Named(in, [&] { return Counted("bone", static_cast<long>(b)) + " of skeleton " + skeleton.name; },
               [&] { ReadBone(in, skeleton.bones[b]); });
       CheckSkeleton(skeleton);
     });
@@ -108,13 +110,13 @@ CharacterFile ReadCharacter(In& in) {
   file.suits.resize(in.Count("the suit count", Element::Suit));
   for (std::size_t s = 0; s < file.suits.size(); ++s) {
     Suit& suit = file.suits[s];
-    Named(in, Counted("suit", static_cast<long>(s)), [&] {
+    Named(in, [&] { return Counted("suit", static_cast<long>(s)); }, [&] {
       suit.name = in.Text("a suit name");
       suit.type = in.U32("the suit type");
       suit.properties = ReadPropertyLists(in);
       suit.skins.resize(in.Count("the skin count", Element::Skin));
       for (std::size_t k = 0; k < suit.skins.size(); ++k)
-        Named(in, Counted("skin", static_cast<long>(k)) + " of suit " + suit.name, [&] {
+        Named(in, [&] { return Counted("skin", static_cast<long>(k)) + " of suit " + suit.name; }, [&] {
           SuitSkin& skin = suit.skins[k];
           skin.bone_name = in.Text("a skin's bone name");
           skin.skin_name = in.Text("a skin name");
@@ -126,7 +128,7 @@ CharacterFile ReadCharacter(In& in) {
   file.skills.resize(in.Count("the skill count", Element::Skill));
   for (std::size_t s = 0; s < file.skills.size(); ++s) {
     Skill& skill = file.skills[s];
-    Named(in, Counted("skill", static_cast<long>(s)), [&] {
+    Named(in, [&] { return Counted("skill", static_cast<long>(s)); }, [&] {
       skill.name = in.Text("a skill name");
       skill.frames_name = in.Text("the frame-data name");
       skill.duration = in.F32("the duration");
@@ -136,7 +138,7 @@ CharacterFile ReadCharacter(In& in) {
       skill.rotation_count = in.U32("the rotation count");
       skill.motions.resize(in.Count("the motion count", Element::Motion));
       for (std::size_t m = 0; m < skill.motions.size(); ++m)
-        Named(in, Counted("motion", static_cast<long>(m)) + " of skill " + skill.name,
+        Named(in, [&] { return Counted("motion", static_cast<long>(m)) + " of skill " + skill.name; },
               [&] { ReadMotion(in, skill.motions[m]); });
     });
   }

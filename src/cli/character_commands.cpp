@@ -73,6 +73,16 @@ void AppendFixed(std::string& out, double value) {
   out.append(buf, end);
 }
 
+// A keyword and its numbers, one space apart.
+void AppendLine(std::string& out, std::string_view keyword, std::initializer_list<double> values) {
+  out += keyword;
+  for (const double value : values) {
+    out += ' ';
+    AppendFixed(out, value);
+  }
+  out += '\n';
+}
+
 struct PoseRequest {
   std::optional<std::string> skeleton, animation;
   std::optional<double> frame;
@@ -160,31 +170,9 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     const SkinMesh& mesh = dressed[m].mesh;
     Skin(dressed[m], pose, skinned);
     obj += "o " + mesh.name + "\n";
-    for (const Vec3& p : skinned.positions) {
-      obj += "v ";
-      AppendFixed(obj, -p.x);
-      obj += ' ';
-      AppendFixed(obj, p.y);
-      obj += ' ';
-      AppendFixed(obj, p.z);
-      obj += '\n';
-    }
-    for (const auto& uv : mesh.uvs) {
-      obj += "vt ";
-      AppendFixed(obj, uv[0]);
-      obj += ' ';
-      AppendFixed(obj, 1 - uv[1]);
-      obj += '\n';
-    }
-    for (const Vec3& n : skinned.normals) {
-      obj += "vn ";
-      AppendFixed(obj, -n.x);
-      obj += ' ';
-      AppendFixed(obj, n.y);
-      obj += ' ';
-      AppendFixed(obj, n.z);
-      obj += '\n';
-    }
+    for (const Vec3& p : skinned.positions) AppendLine(obj, "v", {-p.x, p.y, p.z});
+    for (const auto& uv : mesh.uvs) AppendLine(obj, "vt", {uv[0], 1 - uv[1]});
+    for (const Vec3& n : skinned.normals) AppendLine(obj, "vn", {-n.x, n.y, n.z});
     obj += "usemtl " + mesh.name + "\n";
     for (const auto& face : mesh.faces) {
       obj += 'f';
@@ -215,12 +203,9 @@ void PrintCharacterInfo(const CharacterFile& file, const std::string& path, std:
     const Pose pose = RestPose(rig);
     for (std::size_t b = 0; b < skeleton.bones.size(); ++b) {
       std::string world;
-      for (const double v : {pose[b].position.x, pose[b].position.y, pose[b].position.z}) {
-        world += ' ';
-        AppendFixed(world, v);
-      }
+      AppendLine(world, " world", {pose[b].position.x, pose[b].position.y, pose[b].position.z});
       out << "    " << std::left << std::setw(10) << skeleton.bones[b].name << " parent "
-          << std::setw(10) << skeleton.bones[b].parent << " world" << world << "\n";
+          << std::setw(10) << skeleton.bones[b].parent << world;
     }
   }
   out << "suits: " << file.suits.size() << "\n";
