@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "archive/far.h"
 #include "character/character.h"
 #include "character/lookup.h"
 #include "files/paths.h"
@@ -455,6 +456,14 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   const Ran no_skeleton = Convert({"--pose", bare.path("mesh-a.skn"), bare.path("o.obj")});
   EXPECT_EQ(no_skeleton.status, 1);
   EXPECT_NE(no_skeleton.err.find("mesh-a.skn: no adult-skeleton.cmx or adult-skeleton.cmx.bcf is beside it"), std::string::npos) << no_skeleton.err;
+  // A game folder lends the skeleton from inside one of its archives.
+  TempDir game;
+  const std::string skeleton_text = CmxText(skeleton);
+  const FarFile members[] = {{"Skeletons/Adult-Skeleton.cmx", skeleton_text}};
+  std::filesystem::create_directories(game.root() / "GameData");
+  test::WriteFile(game.path("GameData/skeletons.far"), FarBytes(members));
+  const Ran from_game = Convert({"--pose", "--game", game.root().string(), bare.path("mesh-a.skn"), bare.path("o.obj")});
+  EXPECT_EQ(from_game.status, 0) << from_game.err;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "character/character.h"
+#include "archive/game_index.h"
 #include "character/lookup.h"
 #include "cli/console_prompts.h"
 #include "files/paths.h"
@@ -88,14 +89,15 @@ struct PoseRequest {
   std::optional<double> frame;
   std::vector<std::string> meshes;
   std::string target;
+  ExtraLookup game;  // the game folder's files, when --game names one
 };
 
 // The meshes a MESH argument stands for: itself, or a suit file's skins.
-std::vector<SkinModel> MeshesOf(const std::string& path) {
+std::vector<SkinModel> MeshesOf(const std::string& path, const ExtraLookup& game) {
   if (!IsCharacterPath(path)) return {};
   const CharacterFile file = ReadCharacterFile(path);
   if (file.suits.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path);
-  const FileFinder beside({FolderOf(path)});
+  const FileFinder beside({FolderOf(path)}, game);
   std::vector<SkinModel> models;
   for (const Suit& suit : file.suits) {
     std::vector<SkinModel> skins = NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); });
@@ -119,7 +121,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   if (request.skeleton) {
     skeleton_path = *request.skeleton;
   } else {
-    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}));
+    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}, request.game));
     if (!found)
       throw std::move(Failure::Error(err::kFileNotFound,
                                      "no adult-skeleton.cmx or adult-skeleton.cmx.bcf is beside it; name one "
@@ -134,7 +136,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   std::vector<SkinMesh> meshes;
   std::vector<std::string> folders;  // where each mesh's bitmap is looked for
   for (const std::string& path : request.meshes) {
-    std::vector<SkinModel> models = MeshesOf(path);
+    std::vector<SkinModel> models = MeshesOf(path, request.game);
     if (models.empty()) models.push_back(ReadMeshFile(path));
     for (const SkinModel& model : models) {
       meshes.push_back(NamingFile(path, [&] { return MakeSkinMesh(model); }));
@@ -149,7 +151,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     const auto [skill_path, skill_name] = SplitSkill(*request.animation);
     const CharacterFile skills = ReadCharacterFile(skill_path);
     const Skill& skill = ChooseSkill(skills, skill_path, skill_name);
-    const Frames frames = NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({FolderOf(skill_path)})); });
+    const Frames frames = NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({FolderOf(skill_path)}, request.game)); });
     const Animation animation = NamingFile(skill_path, [&] { return MakeAnimation(rig, skill, frames); });
     const double frame = request.frame.value_or(0);
     if (frame < 0 || frame > std::max(0, animation.frame_count - 1))
@@ -184,7 +186,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     }
     base += skinned.positions.size();
     mtl += "newmtl " + mesh.name + "\n";
-    if (const auto bitmap = FindBitmapFile(FileFinder({folders[m]}), mesh.texture))
+    if (const auto bitmap = FindBitmapFile(FileFinder({folders[m]}, request.game), mesh.texture))
       mtl += "map_Kd " + MaterialName(*bitmap, request.target) + "\n";
     else
       mtl += "# no bitmap " + mesh.texture + ".bmp is found\n";
@@ -252,6 +254,7 @@ void PrintFramesInfo(const std::string& cfp_path, const std::string& animation, 
 
 std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   PoseRequest pose;
+  std::optional<std::string> game_folder;
   bool posing = false, info = false;
   const bool ours = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
     return arg == "--pose" || arg == "--skeleton" || arg == "--animation" || arg == "--frame";
@@ -267,6 +270,7 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
     else if (arg == "--info") info = true;
     else if (arg == "--skeleton") pose.skeleton = value();
     else if (arg == "--animation") pose.animation = value();
+    else if (arg == "--game") game_folder = value();
     else if (arg == "--frame") {
       const std::string text = value();
       double frame = 0;
@@ -296,6 +300,13 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
         throw Usage{"a MESH ends in .skn, .bmf, .cmx or .bcf: \"" + mesh + "\""};
     }
     pose.meshes = std::move(positional);
+    // Indexed once per run, and only when a pose needs it.
+    std::optional<GameIndex> game;
+    if (game_folder)
+      pose.game = [&game, &game_folder](std::string_view name) {
+        if (!game) game.emplace(*game_folder);
+        return game->Find(name);
+      };
     return RunReported(prompts, [&] { PoseMeshes(pose, out); }) == Outcome::Succeeded ? 0 : 1;
   }
   if (info && positional.size() == 1 && ExtensionOf(positional[0]) == "cfp") {
