@@ -13,6 +13,7 @@
 #include "archive/game_index.h"
 #include "cli/converter.h"
 #include "files/textfile.h"
+#include "convert_support.h"
 #include "support.h"
 
 namespace mervane {
@@ -32,16 +33,8 @@ std::string Archive(const std::vector<Member>& members) {
   return FarBytes(files);
 }
 
-struct Ran {
-  int status;
-  std::string out, err;
-};
-
-Ran Convert(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunConverter(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using Ran = test::Converted;
+using test::Convert;
 
 // Every path below root, relative to it and with "/" between parts, sorted.
 std::set<std::string> Tree(const fs::path& root) {

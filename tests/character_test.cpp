@@ -17,6 +17,7 @@
 #include "frames/cfp.h"
 #include "pose/skinning.h"
 #include "skn/skn.h"
+#include "convert_support.h"
 #include "support.h"
 
 namespace mervane {
@@ -377,15 +378,8 @@ TEST(FileFinder, FindsByNameIgnoringCaseInOrderThenAsksTheExtraLookup) {
   EXPECT_EQ(name_of(FindSkeletonFile(FileFinder({second.root().string()}))), "-");
 }
 
-struct Ran {
-  int status;
-  std::string out, err;
-};
-Ran Convert(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunConverter(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using Ran = test::Converted;
+using test::Convert;
 
 TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   TempDir dir;

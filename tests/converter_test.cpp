@@ -4,6 +4,7 @@
 
 #include "cli/converter.h"
 #include "model/failure.h"
+#include "convert_support.h"
 #include "support.h"
 
 namespace mervane {
@@ -11,16 +12,8 @@ namespace {
 
 using test::TempDir;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result Convert(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunConverter(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using Result = test::Converted;
+using test::Convert;
 
 TEST(Converter, UsageErrorsExitWith2AndShowTheUsage) {
   const std::vector<std::vector<std::string>> cases{

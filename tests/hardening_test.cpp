@@ -27,6 +27,7 @@
 #include "project/project.h"
 #include "skn/skn.h"
 #include "../bench/max_skin.h"
+#include "convert_support.h"
 #include "support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -88,16 +89,8 @@ std::map<std::string, std::string> Snapshot(const TempDir& dir) {
   return files;
 }
 
-struct Converted {
-  int status;
-  std::string out, err;
-};
-
-Converted Convert(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const int status = RunConverter(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::Converted;
+using test::Convert;
 
 // Runs the converter with earlier results already at the target. A failure
 // must say one known message and leave the folder as it was; a success must
