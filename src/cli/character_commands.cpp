@@ -91,11 +91,11 @@ struct PoseRequest {
 };
 
 // The meshes a MESH argument stands for: itself, or a suit file's skins.
-std::vector<SkinModel> MeshesOf(const std::string& path) {
+std::vector<SkinModel> MeshesOf(const std::string& path, const ExtraLookup& game) {
   if (!IsCharacterPath(path)) return {};
   const CharacterFile file = ReadCharacterFile(path);
   if (file.suits.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path);
-  const FileFinder beside({FolderOf(path)});
+  const FileFinder beside({FolderOf(path)}, game);
   std::vector<SkinModel> models;
   for (const Suit& suit : file.suits) {
     std::vector<SkinModel> skins = NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); });
@@ -113,13 +113,13 @@ std::string MaterialName(const std::string& texture_path, const std::string& tar
   return ec ? texture_path : absolute.generic_string();
 }
 
-void PoseMeshes(const PoseRequest& request, std::ostream& out) {
+void PoseMeshes(const PoseRequest& request, const ExtraLookup& game, std::ostream& out) {
   // The skeleton.
   std::string skeleton_path;
   if (request.skeleton) {
     skeleton_path = *request.skeleton;
   } else {
-    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}));
+    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}, game));
     if (!found)
       throw std::move(Failure::Error(err::kFileNotFound,
                                      "no adult-skeleton.cmx or adult-skeleton.cmx.bcf is beside it; name one "
@@ -134,7 +134,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   std::vector<SkinMesh> meshes;
   std::vector<std::string> folders;  // where each mesh's bitmap is looked for
   for (const std::string& path : request.meshes) {
-    std::vector<SkinModel> models = MeshesOf(path);
+    std::vector<SkinModel> models = MeshesOf(path, game);
     if (models.empty()) models.push_back(ReadMeshFile(path));
     for (const SkinModel& model : models) {
       meshes.push_back(NamingFile(path, [&] { return MakeSkinMesh(model); }));
@@ -149,7 +149,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     const auto [skill_path, skill_name] = SplitSkill(*request.animation);
     const CharacterFile skills = ReadCharacterFile(skill_path);
     const Skill& skill = ChooseSkill(skills, skill_path, skill_name);
-    const Frames frames = NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({FolderOf(skill_path)})); });
+    const Frames frames = NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({FolderOf(skill_path)}, game)); });
     const Animation animation = NamingFile(skill_path, [&] { return MakeAnimation(rig, skill, frames); });
     const double frame = request.frame.value_or(0);
     if (frame < 0 || frame > std::max(0, animation.frame_count - 1))
@@ -184,7 +184,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     }
     base += skinned.positions.size();
     mtl += "newmtl " + mesh.name + "\n";
-    if (const auto bitmap = FindBitmapFile(FileFinder({folders[m]}), mesh.texture))
+    if (const auto bitmap = FindBitmapFile(FileFinder({folders[m]}, game), mesh.texture))
       mtl += "map_Kd " + MaterialName(*bitmap, request.target) + "\n";
     else
       mtl += "# no bitmap " + mesh.texture + ".bmp is found\n";
@@ -194,8 +194,8 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   out << "posed " << dressed.size() << " meshes on skeleton " << rig.name << " into " << request.target << "\n";
 }
 
-void PrintCharacterInfo(const CharacterFile& file, const std::string& path, std::ostream& out) {
-  const FileFinder beside({FolderOf(path)});
+void PrintCharacterInfo(const CharacterFile& file, const std::string& path, const ExtraLookup& game, std::ostream& out) {
+  const FileFinder beside({FolderOf(path)}, game);
   out << "skeletons: " << file.skeletons.size() << "\n";
   for (const Skeleton& skeleton : file.skeletons) {
     out << "  skeleton " << skeleton.name << ": " << skeleton.bones.size() << " bones\n";
@@ -250,7 +250,8 @@ void PrintFramesInfo(const std::string& cfp_path, const std::string& animation, 
   }
 }
 
-std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+std::optional<int> Dispatch(const std::vector<std::string>& args, const ExtraLookup& game, std::ostream& out,
+                            std::ostream& err) {
   PoseRequest pose;
   bool posing = false, info = false;
   const bool ours = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
@@ -263,7 +264,8 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
       if (i + 1 >= args.size()) throw Usage{arg + " needs a value"};
       return args[++i];
     };
-    if (arg == "--pose") posing = true;
+    if (arg == "--game") ++i;  // the caller's: its lookup comes as game
+    else if (arg == "--pose") posing = true;
     else if (arg == "--info") info = true;
     else if (arg == "--skeleton") pose.skeleton = value();
     else if (arg == "--animation") pose.animation = value();
@@ -296,7 +298,7 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
         throw Usage{"a MESH ends in .skn, .bmf, .cmx or .bcf: \"" + mesh + "\""};
     }
     pose.meshes = std::move(positional);
-    return RunReported(prompts, [&] { PoseMeshes(pose, out); }) == Outcome::Succeeded ? 0 : 1;
+    return RunReported(prompts, [&] { PoseMeshes(pose, game, out); }) == Outcome::Succeeded ? 0 : 1;
   }
   if (info && positional.size() == 1 && ExtensionOf(positional[0]) == "cfp") {
     if (!pose.animation) throw Usage{"--info on a .cfp needs --animation SKILLFILE[:SKILL]"};
@@ -306,7 +308,7 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
   if (info && positional.size() == 1 && IsCharacterPath(positional[0])) {
     if (character_options) throw Usage{"--info on a character file takes no other option"};
     const std::string& path = positional[0];
-    return RunReported(prompts, [&] { PrintCharacterInfo(ReadCharacterFile(path), path, out); }) == Outcome::Succeeded ? 0 : 1;
+    return RunReported(prompts, [&] { PrintCharacterInfo(ReadCharacterFile(path), path, game, out); }) == Outcome::Succeeded ? 0 : 1;
   }
   if (!info && positional.size() == 2 && IsCharacterPath(positional[0]) && IsCharacterPath(positional[1])) {
     if (character_options) throw Usage{"a conversion takes no --skeleton, --animation or --frame"};
@@ -326,9 +328,9 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
 }  // namespace
 
 std::optional<int> RunCharacterCommand(const std::vector<std::string>& args, std::ostream& out,
-                                       std::ostream& err) {
+                                       std::ostream& err, const ExtraLookup& game) {
   try {
-    return Dispatch(args, out, err);
+    return Dispatch(args, game, out, err);
   } catch (const Usage& usage) {
     err << "mervane-convert: " << usage.what << "\n\nUsage:\n" << kCharacterUsage;
     return 2;
