@@ -47,6 +47,8 @@ CharacterFile SmallCharacter() {
   skill.motions.push_back({"ROOT", 3, 100, 1, 1, 0, 0, {}, {{{500, {{"footstep", "1"}}}, {1000, {}}}}});
   skill.motions.push_back({"arm", 3, 100, 0, 1, -1, 3, {{{"x", ""}}}, {}});
   file.skills.push_back(skill);
+  // The least a motion can hold, last in the file.
+  file.skills.push_back({"still", "", 0, 0, 0, 0, 0, {{"", 0, 0, 0, 0, -1, -1, {}, {}}, {"", 0, 0, 0, 0, -1, -1, {}, {}}}});
   return file;
 }
 

@@ -22,7 +22,7 @@ std::uint64_t MinBytes(Element element) {
     case Element::Suit: return 1 + 4 + 4 + 4;
     case Element::Skin: return 1 + 1 + 4 + 4;
     case Element::Skill: return 1 + 1 + 4 * 6;
-    case Element::Motion: return 1 + 4 * 9;
+    case Element::Motion: return 1 + 4 * 8;
     case Element::PropertyList: return 4;
     case Element::Property: return 2;
     case Element::TimeList: return 4;
