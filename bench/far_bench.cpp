@@ -128,6 +128,7 @@ long MaxRssKiB() {
 }
 
 void ReportMemory() {
+  Shared();  // the folder is the parent's, named and removed by it
   std::printf("Peak memory growth while opening an archive, against the manifest's and the archive's size:\n");
   for (const auto& [members, megabytes] :
        {std::pair<std::uint32_t, std::uint64_t>{2000, 500}, {20000, 500}, {20000, 4000}}) {
@@ -135,7 +136,7 @@ void ReportMemory() {
     const std::uint64_t mb = megabytes;
     // Made in a child too, so that the making's memory is not the parent's.
     InChild([&] { return static_cast<long>(ArchiveOf(m, mb).size()); });
-    const std::string path = ArchiveOf(m, mb);
+    const std::string path = ArchiveOf(m, mb);  // made already: only named here
     const long manifest_kib = InChild([&] {
       const FarArchive archive = FarArchive::Open(path);
       return static_cast<long>((fs::file_size(path) - archive.manifest_offset()) / 1024);

@@ -62,6 +62,12 @@ TEST(Archive, MembersReadBackFromMemoryDiskPathsAndExtraction) {
     EXPECT_EQ(disk.Read(disk.members()[i]), members[i].bytes);
     EXPECT_EQ(memory.Read(memory.members()[i]), members[i].bytes);
   }
+  // A read that runs past the end (the file shrank since it was opened) names where.
+  char tail[8];
+  const ReadOnlyFile file(dir.path("g.far"));
+  const Failure past = test::ExpectFailure([&] { file.ReadAt(file.size() - 4, tail); });
+  EXPECT_EQ(past.number(), err::kPastEndOfFile);
+  EXPECT_EQ(past.offset(), file.size());
   // Case ignored, and either separator, through ReadWholeFile as every reader uses it.
   EXPECT_EQ(disk.Find("SKINS\\head.SKN"), &disk.members()[2]);
   EXPECT_EQ(ReadWholeFile(dir.path("g.far") + "/BODY.bmf"), members[0].bytes);
