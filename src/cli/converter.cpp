@@ -3,6 +3,7 @@
 #include "cli/batch.h"
 #include "cli/character_commands.h"
 #include "cli/console_prompts.h"
+#include "cli/rigged_commands.h"
 
 #include <iomanip>
 #include <optional>
@@ -24,7 +25,7 @@ constexpr const char* kUsage =
     "                  [--fix-normals=yes|no] TARGET\n"
     "      Import an .obj as a one-bone part and save it in any of the formats.\n"
     "      --name defaults to the OBJ file's base name, --texture to the name.\n"
-    "  mervane-convert --to skn|bmf|spj [--out DIR] [--fix-normals=yes|no] FILE|FOLDER...\n"
+    "  mervane-convert --to skn|bmf|spj|glb [--out DIR] [--fix-normals=yes|no] FILE|FOLDER...\n"
     "      Convert many at once, on all cores: every file given, and every skin directly\n"
     "      in each FOLDER (not its subfolders). Each target has its source's base name,\n"
     "      beside the source or in DIR. A failure is reported and the others go on.\n"
@@ -93,7 +94,9 @@ std::string CanonicalAttachSite(const std::string& name) {
   throw UsageError{"--attach must name one of the attach sites:" + sites};
 }
 
-void PrintInfo(const SkinModel& model, std::ostream& out) {
+}  // namespace
+
+void PrintSkinInfo(const SkinModel& model, std::ostream& out) {
   out << "mesh: " << model.MeshName << "\n"
       << "texture: " << model.TextureName << "\n"
       << "bones: " << model.BoneCount << "\n"
@@ -117,9 +120,11 @@ void PrintInfo(const SkinModel& model, std::ostream& out) {
   }
 }
 
+namespace {
+
 int Run(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
-    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
+    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
       out << "  ." << format.extension << "  " << format.description << "\n";
     out << "\nAttach sites:";
@@ -136,7 +141,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
       throw UsageError{"--to converts files as they are: no --info, --import, --attach, --name or --texture"};
     if (options.positional.empty()) throw UsageError{"--to needs at least one FILE or FOLDER"};
     try {
-      return RunBatch({*options.to, options.out, options.fix_normals, options.positional}, out, err, terminal);
+      return RunBatch({*options.to, options.out, options.fix_normals, options.positional, {}}, out, err, terminal);
     } catch (const BatchUsageError& usage) {
       throw UsageError{usage.what()};
     }
@@ -148,7 +153,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
     if (options.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
     const std::string& source = options.positional[0];
     if (RequireFormat(source).load(model, prompts, source) != Outcome::Succeeded) return 1;
-    PrintInfo(model, out);
+    PrintSkinInfo(model, out);
     return 0;
   }
   if (options.import_path) {
@@ -180,6 +185,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
 int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  bool terminal) {
   try {
+    if (const auto status = RunRiggedCommand(args, out, err, terminal)) return *status;
     if (const auto status = RunCharacterCommand(args, out, err)) return *status;
     return Run(Parse(args), out, err, terminal);
   } catch (const UsageError& usage) {

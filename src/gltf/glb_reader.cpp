@@ -38,10 +38,11 @@ bool Matches(const Written& a, const Written& b) {
   if (!Near(a.position, b.position, kPlaceTolerance) || !Near(a.normal, b.normal, kNormalTolerance) ||
       std::abs(a.uv[0] - b.uv[0]) > kUvTolerance || std::abs(a.uv[1] - b.uv[1]) > kUvTolerance)
     return false;
+  if (a.blend_bone < 0 || b.blend_bone < 0) return a.blend_bone == b.blend_bone && a.bone == b.bone;
   if (a.bone == b.bone && a.blend_bone == b.blend_bone) return std::abs(a.weight - b.weight) <= kWeightTolerance;
-  // An even split may name either bone first.
-  return a.blend_bone >= 0 && a.bone == b.blend_bone && a.blend_bone == b.bone &&
-         std::abs(a.weight - 0.5) <= kWeightTolerance && std::abs(b.weight - 0.5) <= kWeightTolerance;
+  // A blend may weigh more than the bone it pulls, which a reader takes for
+  // the vertex's own bone: the same two weights the other way round.
+  return a.bone == b.blend_bone && a.blend_bone == b.bone && std::abs(a.weight - (1 - b.weight)) <= kWeightTolerance;
 }
 
 // Vertices by place, to find those within kPlaceTolerance of a point.
@@ -75,6 +76,7 @@ struct Original {
   DressedMesh dressed;
   std::vector<Written> written;  // per bound vertex
   std::vector<int> kept_blend;   // per bound vertex: the blend entry the writer used, or -1
+  std::vector<int> blend_bones;  // per bound vertex: that entry's bone (written may not show it)
 };
 
 std::optional<Original> PrepareOriginal(const SkinModel* model, const Rig& rig, const Pose& rest) {
@@ -91,18 +93,25 @@ std::optional<Original> PrepareOriginal(const SkinModel* model, const Rig& rig, 
   const std::vector<VertexBinding> bindings = VertexBindings(o.dressed);
   const SkinMesh& mesh = o.dressed.mesh;
   o.kept_blend.assign(static_cast<std::size_t>(mesh.bound_count), -1);
+  o.blend_bones.assign(static_cast<std::size_t>(mesh.bound_count), -1);
   for (std::size_t i = 0; i < mesh.blends.size(); ++i)
     o.kept_blend[static_cast<std::size_t>(mesh.blends[i].target)] = static_cast<int>(i);
   for (int k = 0; k < mesh.bound_count; ++k) {
     const auto i = static_cast<std::size_t>(k);
     Written w;
     w.position = skinned.positions[i];
-    w.normal = skinned.normals[i];
+    const Vec3& n = skinned.normals[i];
+    const double length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+    w.normal = length > 0 ? Vec3{n.x / length, n.y / length, n.z / length} : Vec3{0, 1, 0};
     w.uv = mesh.uvs[i];
     w.bone = bindings[i].bone;
     if (bindings[i].blend_bone >= 0 && bindings[i].blend_weight > 0) {
-      w.blend_bone = bindings[i].blend_bone;
-      w.weight = bindings[i].blend_weight;
+      o.blend_bones[i] = bindings[i].blend_bone;
+      // A blend within its own bone is that bone alone to the writer.
+      if (bindings[i].blend_bone != w.bone) {
+        w.blend_bone = bindings[i].blend_bone;
+        w.weight = bindings[i].blend_weight;
+      }
     } else {
       o.kept_blend[i] = -1;
     }
@@ -281,7 +290,10 @@ class SkinBuilder {
     };
     for (const Written& w : new_) use(w);
     for (std::size_t k = 0; k < claimed_.size(); ++k)
-      if (claimed_[k]) use(original_->written[k]);
+      if (claimed_[k]) {
+        use(original_->written[k]);
+        if (original_->kept_blend[k] >= 0) used[static_cast<std::size_t>(original_->blend_bones[k])] = true;
+      }
     for (int b = 0; b < rig_.size(); ++b)
       if (used[static_cast<std::size_t>(b)]) add(b, rig_.bone_names[static_cast<std::size_t>(b)]);
     if (bones_.size() > static_cast<std::size_t>(kBoneSlots))
@@ -333,7 +345,7 @@ class SkinBuilder {
         if (!claimed_[static_cast<std::size_t>(target)] ||
             original_->kept_blend[static_cast<std::size_t>(target)] != static_cast<int>(i))
           continue;
-        blends[Slot(original_->written[static_cast<std::size_t>(target)].blend_bone)].push_back(
+        blends[Slot(original_->blend_bones[static_cast<std::size_t>(target)])].push_back(
             {true, static_cast<int>(i), orig_out_[static_cast<std::size_t>(target)]});
       }
     }
@@ -367,10 +379,25 @@ class SkinBuilder {
     return {FormatCoord(p.x, p.y, p.z), FormatCoord(n.x, n.y, n.z)};
   }
 
+  // The material's name. Modellers keep names unique with a suffix
+  // ("x.001" for a second "x", as game meshes without a texture of their
+  // own are named): the original's name is taken back from under it.
+  std::string TextureName() const {
+    const std::string& material = mesh_.material;
+    if (!original_) return material.empty() ? "x" : material;
+    const std::string& before = original_->model->TextureName;
+    if (material.empty() || material == before) return before;
+    const std::size_t dot = material.rfind('.');
+    if (dot != std::string::npos && material.compare(0, dot, before) == 0 && dot + 1 < material.size() &&
+        material.find_first_not_of("0123456789", dot + 1) == std::string::npos)
+      return before;
+    return material;
+  }
+
   SkinModel Lines() {
     SkinModel model;
     model.MeshName = mesh_.name;
-    model.TextureName = !mesh_.material.empty() ? mesh_.material : original_ ? original_->model->TextureName : "x";
+    model.TextureName = TextureName();
     const SkinModel* o = original_ ? original_->model : nullptr;
     const int bound = static_cast<int>(bound_.size()), blended = static_cast<int>(blended_.size());
     model.BoneCount = static_cast<std::int16_t>(bones_.size());

@@ -16,6 +16,12 @@ namespace {
 // the mirrored rotation (q.x, -q.y, -q.z, q.w).
 Vec3 Mirror(const Vec3& v) { return {-v.x, v.y, v.z}; }
 
+// glTF's normals are unit length; the game's need not be.
+Vec3 Unit(const Vec3& v) {
+  const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  return length > 0 ? Vec3{v.x / length, v.y / length, v.z / length} : Vec3{0, 1, 0};
+}
+
 // A stored rotation (applied conjugated) as glTF's unit quaternion.
 std::array<double, 4> GltfRotation(const Quat& stored) {
   const double n = std::sqrt(stored.x * stored.x + stored.y * stored.y + stored.z * stored.z + stored.w * stored.w);
@@ -162,11 +168,12 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
     std::vector<std::uint16_t> joints16;
     for (std::size_t i = 0; i < count; ++i) {
       Push(positions, Mirror(skinned.positions[i]));
-      Push(normals, Mirror(skinned.normals[i]));
+      Push(normals, Mirror(Unit(skinned.normals[i])));
       uvs.push_back(static_cast<float>(mesh.mesh.uvs[i][0]));
       uvs.push_back(static_cast<float>(mesh.mesh.uvs[i][1]));
       const VertexBinding& binding = bindings[i];
-      const bool blended = binding.blend_bone >= 0 && binding.blend_weight > 0;
+      // A blend within the vertex's own bone moves with that bone alone.
+      const bool blended = binding.blend_bone >= 0 && binding.blend_bone != binding.bone && binding.blend_weight > 0;
       const std::array<int, 4> j{binding.bone, blended ? binding.blend_bone : 0, 0, 0};
       for (const int joint : j) {
         joints8.push_back(static_cast<std::uint8_t>(joint));
