@@ -99,8 +99,8 @@ struct SkinsRead {
 // place in its bone's space comes from its rest place in the file and the
 // rig's rest pose. Vertices go into binding ranges by bone, faces follow
 // with their winding restored, and a vertex that matches what the writer
-// writes for a vertex of the original skin (1e-5 in place, 1e-4 in normal
-// and UV, the same bones and weights within 1/32768) keeps that vertex's
+// writes for a vertex of the original skin (1e-5 in place, 2e-2 in normal,
+// 1e-4 in UV, the same bones and weights within 1/32768) keeps that vertex's
 // lines, as copies of it merge into it; so do the original's faces, blends
 // and bindings that still hold, and the original's order. Error 5 naming the
 // mesh (and the vertex) with what to do in the modeller: no UVs, no normals,

@@ -22,29 +22,28 @@ Vec3 Unit(const Vec3& v) {
   return length > 0 ? Vec3{v.x / length, v.y / length, v.z / length} : Vec3{0, 1, 0};
 }
 
-// A stored rotation (applied conjugated) as glTF's unit quaternion.
-std::array<double, 4> GltfRotation(const Quat& stored) {
-  const double n = std::sqrt(stored.x * stored.x + stored.y * stored.y + stored.z * stored.z + stored.w * stored.w);
-  if (!(n > 0)) return {0, 0, 0, 1};
-  return {-stored.x / n, stored.y / n, stored.z / n, stored.w / n};
+// A stored rotation as glTF has it: the game applies the conjugate in the
+// form whose diagonal is w² ± x² ± y² ± z², which is the unit rotation
+// scaled by the quaternion's length squared (frames are a little off unit
+// length). So: the mirrored unit quaternion, and that scale.
+struct GltfTurn {
+  std::array<double, 4> rotation{0, 0, 0, 1};
+  double scale = 1;
+};
+GltfTurn GltfRotation(const Quat& stored) {
+  const double n = stored.x * stored.x + stored.y * stored.y + stored.z * stored.z + stored.w * stored.w;
+  if (!(n > 0)) return {};
+  const double length = std::sqrt(n);
+  return {{-stored.x / length, stored.y / length, stored.z / length, stored.w / length}, n};
 }
 
-Mat4 RigidMatrix(const Vec3& t, const std::array<double, 4>& q) {
-  const auto [x, y, z, w] = q;
-  return {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-          2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-          2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-          t.x,                     t.y,                     t.z,                     1};
-}
-
-// The inverse of a rotation and translation.
-Mat4 RigidInverse(const Mat4& m) {
-  Mat4 out = kIdentity4;
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) out[static_cast<std::size_t>(4 * c + r)] = m[static_cast<std::size_t>(4 * r + c)];
-  const Vec3 t = TransformDirection(out, {m[12], m[13], m[14]});
-  out[12] = -t.x, out[13] = -t.y, out[14] = -t.z;
-  return out;
+Mat4 NodeMatrix(const Vec3& t, const GltfTurn& turn) {
+  const auto [x, y, z, w] = turn.rotation;
+  const double s = turn.scale;
+  return {s * (1 - 2 * (y * y + z * z)), s * 2 * (x * y + z * w),     s * 2 * (x * z - y * w),     0,
+          s * 2 * (x * y - z * w),     s * (1 - 2 * (x * x + z * z)), s * 2 * (y * z + x * w),     0,
+          s * 2 * (x * z + y * w),     s * 2 * (y * z - x * w),     s * (1 - 2 * (x * x + y * y)), 0,
+          t.x,                         t.y,                         t.z,                         1};
 }
 
 // One binary buffer with its views and accessors, built as they are added.
@@ -129,10 +128,11 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
     tinygltf::Node& node = gltf.nodes[b];
     node.name = rig.bone_names[b];
     const Vec3 t = Mirror(rig.rest_positions[b]);
-    const auto q = GltfRotation(rig.rest_rotations[b]);
+    const GltfTurn turn = GltfRotation(rig.rest_rotations[b]);
     node.translation = {t.x, t.y, t.z};
-    node.rotation = {q[0], q[1], q[2], q[3]};
-    local[b] = RigidMatrix(t, q);
+    node.rotation = {turn.rotation.begin(), turn.rotation.end()};
+    if (turn.scale != 1) node.scale = {turn.scale, turn.scale, turn.scale};
+    local[b] = NodeMatrix(t, turn);
     if (rig.parents[b] >= 0) gltf.nodes[static_cast<std::size_t>(rig.parents[b])].children.push_back(static_cast<int>(b));
   }
   tinygltf::Scene scene;
@@ -145,7 +145,7 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
   std::vector<float> inverse_bind;
   for (std::size_t b = 0; b < bones; ++b) {
     skin.joints.push_back(static_cast<int>(b));
-    for (const double e : RigidInverse(world[b])) inverse_bind.push_back(static_cast<float>(e));
+    for (const double e : AffineInverse(world[b])) inverse_bind.push_back(static_cast<float>(e));
   }
   skin.inverseBindMatrices = buffer.FloatAccessor(inverse_bind, 16, TINYGLTF_TYPE_MAT4, false);
   if (scene.nodes.size() == 1) skin.skeleton = scene.nodes.front();
@@ -269,18 +269,21 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
         add(channel.bone, "translation", buffer.FloatAccessor(values, 3, TINYGLTF_TYPE_VEC3, false), channel.frames);
       }
       if (channel.rotation_offset >= 0) {
-        std::vector<float> values;
+        std::vector<float> values, scales;
         std::array<double, 4> previous{0, 0, 0, 1};
         for (std::size_t k = 0; k < frames; ++k) {
           const auto& r = animation.frames.rotations[static_cast<std::size_t>(channel.rotation_offset) + k];
-          auto q = GltfRotation({r[0], r[1], r[2], r[3]});
+          GltfTurn turn = GltfRotation({r[0], r[1], r[2], r[3]});
+          auto& q = turn.rotation;
           // Each key on the side of the last, so that every step turns the short way, as the game's does.
           if (k > 0 && q[0] * previous[0] + q[1] * previous[1] + q[2] * previous[2] + q[3] * previous[3] < 0)
             for (double& e : q) e = -e;
           previous = q;
           for (const double e : q) values.push_back(static_cast<float>(e));
+          Push(scales, {turn.scale, turn.scale, turn.scale});
         }
         add(channel.bone, "rotation", buffer.FloatAccessor(values, 4, TINYGLTF_TYPE_VEC4, false), channel.frames);
+        add(channel.bone, "scale", buffer.FloatAccessor(scales, 3, TINYGLTF_TYPE_VEC3, false), channel.frames);
       }
     }
     if (!out.channels.empty()) gltf.animations.push_back(std::move(out));

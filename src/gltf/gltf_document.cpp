@@ -34,6 +34,25 @@ Vec3 TransformDirection(const Mat4& m, const Vec3& d) {
           m[2] * d.x + m[6] * d.y + m[10] * d.z};
 }
 
+Mat4 AffineInverse(const Mat4& m) {
+  // The 3x3 part by its cofactors, then the translation taken back.
+  auto at = [&](int r, int c) { return m[static_cast<std::size_t>(4 * c + r)]; };
+  const double c00 = at(1, 1) * at(2, 2) - at(1, 2) * at(2, 1), c01 = at(1, 2) * at(2, 0) - at(1, 0) * at(2, 2),
+               c02 = at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0);
+  const double det = at(0, 0) * c00 + at(0, 1) * c01 + at(0, 2) * c02;
+  if (!(std::abs(det) > 1e-300)) return kIdentity4;
+  const double inv[3][3] = {
+      {c00 / det, (at(0, 2) * at(2, 1) - at(0, 1) * at(2, 2)) / det, (at(0, 1) * at(1, 2) - at(0, 2) * at(1, 1)) / det},
+      {c01 / det, (at(0, 0) * at(2, 2) - at(0, 2) * at(2, 0)) / det, (at(0, 2) * at(1, 0) - at(0, 0) * at(1, 2)) / det},
+      {c02 / det, (at(0, 1) * at(2, 0) - at(0, 0) * at(2, 1)) / det, (at(0, 0) * at(1, 1) - at(0, 1) * at(1, 0)) / det}};
+  Mat4 out = kIdentity4;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) out[static_cast<std::size_t>(4 * c + r)] = inv[r][c];
+  const Vec3 t = TransformDirection(out, {m[12], m[13], m[14]});
+  out[12] = -t.x, out[13] = -t.y, out[14] = -t.z;
+  return out;
+}
+
 namespace {
 
 using tinygltf::Accessor;

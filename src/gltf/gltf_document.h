@@ -17,6 +17,9 @@ inline constexpr Mat4 kIdentity4{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}
 Mat4 Multiply(const Mat4& a, const Mat4& b);
 Vec3 TransformPoint(const Mat4& m, const Vec3& p);
 Vec3 TransformDirection(const Mat4& m, const Vec3& d);
+// The inverse of a transform without projection (its last row 0 0 0 1);
+// the identity for one that has no inverse.
+Mat4 AffineInverse(const Mat4& m);
 
 // What a glTF file may announce; more fails before anything is allocated
 // for it. A modeller may split a skin's vertex into copies that differ in
