@@ -36,15 +36,20 @@ bool Near(const Vec3& a, const Vec3& b, double tolerance) {
   return std::abs(a.x - b.x) <= tolerance && std::abs(a.y - b.y) <= tolerance && std::abs(a.z - b.z) <= tolerance;
 }
 
-bool Matches(const Written& a, const Written& b) {
-  if (!Near(a.position, b.position, kPlaceTolerance) || !Near(a.normal, b.normal, kNormalTolerance) ||
-      std::abs(a.uv[0] - b.uv[0]) > kUvTolerance || std::abs(a.uv[1] - b.uv[1]) > kUvTolerance)
-    return false;
+// The same texture place, bones and weights: a vertex moved in a modeller
+// keeps these.
+bool SameBinding(const Written& a, const Written& b) {
+  if (std::abs(a.uv[0] - b.uv[0]) > kUvTolerance || std::abs(a.uv[1] - b.uv[1]) > kUvTolerance) return false;
   if (a.blend_bone < 0 || b.blend_bone < 0) return a.blend_bone == b.blend_bone && a.bone == b.bone;
   if (a.bone == b.bone && a.blend_bone == b.blend_bone) return std::abs(a.weight - b.weight) <= kWeightTolerance;
   // A blend may weigh more than the bone it pulls, which a reader takes for
   // the vertex's own bone: the same two weights the other way round.
   return a.bone == b.blend_bone && a.blend_bone == b.bone && std::abs(a.weight - (1 - b.weight)) <= kWeightTolerance;
+}
+
+bool Matches(const Written& a, const Written& b) {
+  return Near(a.position, b.position, kPlaceTolerance) && Near(a.normal, b.normal, kNormalTolerance) &&
+         SameBinding(a, b);
 }
 
 // Vertices by place, to find those within kPlaceTolerance of a point.
@@ -232,43 +237,68 @@ class SkinBuilder {
   }
 
   // Each vertex becomes an original vertex it matches (copies of one merge
-  // into it) or a new vertex, copies of new vertices merging as well.
+  // into it); else an original vertex that it matches but for its place and
+  // normal, which it then moves (keeping its place in the order); else a
+  // new vertex. Copies of moved and new vertices merge as well.
   void MatchVertices() {
     const std::size_t count = read_.size();
+    const std::size_t originals = original_ ? original_->written.size() : 0;
     rep_.assign(count, {});
-    PlaceGrid originals, news;
-    if (original_)
-      for (std::size_t k = 0; k < original_->written.size(); ++k)
-        originals.Add(original_->written[k].position, static_cast<int>(k));
-    claimed_.assign(original_ ? original_->written.size() : 0, false);
+    claimed_.assign(originals, false);
+    fresh_of_.assign(originals, -1);
+    PlaceGrid by_place, by_uv, fresh;
+    for (std::size_t k = 0; k < originals; ++k) {
+      by_place.Add(original_->written[k].position, static_cast<int>(k));
+      const auto& uv = original_->written[k].uv;
+      by_uv.Add({uv[0], uv[1], 0}, static_cast<int>(k));
+    }
+    std::vector<std::size_t> pending;
     for (std::size_t i = 0; i < count; ++i) {
       const Written& w = read_[i];
       int first = -1, free = -1;
-      if (original_)
-        originals.Around(w.position, [&](int k) {
-          if (!Matches(w, original_->written[static_cast<std::size_t>(k)])) return false;
-          if (first < 0 || k < first) first = k;
-          if (!claimed_[static_cast<std::size_t>(k)] && (free < 0 || k < free)) free = k;
-          return false;
-        });
+      by_place.Around(w.position, [&](int k) {
+        if (!Matches(w, original_->written[static_cast<std::size_t>(k)])) return false;
+        if (first < 0 || k < first) first = k;
+        if (!claimed_[static_cast<std::size_t>(k)] && (free < 0 || k < free)) free = k;
+        return false;
+      });
       // Identical vertices of the original each keep their own; a copy of
       // one already taken is that one.
       const int k = free >= 0 ? free : first;
-      if (k >= 0) {
-        claimed_[static_cast<std::size_t>(k)] = true;
-        rep_[i] = {true, k};
+      if (k < 0) {
+        pending.push_back(i);
         continue;
       }
+      claimed_[static_cast<std::size_t>(k)] = true;
+      rep_[i] = {true, k};
+    }
+    for (const std::size_t i : pending) {
+      const Written& w = read_[i];
       int same = -1;
-      news.Around(w.position, [&](int n) {
+      fresh.Around(w.position, [&](int n) {
         if (!Matches(w, new_[static_cast<std::size_t>(n)])) return false;
         same = n;
         return true;
       });
       if (same < 0) {
+        int moved = -1;
+        double nearest = 0;
+        by_uv.Around({w.uv[0], w.uv[1], 0}, [&](int k) {
+          const Written& o = original_->written[static_cast<std::size_t>(k)];
+          if (claimed_[static_cast<std::size_t>(k)] || !SameBinding(w, o)) return false;
+          const double d = std::hypot(w.position.x - o.position.x, w.position.y - o.position.y,
+                                      w.position.z - o.position.z);
+          if (moved < 0 || d < nearest) moved = k, nearest = d;
+          return false;
+        });
         same = static_cast<int>(new_.size());
         new_.push_back(w);
-        news.Add(w.position, same);
+        moved_from_.push_back(moved);
+        if (moved >= 0) {
+          claimed_[static_cast<std::size_t>(moved)] = true;
+          fresh_of_[static_cast<std::size_t>(moved)] = same;
+        }
+        fresh.Add(w.position, same);
       }
       rep_[i] = {false, same};
     }
@@ -326,7 +356,8 @@ class SkinBuilder {
     std::vector<std::vector<Bound>> by_bone(slots);
     for (std::size_t k = 0; k < claimed_.size(); ++k)
       if (claimed_[k]) by_bone[Slot(original_->written[k].bone)].push_back({true, static_cast<int>(k)});
-    for (std::size_t n = 0; n < new_.size(); ++n) by_bone[Slot(new_[n].bone)].push_back({false, static_cast<int>(n)});
+    for (std::size_t n = 0; n < new_.size(); ++n)
+      if (moved_from_[n] < 0) by_bone[Slot(new_[n].bone)].push_back({false, static_cast<int>(n)});
     orig_out_.assign(claimed_.size(), -1);
     new_out_.assign(new_.size(), -1);
     for (std::size_t s = 0; s < slots; ++s) {
@@ -336,6 +367,8 @@ class SkinBuilder {
         bound_.push_back(b);
       }
     }
+    for (std::size_t n = 0; n < new_.size(); ++n)
+      if (moved_from_[n] >= 0) new_out_[n] = orig_out_[static_cast<std::size_t>(moved_from_[n])];
     if (bound_.size() > static_cast<std::size_t>(kCountLimit))
       throw std::move(Failure(FailureKind::TexVertexLimit, 0, std::to_string(bound_.size()) + " texture vertices")
                           .About("mesh " + mesh_.name));
@@ -414,11 +447,13 @@ class SkinBuilder {
     for (std::size_t s = 0; s < bones_.size(); ++s) {
       const int i = static_cast<int>(s);
       model.BoneNames.set(i, bones_[s].second);
-      const std::vector<double> wanted{static_cast<double>(s), static_cast<double>(bone_first_[s]),
-                                       static_cast<double>(bound_count[s]),
-                                       blend_count[s] ? static_cast<double>(blend_first_[s]) : -1.0,
-                                       static_cast<double>(blend_count[s])};
-      if (o && i < o->BoneCount && Numbers(o->BindingLines.at(i)) == wanted)
+      // A range of no vertices may start anywhere.
+      auto same = [&](const std::vector<double>& line) {
+        return line.size() == 5 && line[0] == static_cast<double>(s) && line[2] == bound_count[s] &&
+               line[4] == blend_count[s] && (bound_count[s] == 0 || line[1] == bone_first_[s]) &&
+               (blend_count[s] == 0 || line[3] == blend_first_[s]);
+      };
+      if (o && i < o->BoneCount && same(Numbers(o->BindingLines.at(i))))
         model.BindingLines.set(i, o->BindingLines.at(i));
       else
         model.BindingLines.set(i, Joined({i, bone_first_[s], bound_count[s], blend_count[s] ? blend_first_[s] : -1,
@@ -428,8 +463,16 @@ class SkinBuilder {
     for (int v = 0; v < bound; ++v) {
       const Bound& b = bound_[static_cast<std::size_t>(v)];
       if (b.original) {
-        model.VertexLines.set(v, o->VertexLines.at(b.index));
-        model.NormalLines.set(v, o->NormalLines.at(b.index));
+        const int fresh = fresh_of_[static_cast<std::size_t>(b.index)];
+        if (fresh < 0) {
+          model.VertexLines.set(v, o->VertexLines.at(b.index));
+          model.NormalLines.set(v, o->NormalLines.at(b.index));
+        } else {
+          const auto [position, normal] =
+              LocalLines(new_[static_cast<std::size_t>(fresh)], original_->written[static_cast<std::size_t>(b.index)].bone);
+          model.VertexLines.set(v, position);
+          model.NormalLines.set(v, normal);
+        }
         model.TexVertexLines.set(v, o->TexVertexLines.at(b.index));
       } else {
         const Written& w = new_[static_cast<std::size_t>(b.index)];
@@ -443,8 +486,17 @@ class SkinBuilder {
     for (int e = 0; e < blended; ++e) {
       const Blended& b = blended_[static_cast<std::size_t>(e)];
       if (b.original) {
-        model.VertexLines.set(bound + e, o->VertexLines.at(original_bound + b.index));
-        model.NormalLines.set(bound + e, o->NormalLines.at(original_bound + b.index));
+        const int target = original_->dressed.mesh.blends[static_cast<std::size_t>(b.index)].target;
+        const int fresh = fresh_of_[static_cast<std::size_t>(target)];
+        if (fresh < 0) {
+          model.VertexLines.set(bound + e, o->VertexLines.at(original_bound + b.index));
+          model.NormalLines.set(bound + e, o->NormalLines.at(original_bound + b.index));
+        } else {
+          const auto [position, normal] = LocalLines(new_[static_cast<std::size_t>(fresh)],
+                                                     original_->blend_bones[static_cast<std::size_t>(target)]);
+          model.VertexLines.set(bound + e, position);
+          model.NormalLines.set(bound + e, normal);
+        }
         const std::string_view line = o->BlendLines.at(b.index);
         std::array<std::string_view, 2> fields;
         SplitFields(line, fields);
@@ -534,7 +586,9 @@ class SkinBuilder {
   std::vector<Written> read_;
   std::optional<Original> original_;
   std::vector<bool> claimed_;                 // per original bound vertex
-  std::vector<Written> new_;                  // vertices the original does not have
+  std::vector<Written> new_;                  // vertices the original does not have, or has elsewhere
+  std::vector<int> moved_from_;               // per new vertex: the original vertex it moves, or -1
+  std::vector<int> fresh_of_;                 // per original vertex: the new vertex that moves it, or -1
   std::vector<std::pair<bool, int>> rep_;     // per read vertex: (original?, index)
   std::vector<std::pair<int, std::string>> bones_;  // rig bone and name, in the result's order
   std::vector<int> slot_of_bone_;

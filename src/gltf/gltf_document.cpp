@@ -446,10 +446,10 @@ void CheckReferences(const Model& m) {
     const std::string about = Counted("mesh", static_cast<long>(i));
     for (const auto& primitive : m.meshes[i].primitives) {
       for (const auto& [name, accessor] : primitive.attributes)
-        CheckIndex(accessor, m.accessors.size(), "the accessor of " + name, about);
+        CheckIndex(accessor, m.accessors.size(), "accessor", about + ", " + name);
       for (const auto& target : primitive.targets)
-        for (const auto& [name, accessor] : target) CheckIndex(accessor, m.accessors.size(), "the accessor of " + name, about);
-      CheckIndex(primitive.indices, m.accessors.size(), "the index accessor", about, true);
+        for (const auto& [name, accessor] : target) CheckIndex(accessor, m.accessors.size(), "accessor", about + ", " + name);
+      CheckIndex(primitive.indices, m.accessors.size(), "accessor", about + ", its indices", true);
       CheckIndex(primitive.material, m.materials.size(), "material", about, true);
     }
   }
