@@ -1,0 +1,539 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <tiny_gltf.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <limits>
+#include <sstream>
+
+#include "cli/converter.h"
+#include "gltf/glb.h"
+#include "gltf/glb_file.h"
+#include "pose/skinning.h"
+#include "project/world.h"
+#include "skn/skn.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using test::TempDir;
+
+int Convert(const std::vector<std::string>& args, std::string* err = nullptr) {
+  std::ostringstream out, errors;
+  const int status = RunConverter(args, out, errors);
+  if (err) *err = errors.str();
+  return status;
+}
+
+// A skin with blends, its numbers in the digits a game file has them
+// (7 significant, not six decimals), on bones of the built-in table.
+std::string SampleSkn(unsigned seed = 1) {
+  return test::MakeSkn({{"PELVIS", "SPINE", "L_ARM"}, {6, 6, 6}, 3, seed});
+}
+
+SkinModel ReadAsWritten(const std::string& text) { return ParseSkn(text, "in.skn", SknDigits::AsWritten); }
+
+std::string GlbOf(std::span<const SkinModel> models) {
+  return GlbBytes(BuiltInRig(), models, {}, {});
+}
+
+// A .glb taken apart, to change and put together again.
+struct Glb {
+  json doc;
+  std::string bin;
+
+  static Glb Of(const std::string& bytes) {
+    std::uint32_t json_length;
+    std::memcpy(&json_length, bytes.data() + 12, 4);
+    return {json::parse(bytes.substr(20, json_length)), bytes.substr(20 + json_length + 8)};
+  }
+  std::string Bytes() const {
+    std::string text = doc.dump();
+    text.resize((text.size() + 3) / 4 * 4, ' ');
+    std::string out = "glTF";
+    auto put = [&](std::uint32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
+    put(2);
+    put(static_cast<std::uint32_t>(28 + text.size() + bin.size()));
+    put(static_cast<std::uint32_t>(text.size()));
+    put(0x4E4F534A);
+    out += text;
+    put(static_cast<std::uint32_t>(bin.size()));
+    put(0x004E4942);
+    return out + bin;
+  }
+  // The first primitive's accessor of an attribute, and where its element starts.
+  json& Primitive() { return doc["meshes"][0]["primitives"][0]; }
+  std::size_t At(int accessor, std::size_t element) {
+    const json& a = doc["accessors"][accessor];
+    const json& view = doc["bufferViews"][a["bufferView"].get<int>()];
+    const std::size_t size = a["componentType"] == 5126 ? 4 : a["componentType"] == 5123 ? 2 : 1;
+    const std::size_t components = a["type"] == "VEC4" ? 4 : a["type"] == "VEC3" ? 3 : a["type"] == "VEC2" ? 2 : a["type"] == "MAT4" ? 16 : 1;
+    return view.value("byteOffset", std::size_t{0}) + a.value("byteOffset", std::size_t{0}) +
+           element * size * components;
+  }
+  template <typename T>
+  void Set(const char* attribute, std::size_t element, int component, T value) {
+    const int accessor = attribute[0] == '#' ? Primitive()["indices"].get<int>() : Primitive()["attributes"][attribute].get<int>();
+    std::memcpy(bin.data() + At(accessor, element) + sizeof(T) * static_cast<std::size_t>(component), &value, sizeof(T));
+  }
+  template <typename T>
+  T Get(const char* attribute, std::size_t element, int component) {
+    T value;
+    std::memcpy(&value, bin.data() + At(Primitive()["attributes"][attribute].get<int>(), element) + sizeof(T) * static_cast<std::size_t>(component), sizeof(T));
+    return value;
+  }
+  // As a .gltf whose buffer lies where uri says.
+  std::string Gltf(const std::string& uri) const {
+    json text = doc;
+    text["buffers"][0]["uri"] = uri;
+    return text.dump();
+  }
+};
+
+std::string Base64(const std::string& bytes) {
+  static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t v = 0;
+    for (std::size_t k = 0; k < 3; ++k) v = v << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+    for (std::size_t k = 0; k < 4; ++k) out += k <= n ? abc[(v >> (18 - 6 * k)) & 63] : '=';
+  }
+  return out;
+}
+
+// Every way a glTF file can fail, each a file made here: the rigged reader's
+// refusals, which tell the modder what to do in Blender, and the hostile
+// files' (references, ranges, cycles, numbers, URIs, limits). Each is read
+// in a folder of its own; the folder around it holds a file that a climbing
+// URI would reach, and must be as it was after each case.
+TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideItsFolder) {
+  const SkinModel skin = ReadAsWritten(SampleSkn());
+  const Glb good = Glb::Of(GlbOf({&skin, 1}));
+  constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::numeric_limits<float>::infinity();
+  struct Case {
+    const char* name;
+    std::function<void(Glb&)> change;
+    std::string file = "x.glb";  // .gltf: the buffer is in uri
+    std::string uri;
+    int number;             // 0: read
+    std::string fragment;   // in the message
+  };
+  const std::vector<Case> cases{
+      // What a modeller may leave out or get wrong.
+      {"no UVs", [](Glb& g) { g.Primitive()["attributes"].erase("TEXCOORD_0"); }, "x.glb", "", 5, "UV map"},
+      {"no normals", [](Glb& g) { g.Primitive()["attributes"].erase("NORMAL"); }, "x.glb", "", 5, "Normals ticked"},
+      {"a vertex without weight", [](Glb& g) { for (int k = 0; k < 4; ++k) g.Set<float>("WEIGHTS_0", 4, k, 0); }, "x.glb", "", 5,
+       "vertex 4 (counted from 0) of mesh mesh_1"},
+      {"a joint that is no bone", [](Glb& g) { g.doc["nodes"][1]["name"] = "Bone.001"; }, "x.glb", "", 5, "\"Bone.001\", which is not a bone"},
+      {"a joint not where the skeleton has it", [](Glb& g) { g.doc["nodes"][1]["translation"][1] = 3.0; }, "x.glb", "", 5, "--skeleton"},
+      {"no mesh with weights", [](Glb& g) { g.Primitive()["attributes"].erase("JOINTS_0"); g.Primitive()["attributes"].erase("WEIGHTS_0"); }, "x.glb", "", 5, "no mesh with bone weights"},
+      // References past what they refer to, and ranges past the bytes.
+      {"an index past the vertices", [](Glb& g) { g.Set<std::uint16_t>("#", 2, 0, 999); }, "x.glb", "", 9, "index 999 is past the 18 vertices"},
+      {"a joint past the skin", [](Glb& g) { g.Set<std::uint8_t>("JOINTS_0", 0, 0, 200); }, "x.glb", "", 9, "joint 200 is past the skin's"},
+      {"a view past its buffer", [](Glb& g) { g.doc["bufferViews"][0]["byteLength"] = g.bin.size() + 4; }, "x.glb", "", 9, "buffer view 0"},
+      {"a stride smaller than its element", [](Glb& g) { g.doc["bufferViews"][g.doc["accessors"][g.Primitive()["attributes"]["POSITION"].get<int>()]["bufferView"].get<int>()]["byteStride"] = 4; }, "x.glb", "", 5, "stride 4 is smaller"},
+      {"a count the bytes cannot hold", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()]["count"] = 5000; }, "x.glb", "", 9, "5000 elements"},
+      {"an accessor past the accessors", [](Glb& g) { g.Primitive()["attributes"]["TEXCOORD_0"] = 99; }, "x.glb", "", 9, "TEXCOORD_0: accessor 99 is past"},
+      {"a material past the materials", [](Glb& g) { g.Primitive()["material"] = 7; }, "x.glb", "", 9, "material 7 is past"},
+      {"a mesh past the meshes", [](Glb& g) { g.doc["nodes"].back()["mesh"] = 3; }, "x.glb", "", 9, "mesh 3 is past"},
+      {"a child past the nodes", [](Glb& g) { g.doc["nodes"][0]["children"].push_back(500); }, "x.glb", "", 9, "child node 500"},
+      {"a texture past the textures", [](Glb& g) { g.doc["materials"][0]["pbrMetallicRoughness"]["baseColorTexture"]["index"] = 4; }, "x.glb", "", 9, "texture 4 is past"},
+      // Node trees that are no trees, and joints outside the scene.
+      {"a cycle through the nodes", [](Glb& g) { g.doc["nodes"][2]["children"].push_back(1); }, "x.glb", "", 5, "cycle"},
+      {"a node with two parents", [](Glb& g) { g.doc["nodes"][3]["children"].push_back(g.doc["nodes"][1]["children"][1]); }, "x.glb", "", 5, "child of two nodes"},
+      {"joints not in the scene", [](Glb& g) { g.doc["scenes"][0]["nodes"] = json::array({g.doc["nodes"].size() - 1}); }, "x.glb", "", 5, "not in the scene"},
+      // Numbers that are no numbers.
+      {"a NaN position", [=](Glb& g) { g.Set<float>("POSITION", 3, 1, kNaN); }, "x.glb", "", 6, "its position is not a finite number"},
+      {"an infinite weight", [=](Glb& g) { g.Set<float>("WEIGHTS_0", 2, 0, kInf); }, "x.glb", "", 6, "its weight is not a finite number"},
+      {"an infinite inverse bind matrix", [=](Glb& g) {
+         const auto at = g.At(g.doc["skins"][0]["inverseBindMatrices"].get<int>(), 1);
+         std::memcpy(g.bin.data() + at, &kInf, 4);
+       }, "x.glb", "", 6, "inverse bind matrix"},
+      {"a rotation of length 0", [](Glb& g) { g.doc["nodes"][0]["rotation"] = json::array({0, 0, 0, 0}); }, "x.glb", "", 5, "not a rotation"},
+      // What the JSON and the container must be.
+      {"nesting without end", [](Glb& g) { g.doc["extras"] = json::parse(std::string(200, '[') + std::string(200, ']')); }, "x.glb", "", 5, "nests deeper than 64"},
+      {"a sparse accessor", [](Glb& g) { g.doc["accessors"][0]["sparse"] = {{"count", 1}, {"indices", {{"bufferView", 0}, {"componentType", 5123}}}, {"values", {{"bufferView", 0}}}}; }, "x.glb", "", 5, "sparse"},
+      {"a required extension", [](Glb& g) { g.doc["extensionsRequired"] = {"KHR_draco_mesh_compression"}; g.doc["extensionsUsed"] = {"KHR_draco_mesh_compression"}; }, "x.glb", "", 5, "KHR_draco_mesh_compression"},
+      {"lines, not triangles", [](Glb& g) { g.Primitive()["mode"] = 1; }, "x.glb", "", 5, "only triangles"},
+      // Limits announced, refused before anything is allocated for them.
+      {"more vertices than a mesh may hold", [](Glb& g) {
+         const int a = g.Primitive()["attributes"]["POSITION"].get<int>();
+         g.doc["accessors"][a]["count"] = 70000;
+         g.doc["bufferViews"][g.doc["accessors"][a]["bufferView"].get<int>()]["byteLength"] = 70000 * 12;
+         g.doc["bufferViews"][g.doc["accessors"][a]["bufferView"].get<int>()]["byteOffset"] = g.bin.size();
+         g.bin.resize(g.bin.size() + 70000 * 12);
+         g.doc["buffers"][0]["byteLength"] = g.bin.size();
+       }, "x.glb", "", -1, "70000 vertices"},
+      {"more joints than a skin may hold", [](Glb& g) { for (int k = 0; k < 300; ++k) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "joints are more than the 256"},
+      // Where a .gltf may read its buffer: data: URIs and its own folder or below.
+      {"a buffer as a data: URI", nullptr, "x.gltf", "data:application/octet-stream;base64,", 0, ""},
+      {"a buffer in a folder below", nullptr, "x.gltf", "sub/x.bin", 0, ""},
+      {"a URL", nullptr, "x.gltf", "https://example.com/x.bin", 52, "\"https://example.com/x.bin\" is a URL"},
+      {"a file: URL", nullptr, "x.gltf", "file:///etc/passwd", 52, "\"file:///etc/passwd\""},
+      {"an absolute path", nullptr, "x.gltf", "/SECRET", 52, "is an absolute path"},
+      {"a path that climbs", nullptr, "x.gltf", "../secret.bin", 52, "\"../secret.bin\" climbs out"},
+      {"a path that climbs further down", nullptr, "x.gltf", "sub/../../secret.bin", 52, "climbs out"},
+      {"a path that climbs the Windows way", nullptr, "x.gltf", "..\\secret.bin", 52, "climbs out"},
+      {"a climbing path written in escapes", nullptr, "x.gltf", "%2e%2e/secret.bin", 52, "\"../secret.bin\" climbs out"},
+      {"a drive path", nullptr, "x.gltf", "C:\\secret.bin", 52, "drive path"},
+      {"a buffer that is not there", nullptr, "x.gltf", "missing.bin", 53, "missing.bin"},
+      {"an image URL", [](Glb& g) { g.doc["images"] = {{{"uri", "http://example.com/skin.png"}}}; }, "x.glb", "", 52, "http://example.com/skin.png"},
+  };
+  TempDir dir;
+  test::WriteFile(dir.path("secret.bin"), good.bin);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path folder = dir.root() / "case";
+    fs::create_directories(folder / "sub");
+    const std::vector<std::string> around = dir.Listing();
+    Glb glb = good;
+    if (c.change) c.change(glb);
+    const std::string path = (folder / c.file).string();
+    if (c.file == "x.glb") {
+      test::WriteFile(path, glb.Bytes());
+    } else {
+      std::string uri = c.uri;
+      if (uri.rfind("data:", 0) == 0) uri += Base64(glb.bin);
+      if (uri == "/SECRET") uri = dir.path("secret.bin");
+      test::WriteFile(path, glb.Gltf(uri));
+      test::WriteFile((folder / "sub" / "x.bin").string(), glb.bin);
+    }
+    std::string err;
+    const int status = Convert({"--to", "skn", "--out", (folder / "out").string(), path}, &err);
+    if (c.number == 0) {
+      EXPECT_EQ(status, 0) << err;
+      EXPECT_TRUE(fs::exists(folder / "out" / "x.skn"));
+    } else {
+      EXPECT_EQ(status, 1);
+      if (c.number > 0) {
+        EXPECT_NE(err.find("error " + std::to_string(c.number) + ": "), std::string::npos) << err;
+      }
+      EXPECT_NE(err.find(c.fragment), std::string::npos) << err;
+      EXPECT_TRUE(!fs::exists(folder / "out") || fs::is_empty(folder / "out"));
+    }
+    EXPECT_EQ(dir.Listing(), around) << "outside the case's folder";
+    EXPECT_EQ(test::ReadFile(dir.path("secret.bin")), good.bin);
+    fs::remove_all(folder);
+  }
+  // Every cut of a .glb fails cleanly.
+  const std::string bytes = good.Bytes();
+  for (std::size_t cut = 0; cut < bytes.size(); cut += 97) {
+    test::WriteFile(dir.path("cut.glb"), bytes.substr(0, cut));
+    EXPECT_THROW(ReadGlbFile(dir.path("cut.glb"), {}), Failure) << cut;
+  }
+}
+
+// A vertex's bone is its heaviest joint, its blend the second, the two
+// weights renormalised; more influences keep the two largest and are
+// counted once; a second weight that rounds to 0 is no blend.
+TEST(GltfReader, KeepsEachVertexsTwoHeaviestBones) {
+  struct Case {
+    std::array<const char*, 4> bones;
+    std::array<double, 4> weights;
+    const char* bone;
+    const char* blend;  // "" for none
+    int weight;         // of the blend, out of 32768
+    int extra;
+  };
+  const std::vector<Case> cases{
+      {{"SPINE", "PELVIS", "PELVIS", "PELVIS"}, {1, 0, 0, 0}, "SPINE", "", 0, 0},
+      {{"SPINE", "PELVIS", "PELVIS", "PELVIS"}, {0.7, 0.3, 0, 0}, "SPINE", "PELVIS", 9830, 0},
+      {{"SPINE", "PELVIS", "NECK", "HEAD"}, {0.3, 0.7, 0, 0}, "PELVIS", "SPINE", 9830, 0},
+      {{"SPINE", "PELVIS", "NECK", "PELVIS"}, {0.5, 0.3, 0.2, 0}, "SPINE", "PELVIS", 12288, 1},
+      {{"SPINE", "PELVIS", "NECK", "HEAD"}, {0.1, 0.2, 0.3, 0.4}, "HEAD", "NECK", 14043, 1},
+      {{"SPINE", "PELVIS", "PELVIS", "PELVIS"}, {0.5, 0.5, 0, 0}, "SPINE", "PELVIS", 16384, 0},
+      {{"SPINE", "PELVIS", "PELVIS", "PELVIS"}, {1, 1e-6, 0, 0}, "SPINE", "", 0, 0},
+      {{"SPINE", "SPINE", "PELVIS", "PELVIS"}, {0.4, 0.4, 0.2, 0}, "SPINE", "PELVIS", 6554, 0},
+  };
+  const Rig rig = BuiltInRig();
+  const Pose rest = RestPose(rig);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.bones[0]) + " " + std::to_string(c.weights[0]));
+    GltfDocument doc;
+    for (const int b : rig.order) {
+      GltfNode node{rig.bone_names[static_cast<std::size_t>(b)], -1, kIdentity4};
+      const Vec3& p = rest[static_cast<std::size_t>(b)].position;
+      node.world[12] = -p.x, node.world[13] = p.y, node.world[14] = p.z;
+      doc.nodes.push_back(node);
+    }
+    GltfMesh mesh;
+    mesh.name = "m";
+    mesh.has_normals = mesh.has_uvs = mesh.has_weights = true;
+    for (int v = 0; v < 3; ++v) {
+      mesh.positions.push_back({0.1 * v, 1, 0});
+      mesh.normals.push_back({0, 0, 1});
+      mesh.uvs.push_back({0.1 * v, 0.5});
+      std::array<int, 4> joints{};
+      for (std::size_t k = 0; k < 4; ++k) joints[k] = rig.Find(c.bones[k]);
+      mesh.joints.push_back(joints);
+      mesh.weights.push_back(c.weights);
+    }
+    mesh.triangles.push_back({0, 1, 2});
+    doc.meshes.push_back(mesh);
+    const SkinsRead read = SkinsFromGltf(doc, rig, "the table", {});
+    EXPECT_EQ(read.extra_influences, 3 * c.extra);
+    const SkinMesh skin = MakeSkinMesh(read.models.at(0));
+    for (int v = 0; v < 3; ++v) EXPECT_EQ(skin.bone_names[static_cast<std::size_t>(skin.vertex_bones[static_cast<std::size_t>(v)])], c.bone);
+    ASSERT_EQ(skin.blends.size(), std::string(c.blend).empty() ? 0u : 3u);
+    for (std::size_t e = 0; e < skin.blends.size(); ++e) {
+      EXPECT_EQ(skin.bone_names[static_cast<std::size_t>(skin.vertex_bones[3 + e])], c.blend);
+      EXPECT_EQ(std::lround(skin.blends[e].weight * 32768), c.weight);
+    }
+  }
+}
+
+// A vertex nobody changed keeps the original's lines, digits and all; a
+// moved one changes its own lines only, keeping its place; a new one comes
+// after the others of its bone.
+TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
+  const std::string original = SampleSkn();
+  const SkinModel skin = ReadAsWritten(original);
+  const Glb written = Glb::Of(GlbOf({&skin, 1}));
+  struct Case {
+    const char* name;
+    std::function<void(Glb&)> change;
+    std::vector<int> lines;  // of the .skn that differ, counted from 0
+  };
+  // The lines of the vertex block start after the bones, faces, bindings,
+  // texture vertices and blends of the sample; vertex 7 is bound to SPINE,
+  // vertex 0 is the target of blend 0 (blended vertex 18).
+  const int vertex_lines = static_cast<int>(test::SplitCrLf(original).size()) - skin.VertexCount;
+  auto shift = [](const char* attribute, std::size_t v, int k, float by) {
+    return [=](Glb& g) { g.Set<float>(attribute, v, k, g.Get<float>(attribute, v, k) + by); };
+  };
+  const std::vector<Case> cases{
+      {"nothing changed", nullptr, {}},
+      {"a place rounded within 1e-5", shift("POSITION", 7, 0, 4e-6f), {}},
+      {"a normal rounded within 1e-4", shift("NORMAL", 7, 1, 5e-5f), {}},
+      {"a weight rounded within 1/32768", shift("WEIGHTS_0", 0, 1, 1.0f / 70000), {}},
+      {"a vertex moved", shift("POSITION", 7, 2, 0.01f), {vertex_lines + 7}},
+      {"a blended vertex moved", shift("POSITION", 0, 2, 0.01f), {vertex_lines + 0, vertex_lines + 18}},
+  };
+  TempDir dir;
+  test::WriteFile(dir.path("mesh_1.skn"), original);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Glb glb = written;
+    if (c.change) c.change(glb);
+    test::WriteFile(dir.path("x.glb"), glb.Bytes());
+    const RiggedRead read = ReadGlbFile(dir.path("x.glb"), {});
+    const std::vector<std::string> before = test::SplitCrLf(original), after = test::SplitCrLf(SknText(read.models.at(0)));
+    ASSERT_EQ(after.size(), before.size());
+    std::vector<int> differ;
+    for (std::size_t i = 0; i < before.size(); ++i)
+      if (before[i] != after[i]) differ.push_back(static_cast<int>(i));
+    EXPECT_EQ(differ, c.lines);
+  }
+  // A skin in a game's digits and one in the writers' own come back byte
+  // for byte through a .glb, the original found beside it by its mesh name.
+  for (const std::string& source : {original, test::ReadFile(test::ExamplePath("mannequin.skn"))}) {
+    const std::string name = test::ReadSknText(source).MeshName;
+    test::WriteFile(dir.path(name + ".skn"), source);
+    ASSERT_EQ(Convert({dir.path(name + ".skn"), dir.path("in.glb")}), 0);
+    ASSERT_EQ(Convert({dir.path("in.glb"), dir.path("back.skn")}), 0);
+    EXPECT_EQ(test::ReadFile(dir.path("back.skn")), source);
+  }
+}
+
+// Several skins share one .glb on one skeleton, one mesh node each, and
+// come back one skin each.
+TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
+  TempDir dir;
+  const std::string one = SampleSkn(1), two = SampleSkn(2);
+  test::WriteFile(dir.path("mesh_1.skn"), one);
+  test::WriteFile(dir.path("mesh_2.bmf"), "");
+  test::WriteFile(dir.path("b.skn"), two);
+  std::string err;
+  ASSERT_EQ(Convert({dir.path("mesh_1.skn"), dir.path("b.skn"), dir.path("both.glb")}, &err), 0) << err;
+  EXPECT_EQ(Convert({dir.path("both.glb"), dir.path("one.skn")}, &err), 1);
+  EXPECT_NE(err.find("holds 2 meshes (mesh_1, mesh_2); write them one skin each with --to skn --out DIR"),
+            std::string::npos)
+      << err;
+  ASSERT_EQ(Convert({"--to", "skn", "--out", dir.path("out"), dir.path("both.glb")}, &err), 0) << err;
+  EXPECT_EQ(test::ReadFile(dir.path("out/mesh_1.skn")), one);
+  // mesh_2's original is not beside the .glb (a broken .bmf is): the same
+  // skin, in the writers' digits, its normals of unit length.
+  const SkinModel back = test::ReadSknText(test::ReadFile(dir.path("out/mesh_2.skn"))), before = test::ReadSknText(two);
+  ASSERT_EQ(back.VertexCount, before.VertexCount);
+  ASSERT_EQ(back.FaceCount, before.FaceCount);
+  for (int i = 0; i < back.FaceCount; ++i) EXPECT_EQ(back.FaceLines.at(i), before.FaceLines.at(i));
+  for (int i = 0; i < back.BlendCount; ++i) EXPECT_EQ(back.BlendLines.at(i), before.BlendLines.at(i));
+  // Vertices that no blend moves: a blended vertex read back is its
+  // target's place in its own bone (see GltfReader.KeepsEachVertexsTwoHeaviestBones).
+  for (int i = 3; i < back.TexVertexCount; ++i) {
+    const Vec3 a = ParseTriple(back.VertexLines.at(i), "v"), b = ParseTriple(before.VertexLines.at(i), "v");
+    EXPECT_NEAR(a.x, b.x, 2e-6);
+    EXPECT_NEAR(a.y, b.y, 2e-6);
+    EXPECT_NEAR(a.z, b.z, 2e-6);
+  }
+
+  // The window asks which to open; without an answer it keeps its model.
+  for (const std::optional<std::size_t> answer : {std::optional<std::size_t>(1), std::optional<std::size_t>()}) {
+    struct Choosing : test::FakePrompts {
+      std::optional<std::size_t> answer;
+      std::vector<std::string> choices;
+      std::optional<std::size_t> AskChoice(const std::string&, const std::string&,
+                                           const std::vector<std::string>& offered) override {
+        choices = offered;
+        return answer;
+      }
+    } prompts;
+    prompts.answer = answer;
+    SkinModel model = ReadAsWritten(one);
+    EXPECT_EQ(LoadGlb(model, prompts, dir.path("both.glb")), answer ? Outcome::Succeeded : Outcome::Failed);
+    EXPECT_EQ(prompts.choices, (std::vector<std::string>{"mesh_1", "mesh_2"}));
+    EXPECT_EQ(model.MeshName, answer ? "mesh_2" : "mesh_1");
+    EXPECT_TRUE(prompts.messages.empty());
+  }
+}
+
+// The built-in table puts each vertex where the project writer puts it
+// (raised to stand on the floor, x negated); the joints' rest transforms and
+// inverse bind matrices undo each other.
+TEST(GltfWriter, PlacesSkinsAsTheProjectDoesAndBindsAtRest) {
+  const SkinModel model = test::ReadSknText(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  const GltfDocument doc = ParseGltf(GlbOf({&model, 1}), "m.glb", "");
+  const WorldMesh world = BuildWorldMesh(model);
+  double lowest = 0;  // of the table's bones, which the .glb raises to 0
+  for (const BoneRow& row : kBoneTable)
+    if (row.in_skeleton) lowest = std::min(lowest, PositionToWorld(row.limb, {}, *SkeletonOffset(row.name)).y);
+  ASSERT_EQ(doc.meshes.size(), 1u);
+  ASSERT_EQ(doc.meshes[0].positions.size(), static_cast<std::size_t>(model.TexVertexCount));
+  std::vector<bool> blended(doc.meshes[0].positions.size(), false);
+  for (int i = 0; i < model.BlendCount; ++i)
+    blended.at(static_cast<std::size_t>(std::stoi(std::string(model.BlendLines.at(i))))) = true;
+  for (std::size_t v = 0; v < doc.meshes[0].positions.size(); ++v) {
+    if (!world.placed[v] || blended[v]) continue;  // blended ones are where their blends put them
+    const Vec3& p = doc.meshes[0].positions[v];
+    EXPECT_NEAR(-p.x, world.positions[v].x, 1e-5);
+    EXPECT_NEAR(p.y, world.positions[v].y - lowest, 1e-5);
+    EXPECT_NEAR(p.z, world.positions[v].z, 1e-5);
+  }
+}
+
+// Each key of an animation puts the joints where the game's posing puts the
+// bones at that frame, including rotations a little off unit length.
+TEST(GltfWriter, AnimationKeysAreTheGamesPoseAtEachFrame) {
+  Skeleton skeleton{"s", {}};
+  skeleton.bones.push_back({"ROOT", std::string(kNoParent), {}, {0, 3, 0}, {0, 0.70710678f, 0, 0.70710678f}});
+  skeleton.bones.push_back({"ARM", "ROOT", {}, {1, 0.5f, 0}, {0.1f, 0.2f, 0.3f, 0.927f}});
+  const Rig rig = MakeRig(skeleton);
+  Skill skill;
+  skill.name = "wave";
+  skill.position_count = 3;
+  skill.rotation_count = 6;
+  skill.motions.push_back({"ROOT", 3, 100, 1, 1, 0, 0, {}, {}});
+  skill.motions.push_back({"ARM", 3, 100, 0, 1, -1, 3, {}, {}});
+  Frames frames;
+  frames.positions = {{0, 3, 0}, {0.2f, 3, 0}, {0.4f, 3.1f, 0}};
+  frames.rotations = {{0, 0, 0, 1}, {0, 0.1f, 0, 0.995f}, {0, 0.2f, 0, 0.98f},
+                      {0.1f, 0.2f, 0.3f, 0.927f}, {-0.3f, 0.2f, 0.1f, 0.93f}, {0.5f, -0.5f, 0.5f, 0.5001f}};
+  const Animation animation = MakeAnimation(rig, skill, frames);
+  SkinModel model = test::ReadSknText(test::CrLf({"m", "x", "1", "ARM", "1", "0 1 2", "1", "0 0 3 -1 0", "3", "0 0", "1 0",
+                                                  "0 1", "0", "3", "0 0 0 0 1 0", "1 0 0 0 1 0", "0 1 0 0 1 0"}));
+  const std::string bytes = GlbBytes(rig, {&model, 1}, {}, {&animation, 1});
+  tinygltf::Model gltf;
+  tinygltf::TinyGLTF loader;
+  std::string error, warning;
+  loader.SetImageLoader([](tinygltf::Image*, int, std::string*, std::string*, int, int, const unsigned char*, int, void*) { return true; }, nullptr);
+  ASSERT_TRUE(loader.LoadBinaryFromMemory(&gltf, &error, &warning, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                          static_cast<unsigned>(bytes.size())))
+      << error;
+  ASSERT_EQ(gltf.animations.size(), 1u);
+  auto value = [&](int accessor, int key, int k) {
+    const auto& a = gltf.accessors[static_cast<std::size_t>(accessor)];
+    const auto& view = gltf.bufferViews[static_cast<std::size_t>(a.bufferView)];
+    const int n = a.type == TINYGLTF_TYPE_VEC4 ? 4 : a.type == TINYGLTF_TYPE_VEC3 ? 3 : 1;
+    float f;
+    std::memcpy(&f, gltf.buffers[0].data.data() + view.byteOffset + a.byteOffset + 4 * static_cast<std::size_t>(n * key + k), 4);
+    return static_cast<double>(f);
+  };
+  Pose pose;
+  for (int frame = 0; frame < 3; ++frame) {
+    AnimatedPose(rig, animation, frame, pose);
+    // Each joint's local transform at the key: its channels', else its node's.
+    std::vector<tinygltf::Node> nodes(gltf.nodes.begin(), gltf.nodes.begin() + 2);
+    for (const auto& channel : gltf.animations[0].channels) {
+      const auto& sampler = gltf.animations[0].samplers[static_cast<std::size_t>(channel.sampler)];
+      EXPECT_NEAR(value(sampler.input, frame, 0), frame / 30.0, 1e-6);
+      std::vector<double>& out = channel.target_path == "translation" ? nodes[static_cast<std::size_t>(channel.target_node)].translation
+                                 : channel.target_path == "rotation"  ? nodes[static_cast<std::size_t>(channel.target_node)].rotation
+                                                                      : nodes[static_cast<std::size_t>(channel.target_node)].scale;
+      out.resize(channel.target_path == "rotation" ? 4 : 3);
+      for (std::size_t k = 0; k < out.size(); ++k) out[k] = value(sampler.output, frame, static_cast<int>(k));
+    }
+    Mat4 world = kIdentity4;
+    for (std::size_t b = 0; b < 2; ++b) {
+      const auto& n = nodes[b];
+      const double x = n.rotation[0], y = n.rotation[1], z = n.rotation[2], w = n.rotation[3];
+      const double s = n.scale.empty() ? 1 : n.scale[0];
+      const Mat4 local{s * (1 - 2 * (y * y + z * z)), s * 2 * (x * y + z * w), s * 2 * (x * z - y * w), 0,
+                       s * 2 * (x * y - z * w), s * (1 - 2 * (x * x + z * z)), s * 2 * (y * z + x * w), 0,
+                       s * 2 * (x * z + y * w), s * 2 * (y * z - x * w), s * (1 - 2 * (x * x + y * y)), 0,
+                       n.translation[0], n.translation[1], n.translation[2], 1};
+      world = Multiply(world, local);
+      // The game's world, x negated: M R M for the axes, -x for the place.
+      const BoneTransform& game = pose[b];
+      EXPECT_NEAR(world[12], -game.position.x, 1e-5) << frame << " " << b;
+      EXPECT_NEAR(world[13], game.position.y, 1e-5);
+      EXPECT_NEAR(world[14], game.position.z, 1e-5);
+      for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+          EXPECT_NEAR(world[static_cast<std::size_t>(4 * c + r)],
+                      (r == 0) != (c == 0) ? -game.rotation.m[static_cast<std::size_t>(3 * r + c)] : game.rotation.m[static_cast<std::size_t>(3 * r + c)],
+                      1e-5)
+              << frame << " " << b << " " << r << c;
+    }
+  }
+}
+
+// The real Ross: his four skins through one .glb come back byte for byte,
+// placed as the independent reference places them.
+TEST(GltfReal, RossComesBackByteForByteAndStandsWhereTheReferencePutsHim) {
+  const fs::path real = fs::path(MERVANE_TEST_DATA) / "../../../shared/real";
+  if (!fs::exists(real / "ross")) GTEST_SKIP() << "../shared/real is absent (the game's files are not part of this repository)";
+  TempDir dir;
+  for (const auto& entry : fs::directory_iterator(real / "ross")) fs::copy(entry.path(), dir.root() / entry.path().filename());
+  std::string err;
+  ASSERT_EQ(Convert({"--skeleton", dir.path("adult-skeleton.cmx"), dir.path("B002MAFit_01.cmx"), dir.path("C001MA_Ross.cmx"),
+                     dir.path("HMLO.cmx"), dir.path("HMRO.cmx"), dir.path("ross.glb")},
+                    &err),
+            0)
+      << err;
+  ASSERT_EQ(Convert({"--to", "skn", "--out", dir.path("back"), dir.path("ross.glb")}, &err), 0) << err;
+  for (const char* name : {"xskin-b002mafit_01-PELVIS-BODY", "xskin-C001MA_Ross-HEAD-HEADB", "xskin-hmlo-L_HAND-HANDML",
+                           "xskin-hmro-R_HAND-HANDMR"}) {
+    const std::string back = FindFileIgnoringCase(dir.path("back") + "/", std::string(name) + ".skn");
+    EXPECT_EQ(test::ReadFile(dir.path("back/" + back)), test::ReadFile((real / "ross" / (std::string(name) + ".skn")).string()));
+  }
+  std::vector<Vec3> expected;
+  std::istringstream obj(test::ReadFile((real / "expected/ross-rest.obj").string()));
+  for (std::string line; std::getline(obj, line);)
+    if (line.rfind("v ", 0) == 0) {
+      std::istringstream in(line.substr(2));
+      Vec3 v;
+      in >> v.x >> v.y >> v.z;
+      expected.push_back(v);
+    }
+  const GltfDocument doc = ParseGltf(test::ReadFile(dir.path("ross.glb")), "ross.glb", "");
+  std::size_t k = 0;
+  for (const GltfMesh& mesh : doc.meshes)
+    for (const Vec3& p : mesh.positions) {
+      ASSERT_LT(k, expected.size());
+      EXPECT_NEAR(p.x, expected[k].x, 1e-5);
+      EXPECT_NEAR(p.y, expected[k].y, 1e-5);
+      EXPECT_NEAR(p.z, expected[k++].z, 1e-5);
+    }
+  EXPECT_EQ(k, expected.size());
+}
+
+}  // namespace
+}  // namespace mervane
