@@ -1,0 +1,121 @@
+// The character view's plain rules: the game's naming of bitmaps, heads and
+// hands, and the gaps between parts.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scene/naming.h"
+#include "scene/seams.h"
+
+namespace mervane {
+namespace {
+
+TEST(SceneNaming, ToneBitmapStems) {
+  struct Case {
+    const char *mesh, *texture;
+    SkinTone tone;
+    const char* stem;
+  };
+  const Case cases[] = {
+      {"xskin-b002mafit_01-PELVIS-BODY", "b002mafitlgt_ross", SkinTone::Dark, "b002mafitdrk_ross"},
+      {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitDrk_Ross", SkinTone::Medium, "B002MAFitmed_Ross"},
+      {"xskin-c001ma_ross-HEAD-HEADB", "x", SkinTone::Medium, "c001mamed_ross"},
+      {"xskin-hmlo-L_HAND-HANDML", "", SkinTone::Light, "hmlolgt"},
+      {"xskin-a-b-c-HEAD-HEADB", "X", SkinTone::Dark, "a-b-cdrk"},  // dashes inside the suit's name
+      {"cube", "mannequin_skin", SkinTone::Dark, "mannequin_skin"},   // no tone in it: kept
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToneBitmapStem(c.mesh, c.texture, c.tone), c.stem) << c.mesh << " " << c.texture;
+  EXPECT_EQ(ToneOf("B002MAFitdrk_Ross01"), SkinTone::Dark);
+  EXPECT_EQ(ToneOf("mannequin"), std::nullopt);
+}
+
+TEST(SceneNaming, FindsBitmapsExactFirstThenByPrefix) {
+  const std::vector<std::string> names{"B002MAFitdrk_Ross01.bmp", "C001MAlgt_Ross.bmp", "c001malgt_ross_old.bmp",
+                                       "HMLOlgt.BMP", "hmlolgt.skn"};
+  struct Case {
+    const char* stem;
+    std::optional<std::string> found;
+  };
+  const Case cases[] = {
+      {"b002mafitdrk_ross", "B002MAFitdrk_Ross01.bmp"},
+      {"c001malgt_ross", "C001MAlgt_Ross.bmp"},
+      {"hmlolgt", "HMLOlgt.BMP"},
+      {"b002mafitmed_ross", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FindBitmap(names, c.stem), c.found) << c.stem;
+}
+
+TEST(SceneNaming, OffersTheHeadAndHandsThatSuitABody) {
+  const std::vector<std::string> folder{"adult-skeleton.cmx", "B002MAFit_01.cmx",  "c003fa_anna.cmx", "C002MA_Bob.cmx",
+                                        "C001MA_Ross.cmx",    "HFLO.cmx",          "HMLO.cmx",        "HMRO.cmx",
+                                        "xskin-hmro-R_HAND-HANDMR.skn", "xskin-C001MA_Ross-HEAD-HEADB.skn", "HULO.cmx"};
+  struct Case {
+    std::vector<std::string> body;
+    Companions want;
+  };
+  const Case cases[] = {
+      // The bitmap's "_ross" picks Ross's head over Bob's; suits before meshes.
+      {{"xskin-b002mafit_01-PELVIS-BODY", "b002mafitlgt_ross"}, {"C001MA_Ross.cmx", "HMLO.cmx", "HMRO.cmx"}},
+      // No name of the Sim: the first head of that gender and age.
+      {{"B002MAFit_01.cmx"}, {"C002MA_Bob.cmx", "HMLO.cmx", "HMRO.cmx"}},
+      {{"b005fafat_01"}, {"c003fa_anna.cmx", "HFLO.cmx", ""}},
+      {{"b001mcchd_01"}, {"", "HULO.cmx", ""}},
+      {{"mannequin"}, {}},
+  };
+  for (const Case& c : cases) {
+    const Companions got = FindCompanions(folder, c.body);
+    EXPECT_EQ(got.head, c.want.head) << c.body.front();
+    EXPECT_EQ(got.left_hand, c.want.left_hand) << c.body.front();
+    EXPECT_EQ(got.right_hand, c.want.right_hand) << c.body.front();
+  }
+}
+
+// Two unit squares side by side, each of two triangles, split along x = 1
+// into a left part and a right part moved by gap; the left square's
+// corner 2 is doubled as 4 (a texture seam along its diagonal).
+struct TwoSquares {
+  std::vector<Point3> left{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {1, 1, 0}};
+  std::vector<Triangle> left_faces{{0, 1, 2}, {0, 4, 3}};
+  std::vector<Point3> right;
+  std::vector<Triangle> right_faces{{0, 1, 2}, {0, 2, 3}};
+  explicit TwoSquares(float gap) : right{{1 + gap, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1 + gap, 1, 0}} {}
+  std::vector<SeamPart> Parts() const { return {{left, left_faces}, {right, right_faces}}; }
+};
+
+TEST(SceneSeams, OpenEdgesWeldTwinVertices) {
+  const TwoSquares squares(0);
+  // The diagonal is inside the square although its two triangles name
+  // different vertices; every corner, twins included, is on the outline.
+  EXPECT_EQ(OpenEdgeVertices(squares.Parts()[0]), (std::vector<int>{0, 1, 2, 3, 4}));
+  // A closed tetrahedron has no border.
+  const std::vector<Point3> tet{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  const std::vector<Triangle> faces{{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {7, 0, 1}};
+  EXPECT_TRUE(OpenEdgeVertices({tet, faces}).empty());
+}
+
+TEST(SceneSeams, MarksOnlyOpenEdgesFartherThanTheDistance) {
+  struct Case {
+    float gap, distance;
+    std::vector<int> left, right;
+  };
+  const Case cases[] = {
+      // Touching: only the outer corners of each square have no partner.
+      {0.0f, 0.01f, {0, 3}, {1, 2}},
+      {0.005f, 0.01f, {0, 3}, {1, 2}},
+      // Gaping: the shared side is marked on both parts.
+      {0.05f, 0.01f, {0, 1, 2, 3, 4}, {0, 1, 2, 3}},
+      {0.05f, 0.1f, {0, 3}, {1, 2}},
+  };
+  for (const Case& c : cases) {
+    const TwoSquares squares(c.gap);
+    const auto parts = squares.Parts();
+    const auto gaps = SeamGaps(parts, c.distance);
+    ASSERT_EQ(gaps.size(), 2u);
+    EXPECT_EQ(gaps[0], c.left) << c.gap << " " << c.distance;
+    EXPECT_EQ(gaps[1], c.right) << c.gap << " " << c.distance;
+  }
+}
+
+}  // namespace
+}  // namespace mervane
