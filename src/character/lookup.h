@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "character/character.h"
+#include "frames/cfp.h"
+#include "model/model.h"
+
+namespace mervane {
+
+// Finds a character's files by name, case ignored: in each folder given, in
+// order, then through an extra lookup (a game's archives, say) that takes a
+// file name and gives a path the file layer can read, or nothing.
+using ExtraLookup = std::function<std::optional<std::string>(std::string_view file_name)>;
+
+class FileFinder {
+ public:
+  // Lists each folder once; "" is the current folder.
+  explicit FileFinder(std::vector<std::string> folders, ExtraLookup extra = {});
+  // The path of the file of that name, case ignored: the first folder's
+  // that has one, else the extra lookup's answer.
+  std::optional<std::string> Find(std::string_view file_name) const;
+
+ private:
+  struct Folder {
+    std::string prefix;  // the folder with its separator, or "" for the current one
+    std::unordered_map<std::string, std::string> by_lower;
+  };
+  std::vector<Folder> folders_;
+  ExtraLookup extra_;
+};
+
+// The adult skeleton: adult-skeleton.cmx, else adult-skeleton.cmx.bcf.
+std::optional<std::string> FindSkeletonFile(const FileFinder& finder);
+// A mesh by its skin name: name.bmf, else name.skn.
+std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name);
+// A skill's frames: frames_name.cfp.
+std::optional<std::string> FindFramesFile(const FileFinder& finder, std::string_view frames_name);
+// A texture: texture_name.bmp.
+std::optional<std::string> FindBitmapFile(const FileFinder& finder, std::string_view texture_name);
+
+// Reads a .cmx (text) or a .bcf (binary, as in name.cmx.bcf) by the path's
+// extension, through the file layer; another extension is error 5. Failures
+// as ReadWholeFile, ParseCmx and ParseBcf, naming the file.
+CharacterFile ReadCharacterFile(const std::string& path);
+
+// Reads a .skn or .bmf by the path's extension; failures as their readers.
+SkinModel ReadMeshFile(const std::string& path);
+
+// The models of a suit's skins, in the suit's order, each found by
+// FindMeshFile. A skin whose mesh is not found is error 53 naming the suit
+// and the file names looked for.
+std::vector<SkinModel> ReadSuitMeshes(const Suit& suit, const FileFinder& finder);
+
+// The decoded frames of a skill, found by FindFramesFile. A missing .cfp is
+// error 53 naming the skill and the file name looked for.
+Frames ReadSkillFrames(const Skill& skill, const FileFinder& finder);
+
+}  // namespace mervane
