@@ -7,12 +7,15 @@
 
 #include "model/model.h"
 #include "model/prompts.h"
+#include "scene/character_scene.h"
 #include "shell/file_chooser.h"
 
 class QAction;
+class QMenu;
 
 namespace mervane {
 
+class CharacterPanel;
 class ElidedLabel;
 class frmImportOBJ;
 class frmWait;
@@ -47,6 +50,8 @@ class frmMain : public QMainWindow {
 
   const SkinModel& model() const { return model_; }
   PreviewWidget* preview() const { return preview_; }
+  CharacterPanel* character_panel() const { return character_panel_; }
+  const CharacterScene& character() const { return character_; }
 
   void Open();
   void SaveAs();
@@ -78,8 +83,14 @@ class frmMain : public QMainWindow {
   // Shows the model after a read (framing it), or the empty view when the
   // model has been emptied.
   void ShowModelIn(const std::string& folder);
+  // The character view: its panel and menu items, and the loaded model
+  // put into it after each read from path (see character_window.cpp).
+  void SetUpCharacterView(QMenu* view);
+  void ShowCharacterModel(const std::string& path);
+  void CharacterPosed();
 
   SkinModel model_;
+  CharacterScene character_;
 
   std::unique_ptr<FileChooser> own_chooser_;
   std::unique_ptr<Prompts> own_prompts_;
@@ -92,6 +103,8 @@ class frmMain : public QMainWindow {
   PreviewWidget* preview_ = nullptr;
   frmWait* wait_ = nullptr;            // made on first use, then shown and hidden
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
+  CharacterPanel* character_panel_ = nullptr;
+  QAction* seams_ = nullptr;
 };
 
 }  // namespace mervane
