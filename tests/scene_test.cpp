@@ -1,10 +1,13 @@
-// The character view's plain rules: the game's naming of bitmaps, heads and
-// hands, and the gaps between parts.
+// The character view's plain rules (the game's naming of bitmaps, heads and
+// hands, the gaps between parts) and the scene it shows.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "character_files.h"
+#include "files/paths.h"
+#include "scene/character_scene.h"
 #include "scene/naming.h"
 #include "scene/seams.h"
 
@@ -115,6 +118,112 @@ TEST(SceneSeams, MarksOnlyOpenEdgesFartherThanTheDistance) {
     EXPECT_EQ(gaps[0], c.left) << c.gap << " " << c.distance;
     EXPECT_EQ(gaps[1], c.right) << c.gap << " " << c.distance;
   }
+}
+
+}  // namespace
+}  // namespace mervane
+
+namespace mervane {
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+CharacterScene SceneOf(const test::SmallCharacter& character) {
+  CharacterScene scene;
+  EXPECT_EQ(scene.SetModel(test::ReadSknText(test::ReadFile(character.mesh)), character.mesh), "");
+  EXPECT_TRUE(scene.HasRig());
+  return scene;
+}
+
+// Whatever cannot be had is a line and a mark on its part; the rest stays.
+TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
+  const test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");  // a bone the skeleton lacks
+  test::WriteFile(character.dir.path("broken.skn"), "broken\r\nx\r\n7\r\n");
+  Suit lost{"lost", 0, {}, {{"HEAD", "xskin-nowhere-HEAD-HEADB", 0, {}}}};
+  test::WriteFile(character.dir.path("lost.cmx"), CmxText({{}, {lost}, {}}));
+  struct Case {
+    const char* file;
+    const char* said;     // in the status line
+    bool drawn;           // the part added is dressed
+  };
+  const Case cases[] = {
+      {"c001ma_test.cmx", "", true},
+      {"hmlo.cmx", "L_HAND", false},
+      {"broken.skn", "broken.skn", false},
+      {"lost.cmx", "xskin-nowhere-HEAD-HEADB", false},
+      {"notes.txt", "a part is a .skn, .bmf, .cmx or .bcf file", false},
+  };
+  for (const Case& c : cases) {
+    CharacterScene scene = SceneOf(character);
+    const std::string status = scene.AddPart(character.dir.path(c.file));
+    EXPECT_TRUE(*c.said ? Has(status, c.said) : status.empty()) << c.file << ": " << status;
+    ASSERT_TRUE(scene.parts().front().dressed) << c.file;
+    if (scene.parts().size() > 1) {
+      EXPECT_EQ(scene.parts().back().dressed.has_value(), c.drawn) << c.file;
+      EXPECT_EQ(scene.parts().back().problem.empty(), c.drawn) << c.file;
+    }
+  }
+  // A skill whose frames are missing leaves the rest pose and names the file.
+  CharacterScene scene = SceneOf(character);
+  const auto skills = scene.FindSkills();
+  ASSERT_EQ(skills.size(), 2u);
+  EXPECT_TRUE(Has(scene.SelectSkill(skills[1]), "tiny-lost.cfp"));
+  EXPECT_FALSE(scene.animation());
+  EXPECT_EQ(scene.SelectSkill(skills[0]), "");
+  EXPECT_EQ(scene.frame_count(), 3);
+}
+
+TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
+  const test::SmallCharacter character;
+  for (const char* name : {"B001MAFitlgt_test.bmp", "b001mafitdrk_test01.bmp", "mine.bmp"})
+    test::WriteFile(character.dir.path(name), "BM");
+  CharacterScene scene = SceneOf(character);
+  auto bitmap = [&] { return FileNameOf(scene.parts().front().bitmap); };
+  EXPECT_EQ(scene.tone(), SkinTone::Light);  // as the model's own texture
+  EXPECT_EQ(bitmap(), "B001MAFitlgt_test.bmp");
+  EXPECT_EQ(scene.SetTone(SkinTone::Dark), "");
+  EXPECT_EQ(bitmap(), "b001mafitdrk_test01.bmp");
+  EXPECT_TRUE(Has(scene.SetTone(SkinTone::Medium), "b001mafitmed_test.bmp"));
+  EXPECT_EQ(bitmap(), "");
+  scene.ChooseBitmap(0, character.dir.path("mine.bmp"));
+  EXPECT_EQ(scene.SetTone(SkinTone::Light), "");
+  EXPECT_EQ(bitmap(), "mine.bmp");
+}
+
+TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
+  const test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");
+  character.AddSuit("hmro", "xskin-hmro-R_HAND-HANDMR", "R_HAND");
+  CharacterScene scene = SceneOf(character);
+  const auto offer = scene.Offer();
+  ASSERT_TRUE(offer);
+  EXPECT_EQ(FileNameOf(offer->head), "c001ma_test.cmx");
+  EXPECT_EQ(FileNameOf(offer->left_hand), "hmlo.cmx");
+  EXPECT_EQ(FileNameOf(offer->right_hand), "hmro.cmx");
+  scene.AddPart(offer->head);
+  EXPECT_TRUE(scene.Offer()->head.empty());
+  scene.AddPart(offer->left_hand);
+  scene.AddPart(offer->right_hand);
+  EXPECT_FALSE(scene.Offer());
+}
+
+TEST(CharacterScene, SeamsAreTheBordersNoShownPartMeets) {
+  const test::SmallCharacter character;
+  CharacterScene scene = SceneOf(character);
+  // A twin of the skin meets its whole border, at rest and at a frame.
+  EXPECT_EQ(scene.AddPart(character.mesh), "");
+  EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
+  ASSERT_EQ(scene.SelectSkill(scene.FindSkills().front()), "");
+  scene.SetFrame(1.5);
+  EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
+  // Hidden, it meets nothing: the skin's four border vertices gape.
+  scene.SetShown(1, false);
+  EXPECT_EQ(scene.SeamGapPoints(0.01f).size(), 4u);
+  scene.SetShown(0, false);
+  EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
 }
 
 }  // namespace

@@ -40,9 +40,10 @@ std::string Message(const Failure& failure) {
 
 }  // namespace
 
-void CharacterScene::SetGame(ExtraLookup find, std::vector<std::string> names) {
+void CharacterScene::SetGame(ExtraLookup find, std::vector<std::string> names, std::vector<SkillEntry> skills) {
   game_find_ = std::move(find);
   game_names_ = std::move(names);
+  game_skills_ = std::move(skills);
 }
 
 std::vector<std::string> CharacterScene::Folders() const {
@@ -294,10 +295,6 @@ std::vector<SkillEntry> CharacterScene::FindSkills() const {
   for (const std::string& folder : Folders())
     for (const std::string& name : OrdinaryFilesIn(folder))
       if (IsCharacterFile(name)) files.push_back(folder + name);
-  if (game_find_)
-    for (const std::string& name : game_names_)
-      if (IsCharacterFile(name))
-        if (auto path = game_find_(FileNameOf(name))) files.push_back(*path);
   std::vector<SkillEntry> skills;
   for (const std::string& file : files) {
     auto cached = std::find_if(skill_names_.begin(), skill_names_.end(),
@@ -315,6 +312,7 @@ std::vector<SkillEntry> CharacterScene::FindSkills() const {
     for (std::size_t k = 0; k < cached->second.size(); ++k)
       skills.push_back({cached->second[k], file, static_cast<int>(k)});
   }
+  skills.insert(skills.end(), game_skills_.begin(), game_skills_.end());
   return skills;
 }
 

@@ -41,8 +41,9 @@ enum class SkeletonKind { Adult, Child, File };
 
 class CharacterScene {
  public:
-  // The game folder's files: a lookup by file name and the names it has.
-  void SetGame(ExtraLookup find, std::vector<std::string> names);
+  // The game folder's files: a lookup by file name, the names it has, and
+  // the skills of its character files (read once, where the index was made).
+  void SetGame(ExtraLookup find, std::vector<std::string> names, std::vector<SkillEntry> skills);
   bool HasGame() const { return static_cast<bool>(game_find_); }
 
   // Finds the adult or child skeleton beside the parts (the model's folder
@@ -78,7 +79,8 @@ class CharacterScene {
   // hands are, with the paths found for them (empty entries not found).
   std::optional<Companions> Offer() const;
 
-  // Every skill in the character files beside the parts and in the game.
+  // Every skill in the character files beside the parts (each file read
+  // once), then the game's.
   std::vector<SkillEntry> FindSkills() const;
   // Plays the skill from its first frame; a missing .cfp or a motion on a
   // bone the skeleton lacks leaves the rest pose. Returns the status line.
@@ -113,6 +115,7 @@ class CharacterScene {
 
   ExtraLookup game_find_;
   std::vector<std::string> game_names_;
+  std::vector<SkillEntry> game_skills_;
   SkeletonKind skeleton_kind_ = SkeletonKind::Adult;
   std::string skeleton_file_, skeleton_problem_;
   std::optional<Rig> rig_;

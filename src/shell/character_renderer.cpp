@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "shell/path_text.h"
+
 namespace mervane {
 namespace {
 
@@ -181,7 +183,7 @@ void CharacterRenderer::SetParts(const CharacterScene& scene) {
       }
     part->bitmap_path = source.bitmap;
     // Read afresh each time: the user may have painted it since.
-    if (!source.bitmap.empty()) part->bitmap = QImage(QString::fromStdString(source.bitmap));
+    if (!source.bitmap.empty()) part->bitmap = QImage(PathToQt(source.bitmap));
     parts_.push_back(std::move(part));
   }
   SetPose(scene);

@@ -12,10 +12,13 @@
 
 class QAction;
 class QMenu;
+class QProgressBar;
 
 namespace mervane {
 
 class CharacterPanel;
+class GameFolder;
+class frmOpenFromGame;
 class ElidedLabel;
 class frmImportOBJ;
 class frmWait;
@@ -65,6 +68,12 @@ class frmMain : public QMainWindow {
   void ImportObjFrom(const std::string& path);
   // Shows the image at path on the model (a dropped .bmp, View > Texture).
   void ShowTextureFrom(const std::string& path);
+  // File > Game Folder…, File > Open from Game…, and what the latter does
+  // with a file name of the game's (see game_window.cpp).
+  void ChooseGameFolder();
+  void OpenFromGame();
+  void OpenGameFile(const std::string& name);
+  GameFolder* game_folder() const { return game_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -88,6 +97,7 @@ class frmMain : public QMainWindow {
   void SetUpCharacterView(QMenu* view);
   void ShowCharacterModel(const std::string& path);
   void CharacterPosed();
+  void SetUpGameFolder(QMenu* file, QAction* before);
 
   SkinModel model_;
   CharacterScene character_;
@@ -105,6 +115,10 @@ class frmMain : public QMainWindow {
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
   CharacterPanel* character_panel_ = nullptr;
   QAction* seams_ = nullptr;
+  GameFolder* game_ = nullptr;
+  QAction* open_from_game_ = nullptr;
+  QProgressBar* indexing_ = nullptr;
+  frmOpenFromGame* game_dialog_ = nullptr;
 };
 
 }  // namespace mervane

@@ -9,9 +9,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "character/character.h"
+#include "character_files.h"
 #include "cli/converter.h"
-#include "frames/cfp.h"
 #include "scene/character_scene.h"
 #include "shell/preview_widget.h"
 #include "support.h"
@@ -36,62 +35,6 @@ std::vector<Points> ObjBlocks(const std::string& text) {
   }
   return blocks;
 }
-
-// A small character the test makes: a rotated two-bone skeleton, a skin
-// with a vertex blended between the bones, and a skill moving both.
-struct SmallCharacter {
-  test::TempDir dir;
-  std::string mesh = dir.path("tiny.skn");
-  std::string skill_file = dir.path("tiny-skills.cmx");
-
-  SmallCharacter() {
-    Skeleton skeleton{"adult", {}};
-    Bone pelvis;
-    pelvis.name = "PELVIS";
-    pelvis.parent = std::string(kNoParent);
-    pelvis.position = {0.1f, 2.5f, 0.0f};
-    pelvis.rotation = {0.0f, 0.258819f, 0.0f, 0.965926f};
-    Bone head;
-    head.name = "HEAD";
-    head.parent = "PELVIS";
-    head.position = {0.0f, 1.0f, 0.2f};
-    head.rotation = {0.2f, 0.1f, 0.0f, 0.974679f};
-    skeleton.bones = {pelvis, head};
-    test::WriteFile(dir.path("adult-skeleton.cmx"), CmxText({{skeleton}, {}, {}}));
-
-    Skill skill;
-    skill.name = "tiny-nod";
-    skill.frames_name = "tiny-nod";
-    skill.duration = 100;
-    skill.position_count = 3;
-    skill.rotation_count = 6;
-    Motion move;
-    move.bone_name = "PELVIS";
-    move.frames = 3;
-    move.uses_positions = move.uses_rotations = 1;
-    move.position_offset = 0;
-    move.rotation_offset = 0;
-    Motion nod = move;
-    nod.bone_name = "HEAD";
-    nod.uses_positions = 0;
-    nod.position_offset = -1;
-    nod.rotation_offset = 3;
-    skill.motions = {move, nod};
-    test::WriteFile(skill_file, CmxText({{}, {}, {skill}}));
-    Frames frames;
-    frames.positions = {{0, 2.5f, 0}, {0.3f, 2.6f, 0.1f}, {0.6f, 2.5f, 0.2f}};
-    frames.rotations = {{0, 0, 0, 1}, {0, 0.3f, 0, 0.953939f}, {0, 0.5f, 0.1f, 0.860233f},
-                        {0, 0, 0, 1}, {0.4f, 0, 0, 0.916515f}, {0.6f, 0.1f, 0, 0.793725f}};
-    test::WriteFile(dir.path("tiny-nod.cfp"), CfpBytes(frames));
-
-    // Four bound vertices (three on PELVIS, one on HEAD) and one blended
-    // vertex of HEAD pulling vertex 2 half way.
-    test::WriteFile(mesh, test::CrLf({"tiny", "x", "2", "PELVIS", "HEAD", "2", "0 1 2", "1 3 2", "2", "0 0 3 0 0",
-                                      "1 3 1 0 1", "4", "0 0", "1 0", "0.5 1", "0.25 0.75", "1", "2 16384", "5",
-                                      "0 0 0 0 0 1", "1 0 0 0 0 1", "0 1 0 0 0.6 0.8", "0 0.1234567 -2.5 1 0 0",
-                                      "0.5 0.5 0.5 0 0 -1"}));
-  }
-};
 
 class CharacterViewTest : public ::testing::Test {
  protected:
@@ -145,14 +88,15 @@ class CharacterViewTest : public ::testing::Test {
 };
 
 TEST_F(CharacterViewTest, TheShaderPlacesWhatPoseWritesAtEachFrame) {
-  SmallCharacter character;
+  test::SmallCharacter character;
   CharacterScene scene;
   EXPECT_EQ(scene.SetModel(test::ReadSknText(test::ReadFile(character.mesh)), character.mesh), "");
   ASSERT_TRUE(scene.HasRig());
   // At rest, then at whole and between frames of the skill.
   ExpectSame(Drawn(scene, 0), Posed({character.mesh}, character.dir.path("rest.obj")), "rest");
   const auto skills = scene.FindSkills();
-  ASSERT_EQ(skills.size(), 1u);
+  ASSERT_EQ(skills.size(), 2u);
+  ASSERT_EQ(skills.front().name, "tiny-nod");
   ASSERT_EQ(scene.SelectSkill(skills.front()), "");
   for (const int frame : {0, 1, 2}) {
     const std::string out = character.dir.path("frame" + std::to_string(frame) + ".obj");
