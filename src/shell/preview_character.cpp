@@ -52,8 +52,6 @@ bool PreviewWidget::PaintCharacter(const QMatrix4x4& view_projection) {
       return false;
     }
   }
-  glClearColor(58 / 255.0f, 62 / 255.0f, 70 / 255.0f, 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   character_renderer_.Draw(view_projection, -CameraForward(), overlay_);
   return true;
 }
