@@ -21,6 +21,18 @@ inline std::string SmallSkn(const std::string& name, const std::string& texture,
                "0 1 0 0 0.6 0.8", "0 0.1234567 -2.5 1 0 0", "0.5 0.5 0.5 0 0 -1"});
 }
 
+// A 2 x 2 24-bit .bmp, red in its top row and blue in its bottom row.
+inline std::string TwoColourBitmap() {
+  const unsigned char bytes[] = {
+      'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                            // file header
+      40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,  // info header
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+      255, 0, 0, 255, 0, 0, 0, 0,  // bottom row first: blue, blue (BGR), padding
+      0, 0, 255, 0, 0, 255, 0, 0,  // top row: red, red
+  };
+  return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
 struct SmallCharacter {
   TempDir dir;
   std::string mesh = dir.path("xskin-b001mafit_test-PELVIS-BODY.skn");
@@ -68,10 +80,16 @@ struct SmallCharacter {
                         {0, 0, 0, 1}, {0.4f, 0, 0, 0.916515f}, {0.6f, 0.1f, 0, 0.793725f}};
     WriteFile(dir.path("tiny-nod.cfp"), CfpBytes(frames));
     WriteFile(mesh, SmallSkn("xskin-b001mafit_test-PELVIS-BODY", "b001mafitlgt_test"));
+    WriteFile(dir.path("b001mafitlgt_test.bmp"), TwoColourBitmap());
   }
 
-  // A suit file naming one skin, with that skin's .skn beside it.
+  // A suit file naming one skin, with that skin's .skn and light bitmap
+  // beside it.
   void AddSuit(const std::string& suit_name, const std::string& skin_name, const std::string& bone) const {
+    std::string bitmap = suit_name;
+    const std::size_t under = bitmap.find('_');
+    bitmap.insert(under == std::string::npos ? bitmap.size() : under, "lgt");
+    WriteFile(dir.path(bitmap + ".bmp"), TwoColourBitmap());
     Suit suit;
     suit.name = suit_name;
     suit.skins.push_back({bone, skin_name, 0, {}});

@@ -63,7 +63,8 @@ TEST(SceneNaming, OffersTheHeadAndHandsThatSuitABody) {
       // No name of the Sim: the first head of that gender and age.
       {{"B002MAFit_01.cmx"}, {"C002MA_Bob.cmx", "HMLO.cmx", "HMRO.cmx"}},
       {{"b005fafat_01"}, {"c003fa_anna.cmx", "HFLO.cmx", ""}},
-      {{"b001mcchd_01"}, {"", "HULO.cmx", ""}},
+      // A child wears the unisex hands, else those of its gender.
+      {{"b001mcchd_01"}, {"", "HULO.cmx", "HMRO.cmx"}},
       {{"mannequin"}, {}},
   };
   for (const Case& c : cases) {
@@ -177,12 +178,12 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
 
 TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
   const test::SmallCharacter character;
-  for (const char* name : {"B001MAFitlgt_test.bmp", "b001mafitdrk_test01.bmp", "mine.bmp"})
+  for (const char* name : {"b001mafitdrk_test01.bmp", "mine.bmp"})
     test::WriteFile(character.dir.path(name), "BM");
   CharacterScene scene = SceneOf(character);
   auto bitmap = [&] { return FileNameOf(scene.parts().front().bitmap); };
   EXPECT_EQ(scene.tone(), SkinTone::Light);  // as the model's own texture
-  EXPECT_EQ(bitmap(), "B001MAFitlgt_test.bmp");
+  EXPECT_EQ(bitmap(), "b001mafitlgt_test.bmp");
   EXPECT_EQ(scene.SetTone(SkinTone::Dark), "");
   EXPECT_EQ(bitmap(), "b001mafitdrk_test01.bmp");
   EXPECT_TRUE(Has(scene.SetTone(SkinTone::Medium), "b001mafitmed_test.bmp"));

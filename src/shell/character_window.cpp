@@ -53,15 +53,18 @@ void frmMain::SetUpCharacterView(QMenu* view) {
 }
 
 void frmMain::ShowCharacterModel(const std::string& path) {
-  std::string status;
   if (model_.ModelLoaded)
-    status = character_.SetModel(model_, path);
+    character_.SetModel(model_, path);
   else
     character_.ClearModel();
   character_panel_->Refresh();
   preview_->CharacterChanged(true);
   CharacterPosed();
-  if (!status.empty()) statusBar()->showMessage(QString::fromStdString(status));
+  // A lone skin with no skeleton or bitmap beside it is the usual case: the
+  // panel says so. Only a bone the skeleton lacks is worth a line here.
+  const ScenePart* model = character_.parts().empty() ? nullptr : &character_.parts().front();
+  if (model && model->is_model && model->mesh && !model->problem.empty())
+    statusBar()->showMessage(QString::fromStdString(model->label + ": " + model->problem));
 }
 
 void frmMain::CharacterPosed() {
