@@ -16,6 +16,7 @@ namespace mervane {
 
 struct Property {
   std::string key, value;
+  bool operator==(const Property&) const = default;
 };
 // A list of key/value pairs; elements carry any number of lists.
 using PropertyList = std::vector<Property>;
@@ -24,6 +25,7 @@ using PropertyList = std::vector<Property>;
 struct TimeProperty {
   std::uint32_t time_ms = 0;
   PropertyList properties;
+  bool operator==(const TimeProperty&) const = default;
 };
 using TimePropertyList = std::vector<TimeProperty>;
 
@@ -38,11 +40,13 @@ struct Bone {
   std::array<float, 4> rotation{0, 0, 0, 1};    // x y z w, as stored (applied conjugated)
   std::uint32_t can_translate = 0, can_rotate = 0, can_blend = 0;
   float wiggle_value = 0, wiggle_power = 0;
+  bool operator==(const Bone&) const = default;
 };
 
 struct Skeleton {
   std::string name;
   std::vector<Bone> bones;
+  bool operator==(const Skeleton&) const = default;
 };
 
 // One mesh of a suit, found by skin_name and bound to bone_name.
@@ -51,6 +55,7 @@ struct SuitSkin {
   std::string skin_name;
   std::uint32_t censor_flags = 0;
   std::vector<PropertyList> properties;
+  bool operator==(const SuitSkin&) const = default;
 };
 
 struct Suit {
@@ -58,6 +63,7 @@ struct Suit {
   std::uint32_t type = 0;
   std::vector<PropertyList> properties;
   std::vector<SuitSkin> skins;
+  bool operator==(const Suit&) const = default;
 };
 
 // What one bone does in a skill. Its values are in the skill's frames
@@ -71,6 +77,7 @@ struct Motion {
   std::int32_t position_offset = -1, rotation_offset = -1;
   std::vector<PropertyList> properties;
   std::vector<TimePropertyList> time_properties;
+  bool operator==(const Motion&) const = default;
 };
 
 struct Skill {
@@ -81,6 +88,7 @@ struct Skill {
   std::uint32_t moves = 0;
   std::uint32_t position_count = 0, rotation_count = 0;  // values in the .cfp
   std::vector<Motion> motions;
+  bool operator==(const Skill&) const = default;
 };
 
 // The whole content of a .cmx or .bcf; a file usually fills one section.
@@ -88,6 +96,7 @@ struct CharacterFile {
   std::vector<Skeleton> skeletons;
   std::vector<Suit> suits;
   std::vector<Skill> skills;
+  bool operator==(const CharacterFile&) const = default;
 };
 
 // Reads .cmx text: a comment line, "version 300", then the three counted

@@ -1,6 +1,7 @@
 #include "cli/converter.h"
 
 #include "cli/batch.h"
+#include "cli/character_commands.h"
 #include "cli/console_prompts.h"
 
 #include <iomanip>
@@ -118,7 +119,7 @@ void PrintInfo(const SkinModel& model, std::ostream& out) {
 
 int Run(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
-    out << kUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
+    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
       out << "  ." << format.extension << "  " << format.description << "\n";
     out << "\nAttach sites:";
@@ -179,6 +180,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
 int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  bool terminal) {
   try {
+    if (const auto status = RunCharacterCommand(args, out, err)) return *status;
     return Run(Parse(args), out, err, terminal);
   } catch (const UsageError& usage) {
     err << "mervane-convert: " << usage.what << "\n\n" << kUsage;

@@ -24,6 +24,8 @@ class LineReader {
   std::int16_t NextCount(std::string_view what);
   // Number of the line last handed out, counting from 1.
   long line_number() const { return line_; }
+  // Bytes of the text handed out so far, line ends included.
+  std::size_t offset() const { return pos_; }
   // A failure at the line last handed out.
   Failure Fail(int number, std::string what) const {
     return std::move(Failure::Error(number, std::move(what)).AtLine(line_));

@@ -31,7 +31,10 @@ struct Mat3 {
   Mat3 operator*(const Mat3& o) const;
 };
 
-// The matrix a stored rotation applies: that of its conjugate, normalised.
+// The matrix a stored rotation applies: that of its conjugate, taken as it
+// is (w² + x² - y² - z² on the diagonal and so on), not normalised; a
+// rotation a little off unit length scales by its length squared, as in the
+// game.
 Mat3 RotationMatrix(const Quat& q);
 
 // Where a bone is in the world: a point p of the bone lands at

@@ -53,13 +53,14 @@ std::vector<DressedMesh> Dress(const Rig& rig, std::vector<SkinMesh> meshes);
 // A mesh's bound vertices placed in the world.
 struct SkinnedMesh {
   std::vector<Vec3> positions;
-  std::vector<Vec3> normals;  // unit length
+  std::vector<Vec3> normals;  // as long as the file's, unit length where blended
 };
 
 // Skins a dressed mesh on a pose of its rig: each vertex at its bone's
 // transform (normals by its rotation), then each blend entry in order moves
 // its target to (1 - w) * target + w * blended, normals likewise and then
-// normalised. out is resized; reusing it spares the allocations.
+// normalised (other normals keep the file's length, as the game's do). out
+// is resized; reusing it spares the allocations.
 void Skin(const DressedMesh& mesh, const Pose& pose, SkinnedMesh& out);
 
 // What a vertex shader needs to skin one bound vertex, by rig bone: its

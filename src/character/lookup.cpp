@@ -1,0 +1,97 @@
+#include "character/lookup.h"
+
+#include "bmf/bmf.h"
+#include "files/paths.h"
+#include "files/textfile.h"
+#include "model/failure.h"
+#include "skn/skn.h"
+
+namespace mervane {
+namespace {
+
+std::string WithSeparator(const std::string& folder) {
+  if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder;
+  return folder + "/";
+}
+
+// The first of the names that the finder finds.
+std::optional<std::string> FindFirst(const FileFinder& finder, std::initializer_list<std::string> names) {
+  for (const std::string& name : names)
+    if (auto path = finder.Find(name)) return path;
+  return std::nullopt;
+}
+
+}  // namespace
+
+FileFinder::FileFinder(std::vector<std::string> folders, ExtraLookup extra) : extra_(std::move(extra)) {
+  for (const std::string& folder : folders) {
+    Folder listed{WithSeparator(folder), {}};
+    for (std::string& name : OrdinaryFilesIn(folder)) listed.by_lower.emplace(ToLowerAscii(name), std::move(name));
+    folders_.push_back(std::move(listed));
+  }
+}
+
+std::optional<std::string> FileFinder::Find(std::string_view file_name) const {
+  const std::string lower = ToLowerAscii(file_name);
+  for (const Folder& folder : folders_)
+    if (const auto found = folder.by_lower.find(lower); found != folder.by_lower.end())
+      return folder.prefix + found->second;
+  if (extra_) return extra_(file_name);
+  return std::nullopt;
+}
+
+std::optional<std::string> FindSkeletonFile(const FileFinder& finder) {
+  return FindFirst(finder, {"adult-skeleton.cmx", "adult-skeleton.cmx.bcf"});
+}
+
+std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name) {
+  const std::string name(skin_name);
+  return FindFirst(finder, {name + ".bmf", name + ".skn"});
+}
+
+std::optional<std::string> FindFramesFile(const FileFinder& finder, std::string_view frames_name) {
+  return finder.Find(std::string(frames_name) + ".cfp");
+}
+
+std::optional<std::string> FindBitmapFile(const FileFinder& finder, std::string_view texture_name) {
+  return finder.Find(std::string(texture_name) + ".bmp");
+}
+
+CharacterFile ReadCharacterFile(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  if (extension != "cmx" && extension != "bcf")
+    throw std::move(Failure::Error(err::kInvalidArgument, "a character file ends in .cmx or .bcf").InFile(path));
+  const std::string bytes = ReadWholeFile(path);
+  return extension == "cmx" ? ParseCmx(bytes, FileNameOf(path)) : ParseBcf(bytes, FileNameOf(path));
+}
+
+SkinModel ReadMeshFile(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  if (extension != "skn" && extension != "bmf")
+    throw std::move(Failure::Error(err::kInvalidArgument, "a mesh file ends in .skn or .bmf").InFile(path));
+  const std::string bytes = ReadWholeFile(path);
+  return extension == "skn" ? ParseSkn(bytes, FileNameOf(path)) : ParseBmf(bytes, FileNameOf(path));
+}
+
+std::vector<SkinModel> ReadSuitMeshes(const Suit& suit, const FileFinder& finder) {
+  std::vector<SkinModel> models;
+  for (const SuitSkin& skin : suit.skins) {
+    const auto path = FindMeshFile(finder, skin.skin_name);
+    if (!path)
+      throw std::move(Failure::Error(err::kFileNotFound, "neither " + skin.skin_name + ".bmf nor " +
+                                                             skin.skin_name + ".skn is found")
+                          .About("suit " + suit.name));
+    models.push_back(ReadMeshFile(*path));
+  }
+  return models;
+}
+
+Frames ReadSkillFrames(const Skill& skill, const FileFinder& finder) {
+  const auto path = FindFramesFile(finder, skill.frames_name);
+  if (!path)
+    throw std::move(Failure::Error(err::kFileNotFound, skill.frames_name + ".cfp is not found")
+                        .About("skill " + skill.name));
+  return ParseCfp(ReadWholeFile(*path), skill.position_count, skill.rotation_count, FileNameOf(*path));
+}
+
+}  // namespace mervane

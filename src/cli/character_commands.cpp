@@ -1,0 +1,353 @@
+#include "cli/character_commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+
+#include "character/character.h"
+#include "character/lookup.h"
+#include "cli/console_prompts.h"
+#include "files/paths.h"
+#include "files/textfile.h"
+#include "frames/cfp.h"
+#include "model/guard.h"
+#include "pose/skinning.h"
+
+namespace mervane {
+
+const char* const kCharacterUsage =
+    "  mervane-convert A.cmx B.bcf | A.bcf B.cmx\n"
+    "      Convert a character file (skeletons, suits, skills) between text and binary.\n"
+    "  mervane-convert --info FILE.cmx|FILE.bcf\n"
+    "      List its skeletons (bones, parents, world positions), suits and skills.\n"
+    "  mervane-convert --info FRAMES.cfp --animation SKILLFILE[:SKILL]\n"
+    "      Summarise a skill's frames.\n"
+    "  mervane-convert --pose [--skeleton FILE] [--animation SKILLFILE[:SKILL] [--frame N]]\n"
+    "                  MESH... OUT.obj\n"
+    "      Skin meshes (.skn, .bmf, or the suits of a .cmx/.bcf) on one skeleton, at rest or\n"
+    "      at frame N of a skill (its first without :SKILL), into one right-handed .obj and\n"
+    "      its .mtl. Without --skeleton, adult-skeleton.cmx (or .cmx.bcf) beside the first\n"
+    "      MESH is used.\n";
+
+namespace {
+
+struct Usage {
+  std::string what;
+};
+
+bool IsCharacterPath(std::string_view path) {
+  const std::string extension = ExtensionOf(path);
+  return extension == "cmx" || extension == "bcf";
+}
+
+// SKILLFILE[:SKILL]; a colon belongs to the path unless a character file's
+// name comes before it (C:\x.cmx is a path).
+std::pair<std::string, std::string> SplitSkill(const std::string& arg) {
+  const auto colon = arg.rfind(':');
+  if (colon != std::string::npos && IsCharacterPath(arg.substr(0, colon)) &&
+      arg.find_first_of("/\\", colon) == std::string::npos)
+    return {arg.substr(0, colon), arg.substr(colon + 1)};
+  return {arg, {}};
+}
+
+const Skill& ChooseSkill(const CharacterFile& file, const std::string& path, const std::string& name) {
+  if (file.skills.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no skill").InFile(path);
+  if (name.empty()) return file.skills.front();
+  for (const Skill& skill : file.skills)
+    if (ToLowerAscii(skill.name) == ToLowerAscii(name)) return skill;
+  throw Failure::Error(err::kInvalidArgument, "it holds no skill " + name).InFile(path);
+}
+
+const Skeleton& FirstSkeleton(const CharacterFile& file, const std::string& path) {
+  if (file.skeletons.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no skeleton").InFile(path);
+  return file.skeletons.front();
+}
+
+// Six decimals, as the .obj files around Mervane have them.
+void AppendFixed(std::string& out, double value) {
+  char buf[64];
+  const auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6).ptr;
+  out.append(buf, end);
+}
+
+struct PoseRequest {
+  std::optional<std::string> skeleton, animation;
+  std::optional<double> frame;
+  std::vector<std::string> meshes;
+  std::string target;
+};
+
+// The meshes a MESH argument stands for: itself, or a suit file's skins.
+std::vector<SkinModel> MeshesOf(const std::string& path) {
+  if (!IsCharacterPath(path)) return {};
+  const CharacterFile file = ReadCharacterFile(path);
+  if (file.suits.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path);
+  const FileFinder beside({FolderOf(path)});
+  std::vector<SkinModel> models;
+  for (const Suit& suit : file.suits) {
+    std::vector<SkinModel> skins = NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); });
+    for (SkinModel& model : skins) models.push_back(std::move(model));
+  }
+  return models;
+}
+
+std::string MaterialName(const std::string& texture_path, const std::string& target) {
+  if (FolderOf(texture_path) == FolderOf(target) ||
+      (FolderOf(target).empty() && std::filesystem::path(texture_path).parent_path() == std::filesystem::current_path()))
+    return FileNameOf(texture_path);
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(texture_path, ec);
+  return ec ? texture_path : absolute.generic_string();
+}
+
+void PoseMeshes(const PoseRequest& request, std::ostream& out) {
+  // The skeleton.
+  std::string skeleton_path;
+  if (request.skeleton) {
+    skeleton_path = *request.skeleton;
+  } else {
+    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}));
+    if (!found)
+      throw std::move(Failure::Error(err::kFileNotFound,
+                                     "no adult-skeleton.cmx or adult-skeleton.cmx.bcf is beside it; name one "
+                                     "with --skeleton")
+                          .InFile(request.meshes.front()));
+    skeleton_path = *found;
+  }
+  const CharacterFile skeleton_file = ReadCharacterFile(skeleton_path);
+  const Rig rig = NamingFile(skeleton_path, [&] { return MakeRig(FirstSkeleton(skeleton_file, skeleton_path)); });
+
+  // The meshes, dressed.
+  std::vector<SkinMesh> meshes;
+  std::vector<std::string> folders;  // where each mesh's bitmap is looked for
+  for (const std::string& path : request.meshes) {
+    std::vector<SkinModel> models = MeshesOf(path);
+    if (models.empty()) models.push_back(ReadMeshFile(path));
+    for (const SkinModel& model : models) {
+      meshes.push_back(NamingFile(path, [&] { return MakeSkinMesh(model); }));
+      folders.push_back(FolderOf(path));
+    }
+  }
+  std::vector<DressedMesh> dressed = Dress(rig, std::move(meshes));
+
+  // The pose.
+  Pose pose = RestPose(rig);
+  if (request.animation) {
+    const auto [skill_path, skill_name] = SplitSkill(*request.animation);
+    const CharacterFile skills = ReadCharacterFile(skill_path);
+    const Skill& skill = ChooseSkill(skills, skill_path, skill_name);
+    const Frames frames = NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({FolderOf(skill_path)})); });
+    const Animation animation = NamingFile(skill_path, [&] { return MakeAnimation(rig, skill, frames); });
+    const double frame = request.frame.value_or(0);
+    if (frame < 0 || frame > std::max(0, animation.frame_count - 1))
+      throw std::move(Failure::Error(err::kInvalidArgument,
+                                     "frame " + (std::ostringstream() << frame).str() + " is outside its frames 0 to " +
+                                         std::to_string(std::max(0, animation.frame_count - 1)))
+                          .About("skill " + skill.name)
+                          .InFile(skill_path));
+    AnimatedPose(rig, animation, frame, pose);
+  }
+
+  // The files: right-handed, as modelling programs take them.
+  const std::string mtl_path = BasePathOf(request.target) + ".mtl";
+  std::string obj = "mtllib " + FileNameOf(mtl_path) + "\n", mtl;
+  SkinnedMesh skinned;
+  std::size_t base = 1;
+  for (std::size_t m = 0; m < dressed.size(); ++m) {
+    const SkinMesh& mesh = dressed[m].mesh;
+    Skin(dressed[m], pose, skinned);
+    obj += "o " + mesh.name + "\n";
+    for (const Vec3& p : skinned.positions) {
+      obj += "v ";
+      AppendFixed(obj, -p.x);
+      obj += ' ';
+      AppendFixed(obj, p.y);
+      obj += ' ';
+      AppendFixed(obj, p.z);
+      obj += '\n';
+    }
+    for (const auto& uv : mesh.uvs) {
+      obj += "vt ";
+      AppendFixed(obj, uv[0]);
+      obj += ' ';
+      AppendFixed(obj, 1 - uv[1]);
+      obj += '\n';
+    }
+    for (const Vec3& n : skinned.normals) {
+      obj += "vn ";
+      AppendFixed(obj, -n.x);
+      obj += ' ';
+      AppendFixed(obj, n.y);
+      obj += ' ';
+      AppendFixed(obj, n.z);
+      obj += '\n';
+    }
+    obj += "usemtl " + mesh.name + "\n";
+    for (const auto& face : mesh.faces) {
+      obj += 'f';
+      for (const int corner : {face[0], face[2], face[1]}) {
+        const std::string index = std::to_string(base + static_cast<std::size_t>(corner));
+        obj += ' ' + index + '/' + index + '/' + index;
+      }
+      obj += '\n';
+    }
+    base += skinned.positions.size();
+    mtl += "newmtl " + mesh.name + "\n";
+    if (const auto bitmap = FindBitmapFile(FileFinder({folders[m]}), mesh.texture))
+      mtl += "map_Kd " + MaterialName(*bitmap, request.target) + "\n";
+    else
+      mtl += "# no bitmap " + mesh.texture + ".bmp is found\n";
+  }
+  const FileToWrite files[] = {{request.target, obj}, {mtl_path, mtl}};
+  WriteFilesAtomically(files);
+  out << "posed " << dressed.size() << " meshes on skeleton " << rig.name << " into " << request.target << "\n";
+}
+
+void PrintCharacterInfo(const CharacterFile& file, const std::string& path, std::ostream& out) {
+  const FileFinder beside({FolderOf(path)});
+  out << "skeletons: " << file.skeletons.size() << "\n";
+  for (const Skeleton& skeleton : file.skeletons) {
+    out << "  skeleton " << skeleton.name << ": " << skeleton.bones.size() << " bones\n";
+    const Rig rig = MakeRig(skeleton);
+    const Pose pose = RestPose(rig);
+    for (std::size_t b = 0; b < skeleton.bones.size(); ++b) {
+      std::string world;
+      for (const double v : {pose[b].position.x, pose[b].position.y, pose[b].position.z}) {
+        world += ' ';
+        AppendFixed(world, v);
+      }
+      out << "    " << std::left << std::setw(10) << skeleton.bones[b].name << " parent "
+          << std::setw(10) << skeleton.bones[b].parent << " world" << world << "\n";
+    }
+  }
+  out << "suits: " << file.suits.size() << "\n";
+  for (const Suit& suit : file.suits) {
+    out << "  suit " << suit.name << " (type " << suit.type << "): " << suit.skins.size() << " skins\n";
+    for (const SuitSkin& skin : suit.skins) {
+      const auto mesh = FindMeshFile(beside, skin.skin_name);
+      out << "    " << skin.skin_name << " on " << skin.bone_name << ": "
+          << (mesh ? FileNameOf(*mesh) : std::string("mesh not found")) << "\n";
+    }
+  }
+  out << "skills: " << file.skills.size() << "\n";
+  for (const Skill& skill : file.skills) {
+    const auto frames = FindFramesFile(beside, skill.frames_name);
+    out << "  skill " << skill.name << ": " << skill.duration << " ms, " << skill.motions.size()
+        << " motions, " << skill.position_count << " positions, " << skill.rotation_count << " rotations, "
+        << skill.frames_name << ".cfp " << (frames ? "found" : "not found") << "\n";
+    for (const Motion& motion : skill.motions)
+      out << "    " << std::left << std::setw(10) << motion.bone_name << " " << motion.frames << " frames"
+          << (motion.uses_positions ? ", positions from " + std::to_string(motion.position_offset) : "")
+          << (motion.uses_rotations ? ", rotations from " + std::to_string(motion.rotation_offset) : "") << "\n";
+  }
+}
+
+void PrintFramesInfo(const std::string& cfp_path, const std::string& animation, std::ostream& out) {
+  const auto [skill_path, skill_name] = SplitSkill(animation);
+  const CharacterFile file = ReadCharacterFile(skill_path);
+  const Skill& skill = ChooseSkill(file, skill_path, skill_name);
+  const std::string bytes = ReadWholeFile(cfp_path);
+  const Frames frames = ParseCfp(bytes, skill.position_count, skill.rotation_count, FileNameOf(cfp_path));
+  out << "frames of skill " << skill.name << ": " << bytes.size() << " bytes, " << frames.positions.size()
+      << " positions, " << frames.rotations.size() << " rotations ("
+      << 3 * frames.positions.size() + 4 * frames.rotations.size() << " values)\n";
+  for (const Motion& motion : skill.motions) {
+    out << "  " << std::left << std::setw(10) << motion.bone_name << " " << motion.frames << " frames";
+    if (motion.uses_rotations && motion.rotation_offset >= 0 &&
+        static_cast<std::size_t>(motion.rotation_offset) < frames.rotations.size()) {
+      const auto& q = frames.rotations[static_cast<std::size_t>(motion.rotation_offset)];
+      out << ", first rotation | " << q[0] << " " << q[1] << " " << q[2] << " " << q[3] << " |";
+    }
+    out << "\n";
+  }
+}
+
+std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  PoseRequest pose;
+  bool posing = false, info = false;
+  const bool ours = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+    return arg == "--pose" || arg == "--skeleton" || arg == "--animation" || arg == "--frame";
+  });
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw Usage{arg + " needs a value"};
+      return args[++i];
+    };
+    if (arg == "--pose") posing = true;
+    else if (arg == "--info") info = true;
+    else if (arg == "--skeleton") pose.skeleton = value();
+    else if (arg == "--animation") pose.animation = value();
+    else if (arg == "--frame") {
+      const std::string text = value();
+      double frame = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);
+      if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(frame))
+        throw Usage{"--frame needs a number, not \"" + text + "\""};
+      pose.frame = frame;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      if (ours) throw Usage{"unknown option " + arg};
+      return std::nullopt;  // another command's option
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  const bool character_options = pose.skeleton || pose.animation || pose.frame;
+  ConsolePrompts prompts(err, std::nullopt);
+  if (posing) {
+    if (info) throw Usage{"--pose and --info go separately"};
+    if (pose.frame && !pose.animation) throw Usage{"--frame goes with --animation"};
+    if (positional.size() < 2) throw Usage{"--pose needs at least one MESH and the OUT.obj"};
+    pose.target = positional.back();
+    if (ExtensionOf(pose.target) != "obj") throw Usage{"--pose writes an .obj: \"" + pose.target + "\""};
+    positional.pop_back();
+    for (const std::string& mesh : positional) {
+      const std::string extension = ExtensionOf(mesh);
+      if (extension != "skn" && extension != "bmf" && !IsCharacterPath(mesh))
+        throw Usage{"a MESH ends in .skn, .bmf, .cmx or .bcf: \"" + mesh + "\""};
+    }
+    pose.meshes = std::move(positional);
+    return RunReported(prompts, [&] { PoseMeshes(pose, out); }) == Outcome::Succeeded ? 0 : 1;
+  }
+  if (info && positional.size() == 1 && ExtensionOf(positional[0]) == "cfp") {
+    if (!pose.animation) throw Usage{"--info on a .cfp needs --animation SKILLFILE[:SKILL]"};
+    if (pose.skeleton || pose.frame) throw Usage{"--info on a .cfp takes --animation only"};
+    return RunReported(prompts, [&] { PrintFramesInfo(positional[0], *pose.animation, out); }) == Outcome::Succeeded ? 0 : 1;
+  }
+  if (info && positional.size() == 1 && IsCharacterPath(positional[0])) {
+    if (character_options) throw Usage{"--info on a character file takes no other option"};
+    const std::string& path = positional[0];
+    return RunReported(prompts, [&] { PrintCharacterInfo(ReadCharacterFile(path), path, out); }) == Outcome::Succeeded ? 0 : 1;
+  }
+  if (!info && positional.size() == 2 && IsCharacterPath(positional[0]) && IsCharacterPath(positional[1])) {
+    if (character_options) throw Usage{"a conversion takes no --skeleton, --animation or --frame"};
+    return RunReported(prompts, [&] {
+             const CharacterFile file = ReadCharacterFile(positional[0]);
+             const std::string& target = positional[1];
+             const std::string bytes = ExtensionOf(target) == "cmx" ? CmxText(file) : BcfBytes(file);
+             WriteFileAtomically(target, bytes);
+           }) == Outcome::Succeeded ? 0 : 1;
+  }
+  if (character_options) throw Usage{"--skeleton, --animation and --frame go with --pose (or --animation with --info on a .cfp)"};
+  if (!info && positional.size() == 2 && (IsCharacterPath(positional[0]) || IsCharacterPath(positional[1])))
+    throw Usage{"a character file converts to another: .cmx and .bcf"};
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> RunCharacterCommand(const std::vector<std::string>& args, std::ostream& out,
+                                       std::ostream& err) {
+  try {
+    return Dispatch(args, out, err);
+  } catch (const Usage& usage) {
+    err << "mervane-convert: " << usage.what << "\n\nUsage:\n" << kCharacterUsage;
+    return 2;
+  }
+}
+
+}  // namespace mervane

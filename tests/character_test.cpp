@@ -1,0 +1,461 @@
+// Characters: the .cmx/.bcf/.cfp readers and writers on a small character the
+// tests make, what each reader refuses, posing and skinning worked by hand,
+// finding files by name, and the converter's character commands.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "character/character.h"
+#include "character/lookup.h"
+#include "files/paths.h"
+#include "cli/converter.h"
+#include "frames/cfp.h"
+#include "pose/skinning.h"
+#include "skn/skn.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+using test::ExpectFailure;
+using test::TempDir;
+
+// A stored rotation whose applied (conjugated) rotation turns by degrees about z.
+std::array<float, 4> AboutZ(double degrees) {
+  const double half = degrees * std::acos(-1.0) / 360;
+  return {0, 0, static_cast<float>(-std::sin(half)), static_cast<float>(std::cos(half))};
+}
+
+// ROOT at (0, 2, 0); ARM one unit along ROOT's x, turned 90 degrees about z;
+// HAND one unit along ARM's x, which points up: at rest HAND is at (1, 3, 0).
+// The skill moves ROOT up by half a unit a frame and turns ARM 0, 45, 90 degrees.
+CharacterFile SmallCharacter() {
+  CharacterFile file;
+  Skeleton skeleton{"tiny", {}};
+  skeleton.bones.push_back({"ROOT", "NULL", {}, {0, 2, 0}, {0, 0, 0, 1}, 1, 1, 0, 0, 0});
+  skeleton.bones.push_back({"ARM", "ROOT", {{{"name", "tiny"}}, {}}, {1, 0, 0}, AboutZ(90), 0, 1, 1, 0.1f, -5.88894e-05f});
+  skeleton.bones.push_back({"HAND", "ARM", {}, {1, 0, 0}, {0, 0, 0, 1}, 0, 1, 1, 700000, 1.0f / 3});
+  file.skeletons.push_back(skeleton);
+  file.suits.push_back({"suit", 2, {{{"k", "v"}}}, {{"ROOT", "mesh-a", 0, {}}, {"HAND", "Mesh-B", 1, {{}}}}});
+  Skill skill{"walk", "xskill-walk", 100, 1.5f, 1, 3, 6, {}};
+  skill.motions.push_back({"ROOT", 3, 100, 1, 1, 0, 0, {}, {{{500, {{"footstep", "1"}}}, {1000, {}}}}});
+  skill.motions.push_back({"arm", 3, 100, 0, 1, -1, 3, {{{"x", ""}}}, {}});
+  file.skills.push_back(skill);
+  return file;
+}
+
+Frames SmallFrames() {
+  Frames frames;
+  frames.positions = {{0, 2, 0}, {0, 2.5f, 0}, {0, 3, 0}};
+  frames.rotations = {{0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, AboutZ(0), AboutZ(45), AboutZ(90)};
+  return frames;
+}
+
+void ExpectNear(const Vec3& actual, const Vec3& expected, const std::string& what, double tolerance = 1e-6) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance) << what;
+  EXPECT_NEAR(actual.y, expected.y, tolerance) << what;
+  EXPECT_NEAR(actual.z, expected.z, tolerance) << what;
+}
+
+TEST(CharacterFiles, TextAndBinaryHoldTheSameFieldsAndRoundTrip) {
+  CharacterFile file = SmallCharacter();
+  file.suits[0].skins[0].skin_name = std::string(300, 'n');  // a .bcf string's long form
+  // Floats of every size need from six to nine digits to come back.
+  std::mt19937 random(7);
+  Skeleton chain{"chain", {}};
+  for (int i = 0; i < 200; ++i) {
+    float value;
+    do value = std::bit_cast<float>(static_cast<std::uint32_t>(random())); while (!std::isfinite(value));
+    chain.bones.push_back({"B" + std::to_string(i), i ? "B" + std::to_string(i - 1) : "NULL", {}, {value, -value, 0}, {value, 0, 0, 1}, 0, 0, 0, value, -0.0f});
+  }
+  file.skeletons.push_back(chain);
+
+  const std::string cmx = CmxText(file);
+  EXPECT_EQ(ParseCmx(cmx, "t.cmx"), file);
+  const std::string bcf = BcfBytes(file);
+  EXPECT_EQ(ParseBcf(bcf, "t.bcf"), file);
+  EXPECT_EQ(BcfBytes(ParseCmx(CmxText(ParseBcf(bcf, "t.bcf")), "t.cmx")), bcf);
+  EXPECT_EQ(CmxText(ParseCmx(cmx, "t.cmx")), cmx);
+  EXPECT_EQ(cmx.substr(0, cmx.find("\r\n") + 2).substr(0, 2), "//");
+  EXPECT_NE(cmx.find("\r\nversion 300\r\n2\r\ntiny\r\n3\r\nROOT\r\nNULL\r\n0\r\n| 0 2 0 |\r\n| 0 0 0 1 |\r\n1\r\n"), std::string::npos);
+  // The same text read with other line ends and blanks around numbers (names keep theirs).
+  std::string loose = cmx;
+  for (std::size_t at; (at = loose.find("\r\n")) != std::string::npos;) loose.replace(at, 2, "\n");
+  for (std::size_t at; (at = loose.find(" |")) != std::string::npos;) loose.replace(at, 2, "\t\t|");
+  for (std::size_t at = 0; (at = loose.find("\n100\n", at)) != std::string::npos; at += 5) loose.replace(at, 5, "\n 100\t\n");
+  EXPECT_EQ(ParseCmx(loose, "t.cmx"), file);
+}
+
+TEST(CharacterFiles, FloatsAreWrittenAsTheGamesFilesWriteThem) {
+  const struct {
+    float value;
+    const char* text;
+  } cases[] = {
+      {-5.88894e-05f, "-5.88894e-005"}, {700000, "700000"}, {7e6f, "7e+006"}, {1999, "1999"},
+      {0.1f, "0.1"}, {-0.0f, "-0"}, {3.01362f, "3.01362"}, {1.0f / 3, "0.33333334"},
+      {std::nextafter(0.1f, 1.0f), "0.10000001"}, {1e-40f, "9.99995e-041"}, {3.4028235e38f, "3.4028235e+038"},
+      {16777216.0f, "16777216"}, {119.604515f, "119.604515"}, {106088216.0f, "106088216"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FormatCmxFloat(c.value), c.text);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(ParseCmx("//\nversion 300\n0\n0\n1\ns\nf\n" + std::string(c.text) + "\n0\n0\n0\n0\n0\n", "t.cmx").skills[0].duration),
+              std::bit_cast<std::uint32_t>(c.value))
+        << c.text;
+  }
+}
+
+// The small skeleton, skill and motion as lines, for the failure table.
+std::vector<std::string> SmallCmxLines() {
+  return {"// c", "version 300", "1", "s", "2",
+          "ROOT", "NULL", "0", "| 0 1 0 |", "| 0 0 0 1 |", "1", "1", "0", "0", "0",                       // 5-14
+          "ARM", "ROOT", "1", "1", "name", "x", "| 1 0 0 |", "| 0 0 0 1 |", "0", "1", "1", "0", "0",   // 15-27
+          "0", "1", "walk", "xskill-walk", "1000", "0", "0", "2", "2", "1",                            // 28-37
+          "ARM", "2", "1000", "1", "1", "0", "0", "0", "1", "1", "500", "1", "footstep", "1"};          // 38-51
+}
+
+TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
+  const std::string whole = test::CrLf(SmallCmxLines());
+  ASSERT_NO_THROW(ParseCmx(whole, "t.cmx"));
+  // Cut anywhere, the text fails cleanly; only the last line end may go.
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    if (length >= whole.size() - 2) continue;
+    const Failure failure = ExpectFailure([&] { ParseCmx(whole.substr(0, length), "t.cmx"); });
+    EXPECT_TRUE(failure.number() == 62 || failure.number() == 5) << length << ": " << failure.detail();
+    EXPECT_EQ(failure.file(), "t.cmx");
+    EXPECT_GT(failure.line(), 0) << length;
+  }
+  const struct {
+    std::size_t line;  // counted from 0; past the end appends
+    const char* text;
+    int number;
+    const char* detail;
+  } cases[] = {
+      {1, "version 301", 5, "t.cmx line 2: the version line \"version 301\" is not \"version 300\""},
+      {4, "99999", 62, "line 5: skeleton 0 (counted from 0): the bone count \"99999\" is more than the lines left"},
+      {17, "4000000000", 62, "line 18: bone 1 (counted from 0) of skeleton s: a property-list count"},
+      {16, "HIP", 5, "t.cmx line 4: bone ARM of skeleton s: its parent HIP is not in the skeleton"},
+      {6, "ARM", 5, "bone ROOT of skeleton s: its parents lead back to it"},
+      {15, "root", 5, "bone root of skeleton s: another bone has the same name"},
+      {8, "| nan 1 0 |", 6, "line 9: bone 0 (counted from 0) of skeleton s: a position \"| nan 1 0 |\" is not a finite float32"},
+      {32, "1e39", 6, "line 33: skill 0 (counted from 0): the duration \"1e39\" is not a finite float32"},
+      {9, "| 0 0 0 |", 5, "a rotation \"| 0 0 0 |\" is not 4 numbers between bars"},
+      {8, "0 1 0", 5, "is not 3 numbers between bars"},
+      {21, "| 1 0 0 | 2", 5, "line 22"},
+      {10, "1.5", 5, "canTranslate \"1.5\" is not a whole number"},
+      {10, "4294967296", 6, "canTranslate \"4294967296\" is beyond 32 bits"},
+      {43, "-2147483649", 6, "the position offset \"-2147483649\" is beyond 32 bits"},
+      {37, "7", 62, "the motion count \"7\" is more than the lines left"},
+      {48, "x", 5, "line 49: motion 0 (counted from 0) of skill walk: a time \"x\" is not a whole number"},
+      {52, "more", 5, "line 53: the text after the skills \"more\" is not empty"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines = SmallCmxLines();
+    if (c.line < lines.size()) lines[c.line] = c.text;
+    else lines.push_back(c.text);
+    const Failure failure = ExpectFailure([&] { ParseCmx(test::CrLf(lines), "t.cmx"); });
+    EXPECT_EQ(failure.number(), c.number) << c.detail;
+    EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << failure.detail();
+  }
+}
+
+std::string WithU32(std::string bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+TEST(CharacterFiles, TheBinaryReaderRefusesWithFileOffsetAndElement) {
+  const std::string whole = BcfBytes(ParseCmx(test::CrLf(SmallCmxLines()), "t.cmx"));
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    const Failure failure = ExpectFailure([&] { ParseBcf(whole.substr(0, length), "t.bcf"); });
+    EXPECT_EQ(failure.number(), 62) << length << ": " << failure.detail();
+    EXPECT_EQ(failure.file(), "t.bcf");
+    EXPECT_TRUE(failure.offset().has_value()) << length;
+  }
+  // Bytes: skeleton count at 0, name "s" at 4, bone count at 6, ROOT's name
+  // at 10, its parent at 15, its lists at 20 and position at 24.
+  std::string parent_missing = whole, long_short = whole;
+  parent_missing[19] = 'X';
+  long_short.replace(4, 2, std::string("\xff\x01\0\0\0s", 6));
+  const struct {
+    const char* name;
+    std::string bytes;
+    int number;
+    const char* detail;
+  } cases[] = {
+      {"bones", WithU32(whole, 6, 0xfffffff0), 62, "t.bcf byte 6: skeleton 0 (counted from 0): the bone count 4294967280 is more than the bytes left"},
+      {"nan", WithU32(whole, 24, 0x7fc00000), 6, "byte 24: bone 0 (counted from 0) of skeleton s: a position is not a finite float32"},
+      {"infinity", WithU32(whole, 28, 0xff800000), 6, "byte 28"},
+      {"parent", parent_missing, 5, "t.bcf byte 4: bone ROOT of skeleton s: its parent NULX is not in the skeleton"},
+      {"long form", long_short, 5, "byte 4: skeleton 0 (counted from 0): a skeleton name has the long form's length 1, below 255"},
+      {"negative long form", WithU32(long_short, 5, 0x80000000), 5, "long form's length -2147483648"},
+      {"after", whole + "x", 5, "1 bytes follow the skills"},
+  };
+  for (const auto& c : cases) {
+    const Failure failure = ExpectFailure([&] { ParseBcf(c.bytes, "t.bcf"); });
+    EXPECT_EQ(failure.number(), c.number) << c.name;
+    EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << c.name << ": " << failure.detail();
+  }
+}
+
+TEST(Frames, DecodeStepsRepeatsAndFullValuesAndEncodeWithinATolerance) {
+  // 0xFF 1.5, a step of 18^4 units (byte 144), a repeat of 3, the largest step down.
+  const std::string bytes = std::string("\xff\x00\x00\xc0\x3f\x90\xfe\x02\x00\x00", 10);
+  const Frames frames = ParseCfp(bytes, 2, 0, "t.cfp");
+  const float step = 1.5f + static_cast<float>(3.9676e-10 * 18 * 18 * 18 * 18);
+  const float down = step + static_cast<float>(3.9676e-10 * -126.0 * -126.0 * -126.0 * 126.0);
+  EXPECT_EQ(frames.positions, (std::vector<std::array<float, 3>>{{1.5f, step, step}, {step, step, down}}));
+
+  Frames many;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> jump(-3, 3), drift(-0.08f, 0.08f);
+  float value = 0;
+  for (int i = 0; i < 500; ++i) {
+    value = i % 50 == 0 ? jump(random) : i % 7 < 3 ? value : value + drift(random);
+    many.positions.push_back({value, -value, 0});
+    many.rotations.push_back({0, value / 4, 0, 1});
+  }
+  const std::string encoded = CfpBytes(many);
+  const Frames back = ParseCfp(encoded, 500, 500, "t.cfp");
+  for (std::size_t i = 0; i < 500; ++i) {
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_NEAR(back.positions[i][k], many.positions[i][k], 0.001) << i;
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(back.rotations[i][k], many.rotations[i][k], 0.001) << i;
+  }
+  EXPECT_LT(encoded.size(), 3500u);  // steps and repeats, not full values: 3500 values
+}
+
+TEST(Frames, TheReaderRefusesWithFileOffsetAndValue) {
+  const std::string whole = CfpBytes(SmallFrames());
+  for (std::size_t length = 0; length < whole.size(); ++length) {
+    const Failure failure = ExpectFailure([&] { ParseCfp(whole.substr(0, length), 3, 6, "t.cfp"); });
+    EXPECT_EQ(failure.number(), 62) << length;
+    EXPECT_EQ(failure.file(), "t.cfp");
+    EXPECT_TRUE(failure.offset().has_value());
+  }
+  const struct {
+    std::string bytes;
+    std::uint32_t positions;
+    int number;
+    const char* detail;
+  } cases[] = {
+      {std::string("\xfe\xff\xff", 3), 1000000, 62, "t.cfp byte 0: 3000000 values are more than 3 bytes can hold"},
+      {std::string("\x7e\xfe\x05\x00", 4), 2, 5, "byte 1: a repeat of 6 runs past the last value (value 1 of 6)"},
+      {std::string("\x7e\x7e\x7e\x7e\x7e\x7e\x7e", 7), 2, 5, "byte 6: 1 bytes follow the last value"},
+      {std::string("\xff\x00\x00\xc0\x7f", 5), 1, 6, "byte 0: a full value is not a finite float32"},
+  };
+  for (const auto& c : cases) {
+    const Failure failure = ExpectFailure([&] { ParseCfp(c.bytes, c.positions, 0, "t.cfp"); });
+    EXPECT_EQ(failure.number(), c.number) << c.detail;
+    EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << failure.detail();
+  }
+}
+
+// ROOT holds vertices 0 and 1, ARM vertex 2 and the blended vertex 3, which
+// pulls vertex 0 halfway to it.
+const char* kTwoBoneSkn =
+    "m\r\ntex\r\n2\r\nROOT\r\narm\r\n1\r\n0 1 2\r\n2\r\n0 0 2 -1 0\r\n1 2 1 0 1\r\n3\r\n0 0\r\n1 0.25\r\n0.5 1\r\n"
+    "1\r\n0 16384\r\n4\r\n0 0 0 0 0 1\r\n1 0 0 1 0 0\r\n1 0 0 0 1 0\r\n0 0 0 1 0 0\r\n";
+
+TEST(Posing, WorldTransformsAtRestAndBetweenFramesAndSkinningWithBlends) {
+  const CharacterFile file = SmallCharacter();
+  const Rig rig = MakeRig(file.skeletons[0]);
+  const Animation animation = MakeAnimation(rig, file.skills[0], SmallFrames());
+  EXPECT_EQ(animation.frame_count, 3);
+  const double r = std::sqrt(0.5);
+  const struct {
+    double frame;  // < 0: at rest
+    Vec3 arm, hand;
+  } cases[] = {
+      {-1, {1, 2, 0}, {1, 3, 0}},
+      {0, {1, 2, 0}, {2, 2, 0}},
+      {1, {1, 2.5, 0}, {1 + r, 2.5 + r, 0}},
+      {0.5, {1, 2.25, 0}, {1 + std::cos(std::acos(-1.0) / 8), 2.25 + std::sin(std::acos(-1.0) / 8), 0}},
+      {2, {1, 3, 0}, {1, 4, 0}},
+      {7, {1, 3, 0}, {1, 4, 0}},  // past the last frame: the last
+  };
+  Pose pose;
+  for (const auto& c : cases) {
+    if (c.frame < 0) pose = RestPose(rig);
+    else AnimatedPose(rig, animation, c.frame, pose);
+    const std::string what = "frame " + std::to_string(c.frame);
+    ExpectNear(pose[1].position, c.arm, what);
+    ExpectNear(pose[2].position, c.hand, what);
+  }
+  // A shader's matrix places a point as the transform does.
+  AnimatedPose(rig, animation, 1, pose);
+  const std::array<float, 16> m = BoneMatrix(pose[2]);
+  ExpectNear({m[0] * 0.5 + m[12], m[1] * 0.5 + m[13], m[2] * 0.5 + m[14]}, pose[2].Apply({0.5, 0, 0}), "matrix", 1e-5);
+
+  std::vector<DressedMesh> dressed = Dress(rig, {MakeSkinMesh(test::ReadSknText(kTwoBoneSkn))});
+  SkinnedMesh skinned;
+  Skin(dressed[0], RestPose(rig), skinned);
+  // Vertex 3 is at ARM's origin (1, 2, 0); vertex 0 at (0, 2, 0) moves halfway.
+  ExpectNear(skinned.positions[0], {0.5, 2, 0}, "blended");
+  ExpectNear(skinned.positions[2], {1, 3, 0}, "on ARM");
+  ExpectNear(skinned.normals[0], {0, r, r}, "blended normal");  // (0, 0, 1) and ARM's (1, 0, 0) turned up
+  // The shader's inputs give the same places.
+  const std::vector<VertexBinding> bindings = VertexBindings(dressed[0]);
+  const Pose rest = RestPose(rig);
+  for (std::size_t v = 0; v < bindings.size(); ++v) {
+    const VertexBinding& b = bindings[v];
+    Vec3 p = rest[static_cast<std::size_t>(b.bone)].Apply(b.position);
+    if (b.blend_bone >= 0) {
+      const Vec3 q = rest[static_cast<std::size_t>(b.blend_bone)].Apply(b.blend_position);
+      const double w = b.blend_weight;
+      p = {(1 - w) * p.x + w * q.x, (1 - w) * p.y + w * q.y, (1 - w) * p.z + w * q.z};
+    }
+    ExpectNear(p, skinned.positions[v], "binding " + std::to_string(v));
+  }
+}
+
+TEST(Posing, FailuresNameTheSkillTheMotionTheMeshAndTheBone) {
+  const CharacterFile file = SmallCharacter();
+  const Rig rig = MakeRig(file.skeletons[0]);
+  auto with_motion = [&](auto change) {
+    Skill skill = file.skills[0];
+    change(skill.motions[1]);
+    return skill;
+  };
+  const SkinModel mesh = test::ReadSknText(kTwoBoneSkn);
+  auto mesh_with = [&](int line, const char* text) {
+    std::vector<std::string> lines = test::SplitCrLf(kTwoBoneSkn);
+    lines[static_cast<std::size_t>(line)] = text;
+    return test::ReadSknText(test::CrLf(lines));
+  };
+  const struct {
+    const char* name;
+    std::function<void()> call;
+    int number;
+    const char* detail;
+  } cases[] = {
+      {"motion bone", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.bone_name = "TAIL"; }), SmallFrames()); }, 5,
+       "motion 1 (counted from 0) (bone TAIL) of skill walk: the skeleton tiny has no bone TAIL"},
+      {"offset past", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.rotation_offset = 4; }), SmallFrames()); }, 5,
+       "of skill walk: its rotations at 4 for 3 frames reach past the 6 rotations of the frames"},
+      {"negative offset", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.uses_positions = 1; }), SmallFrames()); }, 5,
+       "its positions at -1 for 3 frames reach past"},
+      {"parents", [&] { Skeleton s = file.skeletons[0]; s.bones[0].parent = "HAND"; MakeRig(s); }, 5, "bone ROOT of skeleton tiny: its parents lead back to it"},
+      {"mesh bone", [&] { Dress(rig, {MakeSkinMesh(mesh_with(4, "TAIL"))}); }, 5, "mesh m: the skeleton tiny has no bone TAIL"},
+      {"face", [&] { MakeSkinMesh(mesh_with(6, "0 1 3")); }, 9, "face 0 (counted from 0) of mesh m: its corner 3 is not a bound vertex (0 to 2)"},
+      {"blend target", [&] { MakeSkinMesh(mesh_with(15, "3 16384")); }, 9, "blend entry 0 (counted from 0) of mesh m: its target 3"},
+      {"blend weight", [&] { MakeSkinMesh(mesh_with(15, "0 40000")); }, 5, "its weight 40000 is outside 0 to 32768"},
+      {"claimed twice", [&] { MakeSkinMesh(mesh_with(9, "1 1 2 0 1")); }, 5, "bone arm of mesh m: vertex 1 (counted from 0) is claimed by bone ROOT too"},
+      {"unclaimed", [&] { MakeSkinMesh(mesh_with(9, "1 2 1 0 0")); }, 5, "vertex 3 (counted from 0) belongs to no bone"},
+      {"range", [&] { MakeSkinMesh(mesh_with(9, "1 2 5 0 1")); }, 9, "its vertices 2 to 6 are outside 0 to 2"},
+  };
+  for (const auto& c : cases) {
+    const Failure failure = ExpectFailure(c.call);
+    EXPECT_EQ(failure.number(), c.number) << c.name;
+    EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << c.name << ": " << failure.detail();
+  }
+}
+
+TEST(FileFinder, FindsByNameIgnoringCaseInOrderThenAsksTheExtraLookup) {
+  TempDir first, second;
+  for (const char* name : {"Adult-Skeleton.CMX.bcf", "adult-skeleton.cmx", "mesh-a.SKN", "Mesh-A.bmf", "tex.BMP"})
+    test::WriteFile(first.path(name), "x");
+  for (const char* name : {"mesh-b.skn", "mesh-a.skn", "walk.cfp"}) test::WriteFile(second.path(name), "x");
+  std::vector<std::string> asked;
+  const FileFinder finder({first.root().string(), second.root().string()}, [&](std::string_view name) -> std::optional<std::string> {
+    asked.emplace_back(name);
+    if (name == "game.cfp") return "game.far/game.cfp";
+    return std::nullopt;
+  });
+  auto name_of = [](const std::optional<std::string>& path) { return path ? FileNameOf(*path) : std::string("-"); };
+  EXPECT_EQ(name_of(FindSkeletonFile(finder)), "adult-skeleton.cmx");
+  EXPECT_EQ(name_of(FindMeshFile(finder, "MESH-A")), "Mesh-A.bmf");
+  EXPECT_EQ(*FindMeshFile(finder, "mesh-b"), (second.root() / "mesh-b.skn").string());
+  EXPECT_EQ(name_of(FindBitmapFile(finder, "Tex")), "tex.BMP");
+  EXPECT_EQ(name_of(FindFramesFile(finder, "WALK")), "walk.cfp");
+  EXPECT_EQ(FindFramesFile(finder, "game"), "game.far/game.cfp");
+  EXPECT_EQ(FindFramesFile(finder, "none"), std::nullopt);
+  EXPECT_EQ(asked, (std::vector<std::string>{"mesh-b.bmf", "game.cfp", "none.cfp"}));
+  EXPECT_EQ(name_of(FindSkeletonFile(FileFinder({second.root().string()}))), "-");
+}
+
+struct Ran {
+  int status;
+  std::string out, err;
+};
+Ran Convert(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = RunConverter(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
+  TempDir dir;
+  CharacterFile skeleton = SmallCharacter(), suit = skeleton, skill = skeleton;
+  skeleton.suits.clear();
+  skeleton.skills.clear();
+  suit.skeletons.clear();
+  suit.skills.clear();
+  suit.suits[0].skins.resize(1);
+  skill.skeletons.clear();
+  skill.suits.clear();
+  test::WriteFile(dir.path("adult-skeleton.cmx"), CmxText(skeleton));
+  test::WriteFile(dir.path("suit.bcf"), BcfBytes(suit));
+  test::WriteFile(dir.path("walk.cmx"), CmxText(skill));
+  test::WriteFile(dir.path("mesh-a.skn"), kTwoBoneSkn);
+  test::WriteFile(dir.path("TEX.bmp"), "x");
+
+  // .bcf to .cmx and back gives the same bytes.
+  EXPECT_EQ(Convert({dir.path("suit.bcf"), dir.path("suit.cmx")}).status, 0);
+  EXPECT_EQ(Convert({dir.path("suit.cmx"), dir.path("back.bcf")}).status, 0);
+  EXPECT_EQ(test::ReadFile(dir.path("back.bcf")), test::ReadFile(dir.path("suit.bcf")));
+
+  const Ran info = Convert({"--info", dir.path("walk.cmx")});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("skill walk: 100 ms, 2 motions, 3 positions, 6 rotations, xskill-walk.cfp not found"), std::string::npos) << info.out;
+  const Ran missing = Convert({"--pose", "--animation", dir.path("walk.cmx") + ":WALK", "--frame", "1", dir.path("suit.bcf"), dir.path("out.obj")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("error 53: walk.cmx: skill walk: xskill-walk.cfp is not found"), std::string::npos) << missing.err;
+
+  test::WriteFile(dir.path("xskill-walk.cfp"), CfpBytes(SmallFrames()));
+  const Ran posed = Convert({"--pose", "--animation", dir.path("walk.cmx") + ":WALK", "--frame", "1", dir.path("suit.bcf"), dir.path("out.obj")});
+  ASSERT_EQ(posed.status, 0) << posed.err;
+  // Frame 1: ROOT at (0, 2.5, 0), ARM at (1, 2.5, 0) turned 45 degrees. Right-handed: x negated,
+  // winding reversed, v flipped.
+  const std::string text = test::ReadFile(dir.path("out.obj"));
+  EXPECT_EQ(text.substr(0, text.find("v ")),  "mtllib out.mtl\no m\n");
+  // The frames keep values to within 0.001, so the turned vertex comes within 0.002.
+  EXPECT_NE(text.find("\nv -0.500000 2.500000 0.000000\nv -1.000000 2.500000 0.000000\nv -1.70"), std::string::npos) << text;
+  double x = 0, y = 0;
+  std::istringstream(text.substr(text.find("v -1.70") + 2)) >> x >> y;
+  EXPECT_NEAR(x, -1 - std::sqrt(0.5), 0.002);
+  EXPECT_NEAR(y, 2.5 + std::sqrt(0.5), 0.002);
+  EXPECT_NE(text.find("\nvt 0.000000 1.000000\nvt 1.000000 0.750000\nvt 0.500000 0.000000\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("usemtl m\nf 1/1/1 3/3/3 2/2/2\n"), std::string::npos) << text;
+  EXPECT_EQ(test::ReadFile(dir.path("out.mtl")), "newmtl m\nmap_Kd TEX.bmp\n");
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+  } failures[] = {
+      {{"--pose", dir.path("suit.bcf")}, 2, "--pose needs at least one MESH and the OUT.obj"},
+      {{"--pose", dir.path("suit.bcf"), dir.path("o.skn")}, 2, "--pose writes an .obj"},
+      {{"--frame", "2", "--pose", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame goes with --animation"},
+      {{"--pose", "--frame", "x", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame needs a number"},
+      {{"--pose", "--skeleton", dir.path("walk.cmx"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "walk.cmx: it holds no skeleton"},
+      {{"--pose", "--animation", dir.path("walk.cmx"), "--frame", "3", dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "skill walk: frame 3 is outside its frames 0 to 2"},
+      {{"--info", dir.path("xskill-walk.cfp")}, 2, "needs --animation"},
+      {{dir.path("suit.bcf"), dir.path("x.skn")}, 2, "a character file converts to another"},
+  };
+  for (const auto& f : failures) {
+    const Ran run = Convert(f.args);
+    EXPECT_EQ(run.status, f.status) << f.err;
+    EXPECT_NE(run.err.find(f.err), std::string::npos) << run.err;
+  }
+  TempDir bare;
+  test::WriteFile(bare.path("mesh-a.skn"), kTwoBoneSkn);
+  const Ran no_skeleton = Convert({"--pose", bare.path("mesh-a.skn"), bare.path("o.obj")});
+  EXPECT_EQ(no_skeleton.status, 1);
+  EXPECT_NE(no_skeleton.err.find("mesh-a.skn: no adult-skeleton.cmx or adult-skeleton.cmx.bcf is beside it"), std::string::npos) << no_skeleton.err;
+}
+
+}  // namespace
+}  // namespace mervane

@@ -1,0 +1,151 @@
+// The game's own files, when the checkout has them beside it (never copied
+// in): every character file reads and round trips, and posing gives what an
+// independent reference gives.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "character/lookup.h"
+#include "files/paths.h"
+#include "cli/converter.h"
+#include "pose/pose.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kReal = MERVANE_REAL_FILES;
+
+#define SKIP_WITHOUT_REAL_FILES()                                                              \
+  if (!fs::is_directory(kReal / "ross"))                                                        \
+  GTEST_SKIP() << "the game's files are not at " << kReal.string() << " (a clone has none)"
+
+std::string Real(const std::string& name) { return (kReal / "ross" / name).string(); }
+
+// An .obj's o blocks: the lines of each, numbers parsed, other lines kept as text.
+struct ObjBlock {
+  std::string name;
+  std::map<std::string, std::vector<std::vector<double>>> numbers;  // v, vt, vn
+  std::vector<std::string> faces;
+};
+std::vector<ObjBlock> ReadObjBlocks(const std::string& text) {
+  std::vector<ObjBlock> blocks;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream fields(line);
+    std::string key;
+    fields >> key;
+    if (key == "o") blocks.push_back({line.substr(2), {}, {}});
+    else if (blocks.empty()) continue;
+    else if (key == "f") blocks.back().faces.push_back(line);
+    else if (key == "v" || key == "vt" || key == "vn") {
+      std::vector<double> values;
+      for (double value; fields >> value;) values.push_back(value);
+      blocks.back().numbers[key].push_back(values);
+    }
+  }
+  return blocks;
+}
+
+TEST(RealFiles, PosingMatchesTheReferenceAtRestAndAtAFrame) {
+  SKIP_WITHOUT_REAL_FILES();
+  test::TempDir dir;
+  const std::vector<std::string> suits{Real("B002MAFit_01.cmx"), Real("C001MA_Ross.cmx"), Real("HMLO.cmx"), Real("HMRO.cmx")};
+  const struct {
+    std::vector<std::string> options;
+    const char* expected;
+  } cases[] = {
+      {{}, "ross-rest.obj"},
+      {{"--animation", Real("ross-walking-loop.cmx") + ":a2o-walking-loop", "--frame", "10"}, "ross-walking-loop-frame10.obj"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"--pose"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.insert(args.end(), suits.begin(), suits.end());
+    args.push_back(dir.path("out.obj"));
+    std::ostringstream out, err;
+    ASSERT_EQ(RunConverter(args, out, err), 0) << err.str();
+    const auto actual = ReadObjBlocks(test::ReadFile(dir.path("out.obj")));
+    const auto expected = ReadObjBlocks(test::ReadFile((kReal / "expected" / c.expected).string()));
+    ASSERT_EQ(actual.size(), expected.size()) << c.expected;
+    for (std::size_t b = 0; b < expected.size(); ++b) {
+      EXPECT_EQ(actual[b].name, expected[b].name);
+      EXPECT_EQ(actual[b].faces, expected[b].faces) << expected[b].name;
+      for (const auto& [key, rows] : expected[b].numbers) {
+        const auto& got = actual[b].numbers.at(key);
+        ASSERT_EQ(got.size(), rows.size()) << expected[b].name << " " << key;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+          for (std::size_t k = 0; k < rows[i].size(); ++k)
+            ASSERT_NEAR(got[i].at(k), rows[i][k], 1e-5) << c.expected << " " << expected[b].name << " " << key << " " << i;
+      }
+    }
+  }
+}
+
+TEST(RealFiles, TheSkeletonsBonesAreWhereTheReferencePutsThem) {
+  SKIP_WITHOUT_REAL_FILES();
+  const Rig rig = MakeRig(ReadCharacterFile(Real("adult-skeleton.cmx")).skeletons.at(0));
+  const Pose pose = RestPose(rig);
+  std::istringstream in(test::ReadFile((kReal / "expected" / "adult-skeleton-world.txt").string()));
+  int bones = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string name, parent, bar, axis;
+    double p[3], axes[3][3];
+    fields >> name >> parent >> bar >> p[0] >> p[1] >> p[2];
+    for (auto& a : axes) fields >> bar >> axis >> a[0] >> a[1] >> a[2];
+    const int bone = rig.Find(name);
+    ASSERT_GE(bone, 0) << name;
+    ++bones;
+    const BoneTransform& t = pose[static_cast<std::size_t>(bone)];
+    EXPECT_EQ(parent, rig.parents[static_cast<std::size_t>(bone)] < 0 ? "NULL" : rig.bone_names[static_cast<std::size_t>(rig.parents[static_cast<std::size_t>(bone)])]);
+    EXPECT_NEAR(t.position.x, p[0], 1e-5) << name;
+    EXPECT_NEAR(t.position.y, p[1], 1e-5) << name;
+    EXPECT_NEAR(t.position.z, p[2], 1e-5) << name;
+    for (int k = 0; k < 3; ++k)  // the local axis k is the rotation's column k
+      for (int r = 0; r < 3; ++r) EXPECT_NEAR(t.rotation.m[static_cast<std::size_t>(3 * r + k)], axes[k][r], 1e-5) << name << " axis " << k;
+  }
+  EXPECT_EQ(bones, 29);
+}
+
+TEST(RealFiles, EveryCharacterFileReadsRoundTripsAndFindsItsFrames) {
+  SKIP_WITHOUT_REAL_FILES();
+  const Rig rig = MakeRig(ReadCharacterFile(Real("adult-skeleton.cmx")).skeletons.at(0));
+  const FileFinder beside({(kReal / "ross").string()});
+  int files = 0, bound = 0, missing = 0;
+  for (const auto& entry : fs::directory_iterator(kReal / "ross")) {
+    if (ExtensionOf(entry.path().string()) != "cmx") continue;
+    ++files;
+    const std::string name = entry.path().filename().string();
+    const std::string text = test::ReadFile(entry.path().string());
+    const CharacterFile file = ParseCmx(text, name);
+    const std::string bcf = BcfBytes(file);
+    // Binary, text and binary again: the same bytes; the text: the game's lines after the comment.
+    const std::string back = CmxText(ParseBcf(bcf, name + ".bcf"));
+    EXPECT_EQ(BcfBytes(ParseCmx(back, name)), bcf) << name;
+    EXPECT_EQ(back.substr(back.find("\r\n")), text.substr(text.find("\r\n"))) << name;
+    for (const Skill& skill : file.skills) {
+      if (FindFramesFile(beside, skill.frames_name)) {
+        EXPECT_NO_THROW(MakeAnimation(rig, skill, ReadSkillFrames(skill, beside))) << skill.name;
+        ++bound;
+      } else {
+        const Failure failure = test::ExpectFailure([&] { ReadSkillFrames(skill, beside); });
+        EXPECT_EQ(failure.number(), 53);
+        EXPECT_NE(failure.detail().find(skill.frames_name + ".cfp is not found"), std::string::npos) << failure.detail();
+        ++missing;
+      }
+    }
+  }
+  EXPECT_GE(files, 4);
+  EXPECT_EQ(bound, 2);  // idle and the walking loop
+  EXPECT_EQ(missing, 2);
+}
+
+}  // namespace
+}  // namespace mervane
