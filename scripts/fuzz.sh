@@ -5,8 +5,8 @@
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #
-# SECONDS_PER_TARGET defaults to 30 (0: replay only); TARGET is skn_fuzz, bmf_fuzz, project_fuzz or
-# import_fuzz (default: all four). New inputs go to a temporary folder unless
+# SECONDS_PER_TARGET defaults to 30 (0: replay only); TARGET is skn_fuzz, bmf_fuzz, project_fuzz,
+# import_fuzz or far_fuzz (default: all five). New inputs go to a temporary folder unless
 # FUZZ_WORK names a folder to grow them in (one subfolder per target) across
 # runs. Further libFuzzer flags can be given in FUZZ_FLAGS. A crash, hang,
 # leak or sanitizer report ends the script with status 1 and leaves the input
@@ -18,7 +18,7 @@ bash scripts/setup.sh
 seconds=${1:-30}
 shift || true
 targets=("$@")
-if ((${#targets[@]} == 0)); then targets=(skn_fuzz bmf_fuzz project_fuzz import_fuzz); fi
+if ((${#targets[@]} == 0)); then targets=(skn_fuzz bmf_fuzz project_fuzz import_fuzz far_fuzz); fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"${FUZZ_BUILD_JOBS:-$(nproc)}"
@@ -51,6 +51,6 @@ for target in "${targets[@]}"; do
     echo "$target found a failure; its input is in $artifacts/"
     exit 1
   fi
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
+  grep -E '^Done [0-9]+ runs|^stat::(number_of_executed_units|average_exec_per_sec|new_units_added|peak_rss_mb)' \
     "$scratch/$target.log"
 done

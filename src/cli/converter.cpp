@@ -1,5 +1,6 @@
 #include "cli/converter.h"
 
+#include "cli/archive_commands.h"
 #include "cli/batch.h"
 #include "cli/character_commands.h"
 #include "cli/console_prompts.h"
@@ -29,9 +30,14 @@ constexpr const char* kUsage =
     "      in each FOLDER (not its subfolders). Each target has its source's base name,\n"
     "      beside the source or in DIR. A failure is reported and the others go on.\n"
     "  mervane-convert --info SOURCE\n"
-    "      Summarise a file of any of the formats.\n"
+    "      Summarise a file of any of the formats, or list an archive's members (.far).\n"
+    "  mervane-convert --extract ARCHIVE.far DIR [MEMBER...]\n"
+    "      Write an archive's members (all, or those named) into DIR. Names that would\n"
+    "      land outside DIR, or that Windows cannot hold, are refused and named.\n"
     "  mervane-convert --help | --version\n"
     "\n"
+    "--game DIR names the game's folder: files are looked up by name in it, its\n"
+    "subfolders and the .far archives there.\n"
     "--fix-normals answers the \"Invalid Normals\" question that an .obj whose first\n"
     "face names normals it does not hold raises: yes takes each vertex's own normal,\n"
     "no keeps the normals the faces name.\n"
@@ -42,8 +48,8 @@ constexpr const char* kUsage =
 struct Options {
   std::vector<std::string> positional;
   std::optional<bool> fix_normals;
-  std::optional<std::string> import_path, attach, name, texture, to, out;
-  bool info = false, help = false, version = false;
+  std::optional<std::string> import_path, attach, name, texture, to, out, game;
+  bool info = false, extract = false, help = false, version = false;
 };
 
 struct UsageError {
@@ -61,6 +67,8 @@ Options Parse(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") options.help = true;
     else if (arg == "--version") options.version = true;
     else if (arg == "--info") options.info = true;
+    else if (arg == "--extract") options.extract = true;
+    else if (arg == "--game") value(options.game);
     else if (arg == "--fix-normals=yes") options.fix_normals = true;
     else if (arg == "--fix-normals=no") options.fix_normals = false;
     else if (arg == "--import") value(options.import_path);
@@ -131,6 +139,13 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
     out << "mervane-convert " << kVersion << "\n";
     return 0;
   }
+  if (options.extract) {
+    if (options.info || options.to || options.import_path) throw UsageError{"--extract goes alone"};
+    if (options.positional.size() < 2) throw UsageError{"--extract takes an ARCHIVE.far, a DIR and any MEMBERs"};
+    if (!IsArchivePath(options.positional[0])) throw UsageError{"--extract takes an ARCHIVE that ends in .far"};
+    const std::vector<std::string> members(options.positional.begin() + 2, options.positional.end());
+    return ExtractArchive(options.positional[0], options.positional[1], members, out, err);
+  }
   if (options.to) {
     if (options.info || options.import_path || options.attach || options.name || options.texture)
       throw UsageError{"--to converts files as they are: no --info, --import, --attach, --name or --texture"};
@@ -147,6 +162,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
   if (options.info) {
     if (options.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
     const std::string& source = options.positional[0];
+    if (IsArchivePath(source)) return PrintArchiveInfo(source, out, err);
     if (RequireFormat(source).load(model, prompts, source) != Outcome::Succeeded) return 1;
     PrintInfo(model, out);
     return 0;

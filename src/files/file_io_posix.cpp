@@ -10,10 +10,12 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "model/failure.h"
 #include "model/numbers.h"
+#include "files/file_io_shared.h"
 #include "files/paths.h"
 
 namespace mervane {
@@ -73,6 +75,7 @@ std::string TempNameFor(const std::string& target) {
 // Writes text to a fresh temporary file beside target and returns it open,
 // so that the caller can flush it after writing others.
 std::pair<std::string, Fd> WriteTemporary(const std::string& target, std::string_view text) {
+  RefuseArchiveTarget(target);
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) ThrowWrite(target, EISDIR);
@@ -104,6 +107,27 @@ std::pair<std::string, Fd> WriteTemporary(const std::string& target, std::string
   return {std::move(temp), std::move(file)};
 }
 
+Failure ReadFailure(const std::string& path, int e) {
+  const std::string why = e == EISDIR ? "it is a folder" : std::strerror(e);
+  return Failure::Error(ReadErrorNumber(e), "cannot be read (" + why + ")").InFile(path);
+}
+
+// Opens an ordinary file for reading; anything else fails as a read does.
+Fd OpenForReading(const std::string& path, struct stat& st) {
+  if (path.empty()) throw Failure::Error(err::kFileNotFound, "no file name was given");
+  // Non-blocking, so that a FIFO is refused below instead of waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw ReadFailure(path, errno);
+  Fd file(fd);
+  if (::fstat(fd, &st) != 0) throw ReadFailure(path, errno);
+  if (S_ISDIR(st.st_mode)) throw ReadFailure(path, EISDIR);
+  // A device or pipe could be read without end; only ordinary files count.
+  if (!S_ISREG(st.st_mode))
+    throw Failure::Error(err::kFileNotFound, "cannot be read (it is not an ordinary file)")
+        .InFile(path);
+  return file;
+}
+
 }  // namespace
 
 bool IsOrdinaryFile(const std::string& path) {
@@ -122,36 +146,52 @@ std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
   return names;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  auto fail = [&](int e) -> Failure {
-    const std::string why = e == EISDIR ? "it is a folder" : std::strerror(e);
-    return Failure::Error(ReadErrorNumber(e), "cannot be read (" + why + ")").InFile(path);
-  };
-  if (path.empty()) throw Failure::Error(err::kFileNotFound, "no file name was given");
-  // Non-blocking, so that a FIFO is refused below instead of waiting for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw fail(errno);
-  Fd file(fd);
+std::string ReadDiskFile(const std::string& path) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) throw fail(errno);
-  if (S_ISDIR(st.st_mode)) throw fail(EISDIR);
-  // A device or pipe could be read without end; only ordinary files count.
-  if (!S_ISREG(st.st_mode))
-    throw Failure::Error(err::kFileNotFound, "cannot be read (it is not an ordinary file)")
-        .InFile(path);
+  Fd file = OpenForReading(path, st);
   std::string text;
   text.reserve(static_cast<std::size_t>(st.st_size));
   char buf[1 << 16];
   for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
+    const ssize_t n = ::read(file.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw fail(errno);
+      throw ReadFailure(path, errno);
     }
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
   }
   return text;
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
+  struct stat st {};
+  handle_ = OpenForReading(path, st).release();
+  size_ = static_cast<std::uint64_t>(st.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, -1)), size_(other.size_) {}
+
+void ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<char> out) const {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    const ssize_t n = ::pread(static_cast<int>(handle_), out.data() + done, out.size() - done,
+                              static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw ReadFailure(path_, errno).AtOffset(offset + done);
+    }
+    if (n == 0)
+      throw Failure::Error(err::kPastEndOfFile, "the file ends early (has it changed since it was opened?)")
+          .InFile(path_)
+          .AtOffset(offset + done);
+    done += static_cast<std::size_t>(n);
+  }
 }
 
 StagedFiles::~StagedFiles() {

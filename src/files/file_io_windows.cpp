@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "model/failure.h"
 #include "files/file_io_windows.h"
+#include "files/file_io_shared.h"
 #include "files/paths.h"
 #include "files/textfile.h"
 
@@ -50,21 +52,6 @@ std::wstring SystemPath(const std::string& path) {
   if (full.starts_with(L"\\\\.\\")) return full;  // a device stays one
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
-}
-
-std::string NameProblem(std::string_view name) {
-  if (name.empty()) return {};
-  if (name.back() == '.' || name.back() == ' ')
-    return "Windows does not allow a file name that ends in a dot or a space";
-  // The device names count with any extension, and with spaces before it.
-  std::string stem = ToUpperAscii(name.substr(0, name.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  static constexpr std::array<std::string_view, 6> kDevices{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-                        stem[3] >= '1' && stem[3] <= '9';
-  if (numbered || std::find(kDevices.begin(), kDevices.end(), stem) != kDevices.end())
-    return "Windows reserves the name " + stem + " for a device";
-  return {};
 }
 
 int ErrorNumber(unsigned long error, Access access) {
@@ -128,11 +115,8 @@ class Handle {
   Handle& operator=(const Handle&) = delete;
   bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return h_; }
-  bool Close() {
-    const HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return ::CloseHandle(h) != 0;
-  }
+  bool Close() { return ::CloseHandle(Release()) != 0; }
+  HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
 
  private:
   HANDLE h_;
@@ -164,6 +148,7 @@ std::string TempNameFor(const std::string& target) {
 // Writes text to a fresh temporary file beside target, flushed to the disk;
 // returns its name.
 std::string WriteTemporary(const std::string& target, std::string_view text) {
+  RefuseArchiveTarget(target);
   if (const std::string problem = windows::NameProblem(FileNameOf(target)); !problem.empty())
     throw Failure::Error(err::kBadFileName, "cannot be written (" + problem + ")").InFile(target);
   const std::wstring wide_target = SystemPath(target);
@@ -257,39 +242,87 @@ std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
   return names;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  auto fail = [&](int number, const std::string& why) {
-    return Failure::Error(number, "cannot be read (" + why + ")").InFile(path);
-  };
-  auto fail_with = [&](DWORD error) {
-    return fail(windows::ErrorNumber(error, Access::Read), windows::Describe(error));
-  };
+namespace {
+
+Failure ReadFailure(const std::string& path, int number, const std::string& why) {
+  return Failure::Error(number, "cannot be read (" + why + ")").InFile(path);
+}
+
+Failure ReadFailure(const std::string& path, DWORD error) {
+  return ReadFailure(path, windows::ErrorNumber(error, Access::Read), windows::Describe(error));
+}
+
+// Opens a file on a disk for reading; anything else fails as a read does.
+HANDLE OpenForReading(const std::string& path, DWORD flags, std::uint64_t& size) {
   if (path.empty()) throw Failure::Error(err::kFileNotFound, "no file name was given");
   const std::wstring wide = SystemPath(path);
   // Others may keep the file open, even for writing: reading takes a copy.
   Handle file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                            nullptr, OPEN_EXISTING, flags, nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
-    if (IsFolder(wide)) throw fail(err::kFileNotFound, "it is a folder");
-    throw fail_with(error);
+    if (IsFolder(wide)) throw ReadFailure(path, err::kFileNotFound, "it is a folder");
+    throw ReadFailure(path, error);
   }
   // A console, pipe or device could be read without end; only files on a disk count.
   if (::GetFileType(file.get()) != FILE_TYPE_DISK)
-    throw fail(err::kFileNotFound, "it is not an ordinary file");
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size)) throw fail_with(::GetLastError());
+    throw ReadFailure(path, err::kFileNotFound, "it is not an ordinary file");
+  LARGE_INTEGER bytes{};
+  if (!::GetFileSizeEx(file.get(), &bytes)) throw ReadFailure(path, ::GetLastError());
+  size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return file.Release();
+}
+
+}  // namespace
+
+std::string ReadDiskFile(const std::string& path) {
+  std::uint64_t size = 0;
+  Handle file(OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN, size));
   std::string text;
-  text.reserve(static_cast<std::size_t>(size.QuadPart));
+  text.reserve(static_cast<std::size_t>(size));
   std::vector<char> buf(1 << 16);
   for (;;) {
     DWORD n = 0;
     if (!::ReadFile(file.get(), buf.data(), static_cast<DWORD>(buf.size()), &n, nullptr))
-      throw fail_with(::GetLastError());
+      throw ReadFailure(path, ::GetLastError());
     if (n == 0) break;
     text.append(buf.data(), n);
   }
   return text;
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
+  handle_ = reinterpret_cast<std::intptr_t>(OpenForReading(path, FILE_ATTRIBUTE_NORMAL, size_));
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
+    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, -1)), size_(other.size_) {}
+
+void ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<char> out) const {
+  std::size_t done = 0;
+  while (done < out.size()) {
+    // The offset goes with each read, so that reads need no shared file position.
+    const std::uint64_t at = offset + done;
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1 << 24));
+    DWORD n = 0;
+    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), out.data() + done, chunk, &n, &where)) {
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_HANDLE_EOF) throw ReadFailure(path_, error).AtOffset(at);
+      n = 0;
+    }
+    if (n == 0)
+      throw Failure::Error(err::kPastEndOfFile, "the file ends early (has it changed since it was opened?)")
+          .InFile(path_)
+          .AtOffset(at);
+    done += n;
+  }
 }
 
 StagedFiles::~StagedFiles() {

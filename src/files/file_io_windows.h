@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "files/paths.h"
+
 namespace mervane::windows {
 
 // UTF-8 to UTF-16 and back. Widen fails with error 52 on text that is not
@@ -19,10 +21,8 @@ std::string Narrow(std::wstring_view wide);
 // does not have.
 std::wstring SystemPath(const std::string& path);
 
-// Why Windows cannot hold a file of this name ("" when it can): a device
-// name such as CON, NUL or COM1, with or without an extension, or a name
-// ending in a dot or a space, which Windows would silently cut.
-std::string NameProblem(std::string_view file_name);
+// Why Windows cannot hold a file of this name (see WindowsNameProblem).
+inline std::string NameProblem(std::string_view file_name) { return WindowsNameProblem(file_name); }
 
 // The failure number for a Windows error code, the way errno is mapped on
 // other systems. Reading, a missing folder is a missing file (53); writing,

@@ -1,6 +1,7 @@
 #include "files/paths.h"
 
 #include <algorithm>
+#include <array>
 
 namespace mervane {
 namespace {
@@ -44,6 +45,21 @@ std::string ToUpperAscii(std::string_view text) {
   std::transform(out.begin(), out.end(), out.begin(),
                  [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
   return out;
+}
+
+std::string WindowsNameProblem(std::string_view name) {
+  if (name.empty()) return {};
+  if (name.back() == '.' || name.back() == ' ')
+    return "Windows does not allow a file name that ends in a dot or a space";
+  // The device names count with any extension, and with spaces before it.
+  std::string stem = ToUpperAscii(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  static constexpr std::array<std::string_view, 6> kDevices{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  const bool numbered = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+                        stem[3] >= '1' && stem[3] <= '9';
+  if (numbered || std::find(kDevices.begin(), kDevices.end(), stem) != kDevices.end())
+    return "Windows reserves the name " + stem + " for a device";
+  return {};
 }
 
 }  // namespace mervane

@@ -21,4 +21,11 @@ std::string BasePathOf(std::string_view path);
 std::string ToLowerAscii(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 
+// Why Windows cannot hold a file of this name ("" when it can): a device
+// name such as CON, NUL or COM1, with or without an extension, or a name
+// ending in a dot or a space, which Windows would silently cut. Kept here,
+// not in the Windows file layer, because names that arrive from elsewhere
+// (an archive's members) must be portable on every system.
+std::string WindowsNameProblem(std::string_view file_name);
+
 }  // namespace mervane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,8 +46,66 @@ inline std::string FindFileIgnoringCase(const std::string& folder, const std::st
 }
 
 // Reads a whole text file; a missing file is error 53, and so is anything
-// that is not an ordinary file (a folder, a device, a pipe).
+// that is not an ordinary file (a folder, a device, a pipe). A path whose
+// folder part ends in an existing archive ("skins.far/body.bmf") reads that
+// member of the archive, found by name without regard to case; a name the
+// archive lacks is error 53 and never reaches a file beside the archive.
 std::string ReadWholeFile(const std::string& path);
+
+// ReadWholeFile for a file on the disk, not looking into archives.
+std::string ReadDiskFile(const std::string& path);
+
+// The archive and the member that a path names, when a folder part of it is
+// an existing .far file (extension in any case); the member is the rest of
+// the path after that folder part's separator.
+struct ArchivePath {
+  std::string archive;
+  std::string member;
+};
+std::optional<ArchivePath> SplitArchivePath(std::string_view path);
+
+// An ordinary file open for reading at any offset, so that a large file
+// (an archive of several hundred MB) is read a piece at a time, never whole.
+class ReadOnlyFile {
+ public:
+  // Opens path; fails as ReadDiskFile does (error 53 for a missing file or
+  // anything but an ordinary file, 75 when access is denied).
+  explicit ReadOnlyFile(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile& operator=(ReadOnlyFile&&) = delete;
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // The file's size when it was opened.
+  std::uint64_t size() const { return size_; }
+  const std::string& path() const { return path_; }
+  // Fills out with the bytes that start at offset. A file that ends first
+  // (it may have shrunk since it was opened) is error 62 at that offset; a
+  // failed read is error 57.
+  void ReadAt(std::uint64_t offset, std::span<char> out) const;
+
+ private:
+  std::string path_;
+  std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
+  std::uint64_t size_ = 0;
+};
+
+// Creates folder and any missing folders above it. Fails as a write does,
+// naming the folder.
+void MakeFolders(const std::string& folder);
+
+// The absolute path that path stands for: links followed and "." and ".."
+// resolved for as much of it as exists, the rest added as written.
+std::string ResolvedPath(const std::string& path);
+
+// True when path, resolved, lies inside folder (resolved), below it at any depth.
+bool IsInsideFolder(const std::string& path, const std::string& folder);
+
+// Every ordinary file below folder at any depth, as paths that begin with
+// folder, sorted; links to folders are not followed. Folders that cannot be
+// read are passed over.
+std::vector<std::string> FilesBelow(const std::string& folder);
 
 // Writes files so that a failed save never costs the user a file: each text
 // goes to a temporary file beside its target, and only when every one is

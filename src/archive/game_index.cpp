@@ -1,0 +1,37 @@
+#include "archive/game_index.h"
+
+#include "archive/far.h"
+#include "files/paths.h"
+#include "files/textfile.h"
+
+namespace mervane {
+
+GameIndex::GameIndex(const std::string& folder) {
+  const std::vector<std::string> files = FilesBelow(folder);
+  std::vector<const std::string*> archives;
+  for (const std::string& path : files) {
+    by_name_.try_emplace(ToLowerAscii(FileNameOf(path)), path);
+    if (ExtensionOf(path) == "far") archives.push_back(&path);
+  }
+  for (const std::string* path : archives) {
+    try {
+      const FarArchive archive = FarArchive::Open(*path);
+      const std::string prefix = *path + "/";
+      by_name_.reserve(by_name_.size() + archive.members().size());
+      for (const FarMember& member : archive.members()) {
+        const std::string name = FileNameOf(member.name);
+        if (!name.empty()) by_name_.try_emplace(ToLowerAscii(name), prefix + member.name);
+      }
+    } catch (const Failure& failure) {
+      problems_.push_back(failure.detail());
+    }
+  }
+}
+
+std::optional<std::string> GameIndex::Find(std::string_view file_name) const {
+  const auto found = by_name_.find(ToLowerAscii(file_name));
+  if (found == by_name_.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace mervane

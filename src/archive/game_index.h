@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace mervane {
+
+// The files of a game install, found by name without regard to case: every
+// ordinary file below a folder, and every member of every .far archive among
+// them. Built once per run; lookups then cost a hash.
+class GameIndex {
+ public:
+  // Indexes folder. A loose file wins over an archive member of the same
+  // name (the game lets loose files override its archives); otherwise the
+  // first in path order wins, and within an archive the first in its
+  // manifest. An archive that cannot be read is left out and its failure
+  // kept in problems(); a folder that cannot be read is passed over.
+  explicit GameIndex(const std::string& folder);
+
+  // A path that ReadWholeFile reads (for a member, "ARCHIVE.far/member")
+  // for the file named file_name, case ignored; none when no file has that
+  // name. Only the file name counts: a member stored under a folder part is
+  // found by the name after it.
+  std::optional<std::string> Find(std::string_view file_name) const;
+
+  // How many names are indexed.
+  std::size_t size() const { return by_name_.size(); }
+  // One detail per archive that could not be read.
+  const std::vector<std::string>& problems() const { return problems_; }
+
+ private:
+  std::unordered_map<std::string, std::string> by_name_;  // lower-cased name -> path
+  std::vector<std::string> problems_;
+};
+
+}  // namespace mervane
