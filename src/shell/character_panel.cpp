@@ -85,7 +85,7 @@ CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWid
   connect(parts_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     if (filling_) return;
     scene_.SetShown(parts_->row(item), item->checkState() == Qt::Checked);
-    emit SceneChanged();
+    emit SceneChanged(false);
   });
   auto* part_row = new QHBoxLayout;
   auto* add = new QPushButton("Add Part\u2026", body);
@@ -265,8 +265,8 @@ void CharacterPanel::FillOffer() {
   QStringList names;
   for (const std::string* name : {&offer->head, &offer->left_hand, &offer->right_hand})
     if (!name->empty()) names << Q(FileNameOf(*name));
-  offer_->setText(QStringLiteral("Add Head and Hands: ") + names.join(", "));
-  offer_->setToolTip(QStringLiteral("Show the head and hands made for this body with it"));
+  offer_->setText(QStringLiteral("Add Head and Hands"));
+  offer_->setToolTip(QStringLiteral("Show the head and hands made for this body with it: ") + names.join(", "));
   offer_->show();
 }
 
@@ -313,7 +313,7 @@ void CharacterPanel::AddPartFrom(const std::string& path) {
   const std::string status = scene_.AddPart(path);
   emit Status(status.empty() ? QStringLiteral("Added ") + Q(FileNameOf(path)) : Q(status));
   Refresh();
-  emit SceneChanged();
+  emit SceneChanged(true);
 }
 
 void CharacterPanel::AcceptOffer() {
@@ -327,7 +327,7 @@ void CharacterPanel::AcceptOffer() {
   }
   emit Status(first_problem.empty() ? QStringLiteral("Added the head and hands") : Q(first_problem));
   Refresh();
-  emit SceneChanged();
+  emit SceneChanged(true);
 }
 
 void CharacterPanel::RemovePart() {
@@ -335,7 +335,7 @@ void CharacterPanel::RemovePart() {
   if (row < 0) return;
   scene_.RemovePart(row);
   Refresh();
-  emit SceneChanged();
+  emit SceneChanged(true);
 }
 
 void CharacterPanel::ChooseBitmap() {
@@ -347,7 +347,7 @@ void CharacterPanel::ChooseBitmap() {
   if (auto choice = chooser_.ChooseOpen(BitmapFilters())) {
     scene_.ChooseBitmap(row, choice->path);
     FillParts();
-    emit SceneChanged();
+    emit SceneChanged(false);
   }
 }
 
@@ -356,14 +356,14 @@ void CharacterPanel::SetTone(SkinTone tone) {
   emit Status(status.empty() ? QStringLiteral("Skin tone: ") + tones_->button(static_cast<int>(tone))->text()
                              : Q(status));
   FillParts();
-  emit SceneChanged();
+  emit SceneChanged(false);
 }
 
 void CharacterPanel::ChooseSkeleton(SkeletonKind kind, const std::string& file) {
   SetPlaying(false);
   Tell(scene_.UseSkeleton(kind, file));
   Refresh();
-  emit SceneChanged();
+  emit SceneChanged(true);
 }
 
 bool CharacterPanel::SelectSkillNamed(const QString& name) {

@@ -55,8 +55,9 @@ class CharacterPanel : public QDockWidget {
   double SeamDistance() const;
 
  signals:
-  // Parts, bitmaps or skeleton changed: the preview takes the scene anew.
-  void SceneChanged();
+  // Parts, bitmaps or skeleton changed: the preview takes the scene anew,
+  // framing it again when parts came or went.
+  void SceneChanged(bool reframe);
   // Only the frame changed.
   void PoseChanged();
   // A line for the status bar.

@@ -17,7 +17,7 @@ constexpr const char* kPanelSetting = "character/panel";
 
 }  // namespace
 
-void frmMain::SetUpCharacterView(QMenu* view) {
+void frmMain::SetUpCharacterView(QMenu* file, QMenu* view) {
   character_panel_ = new CharacterPanel(character_, *chooser_, this);
   addDockWidget(Qt::RightDockWidgetArea, character_panel_);
   view->addSeparator();
@@ -42,14 +42,20 @@ void frmMain::SetUpCharacterView(QMenu* view) {
   play->setStatusTip("Play or pause the skill chosen in the Character panel");
   connect(play, &QAction::triggered, character_panel_, &CharacterPanel::TogglePlaying);
 
-  connect(character_panel_, &CharacterPanel::SceneChanged, this, [this] {
-    preview_->CharacterChanged(false);
+  connect(character_panel_, &CharacterPanel::SceneChanged, this, [this](bool reframe) {
+    preview_->CharacterChanged(reframe);
     CharacterPosed();
   });
   connect(character_panel_, &CharacterPanel::PoseChanged, this, &frmMain::CharacterPosed);
   connect(character_panel_, &CharacterPanel::Status, this,
           [this](const QString& text) { statusBar()->showMessage(text); });
   preview_->SetCharacter(&character_);
+
+  // The game folder's items go before Exit.
+  QAction* exit = nullptr;
+  for (QAction* action : file->actions())
+    if (action->objectName() == "mnuSep") exit = action;
+  SetUpGameFolder(file, exit);
 }
 
 void frmMain::ShowCharacterModel(const std::string& path) {

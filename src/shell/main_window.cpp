@@ -222,7 +222,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   texture_ = add(view, "mnuTexture", "Te&xture...", QKeySequence(),
                  "Show any image on the model; the model's texture name stays as it is");
   connect(texture_, &QAction::triggered, this, &frmMain::ChooseTexture);
-  SetUpCharacterView(view);
+  SetUpCharacterView(file, view);
 
   statusBar()->setObjectName("statusBar");
   // A waiting command-line file is opened by the first Open: say so, or the
@@ -234,7 +234,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
     Used(model_.CommandFile);
   }
   UpdateActions();
-  resize(720, 640);
+  resize(1040, 700);  // room for the preview beside the Character panel
 }
 
 frmMain::~frmMain() = default;

@@ -94,7 +94,7 @@ class frmMain : public QMainWindow {
   void ShowModelIn(const std::string& folder);
   // The character view: its panel and menu items, and the loaded model
   // put into it after each read from path (see character_window.cpp).
-  void SetUpCharacterView(QMenu* view);
+  void SetUpCharacterView(QMenu* file, QMenu* view);
   void ShowCharacterModel(const std::string& path);
   void CharacterPosed();
   void SetUpGameFolder(QMenu* file, QAction* before);
