@@ -120,6 +120,9 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   const Item expected[] = {{"mnuOpen", "&Open", false, "Ctrl+O", true},
                            {"mnuSave", "&Save As", false, "Ctrl+Shift+S", false},
                            {"mnuImportOBJ", "&Import OBJ", false, "Ctrl+I", true},
+                           {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
+                           // greyed out until a game folder is indexed
+                           {"mnuOpenFromGame", "Open from &Game\u2026", false, "Ctrl+G", false},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
   const QList<QAction*> items = file->actions();
