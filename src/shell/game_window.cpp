@@ -14,6 +14,7 @@
 #include "shell/game_folder.h"
 #include "shell/main_window.h"
 #include "shell/path_text.h"
+#include "shell/preview_widget.h"
 
 namespace mervane {
 
@@ -50,7 +51,13 @@ void frmMain::SetUpGameFolder(QMenu* file, QAction* before) {
     character_.SetGame([index](std::string_view name) { return index->Find(name); }, game_->names(),
                        game_->skills());
     open_from_game_->setEnabled(true);
+    // What was not found beside the parts may be in the game.
+    if (!character_.HasRig() && character_.skeleton_kind() != SkeletonKind::File)
+      character_.UseSkeleton(character_.skeleton_kind());
+    character_.SetTone(character_.tone());
     character_panel_->Refresh();
+    preview_->CharacterChanged(true);
+    CharacterPosed();
     statusBar()->showMessage(
         QStringLiteral("Game folder %1: %2 files").arg(folder).arg(files) +
         (problems.isEmpty() ? QString() : QStringLiteral("; not read: ") + problems.front()));
