@@ -16,6 +16,7 @@
 #include "model/guard.h"
 #include "files/paths.h"
 #include "files/textfile.h"
+#include "gltf/glb_file.h"
 #include "project/formats.h"
 
 namespace mervane {
@@ -28,6 +29,7 @@ constexpr std::size_t kCommitThreads = 8;
 struct Job {
   std::string source;
   const Format* from = nullptr;
+  std::optional<SkinModel> model;  // already read: one skin of a file of several
   std::string target;
   std::string message;  // what the user is told when it fails
   StagedFiles staged;
@@ -62,12 +64,39 @@ std::vector<std::string> CollectSources(const std::vector<std::string>& args) {
 
 std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
   std::vector<Job> jobs;
+  auto target_of = [&](const std::string& source, const std::string& base_name) {
+    const std::string name = base_name + "." + std::string(to.extension);
+    return request.out ? (fs::path(*request.out) / name).string() : FolderOf(source) + name;
+  };
   for (const std::string& source : CollectSources(request.sources)) {
     Job job;
     job.source = source;
     job.from = FormatOf(source);
-    const std::string name = FileNameOf(BasePathOf(source)) + "." + std::string(to.extension);
-    job.target = request.out ? (fs::path(*request.out) / name).string() : FolderOf(source) + name;
+    job.target = target_of(source, FileNameOf(BasePathOf(source)));
+    if (job.from->rigged) {
+      // Its skins are known once it is read: one target each when several.
+      std::ostringstream told;
+      ConsolePrompts prompts(told, request.fix_normals, source + ": ");
+      RiggedRead read;
+      job.failed = RunReported(prompts, [&] { read = job.from->rigged->read(source, request.rig); }) ==
+                   Outcome::Failed;
+      if (const std::string note = ExtraInfluencesNote(read.extra_influences); !note.empty())
+        prompts.ShowMessage(note, "");
+      job.message = told.str();
+      for (std::size_t m = 0; m < read.models.size(); ++m) {
+        Job part;
+        part.source = job.source;
+        part.from = job.from;
+        part.target = job.target;
+        part.message = job.message;
+        if (read.models.size() > 1) part.target = target_of(source, read.models[m].MeshName);
+        part.model = std::move(read.models[m]);
+        if (m > 0) part.message.clear();
+        jobs.push_back(std::move(part));
+      }
+      if (job.failed) jobs.push_back(std::move(job));
+      continue;
+    }
     jobs.push_back(std::move(job));
   }
   // Nothing may write a file that another file of the call writes or reads.
@@ -75,7 +104,7 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
   for (std::size_t i = 0; i < jobs.size(); ++i)
     for (const std::string& read : FilesWrittenBy(jobs[i].source)) readers.emplace(Key(read), i);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (Key(jobs[i].target) == Key(jobs[i].source)) continue;  // skipped: already there
+    if (jobs[i].failed || Key(jobs[i].target) == Key(jobs[i].source)) continue;  // failed, or skipped: already there
     for (const std::string& written : FilesWrittenBy(jobs[i].target)) {
       const std::string key = Key(written);
       const auto [it, fresh] = writers.emplace(key, i);
@@ -93,21 +122,27 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
 
 // Reads the source and writes its target's files beside their targets,
 // not yet flushed nor in place.
-void Convert(Job& job, const Format& to, std::optional<bool> fix_normals, const FolderFiles& folder) {
+void Convert(Job& job, const Format& to, const BatchRequest& request, const FolderFiles& folder) {
+  if (job.failed) return;  // its source could not be read
   std::ostringstream told;
-  ConsolePrompts prompts(told, fix_normals, job.source + ": ");
+  ConsolePrompts prompts(told, request.fix_normals, job.source + ": ");
   SkinModel model;
-  bool ok = job.from->load(model, prompts, job.source) == Outcome::Succeeded;
+  bool ok = true;
+  if (job.model) model = std::move(*job.model);
+  else ok = job.from->load(model, prompts, job.source) == Outcome::Succeeded;
   if (ok) {
     ok = RunReported(prompts, [&] {
-           const std::vector<OutputFile> files = to.render(model, job.target, folder);
+           RigContext rig = request.rig;
+           rig.folders.push_back(FolderOf(job.source));
+           const std::vector<OutputFile> files =
+               to.rigged ? to.rigged->render({&model, 1}, job.target, rig).files : to.render(model, job.target, folder);
            std::vector<FileToWrite> writes;
            for (const OutputFile& file : files) writes.push_back({file.path, file.bytes});
            job.staged = StageFiles(writes, Flush::Later);
          }) == Outcome::Succeeded;
   }
   job.failed = !ok;
-  job.message = told.str();
+  job.message += told.str();
 }
 
 // Runs fn(0) to fn(count - 1) on the given number of threads.
@@ -160,7 +195,7 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
   }
   ParallelFor(work.size(), std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t k) {
     Job& job = jobs[work[k]];
-    Convert(job, *to, request.fix_normals, listings.at(FolderOf(job.target)));
+    Convert(job, *to, request, listings.at(FolderOf(job.target)));
     ++done;
   });
   if (progress.joinable()) {
@@ -189,17 +224,15 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
                    if (flush_failure) throw *flush_failure;
                    job.staged.Commit();
                  }) == Outcome::Failed;
-    job.message = told.str();
+    job.message += told.str();
   });
   if (terminal) err << "\r\x1b[K";
   std::size_t converted = 0, failed = 0;
   for (std::size_t i : work) {
-    if (jobs[i].failed) {
-      ++failed;
-      err << jobs[i].message;
-    } else {
-      ++converted;
-    }
+    // A converted file may bring a note (a .glb's vertices with more than two bones).
+    err << jobs[i].message;
+    if (jobs[i].failed) ++failed;
+    else ++converted;
   }
   out << "converted " << converted << ", failed " << failed << ", skipped " << skipped << "\n";
   return failed ? 1 : 0;

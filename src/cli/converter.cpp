@@ -4,6 +4,7 @@
 #include "cli/batch.h"
 #include "cli/character_commands.h"
 #include "cli/console_prompts.h"
+#include "cli/rigged_commands.h"
 
 #include <iomanip>
 #include <optional>
@@ -25,7 +26,7 @@ constexpr const char* kUsage =
     "                  [--fix-normals=yes|no] TARGET\n"
     "      Import an .obj as a one-bone part and save it in any of the formats.\n"
     "      --name defaults to the OBJ file's base name, --texture to the name.\n"
-    "  mervane-convert --to skn|bmf|spj [--out DIR] [--fix-normals=yes|no] FILE|FOLDER...\n"
+    "  mervane-convert --to skn|bmf|spj|glb [--out DIR] [--fix-normals=yes|no] FILE|FOLDER...\n"
     "      Convert many at once, on all cores: every file given, and every skin directly\n"
     "      in each FOLDER (not its subfolders). Each target has its source's base name,\n"
     "      beside the source or in DIR. A failure is reported and the others go on.\n"
@@ -101,7 +102,9 @@ std::string CanonicalAttachSite(const std::string& name) {
   throw UsageError{"--attach must name one of the attach sites:" + sites};
 }
 
-void PrintInfo(const SkinModel& model, std::ostream& out) {
+}  // namespace
+
+void PrintSkinInfo(const SkinModel& model, std::ostream& out) {
   out << "mesh: " << model.MeshName << "\n"
       << "texture: " << model.TextureName << "\n"
       << "bones: " << model.BoneCount << "\n"
@@ -125,9 +128,11 @@ void PrintInfo(const SkinModel& model, std::ostream& out) {
   }
 }
 
+namespace {
+
 int Run(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
-    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
+    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
       out << "  ." << format.extension << "  " << format.description << "\n";
     out << "\nAttach sites:";
@@ -151,7 +156,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
       throw UsageError{"--to converts files as they are: no --info, --import, --attach, --name or --texture"};
     if (options.positional.empty()) throw UsageError{"--to needs at least one FILE or FOLDER"};
     try {
-      return RunBatch({*options.to, options.out, options.fix_normals, options.positional}, out, err, terminal);
+      return RunBatch({*options.to, options.out, options.fix_normals, options.positional, {}}, out, err, terminal);
     } catch (const BatchUsageError& usage) {
       throw UsageError{usage.what()};
     }
@@ -164,7 +169,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
     const std::string& source = options.positional[0];
     if (IsArchivePath(source)) return PrintArchiveInfo(source, out, err);
     if (RequireFormat(source).load(model, prompts, source) != Outcome::Succeeded) return 1;
-    PrintInfo(model, out);
+    PrintSkinInfo(model, out);
     return 0;
   }
   if (options.import_path) {
@@ -196,6 +201,7 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
 int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  bool terminal) {
   try {
+    if (const auto status = RunRiggedCommand(args, out, err, terminal)) return *status;
     if (const auto status = RunCharacterCommand(args, out, err)) return *status;
     return Run(Parse(args), out, err, terminal);
   } catch (const UsageError& usage) {

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/failure.h"
 
@@ -22,6 +24,14 @@ class Prompts {
   // nobody could answer; the caller then fails without writing anything.
   virtual std::optional<bool> AskYesNo(const std::string& title, const std::string& text,
                                        bool yes_by_default = true) = 0;
+  // Asks which of choices (two or more) to take: the index taken, or
+  // nullopt when nobody could answer or the user cancelled; the caller then
+  // fails without reading. By default nobody can.
+  virtual std::optional<std::size_t> AskChoice(const std::string& title, const std::string& text,
+                                               const std::vector<std::string>& choices) {
+    (void)title, (void)text, (void)choices;
+    return std::nullopt;
+  }
 };
 
 inline constexpr const char* kInvalidNormalsTitle = "Invalid Normals";

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "bmf/bmf.h"
+#include "gltf/glb_file.h"
 #include "files/paths.h"
 #include "project/project.h"
 #include "skn/skn.h"
@@ -27,13 +28,18 @@ std::vector<OutputFile> RenderProject(const SkinModel& model, const std::string&
 }
 
 // In the order the dialogs have always listed them, new formats last.
-constexpr std::array<Format, 3> kFormats{{
+constexpr RiggedFormat kRiggedGlb{ReadGlbFile, RenderGlbFile};
+
+constexpr std::array<Format, 4> kFormats{{
     {"spj", "Skin Project Files (*.spj)", "Skin Project Files (*.spj)",
      "skin project (.spj + .obj + .mtl)", LoadProject, SaveProject, RenderProject},
     {"skn", "TheSims Skin Files (*.skn)", "TheSims Skins (*.skn)", "skin, text", LoadSkn,
      SaveSkn, RenderSkn},
     {"bmf", "TheSims Binary Mesh Files (*.bmf)", "TheSims Binary Meshes (*.bmf)",
      "skin, binary", LoadBmf, SaveBmf, RenderBmf},
+    {"glb", "glTF Files (*.glb *.gltf)", "glTF Binary Files (*.glb)",
+     "skins on the game's skeleton with weights, texture and animations, glTF binary (.gltf is read too)",
+     LoadGlb, SaveGlb, RenderGlb, "gltf", &kRiggedGlb},
 }};
 
 }  // namespace
@@ -43,7 +49,8 @@ std::span<const Format> Formats() { return kFormats; }
 const Format* FormatOf(std::string_view path) {
   const std::string extension = ExtensionOf(path);
   for (const Format& format : kFormats)
-    if (format.extension == extension) return &format;
+    if (format.extension == extension || (!format.also_reads.empty() && format.also_reads == extension))
+      return &format;
   return nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gltf/glb.h"
 #include "model/model.h"
 #include "model/prompts.h"
 #include "files/textfile.h"
@@ -15,6 +16,35 @@ namespace mervane {
 struct OutputFile {
   std::string path;
   std::string bytes;
+};
+
+// What a format that places skins on a skeleton (.glb) needs besides a
+// path: where the skeleton comes from, the folders its files are looked for
+// in (those of the meshes read, before the target's own), and the skills
+// to add as animations.
+struct RigContext {
+  RigSources sources;
+  std::vector<std::string> folders;
+  std::vector<SkillRequest> animations;
+};
+
+// What reading such a file gives: every skin in it, and the skeleton used.
+struct RiggedRead {
+  std::vector<SkinModel> models;
+  std::string skeleton;      // FoundRig::source
+  int extra_influences = 0;  // vertices kept to their two largest bones
+};
+// What writing one gives: its files, and the skeleton used.
+struct RiggedWrite {
+  std::vector<OutputFile> files;
+  std::string skeleton;
+};
+
+// The rigged form of a format: several skins in one file. Both throw
+// Failure as load and render report it.
+struct RiggedFormat {
+  RiggedRead (*read)(const std::string& path, const RigContext& context);
+  RiggedWrite (*render)(std::span<const SkinModel> models, const std::string& path, const RigContext& context);
 };
 
 // A file format Mervane opens and saves. Adding a format is adding a row to
@@ -31,9 +61,13 @@ struct Format {
   // it. folder lists the files of path's folder, where a project finds its
   // texture.
   std::vector<OutputFile> (*render)(const SkinModel&, const std::string& path, const FolderFiles& folder);
+  // Another extension read as this format (.gltf for .glb), or empty.
+  std::string_view also_reads = {};
+  // For a format that holds skins on a skeleton; nullptr for the others.
+  const RiggedFormat* rigged = nullptr;
 };
 
-// .spj, .skn, .bmf, in the order the dialogs list them.
+// .spj, .skn, .bmf, .glb, in the order the dialogs list them.
 std::span<const Format> Formats();
 
 // The format of a path by its extension (case ignored), or nullptr.
@@ -42,7 +76,7 @@ const Format* FormatOf(std::string_view path);
 // Every file a save to path writes, in order: a project is three files.
 std::vector<std::string> FilesWrittenBy(const std::string& path);
 
-// ".spj, .skn or .bmf", for messages.
+// ".spj, .skn, .bmf or .glb", for messages.
 std::string FormatExtensionsText();
 
 }  // namespace mervane

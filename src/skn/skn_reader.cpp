@@ -42,13 +42,45 @@ std::size_t CanonicalVertexSplit(std::string_view line) {
   return at == line.size() ? split : 0;
 }
 
+// The same for a line of six plain decimal numbers ("-0.0308233",
+// "1.5e-005") one space apart, however many digits they have: the split, or
+// 0 for any other line.
+std::size_t PlainVertexSplit(std::string_view line) {
+  std::size_t at = 0, split = 0;
+  auto digits = [&] {
+    const std::size_t start = at;
+    while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;
+    return at - start;
+  };
+  for (int k = 0; k < 6; ++k) {
+    if (at < line.size() && line[at] == '-') ++at;
+    std::size_t mantissa = digits();
+    if (at < line.size() && line[at] == '.') {
+      ++at;
+      mantissa += digits();
+    }
+    if (mantissa == 0) return 0;
+    if (at < line.size() && (line[at] == 'e' || line[at] == 'E')) {
+      ++at;
+      if (at < line.size() && (line[at] == '-' || line[at] == '+')) ++at;
+      if (digits() == 0) return 0;
+    }
+    if (k == 2) split = at;
+    if (k < 5) {
+      if (at >= line.size() || line[at] != ' ') return 0;
+      ++at;
+    }
+  }
+  return at == line.size() ? split : 0;
+}
+
 Failure LimitAt(FailureKind kind, std::string what, const LineReader& in) {
   Failure failure(kind, 0, std::move(what));
   failure.AtLine(in.line_number());
   return failure;
 }
 
-void ReadBody(SkinModel& model, LineReader& in) {
+void ReadBody(SkinModel& model, LineReader& in, SknDigits digits) {
   model.MeshName = in.Next("the mesh name");
   model.TextureName = in.Next("the texture name");
   model.BoneCount = TableCountLine(in, "the bone count", kBoneSlots);
@@ -90,6 +122,21 @@ void ReadBody(SkinModel& model, LineReader& in) {
       model.NormalLines.set(i, line.substr(split + 1));
       continue;
     }
+    if (digits == SknDigits::AsWritten) {
+      if (const std::size_t split = PlainVertexSplit(line)) {
+        try {
+          std::array<std::string_view, 6> f;
+          SplitFields(line, f);
+          for (const std::string_view field : f) ReadNumber(field);  // a value too large is error 6
+        } catch (Failure& failure) {
+          failure.AtLine(in.line_number());
+          throw;
+        }
+        model.VertexLines.set(i, line.substr(0, split));
+        model.NormalLines.set(i, line.substr(split + 1));
+        continue;
+      }
+    }
     std::array<std::string_view, 6> f;
     if (SplitFields(line, f) < 6) throw in.Fail(err::kInvalidArgument, "a vertex line needs six numbers");
     try {
@@ -104,11 +151,11 @@ void ReadBody(SkinModel& model, LineReader& in) {
 
 }  // namespace
 
-SkinModel ParseSkn(std::string_view text, std::string_view name) {
+SkinModel ParseSkn(std::string_view text, std::string_view name, SknDigits digits) {
   return NamingFile(name, [&] {
     SkinModel model;
     LineReader in(text);
-    ReadBody(model, in);
+    ReadBody(model, in, digits);
     model.SaveAsProjectFirst = true;
     return model;
   });

@@ -1,0 +1,197 @@
+#include "cli/rigged_commands.h"
+
+#include "character/lookup.h"
+#include "cli/batch.h"
+#include "cli/console_prompts.h"
+#include "cli/converter.h"
+#include "files/paths.h"
+#include "files/textfile.h"
+#include "gltf/glb_file.h"
+#include "model/guard.h"
+#include "project/formats.h"
+
+namespace mervane {
+
+const char* const kRiggedUsage =
+    "  mervane-convert [--skeleton FILE] [--animation SKILLFILE[:SKILL]]... MESH... OUT.glb\n"
+    "      Put skins (.skn, .bmf, .spj, or the suits of a .cmx/.bcf) on one skeleton in one\n"
+    "      .glb with their bone weights, textures, and each skill as an animation (a skill\n"
+    "      file without :SKILL adds all of its skills). Without --skeleton,\n"
+    "      adult-skeleton.cmx (or .cmx.bcf) beside a MESH or OUT.glb is used, else the\n"
+    "      built-in table; the line printed names it.\n"
+    "  mervane-convert [--skeleton FILE] IN.glb|IN.gltf TARGET\n"
+    "      Read a glTF of one mesh back into a skin of any format.\n"
+    "  mervane-convert --to skn|bmf|spj|glb [--out DIR] [--skeleton FILE]\n"
+    "                  [--animation SKILLFILE[:SKILL]]... FILE|FOLDER...\n"
+    "      As --to above; a glTF of several meshes gives one MESHNAME.skn (or other) each.\n"
+    "  mervane-convert [--skeleton FILE] --info IN.glb|IN.gltf\n"
+    "      The skeleton it is read on, and each of its skins.\n";
+
+namespace {
+
+struct Usage {
+  std::string what;
+};
+
+bool IsRigged(const std::string& path) {
+  const Format* format = FormatOf(path);
+  return format && format->rigged;
+}
+
+bool IsCharacterPath(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  return extension == "cmx" || extension == "bcf";
+}
+
+struct Request {
+  RigContext rig;
+  std::optional<std::string> to, out;
+  std::optional<bool> fix_normals;
+  bool info = false;
+  std::vector<std::string> positional;
+};
+
+// The skins a MESH argument stands for: a suit's skins found beside it, or
+// the skins of any file of the table.
+std::vector<SkinModel> SkinsOf(const std::string& path, Prompts& prompts, const Request& request) {
+  if (IsCharacterPath(path)) {
+    const CharacterFile file = ReadCharacterFile(path);
+    if (file.suits.empty()) throw std::move(Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path));
+    const FileFinder beside({FolderOf(path)}, request.rig.sources.game);
+    std::vector<SkinModel> skins;
+    for (const Suit& suit : file.suits)
+      for (SkinModel& model : NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); }))
+        skins.push_back(std::move(model));
+    return skins;
+  }
+  const Format* format = FormatOf(path);
+  if (!format) throw Usage{"a MESH ends in " + FormatExtensionsText() + ", .cmx or .bcf: \"" + path + "\""};
+  if (format->rigged) return format->rigged->read(path, request.rig).models;
+  SkinModel model;
+  if (format->load(model, prompts, path) != Outcome::Succeeded)
+    throw Failure(FailureKind::Unanswered, 0, "told already");
+  return {std::move(model)};
+}
+
+int WriteGlb(const Request& request, std::ostream& out, std::ostream& err) {
+  const std::string& target = request.positional.back();
+  ConsolePrompts prompts(err, request.fix_normals);
+  std::string skeleton;
+  std::size_t meshes = 0;
+  const Outcome outcome = RunReported(prompts, [&] {
+    RigContext rig = request.rig;
+    std::vector<SkinModel> models;
+    for (std::size_t i = 0; i + 1 < request.positional.size(); ++i) {
+      const std::string& source = request.positional[i];
+      for (SkinModel& model : SkinsOf(source, prompts, request)) models.push_back(std::move(model));
+      rig.folders.push_back(FolderOf(source));
+    }
+    const RiggedWrite written = FormatOf(target)->rigged->render(models, target, rig);
+    std::vector<FileToWrite> files;
+    for (const OutputFile& file : written.files) files.push_back({file.path, file.bytes});
+    WriteFilesAtomically(files);
+    skeleton = written.skeleton;
+    meshes = models.size();
+  });
+  if (outcome != Outcome::Succeeded) return 1;
+  out << "wrote " << target << ": " << meshes << (meshes == 1 ? " mesh" : " meshes") << " on the skeleton of "
+      << skeleton << "\n";
+  return 0;
+}
+
+int ReadGlb(const Request& request, std::ostream& out, std::ostream& err) {
+  const std::string& source = request.positional[0];
+  ConsolePrompts prompts(err, request.fix_normals);
+  RiggedRead read;
+  if (RunReported(prompts, [&] { read = FormatOf(source)->rigged->read(source, request.rig); }) != Outcome::Succeeded)
+    return 1;
+  if (const std::string note = ExtraInfluencesNote(read.extra_influences); !note.empty())
+    prompts.ShowMessage(note, FileNameOf(source));
+  if (request.info) {
+    out << "skeleton: " << read.skeleton << "\n";
+    for (const SkinModel& model : read.models) {
+      if (read.models.size() > 1) out << "\n";
+      PrintSkinInfo(model, out);
+    }
+    return 0;
+  }
+  const std::string& target = request.positional[1];
+  if (read.models.size() > 1) {
+    std::string names;
+    for (const SkinModel& model : read.models) names += (names.empty() ? "" : ", ") + model.MeshName;
+    err << "mervane-convert: " << source << " holds " << read.models.size() << " meshes (" << names
+        << "); write them one skin each with --to " << ExtensionOf(target) << " --out DIR " << source << "\n";
+    return 1;
+  }
+  return FormatOf(target)->save(read.models.front(), prompts, target) == Outcome::Succeeded ? 0 : 1;
+}
+
+std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                            bool terminal) {
+  Request request;
+  std::vector<std::string> unknown;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw Usage{arg + " needs a value"};
+      return args[++i];
+    };
+    if (arg == "--skeleton") request.rig.sources.skeleton = value();
+    else if (arg == "--animation") request.rig.animations.push_back(ParseSkillRequest(value()));
+    else if (arg == "--to") request.to = value();
+    else if (arg == "--out") request.out = value();
+    else if (arg == "--info") request.info = true;
+    else if (arg == "--fix-normals=yes") request.fix_normals = true;
+    else if (arg == "--fix-normals=no") request.fix_normals = false;
+    else if (arg == "--") {
+      request.positional.insert(request.positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') unknown.push_back(arg);
+    else request.positional.push_back(arg);
+  }
+  const bool to_rigged = request.to && FormatOf("." + *request.to) && FormatOf("." + *request.to)->rigged;
+  const bool names_rigged = std::any_of(request.positional.begin(), request.positional.end(), IsRigged);
+  if (!to_rigged && !names_rigged) return std::nullopt;
+  if (!unknown.empty()) {
+    if (unknown.front() == "--pose") throw Usage{"--pose writes an .obj; it reads no .glb"};
+    throw Usage{"unknown option " + unknown.front() + " with a .glb"};
+  }
+  if (request.to) {
+    if (request.info) throw Usage{"--to converts files as they are: no --info"};
+    if (request.positional.empty()) throw Usage{"--to needs at least one FILE or FOLDER"};
+    try {
+      return RunBatch({*request.to, request.out, request.fix_normals, request.positional, request.rig}, out, err,
+                      terminal);
+    } catch (const BatchUsageError& usage) {
+      throw Usage{usage.what()};
+    }
+  }
+  if (request.out) throw Usage{"--out goes with --to"};
+  if (request.info) {
+    if (request.positional.size() != 1) throw Usage{"--info takes one SOURCE"};
+    if (!request.rig.animations.empty()) throw Usage{"--info on a glTF takes --skeleton only"};
+    return ReadGlb(request, out, err);
+  }
+  if (request.positional.size() < 2) throw Usage{"give the SOURCE (or MESH...) and the TARGET"};
+  if (IsRigged(request.positional.back())) return WriteGlb(request, out, err);
+  if (request.positional.size() != 2 || !IsRigged(request.positional[0]))
+    throw Usage{"several MESH files go into one .glb: \"" + request.positional.back() + "\" is not one"};
+  if (!FormatOf(request.positional[1]))
+    throw Usage{"\"" + request.positional[1] + "\" must end in " + FormatExtensionsText()};
+  if (!request.rig.animations.empty()) throw Usage{"--animation goes with writing a .glb"};
+  return ReadGlb(request, out, err);
+}
+
+}  // namespace
+
+std::optional<int> RunRiggedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                                    bool terminal) {
+  try {
+    return Dispatch(args, out, err, terminal);
+  } catch (const Usage& usage) {
+    err << "mervane-convert: " << usage.what << "\n\nUsage:\n" << kRiggedUsage;
+    return 2;
+  }
+}
+
+}  // namespace mervane

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "character/lookup.h"
+#include "gltf/gltf_document.h"
+#include "model/model.h"
+#include "pose/pose.h"
+
+namespace mervane {
+
+// Rigged projects: skins as glTF, on the game's skeleton, with their bone
+// weights, texture and animations, for modellers that read and write glTF
+// (Blender among them). The glTF side is right-handed as glTF requires:
+// the game's x is negated and each face's winding reversed, exactly as the
+// posed .obj is written; UVs keep the game's top-left origin.
+
+// Where a rigged file's skeleton comes from, besides the folders searched.
+struct RigSources {
+  std::optional<std::string> skeleton;  // a .cmx or .bcf the user named
+  ExtraLookup game;                     // a game folder's lookup, if any
+};
+
+// A skeleton made ready, and where it came from, for the user:
+// "adult-skeleton.cmx" or "the built-in table".
+struct FoundRig {
+  Rig rig;
+  std::string source;
+};
+inline constexpr const char* kBuiltInSkeleton = "the built-in table";
+
+// The skeleton a skin is written or read on: sources.skeleton when given
+// (its first skeleton); else the adult skeleton in the first of folders
+// that has one, or through sources.game; else the built-in table, so that a
+// lone skin still works. Failures as ReadCharacterFile; a file without a
+// skeleton is error 5 naming it.
+FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders);
+
+// The built-in table as a rig: every bone of it where the project writer
+// puts it, with the axes it gives the bone's limb, raised so that the
+// lowest bone stands at height 0.
+Rig BuiltInRig();
+
+// A skill to add as an animation: "FILE[:SKILL]" as the user gives it; a
+// file without SKILL adds each of its skills.
+struct SkillRequest {
+  std::string file;
+  std::optional<std::string> skill;
+};
+// Splits at the last ":" unless that would cut a drive letter or a folder.
+SkillRequest ParseSkillRequest(std::string_view text);
+
+// The animations of the requests, bound to rig: each skill's frames found
+// beside its file or through game. Failures as ReadCharacterFile,
+// ReadSkillFrames and MakeAnimation; a skill name the file lacks is error 5.
+std::vector<Animation> ReadAnimations(std::span<const SkillRequest> requests, const Rig& rig,
+                                      const ExtraLookup& game);
+
+// The names a skin's bitmap may have, in the order they are tried: its
+// texture name; then for each tone (lgt, med, drk, in that order) the
+// texture name with its tone changed, and the name of the suit in the
+// mesh's name ("xskin-SUIT-BONE-...") with the tone inserted before its
+// first "_" or at its end.
+std::vector<std::string> BitmapNames(const SkinModel& model);
+
+// The first bitmap of BitmapNames that finder finds, as PNG bytes; empty
+// when there is none. A bitmap that cannot be decoded is error 5 naming it.
+std::string TexturePng(const SkinModel& model, const FileFinder& finder);
+
+// The .glb bytes of the models on rig, one mesh node each named by its mesh
+// name, on one skin whose joints are the rig's bones (names, hierarchy and
+// rest transforms, with inverse bind matrices). A vertex is a bound vertex
+// at its rest place with its blends applied, weighted 1 - w to its bone and
+// w to the bone of the blend that moves it. pngs holds each model's texture
+// (empty for none), embedded and named by the texture name; each animation
+// becomes a glTF animation of the joints, a key per frame at 30 a second.
+// Failures as MakeSkinMesh and Dress.
+std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::span<const std::string> pngs,
+                     std::span<const Animation> animations);
+
+// A skin as it was before a modeller had it, to keep its untouched
+// vertices' digits: the model of that mesh name, or nothing.
+using OriginalSkin = std::function<std::optional<SkinModel>(const std::string& mesh_name)>;
+
+// What reading a glTF's skins gives.
+struct SkinsRead {
+  std::vector<SkinModel> models;  // one per mesh with bone weights, in node order
+  int extra_influences = 0;      // vertices that had more than two bones, kept to their two largest
+};
+
+// The skins of every mesh of doc that has bone weights, placed on rig
+// (described by rig_source in messages). A vertex's bone is its joint of
+// the largest weight, its blend the second's, the two renormalised; its
+// place in its bone's space comes from its rest place in the file and the
+// rig's rest pose. Vertices go into binding ranges by bone, faces follow
+// with their winding restored, and a vertex that matches what the writer
+// writes for a vertex of the original skin (1e-5 in place, 1e-4 in normal
+// and UV, the same bones and weights within 1/32768) keeps that vertex's
+// lines, as copies of it merge into it; so do the original's faces, blends
+// and bindings that still hold, and the original's order. Error 5 naming the
+// mesh (and the vertex) with what to do in the modeller: no UVs, no normals,
+// a vertex without weight, a joint that is not a bone of rig, a joint not
+// where rig has it; the skin limits as the .skn reader has them.
+SkinsRead SkinsFromGltf(const GltfDocument& doc, const Rig& rig, const std::string& rig_source,
+                        const OriginalSkin& original);
+
+// The original of a mesh read from path: MESHNAME.skn, else .bmf, in the
+// folder of path, the .skn with its own digits.
+OriginalSkin OriginalsBeside(const std::string& path);
+
+}  // namespace mervane

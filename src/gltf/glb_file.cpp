@@ -1,0 +1,81 @@
+#include "gltf/glb_file.h"
+
+#include "files/paths.h"
+#include "files/textfile.h"
+#include "model/guard.h"
+
+namespace mervane {
+namespace {
+
+std::vector<std::string> Folders(std::string first, const std::vector<std::string>& rest, bool first_last) {
+  std::vector<std::string> folders;
+  if (!first_last) folders.push_back(first);
+  folders.insert(folders.end(), rest.begin(), rest.end());
+  if (first_last) folders.push_back(std::move(first));
+  return folders;
+}
+
+}  // namespace
+
+RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {
+  return NamingFile(path, [&] {
+    const std::string bytes = ReadWholeFile(path);
+    const GltfDocument doc = ParseGltf(bytes, path, FolderOf(path));
+    FoundRig found = FindRig(context.sources, Folders(FolderOf(path), context.folders, false));
+    SkinsRead skins = SkinsFromGltf(doc, found.rig, found.source, OriginalsBeside(path));
+    return RiggedRead{std::move(skins.models), std::move(found.source), skins.extra_influences};
+  });
+}
+
+RiggedWrite RenderGlbFile(std::span<const SkinModel> models, const std::string& path, const RigContext& context) {
+  if (ExtensionOf(path) != "glb")
+    throw std::move(Failure::Error(err::kInvalidArgument, "glTF is written as .glb (binary); .gltf is only read")
+                        .InFile(path));
+  const std::string folder = FolderOf(path);
+  FoundRig found = FindRig(context.sources, Folders(folder, context.folders, true));
+  const FileFinder textures(Folders(folder, context.folders, false), context.sources.game);
+  std::vector<std::string> pngs;
+  for (const SkinModel& model : models) pngs.push_back(TexturePng(model, textures));
+  const std::vector<Animation> animations = ReadAnimations(context.animations, found.rig, context.sources.game);
+  return {{{path, GlbBytes(found.rig, models, pngs, animations)}}, std::move(found.source)};
+}
+
+std::string ExtraInfluencesNote(int vertices) {
+  if (vertices <= 0) return {};
+  return std::to_string(vertices) + (vertices == 1 ? " vertex had" : " vertices had") +
+         " more than two bones; each keeps its two largest.";
+}
+
+Outcome LoadGlb(SkinModel& model, Prompts& prompts, const std::string& path) {
+  return LoadReported(model, prompts, path, [&] {
+    RiggedRead read = ReadGlbFile(path, {});
+    std::size_t pick = 0;
+    if (read.models.size() > 1) {
+      std::vector<std::string> names;
+      for (const SkinModel& skin : read.models) names.push_back(skin.MeshName);
+      const std::optional<std::size_t> answer =
+          prompts.AskChoice("Open glTF", FileNameOf(path) + " holds " + std::to_string(names.size()) +
+                                             " meshes. Which one do you want to open?",
+                            names);
+      if (!answer || *answer >= names.size())
+        throw Failure(FailureKind::Unanswered, 0, "no mesh was chosen");
+      pick = *answer;
+    }
+    if (const std::string note = ExtraInfluencesNote(read.extra_influences); !note.empty())
+      prompts.ShowMessage(note, FileNameOf(path));
+    return std::move(read.models[pick]);
+  });
+}
+
+std::vector<OutputFile> RenderGlb(const SkinModel& model, const std::string& path, const FolderFiles&) {
+  return RenderGlbFile({&model, 1}, path, {}).files;
+}
+
+Outcome SaveGlb(const SkinModel& model, Prompts& prompts, const std::string& path) {
+  return RunReported(prompts, [&] {
+    const std::vector<OutputFile> files = RenderGlb(model, path, FolderFiles(FolderOf(path)));
+    WriteFileAtomically(files.front().path, files.front().bytes);
+  });
+}
+
+}  // namespace mervane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "model/model.h"
+#include "model/prompts.h"
+#include "project/formats.h"
+
+namespace mervane {
+
+// .glb files as a format of the table.
+
+// Reads every skin of a .glb or .gltf (see SkinsFromGltf), on the skeleton
+// FindRig finds from context.sources, the file's folder and then
+// context.folders; originals are looked for beside the file. Failures as
+// ReadWholeFile, ParseGltf, FindRig and SkinsFromGltf, naming the file.
+RiggedRead ReadGlbFile(const std::string& path, const RigContext& context);
+
+// The .glb of the models (see GlbBytes), on the skeleton FindRig finds from
+// context.sources, context.folders and then the target's folder, with each
+// skin's bitmap found in the target's folder, then context.folders (or
+// through the game), and the animations of context. A target that does not
+// end in .glb is error 5.
+RiggedWrite RenderGlbFile(std::span<const SkinModel> models, const std::string& path, const RigContext& context);
+
+// The table's row: one skin, the skeleton found beside the file. A file of
+// several skins asks which to open (AskChoice); more than two bones on a
+// vertex is told once. On failure the user is told and the model stays.
+Outcome LoadGlb(SkinModel& model, Prompts& prompts, const std::string& path);
+Outcome SaveGlb(const SkinModel& model, Prompts& prompts, const std::string& path);
+std::vector<OutputFile> RenderGlb(const SkinModel& model, const std::string& path, const FolderFiles& folder);
+
+// "12 vertices had more than two bones; each keeps its two largest.", or
+// empty for none.
+std::string ExtraInfluencesNote(int vertices);
+
+}  // namespace mervane

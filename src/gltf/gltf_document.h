@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/skeleton.h"  // Vec3
+
+namespace mervane {
+
+// A 4x4 transform, column-major as glTF stores it: m[4 * column + row].
+using Mat4 = std::array<double, 16>;
+inline constexpr Mat4 kIdentity4{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+Mat4 Multiply(const Mat4& a, const Mat4& b);
+Vec3 TransformPoint(const Mat4& m, const Vec3& p);
+Vec3 TransformDirection(const Mat4& m, const Vec3& d);
+
+// What a glTF file may announce; more fails before anything is allocated
+// for it. A modeller may split a skin's vertex into copies that differ in
+// their normals only, so a mesh may hold more vertices than a skin; the
+// skin's own limits apply once the copies are merged.
+inline constexpr std::size_t kGltfVertexLimit = 65535;      // per mesh
+inline constexpr std::size_t kGltfTriangleLimit = 32001;    // per mesh, as a skin's faces
+inline constexpr std::size_t kGltfJointLimit = 256;         // per skin
+inline constexpr int kGltfNestingLimit = 64;                // of the JSON text
+
+// A node of the scene with its transform in the file's world space.
+struct GltfNode {
+  std::string name;
+  int parent = -1;
+  Mat4 world = kIdentity4;
+};
+
+// A mesh that a node of the scene places, as numbers. Positions and normals
+// are at rest in the file's own world space (right-handed, +Y up): each
+// vertex skinned by the file's joints and inverse bind matrices, so that a
+// modeller that re-expresses its bones changes nothing here.
+struct GltfMesh {
+  std::string name;      // the node's name, else the mesh's
+  std::string material;  // the name of the first primitive's material; may be empty
+  bool has_normals = false, has_uvs = false, has_weights = false;
+  std::vector<Vec3> positions;
+  std::vector<Vec3> normals;                   // unit length; empty without normals
+  std::vector<std::array<double, 2>> uvs;      // as stored (origin top left); empty without
+  std::vector<std::array<int, 4>> joints;      // the node of each influence; empty without weights
+  std::vector<std::array<double, 4>> weights;  // as stored, 0 to 1
+  std::vector<std::array<std::uint32_t, 3>> triangles;  // as wound in the file
+};
+
+struct GltfDocument {
+  std::vector<GltfNode> nodes;
+  std::vector<GltfMesh> meshes;  // in the order of their nodes
+};
+
+// Reads a .glb (by its "glTF" magic) or .gltf text, checking every
+// reference before it is followed: accessors, buffer views, buffers, nodes,
+// meshes, materials, textures, images, skins and animations each against
+// what they refer to, ranges against the bytes, strides against their
+// elements, indices against the vertices, joints against the skin, the node
+// tree for cycles and second parents, every skin's joints for being in the
+// scene, and every number read for being finite. External files (buffers
+// only; images are not read) come from data: URIs or from files in folder
+// (the file's own, with its separator, or "") and below: a URL, an
+// absolute path or one that climbs out is refused, naming the URI.
+// name is the file's name, for failures. Throws Failure: error 62 for
+// bytes that end early, 5 for what is not valid glTF or not a skin's
+// material (naming the element), 6 for a value that is not finite, 9 for a
+// reference past what it refers to, 53 for a missing buffer file, and the
+// vertex limit for a mesh over kGltfVertexLimit.
+GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std::string& folder);
+
+}  // namespace mervane

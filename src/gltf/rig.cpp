@@ -1,0 +1,127 @@
+#include <algorithm>
+#include <cmath>
+
+#include "files/paths.h"
+#include "gltf/glb.h"
+#include "model/failure.h"
+#include "project/world.h"
+
+namespace mervane {
+namespace {
+
+// The quaternion whose conjugate is the rotation m (row-major), as a
+// skeleton stores it.
+Quat StoredQuat(const Mat3& r) {
+  const auto& m = r.m;
+  double x, y, z, w;
+  const double trace = m[0] + m[4] + m[8];
+  if (trace > 0) {
+    const double s = 2 * std::sqrt(1 + trace);
+    w = s / 4, x = (m[7] - m[5]) / s, y = (m[2] - m[6]) / s, z = (m[3] - m[1]) / s;
+  } else if (m[0] > m[4] && m[0] > m[8]) {
+    const double s = 2 * std::sqrt(1 + m[0] - m[4] - m[8]);
+    w = (m[7] - m[5]) / s, x = s / 4, y = (m[1] + m[3]) / s, z = (m[2] + m[6]) / s;
+  } else if (m[4] > m[8]) {
+    const double s = 2 * std::sqrt(1 + m[4] - m[0] - m[8]);
+    w = (m[2] - m[6]) / s, x = (m[1] + m[3]) / s, y = s / 4, z = (m[5] + m[7]) / s;
+  } else {
+    const double s = 2 * std::sqrt(1 + m[8] - m[0] - m[4]);
+    w = (m[3] - m[1]) / s, x = (m[2] + m[6]) / s, y = (m[5] + m[7]) / s, z = s / 4;
+  }
+  return {-x, -y, -z, w};
+}
+
+Mat3 Transposed(const Mat3& r) {
+  Mat3 t;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) t.m[static_cast<std::size_t>(3 * i + j)] = r.m[static_cast<std::size_t>(3 * j + i)];
+  return t;
+}
+
+}  // namespace
+
+Rig BuiltInRig() {
+  struct Placed {
+    Vec3 origin;
+    Mat3 axes;
+  };
+  std::vector<Placed> placed;
+  Rig rig;
+  rig.name = "built-in";
+  double lowest = 0;
+  for (const BoneRow& row : kBoneTable) {
+    const Vec3 offset = row.in_skeleton ? *SkeletonOffset(row.name) : Vec3{};
+    const Vec3 origin = PositionToWorld(row.limb, {}, offset);
+    Mat3 axes;
+    for (int k = 0; k < 3; ++k) {
+      const Vec3 unit{k == 0 ? 1.0 : 0.0, k == 1 ? 1.0 : 0.0, k == 2 ? 1.0 : 0.0};
+      const Vec3 p = PositionToWorld(row.limb, unit, offset);
+      axes.m[static_cast<std::size_t>(k)] = p.x - origin.x;
+      axes.m[static_cast<std::size_t>(3 + k)] = p.y - origin.y;
+      axes.m[static_cast<std::size_t>(6 + k)] = p.z - origin.z;
+    }
+    placed.push_back({origin, axes});
+    lowest = std::min(lowest, origin.y);
+    rig.bone_names.emplace_back(row.name);
+    int parent = -1;
+    if (const BoneRow* up = ParentOf(row)) parent = static_cast<int>(up - kBoneTable.data());
+    rig.parents.push_back(parent);
+  }
+  for (std::size_t b = 0; b < placed.size(); ++b) {
+    const int parent = rig.parents[b];
+    rig.order.push_back(static_cast<int>(b));  // the table lists parents first
+    if (parent < 0) {
+      const Vec3& o = placed[b].origin;
+      rig.rest_positions.push_back({o.x, o.y - lowest, o.z});
+      rig.rest_rotations.push_back(StoredQuat(placed[b].axes));
+    } else {
+      const Placed& up = placed[static_cast<std::size_t>(parent)];
+      const Mat3 back = Transposed(up.axes);
+      const Vec3& o = placed[b].origin;
+      rig.rest_positions.push_back(back * Vec3{o.x - up.origin.x, o.y - up.origin.y, o.z - up.origin.z});
+      rig.rest_rotations.push_back(StoredQuat(back * placed[b].axes));
+    }
+  }
+  return rig;
+}
+
+FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders) {
+  std::optional<std::string> path = sources.skeleton;
+  if (!path) path = FindSkeletonFile(FileFinder(folders, sources.game));
+  if (!path) return {BuiltInRig(), kBuiltInSkeleton};
+  const CharacterFile file = ReadCharacterFile(*path);
+  if (file.skeletons.empty())
+    throw std::move(Failure::Error(err::kInvalidArgument, "it holds no skeleton").InFile(*path));
+  return {NamingFile(*path, [&] { return MakeRig(file.skeletons.front()); }), FileNameOf(*path)};
+}
+
+SkillRequest ParseSkillRequest(std::string_view text) {
+  const std::size_t colon = text.rfind(':');
+  // "C:\x.cmx" and "C:x.cmx" name a drive; "a:b/c.cmx" a folder.
+  if (colon == std::string_view::npos || colon == 1 || colon + 1 == text.size() ||
+      text.find_first_of("/\\", colon) != std::string_view::npos)
+    return {std::string(text), std::nullopt};
+  return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+}
+
+std::vector<Animation> ReadAnimations(std::span<const SkillRequest> requests, const Rig& rig,
+                                      const ExtraLookup& game) {
+  std::vector<Animation> animations;
+  for (const SkillRequest& request : requests) {
+    const CharacterFile file = ReadCharacterFile(request.file);
+    const FileFinder finder({FolderOf(request.file)}, game);
+    bool found = false;
+    for (const Skill& skill : file.skills) {
+      if (request.skill && ToLowerAscii(skill.name) != ToLowerAscii(*request.skill)) continue;
+      found = true;
+      animations.push_back(MakeAnimation(rig, skill, ReadSkillFrames(skill, finder)));
+    }
+    if (!found)
+      throw std::move(Failure::Error(err::kInvalidArgument, request.skill ? "it holds no skill " + *request.skill
+                                                                          : "it holds no skill")
+                          .InFile(request.file));
+  }
+  return animations;
+}
+
+}  // namespace mervane
