@@ -74,6 +74,9 @@ class frmMain : public QMainWindow {
   void OpenFromGame();
   void OpenGameFile(const std::string& name);
   GameFolder* game_folder() const { return game_; }
+  // File > Export Character…: the shown parts on their skeleton, with the
+  // skill playing, as one .glb.
+  void ExportCharacter();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -63,6 +63,12 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   EXPECT_EQ(saved.MeshName, "xskin-b001mafit_test-PELVIS-BODY");
   EXPECT_EQ(saved.VertexCount, 5);
 
+  // Export Character writes the shown, dressed parts with the skill.
+  chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
+  window.ExportCharacter();
+  EXPECT_EQ(test::ReadFile(character.dir.path("all.glb")).substr(0, 4), "glTF");
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 2 parts and tiny-nod to all.glb");
+
   // Closed, the panel stays closed in the next window (the window is not
   // shown here, so the menu item is first put as a shown window has it).
   panel.toggleViewAction()->setChecked(true);

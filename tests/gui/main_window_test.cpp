@@ -123,6 +123,7 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
                            {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
                            // greyed out until a game folder is indexed
                            {"mnuOpenFromGame", "Open from &Game\u2026", false, "Ctrl+G", false},
+                           {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
   const QList<QAction*> items = file->actions();
