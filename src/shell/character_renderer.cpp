@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/path_text.h"
+#include "files/textfile.h"
+#include "model/failure.h"
 
 namespace mervane {
 namespace {
@@ -88,6 +89,16 @@ std::array<float, 3> Transform(const std::array<float, 16>& m, const float* p, f
 QVector3D Drawn(const std::array<float, 3>& p) { return {-p[0], p[1], p[2]}; }
 
 }  // namespace
+
+QImage ReadBitmap(const std::string& path) {
+  if (path.empty()) return {};
+  try {
+    const std::string bytes = ReadWholeFile(path);
+    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
+  } catch (const Failure&) {
+    return {};
+  }
+}
 
 std::vector<SkinVertex> SkinVertices(const DressedMesh& dressed) {
   const std::vector<VertexBinding> bindings = VertexBindings(dressed);
@@ -182,8 +193,9 @@ void CharacterRenderer::SetParts(const CharacterScene& scene) {
         part->edges.push_back(static_cast<unsigned>(face[static_cast<std::size_t>((k + 1) % 3)]));
       }
     part->bitmap_path = source.bitmap;
-    // Read afresh each time: the user may have painted it since.
-    if (!source.bitmap.empty()) part->bitmap = QImage(PathToQt(source.bitmap));
+    // Read afresh each time (the user may have painted it since), through
+    // the file layer, which also reads a bitmap inside a game archive.
+    part->bitmap = ReadBitmap(source.bitmap);
     parts_.push_back(std::move(part));
   }
   SetPose(scene);

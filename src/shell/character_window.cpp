@@ -14,6 +14,7 @@
 #include "gltf/glb.h"
 #include "model/failure.h"
 #include "shell/character_panel.h"
+#include "shell/character_renderer.h"
 #include "shell/main_window.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
@@ -121,7 +122,7 @@ void frmMain::ExportCharacter() {
       models.push_back(part.is_model ? model_ : ReadMeshFile(part.source));
       QByteArray png;
       QBuffer buffer(&png);
-      const QImage image(PathToQt(part.bitmap));
+      const QImage image = ReadBitmap(part.bitmap);
       if (!part.bitmap.empty() && !image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
       pngs.emplace_back(png.constData(), static_cast<std::size_t>(png.size()));
     }

@@ -24,7 +24,7 @@ void frmMain::SetUpGameFolder(QMenu* file, QAction* before) {
   choose->setObjectName("mnuGameFolder");
   choose->setStatusTip("Choose the game's install folder, to find its skeletons, suits, skills and bitmaps");
   connect(choose, &QAction::triggered, this, &frmMain::ChooseGameFolder);
-  open_from_game_ = new QAction("Open from &Game\u2026", this);
+  open_from_game_ = new QAction("Open &from Game\u2026", this);
   open_from_game_->setObjectName("mnuOpenFromGame");
   open_from_game_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
   open_from_game_->setStatusTip("Open a mesh, suit, skeleton or skill from the game folder and its archives");

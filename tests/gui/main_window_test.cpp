@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
                            {"mnuImportOBJ", "&Import OBJ", false, "Ctrl+I", true},
                            {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
                            // greyed out until a game folder is indexed
-                           {"mnuOpenFromGame", "Open from &Game\u2026", false, "Ctrl+G", false},
+                           {"mnuOpenFromGame", "Open &from Game\u2026", false, "Ctrl+G", false},
                            {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
