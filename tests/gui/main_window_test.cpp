@@ -182,7 +182,8 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   EXPECT_EQ(Descriptions(chooser_.calls[0].filters),
             (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj)",
                                       "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
-                                      "TheSims Binary Mesh Files (*.bmf)", "All files (*.*)"}));
+                                      "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
+                                      "All files (*.*)"}));
   ASSERT_TRUE(window_->model().ModelLoaded);
 
   // After a skin was read, projects come first; after a project, skins.
@@ -193,7 +194,8 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   EXPECT_TRUE(chooser_.calls[1].save);
   EXPECT_EQ(Descriptions(chooser_.calls[1].filters),
             (std::vector<std::string>{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
-                                      "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
+                                      "TheSims Binary Meshes (*.bmf)", "glTF Binary Files (*.glb)",
+                                      "All files (*.*)"}));
   ASSERT_TRUE(prompts_.messages.empty());
 
   OpenFile(dir.path("body.spj"));
@@ -203,7 +205,8 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   ASSERT_EQ(chooser_.calls.size(), 4u);
   EXPECT_EQ(Descriptions(chooser_.calls[3].filters),
             (std::vector<std::string>{"TheSims Skins (*.skn)", "Skin Project Files (*.spj)",
-                                      "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
+                                      "TheSims Binary Meshes (*.bmf)", "glTF Binary Files (*.glb)",
+                                      "All files (*.*)"}));
   EXPECT_TRUE(prompts_.messages.empty());
 }
 
@@ -334,7 +337,7 @@ TEST_F(MainWindowTest, AnOpenThatIsRefusedKeepsTheLoadedModel) {
 
 TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
   OpenFile(skin_);
-  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, bmf, all
+  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, bmf, glb, all
   struct Case {
     std::string name;
     int filter;
@@ -347,7 +350,8 @@ TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
       {"out.SKN", 0, {"out.SKN"}},
       {"out.spj", 1, {"out.mtl", "out.obj", "out.spj"}},
       {"out", 2, {"out.bmf"}},
-      {"out", 3, {}},
+      {"out", 3, {"out.glb"}},
+      {"out", 4, {}},
       {"out.obj", 1, {}},
       {"my.parts/out", 1, {"out.skn"}},
   };
