@@ -34,4 +34,11 @@ std::optional<std::string> GameIndex::Find(std::string_view file_name) const {
   return found->second;
 }
 
+std::vector<std::string> GameIndex::Names() const {
+  std::vector<std::string> names;
+  names.reserve(by_name_.size());
+  for (const auto& entry : by_name_) names.push_back(FileNameOf(entry.second));
+  return names;
+}
+
 }  // namespace mervane

@@ -29,6 +29,9 @@ class GameIndex {
 
   // How many names are indexed.
   std::size_t size() const { return by_name_.size(); }
+  // Every indexed file's name as its path spells it, in no particular
+  // order: what a window lists for the user to choose from.
+  std::vector<std::string> Names() const;
   // One detail per archive that could not be read.
   const std::vector<std::string>& problems() const { return problems_; }
 

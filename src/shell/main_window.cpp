@@ -222,6 +222,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   texture_ = add(view, "mnuTexture", "Te&xture...", QKeySequence(),
                  "Show any image on the model; the model's texture name stays as it is");
   connect(texture_, &QAction::triggered, this, &frmMain::ChooseTexture);
+  SetUpCharacterView(file, view);
 
   statusBar()->setObjectName("statusBar");
   // A waiting command-line file is opened by the first Open: say so, or the
@@ -233,7 +234,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
     Used(model_.CommandFile);
   }
   UpdateActions();
-  resize(720, 640);
+  resize(1040, 700);  // room for the preview beside the Character panel
 }
 
 frmMain::~frmMain() = default;
@@ -293,8 +294,9 @@ void frmMain::OpenPath(const std::string& path) {
   label2_->setText(QString::fromStdString(path));
   label2_->setToolTip(label2_->text());
   Used(path);
-  ShowModelIn(FolderOf(path));
   statusBar()->clearMessage();  // a texture tried on the last model is gone
+  ShowModelIn(FolderOf(path));
+  ShowCharacterModel(path);
   UpdateActions();
 }
 
@@ -354,8 +356,9 @@ void frmMain::ImportWithDialog() {
   label2_->setText(QString::fromStdString(request.obj_path));
   label2_->setToolTip(label2_->text());
   Used(request.obj_path);
-  ShowModelIn(FolderOf(request.obj_path));
   statusBar()->clearMessage();
+  ShowModelIn(FolderOf(request.obj_path));
+  ShowCharacterModel(request.obj_path);
   UpdateActions();
 }
 

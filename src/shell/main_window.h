@@ -7,12 +7,18 @@
 
 #include "model/model.h"
 #include "model/prompts.h"
+#include "scene/character_scene.h"
 #include "shell/file_chooser.h"
 
 class QAction;
+class QMenu;
+class QProgressBar;
 
 namespace mervane {
 
+class CharacterPanel;
+class GameFolder;
+class frmOpenFromGame;
 class ElidedLabel;
 class frmImportOBJ;
 class frmWait;
@@ -47,6 +53,8 @@ class frmMain : public QMainWindow {
 
   const SkinModel& model() const { return model_; }
   PreviewWidget* preview() const { return preview_; }
+  CharacterPanel* character_panel() const { return character_panel_; }
+  const CharacterScene& character() const { return character_; }
 
   void Open();
   void SaveAs();
@@ -60,6 +68,15 @@ class frmMain : public QMainWindow {
   void ImportObjFrom(const std::string& path);
   // Shows the image at path on the model (a dropped .bmp, View > Texture).
   void ShowTextureFrom(const std::string& path);
+  // File > Game Folder…, File > Open from Game…, and what the latter does
+  // with a file name of the game's (see game_window.cpp).
+  void ChooseGameFolder();
+  void OpenFromGame();
+  void OpenGameFile(const std::string& name);
+  GameFolder* game_folder() const { return game_; }
+  // File > Export Character…: the shown parts on their skeleton, with the
+  // skill playing, as one .glb.
+  void ExportCharacter();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -78,8 +95,15 @@ class frmMain : public QMainWindow {
   // Shows the model after a read (framing it), or the empty view when the
   // model has been emptied.
   void ShowModelIn(const std::string& folder);
+  // The character view: its panel and menu items, and the loaded model
+  // put into it after each read from path (see character_window.cpp).
+  void SetUpCharacterView(QMenu* file, QMenu* view);
+  void ShowCharacterModel(const std::string& path);
+  void CharacterPosed();
+  void SetUpGameFolder(QMenu* file, QAction* before);
 
   SkinModel model_;
+  CharacterScene character_;
 
   std::unique_ptr<FileChooser> own_chooser_;
   std::unique_ptr<Prompts> own_prompts_;
@@ -92,6 +116,12 @@ class frmMain : public QMainWindow {
   PreviewWidget* preview_ = nullptr;
   frmWait* wait_ = nullptr;            // made on first use, then shown and hidden
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
+  CharacterPanel* character_panel_ = nullptr;
+  QAction* seams_ = nullptr;
+  GameFolder* game_ = nullptr;
+  QAction* open_from_game_ = nullptr;
+  QProgressBar* indexing_ = nullptr;
+  frmOpenFromGame* game_dialog_ = nullptr;
 };
 
 }  // namespace mervane

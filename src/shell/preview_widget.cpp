@@ -78,6 +78,7 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QOpenGLWidget(parent) {
 
 PreviewWidget::~PreviewWidget() {
   makeCurrent();
+  character_renderer_.Release();
   texture_.reset();
   vertex_buffer_.destroy();
   index_buffer_.destroy();
@@ -165,7 +166,8 @@ void PreviewWidget::SetOverlay(bool on) {
 }
 
 void PreviewWidget::FrameAll() {
-  if (!HasModel()) return;
+  if (DrawsCharacter()) character_renderer_.Bounds(bounds_min_, bounds_max_);
+  if (!HasModel() && !DrawsCharacter()) return;
   target_ = (bounds_min_ + bounds_max_) / 2;
   // Fit the bounding box as the camera sees it, with a small margin.
   const QVector3D right = CameraRight(), up = CameraUp(), forward = CameraForward();
@@ -277,6 +279,7 @@ void PreviewWidget::DrawLines(const std::vector<float>& lines, QOpenGLBuffer* bu
 void PreviewWidget::paintGL() {
   glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  if (gl_ready_ && PaintCharacter(ProjectionMatrix() * ViewMatrix())) return;
   if (!HasModel() || !gl_ready_) {
     QPainter painter(this);
     painter.setPen(QColor(200, 204, 212));
@@ -337,6 +340,7 @@ void PreviewWidget::mousePressEvent(QMouseEvent* event) {
 
 void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
   const QPoint now = event->position().toPoint();
+  if (event->buttons() == Qt::NoButton) return;  // hovering: see event()
   const QPoint delta = now - last_mouse_;
   last_mouse_ = now;
   const bool pan = (event->buttons() & Qt::MiddleButton) ||

@@ -8,10 +8,12 @@
 #include <QMatrix4x4>
 #include <QVector3D>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "model/model.h"
+#include "shell/character_renderer.h"
 
 namespace mervane {
 
@@ -44,6 +46,17 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   bool HasTexture() const { return !texture_image_.isNull(); }
   const QImage& Texture() const { return texture_image_; }
 
+  // The character view: while scene has a skeleton and a part it can
+  // dress, the preview draws the scene's shown parts skinned at its pose
+  // instead of the model alone. nullptr turns it off.
+  void SetCharacter(const CharacterScene* scene);
+  // The scene's parts, bitmaps or skeleton changed; frames when reframe.
+  void CharacterChanged(bool reframe);
+  // Only the pose changed; seam gaps are marked when seams is set.
+  void CharacterPosed(std::optional<float> seams);
+  bool DrawsCharacter() const;
+  CharacterRenderer& character_renderer() { return character_renderer_; }
+
   void SetOverlay(bool on);  // wireframe and bones
   bool Overlay() const { return overlay_; }
   void FrameAll();
@@ -57,8 +70,13 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   void mouseMoveEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
+  // The character's part of paintGL; false when it has nothing to draw.
+  bool PaintCharacter(const QMatrix4x4& view_projection);
+  // The bone whose origin is nearest pos on screen, within a few pixels.
+  QString BoneAt(const QPoint& pos) const;
   QMatrix4x4 ViewMatrix() const;
   QMatrix4x4 ProjectionMatrix() const;
   QVector3D CameraRight() const;
@@ -90,6 +108,10 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   QOpenGLBuffer index_buffer_{QOpenGLBuffer::IndexBuffer};
   QOpenGLBuffer wire_buffer_{QOpenGLBuffer::VertexBuffer};
   std::unique_ptr<QOpenGLTexture> texture_;
+
+  const CharacterScene* character_ = nullptr;
+  CharacterRenderer character_renderer_;
+  bool character_ready_ = false;  // its shaders compiled for the rig's bones
 };
 
 }  // namespace mervane

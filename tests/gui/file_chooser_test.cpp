@@ -49,7 +49,8 @@ TEST(QtFileChooserTest, ShowsTheDescriptionsAsTheyAreWritten) {
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile) << "the chosen file must exist";
     EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj)",
                                          "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
-                                         "TheSims Binary Mesh Files (*.bmf)", "All files (*.*)"}));
+                                         "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
+                                         "All files (*.*)"}));
   });
   EXPECT_EQ(chooser.ChooseOpen(OpenFilters()), std::nullopt);
 }
@@ -63,14 +64,15 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
     int selected;
     std::string path;
   };
-  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn")},
-                        {2, dir.path("body.bmf")}, {3, dir.path("body")}};
+  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn")}, {2, dir.path("body.bmf")},
+                        {3, dir.path("body.glb")}, {4, dir.path("body")}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.selected);
     WhenFileDialogIsUp([&](QFileDialog& dialog, QComboBox& types) {
       EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
       EXPECT_EQ(Items(types), (QStringList{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
-                                           "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
+                                           "TheSims Binary Meshes (*.bmf)", "glTF Binary Files (*.glb)",
+                                           "All files (*.*)"}));
       EXPECT_EQ(dialog.directory().absolutePath(), QDir(QString::fromStdString(chooser.folder)).absolutePath());
       EXPECT_EQ(dialog.testOption(QFileDialog::DontConfirmOverwrite), c.selected % 2 == 1)
           << "asks about replacing only when told to";

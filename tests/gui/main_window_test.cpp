@@ -120,6 +120,10 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   const Item expected[] = {{"mnuOpen", "&Open", false, "Ctrl+O", true},
                            {"mnuSave", "&Save As", false, "Ctrl+Shift+S", false},
                            {"mnuImportOBJ", "&Import OBJ", false, "Ctrl+I", true},
+                           {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
+                           // greyed out until a game folder is indexed
+                           {"mnuOpenFromGame", "Open &from Game\u2026", false, "Ctrl+G", false},
+                           {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
   const QList<QAction*> items = file->actions();
@@ -178,7 +182,8 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   EXPECT_EQ(Descriptions(chooser_.calls[0].filters),
             (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj)",
                                       "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
-                                      "TheSims Binary Mesh Files (*.bmf)", "All files (*.*)"}));
+                                      "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
+                                      "All files (*.*)"}));
   ASSERT_TRUE(window_->model().ModelLoaded);
 
   // After a skin was read, projects come first; after a project, skins.
@@ -189,7 +194,8 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   EXPECT_TRUE(chooser_.calls[1].save);
   EXPECT_EQ(Descriptions(chooser_.calls[1].filters),
             (std::vector<std::string>{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
-                                      "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
+                                      "TheSims Binary Meshes (*.bmf)", "glTF Binary Files (*.glb)",
+                                      "All files (*.*)"}));
   ASSERT_TRUE(prompts_.messages.empty());
 
   OpenFile(dir.path("body.spj"));
@@ -199,7 +205,8 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   ASSERT_EQ(chooser_.calls.size(), 4u);
   EXPECT_EQ(Descriptions(chooser_.calls[3].filters),
             (std::vector<std::string>{"TheSims Skins (*.skn)", "Skin Project Files (*.spj)",
-                                      "TheSims Binary Meshes (*.bmf)", "All files (*.*)"}));
+                                      "TheSims Binary Meshes (*.bmf)", "glTF Binary Files (*.glb)",
+                                      "All files (*.*)"}));
   EXPECT_TRUE(prompts_.messages.empty());
 }
 
@@ -330,7 +337,7 @@ TEST_F(MainWindowTest, AnOpenThatIsRefusedKeepsTheLoadedModel) {
 
 TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
   OpenFile(skin_);
-  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, bmf, all
+  ASSERT_TRUE(window_->model().SaveAsProjectFirst);  // filters: spj, skn, bmf, glb, all
   struct Case {
     std::string name;
     int filter;
@@ -343,7 +350,8 @@ TEST_F(MainWindowTest, SaveAsTakesTheSelectedTypesExtension) {
       {"out.SKN", 0, {"out.SKN"}},
       {"out.spj", 1, {"out.mtl", "out.obj", "out.spj"}},
       {"out", 2, {"out.bmf"}},
-      {"out", 3, {}},
+      {"out", 3, {"out.glb"}},
+      {"out", 4, {}},
       {"out.obj", 1, {}},
       {"my.parts/out", 1, {"out.skn"}},
   };

@@ -1,0 +1,381 @@
+#include "scene/character_scene.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "files/paths.h"
+#include "files/textfile.h"
+#include "model/failure.h"
+
+namespace mervane {
+namespace {
+
+bool IsCharacterFile(const std::string& name) {
+  const std::string ext = ExtensionOf(name);
+  return ext == "cmx" || ext == "bcf";
+}
+
+bool IsMeshFile(const std::string& name) {
+  const std::string ext = ExtensionOf(name);
+  return ext == "skn" || ext == "bmf";
+}
+
+std::string Lower(std::string_view text) { return ToLowerAscii(text); }
+
+// What a part is, by the game's naming of its suit.
+bool IsHead(const SkinMesh& mesh) {
+  const std::string suit = Lower(SuitNameOfMesh(mesh.name));
+  return !suit.empty() && suit[0] == 'c' && SimKindOf(suit);
+}
+bool IsHand(const SkinMesh& mesh) {
+  const std::string suit = Lower(SuitNameOfMesh(mesh.name));
+  return suit.size() == 4 && suit[0] == 'h';
+}
+bool IsBody(const SkinMesh& mesh) { return SimKindOf(mesh.name) && !IsHead(mesh) && !IsHand(mesh); }
+
+std::string Message(const Failure& failure) {
+  const std::string detail = failure.detail();
+  return detail.empty() ? failure.message() : detail;
+}
+
+}  // namespace
+
+void CharacterScene::SetGame(ExtraLookup find, std::vector<std::string> names, std::vector<SkillEntry> skills) {
+  game_find_ = std::move(find);
+  game_names_ = std::move(names);
+  game_skills_ = std::move(skills);
+}
+
+std::vector<std::string> CharacterScene::Folders() const {
+  std::vector<std::string> folders;
+  auto add = [&](const std::string& path) {
+    if (path.empty()) return;
+    const std::string folder = FolderOf(path);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  };
+  for (const ScenePart& part : parts_)
+    if (part.is_model) add(part.source);
+  for (const ScenePart& part : parts_) add(part.source);
+  if (skeleton_kind_ == SkeletonKind::File) add(skeleton_file_);
+  return folders;
+}
+
+FileFinder CharacterScene::Finder() const { return FileFinder(Folders(), game_find_); }
+
+std::vector<std::string> CharacterScene::CandidateNames() const {
+  std::vector<std::string> names;
+  for (const std::string& folder : Folders())
+    for (const std::string& name : OrdinaryFilesIn(folder)) names.push_back(folder + name);
+  names.insert(names.end(), game_names_.begin(), game_names_.end());
+  return names;
+}
+
+std::string CharacterScene::Resolve(const std::string& path) const {
+  if (IsOrdinaryFile(path) || !game_find_) return path;
+  return game_find_(FileNameOf(path)).value_or(path);
+}
+
+std::string CharacterScene::UseSkeleton(SkeletonKind kind, const std::string& file) {
+  skeleton_kind_ = kind;
+  rig_.reset();
+  animation_.reset();
+  skeleton_problem_.clear();
+  if (kind == SkeletonKind::File) {
+    skeleton_file_ = file;
+  } else {
+    const FileFinder finder = Finder();
+    std::optional<std::string> found;
+    if (kind == SkeletonKind::Adult) {
+      found = FindSkeletonFile(finder);
+    } else if (!(found = finder.Find("child-skeleton.cmx"))) {
+      found = finder.Find("child-skeleton.cmx.bcf");
+    }
+    skeleton_file_ = found.value_or("");
+    if (!found) {
+      const char* name = kind == SkeletonKind::Adult ? "adult-skeleton.cmx" : "child-skeleton.cmx";
+      skeleton_problem_ = std::string("No ") + name + " beside the parts" + (HasGame() ? " or in the game folder" : "") +
+                          ": choose the skeleton's file";
+    }
+  }
+  if (!skeleton_file_.empty()) {
+    try {
+      const CharacterFile character = ReadCharacterFile(skeleton_file_);
+      if (character.skeletons.empty())
+        skeleton_problem_ = FileNameOf(skeleton_file_) + " holds no skeleton";
+      else
+        rig_ = MakeRig(character.skeletons.front());
+    } catch (const Failure& failure) {
+      skeleton_problem_ = Message(failure);
+    }
+  }
+  for (ScenePart& part : parts_) Dress(part);
+  SetFrame(0);
+  return Problems(skeleton_problem_);
+}
+
+void CharacterScene::Dress(ScenePart& part) {
+  part.dressed.reset();
+  if (!part.mesh) return;
+  part.problem.clear();
+  if (!rig_) return;
+  try {
+    std::vector<DressedMesh> dressed = mervane::Dress(*rig_, {*part.mesh});
+    part.dressed = std::move(dressed.front());
+  } catch (const Failure& failure) {
+    part.problem = Message(failure);
+  }
+}
+
+std::string CharacterScene::Problems(const std::string& first) const {
+  if (!first.empty()) return first;
+  for (const ScenePart& part : parts_)
+    if (!part.problem.empty()) return part.label + ": " + part.problem;
+  for (const ScenePart& part : parts_)
+    if (!part.bitmap_problem.empty()) return part.label + ": " + part.bitmap_problem;
+  return {};
+}
+
+std::string CharacterScene::SetModel(const SkinModel& model, const std::string& source) {
+  ClearModel();
+  ScenePart part;
+  part.label = FileNameOf(source);
+  part.source = source;
+  part.is_model = true;
+  try {
+    part.mesh = MakeSkinMesh(model);
+  } catch (const Failure& failure) {
+    part.problem = Message(failure);
+  }
+  if (!tone_set_ && part.mesh) tone_ = ToneOf(part.mesh->texture).value_or(SkinTone::Light);
+  parts_.insert(parts_.begin(), std::move(part));
+  std::string status;
+  if (skeleton_kind_ != SkeletonKind::File || !rig_) {
+    status = UseSkeleton(skeleton_kind_, skeleton_file_);
+  } else {
+    Dress(parts_.front());
+  }
+  PickBitmap(parts_.front());
+  return Problems(status);
+}
+
+void CharacterScene::ClearModel() {
+  std::erase_if(parts_, [](const ScenePart& part) { return part.is_model; });
+}
+
+std::string CharacterScene::AddPart(const std::string& given) {
+  const std::string path = Resolve(given);
+  const std::size_t before = parts_.size();
+  std::string status;
+  if (IsMeshFile(path)) {
+    ScenePart part;
+    part.label = FileNameOf(path);
+    part.source = path;
+    try {
+      part.mesh = MakeSkinMesh(ReadMeshFile(path));
+    } catch (const Failure& failure) {
+      part.problem = status = Message(failure);
+    }
+    parts_.push_back(std::move(part));
+  } else if (IsCharacterFile(path)) {
+    try {
+      const CharacterFile character = ReadCharacterFile(path);
+      if (character.suits.empty() && !character.skeletons.empty()) return UseSkeleton(SkeletonKind::File, path);
+      if (character.suits.empty()) return FileNameOf(path) + " holds no suit (its skills are listed under Animation)";
+      FileFinder finder({FolderOf(path)}, game_find_);
+      for (const Suit& suit : character.suits)
+        for (const SuitSkin& skin : suit.skins) {
+          ScenePart part;
+          part.label = suit.name + ": " + skin.skin_name;
+          part.source = path;
+          try {
+            const auto mesh_path = FindMeshFile(finder, skin.skin_name);
+            if (!mesh_path)
+              throw Failure::Error(err::kFileNotFound, "no " + skin.skin_name + ".bmf or .skn beside it")
+                  .InFile(path);
+            part.source = *mesh_path;
+            part.mesh = MakeSkinMesh(ReadMeshFile(*mesh_path));
+          } catch (const Failure& failure) {
+            part.problem = Message(failure);
+            if (status.empty()) status = part.label + ": " + part.problem;
+          }
+          parts_.push_back(std::move(part));
+        }
+    } catch (const Failure& failure) {
+      ScenePart part;
+      part.label = FileNameOf(path);
+      part.source = path;
+      part.problem = status = Message(failure);
+      parts_.push_back(std::move(part));
+    }
+  } else {
+    return FileNameOf(path) + ": a part is a .skn, .bmf, .cmx or .bcf file";
+  }
+  // The first part brings its folder in: a skeleton beside it may be found now.
+  if (!rig_ && skeleton_kind_ != SkeletonKind::File) {
+    const std::string found = UseSkeleton(skeleton_kind_);
+    if (status.empty()) status = found;
+  }
+  for (std::size_t k = before; k < parts_.size(); ++k) {
+    Dress(parts_[k]);
+    PickBitmap(parts_[k]);
+    if (status.empty() && !parts_[k].problem.empty()) status = parts_[k].label + ": " + parts_[k].problem;
+    if (status.empty() && !parts_[k].bitmap_problem.empty())
+      status = parts_[k].label + ": " + parts_[k].bitmap_problem;
+  }
+  return status;
+}
+
+void CharacterScene::RemovePart(int index) {
+  if (index < 0 || index >= static_cast<int>(parts_.size()) || parts_[static_cast<std::size_t>(index)].is_model) return;
+  parts_.erase(parts_.begin() + index);
+}
+
+std::string CharacterScene::ChooseBitmap(int index, const std::string& path) {
+  ScenePart& part = parts_.at(static_cast<std::size_t>(index));
+  part.bitmap = path;
+  part.bitmap_chosen = true;
+  part.bitmap_problem.clear();
+  return {};
+}
+
+void CharacterScene::PickBitmap(ScenePart& part) {
+  if (part.bitmap_chosen || !part.mesh) return;
+  part.bitmap.clear();
+  part.bitmap_problem.clear();
+  const std::string stem = ToneBitmapStem(part.mesh->name, part.mesh->texture, tone_);
+  std::vector<std::string> folders{FolderOf(part.source)};
+  for (const std::string& folder : Folders())
+    if (folder != folders.front()) folders.push_back(folder);
+  for (const std::string& folder : folders) {
+    if (auto name = FindBitmap(OrdinaryFilesIn(folder), stem)) {
+      part.bitmap = folder + *name;
+      return;
+    }
+  }
+  if (game_find_)
+    if (auto name = FindBitmap(game_names_, stem))
+      if (auto path = game_find_(*name)) {
+        part.bitmap = *path;
+        return;
+      }
+  part.bitmap_problem = "no bitmap " + stem + ".bmp beside it" + (HasGame() ? " or in the game folder" : "");
+}
+
+std::string CharacterScene::SetTone(SkinTone tone) {
+  tone_ = tone;
+  tone_set_ = true;
+  std::string missing;
+  for (ScenePart& part : parts_) {
+    PickBitmap(part);
+    if (!part.bitmap_problem.empty() && missing.empty()) missing = part.label + ": " + part.bitmap_problem;
+  }
+  return missing;
+}
+
+std::optional<Companions> CharacterScene::Offer() const {
+  const SkinMesh* body = nullptr;
+  bool head = false, hands = false;
+  for (const ScenePart& part : parts_) {
+    if (!part.mesh) continue;
+    if (IsBody(*part.mesh) && !body) body = &*part.mesh;
+    head = head || IsHead(*part.mesh);
+    hands = hands || IsHand(*part.mesh);
+  }
+  if (!body || (head && hands)) return std::nullopt;
+  const std::vector<std::string> body_names{body->name, body->texture};
+  Companions found = FindCompanions(CandidateNames(), body_names);
+  if (head) found.head.clear();
+  if (hands) found.left_hand.clear(), found.right_hand.clear();
+  if (found.head.empty() && found.left_hand.empty() && found.right_hand.empty()) return std::nullopt;
+  return found;
+}
+
+std::vector<SkillEntry> CharacterScene::FindSkills() const {
+  std::vector<std::string> files;
+  for (const std::string& folder : Folders())
+    for (const std::string& name : OrdinaryFilesIn(folder))
+      if (IsCharacterFile(name)) files.push_back(folder + name);
+  std::vector<SkillEntry> skills;
+  for (const std::string& file : files) {
+    auto cached = std::find_if(skill_names_.begin(), skill_names_.end(),
+                               [&](const auto& entry) { return entry.first == file; });
+    if (cached == skill_names_.end()) {
+      std::vector<std::string> names;
+      try {
+        for (const Skill& skill : ReadCharacterFile(file).skills) names.push_back(skill.name);
+      } catch (const Failure&) {
+        // A file that does not read offers no skills; Add Part says why.
+      }
+      skill_names_.emplace_back(file, std::move(names));
+      cached = std::prev(skill_names_.end());
+    }
+    for (std::size_t k = 0; k < cached->second.size(); ++k)
+      skills.push_back({cached->second[k], file, static_cast<int>(k)});
+  }
+  skills.insert(skills.end(), game_skills_.begin(), game_skills_.end());
+  return skills;
+}
+
+std::string CharacterScene::SelectSkill(const SkillEntry& entry) {
+  animation_.reset();
+  SetFrame(0);
+  if (!rig_) return "No skeleton to play " + entry.name + " on";
+  try {
+    const CharacterFile file = ReadCharacterFile(entry.file);
+    if (entry.index < 0 || entry.index >= static_cast<int>(file.skills.size()))
+      return FileNameOf(entry.file) + " no longer holds " + entry.name;
+    const Skill& skill = file.skills[static_cast<std::size_t>(entry.index)];
+    std::vector<std::string> folders{FolderOf(entry.file)};
+    for (const std::string& folder : Folders()) folders.push_back(folder);
+    const FileFinder finder(std::move(folders), game_find_);
+    animation_ = MakeAnimation(*rig_, skill, ReadSkillFrames(skill, finder));
+  } catch (const Failure& failure) {
+    return entry.name + ": " + Message(failure);
+  }
+  SetFrame(0);
+  return {};
+}
+
+void CharacterScene::RestPose() {
+  animation_.reset();
+  SetFrame(0);
+}
+
+void CharacterScene::SetFrame(double frame) {
+  frame_ = frame;
+  if (!rig_) {
+    pose_.clear();
+  } else if (animation_) {
+    AnimatedPose(*rig_, *animation_, frame, pose_);
+  } else {
+    pose_ = mervane::RestPose(*rig_);
+  }
+}
+
+std::vector<SkinnedMesh> CharacterScene::Skinned() const {
+  std::vector<SkinnedMesh> skinned(parts_.size());
+  for (std::size_t k = 0; k < parts_.size(); ++k)
+    if (parts_[k].shown && parts_[k].dressed && !pose_.empty()) Skin(*parts_[k].dressed, pose_, skinned[k]);
+  return skinned;
+}
+
+std::vector<Point3> CharacterScene::SeamGapPoints(float distance) const {
+  const std::vector<SkinnedMesh> skinned = Skinned();
+  std::vector<std::vector<Point3>> positions;
+  std::vector<SeamPart> seam_parts;
+  positions.reserve(parts_.size());
+  for (std::size_t k = 0; k < parts_.size(); ++k) {
+    if (skinned[k].positions.empty()) continue;
+    auto& points = positions.emplace_back();
+    for (const Vec3& p : skinned[k].positions)
+      points.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
+    seam_parts.push_back({points, parts_[k].dressed->mesh.faces});
+  }
+  std::vector<Point3> gaps;
+  const auto found = SeamGaps(seam_parts, distance);
+  for (std::size_t p = 0; p < found.size(); ++p)
+    for (int v : found[p]) gaps.push_back(positions[p][static_cast<std::size_t>(v)]);
+  return gaps;
+}
+
+}  // namespace mervane

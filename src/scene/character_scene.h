@@ -1,0 +1,132 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "character/lookup.h"
+#include "model/model.h"
+#include "pose/pose.h"
+#include "pose/skinning.h"
+#include "scene/naming.h"
+#include "scene/seams.h"
+
+namespace mervane {
+
+// What the character view shows: a skeleton, the loaded model and any other
+// parts dressed on it, their bitmaps in a skin tone, and a skill playing.
+// A part, bitmap, skill or skeleton that cannot be had is a problem noted
+// on it and a line returned for the status bar; the rest goes on.
+struct ScenePart {
+  std::string label;   // as the panel lists it
+  std::string source;  // the file read (a path the file layer reads)
+  bool is_model = false;
+  bool shown = true;
+  std::optional<DressedMesh> dressed;  // none when it cannot be drawn
+  std::optional<SkinMesh> mesh;        // none when unreadable
+  std::string bitmap;                  // path of the bitmap drawn; empty: none
+  bool bitmap_chosen = false;          // by the user: the tone leaves it
+  std::string problem;                 // why it is not drawn; empty when fine
+  std::string bitmap_problem;          // the bitmap looked for and not found
+};
+
+// One skill that can be played: where it is and which of the file's skills.
+struct SkillEntry {
+  std::string name;
+  std::string file;
+  int index = 0;
+};
+
+enum class SkeletonKind { Adult, Child, File };
+
+class CharacterScene {
+ public:
+  // The game folder's files: a lookup by file name, the names it has, and
+  // the skills of its character files (read once, where the index was made).
+  void SetGame(ExtraLookup find, std::vector<std::string> names, std::vector<SkillEntry> skills);
+  bool HasGame() const { return static_cast<bool>(game_find_); }
+
+  // Finds the adult or child skeleton beside the parts (the model's folder
+  // first) or in the game, or reads the given file; the parts are dressed
+  // on it again. Returns the status line: empty when it was found.
+  std::string UseSkeleton(SkeletonKind kind, const std::string& file = {});
+  SkeletonKind skeleton_kind() const { return skeleton_kind_; }
+  const std::string& skeleton_file() const { return skeleton_file_; }
+  const std::string& skeleton_problem() const { return skeleton_problem_; }
+  bool HasRig() const { return rig_.has_value(); }
+  const Rig& rig() const { return *rig_; }
+
+  // Puts the model in as the loaded part (replacing the one before) read
+  // from source; finds the skeleton anew when none is set by file.
+  std::string SetModel(const SkinModel& model, const std::string& source);
+  // Removes the loaded part (the window was emptied).
+  void ClearModel();
+  // Adds the meshes of a .skn, .bmf or of each suit in a .cmx/.bcf; a
+  // skeleton file becomes the skeleton. Returns the status line.
+  std::string AddPart(const std::string& path);
+  void RemovePart(int index);
+  void SetShown(int index, bool shown) { parts_.at(static_cast<std::size_t>(index)).shown = shown; }
+  // The user's bitmap for a part: kept whatever the tone.
+  std::string ChooseBitmap(int index, const std::string& path);
+  const std::vector<ScenePart>& parts() const { return parts_; }
+
+  // Picks each part's bitmap for the tone, except those the user chose.
+  // Returns the status line naming what was not found.
+  std::string SetTone(SkinTone tone);
+  SkinTone tone() const { return tone_; }
+
+  // The head and hands to offer: set when a body is shown and no head or
+  // hands are, with the paths found for them (empty entries not found).
+  std::optional<Companions> Offer() const;
+
+  // Every skill in the character files beside the parts (each file read
+  // once), then the game's.
+  std::vector<SkillEntry> FindSkills() const;
+  // Plays the skill from its first frame; a missing .cfp or a motion on a
+  // bone the skeleton lacks leaves the rest pose. Returns the status line.
+  std::string SelectSkill(const SkillEntry& skill);
+  void RestPose();
+  const std::optional<Animation>& animation() const { return animation_; }
+  int frame_count() const { return animation_ ? animation_->frame_count : 0; }
+
+  // The pose at a frame of the skill (any frame at rest when none plays).
+  void SetFrame(double frame);
+  double frame() const { return frame_; }
+  const Pose& pose() const { return pose_; }
+
+  // The shown parts' bound vertices at the current frame, in the game's
+  // axes, indexed like parts(); parts not drawn have none.
+  std::vector<SkinnedMesh> Skinned() const;
+  // Where the seams gape at the current frame: the open edge vertices of
+  // shown parts farther than distance from the other parts' open edges.
+  std::vector<Point3> SeamGapPoints(float distance) const;
+
+  // The folders looked in for a part's companions: the model's, then each
+  // part's, then the game.
+  FileFinder Finder() const;
+
+ private:
+  std::vector<std::string> Folders() const;
+  std::vector<std::string> CandidateNames() const;
+  std::string Resolve(const std::string& path) const;
+  void Dress(ScenePart& part);
+  void PickBitmap(ScenePart& part);
+  std::string Problems(const std::string& first) const;
+
+  ExtraLookup game_find_;
+  std::vector<std::string> game_names_;
+  std::vector<SkillEntry> game_skills_;
+  SkeletonKind skeleton_kind_ = SkeletonKind::Adult;
+  std::string skeleton_file_, skeleton_problem_;
+  std::optional<Rig> rig_;
+  std::vector<ScenePart> parts_;
+  SkinTone tone_ = SkinTone::Light;
+  bool tone_set_ = false;
+  std::optional<Animation> animation_;
+  double frame_ = 0;
+  Pose pose_;
+  // The skill names of each character file read, kept: the game has many.
+  mutable std::vector<std::pair<std::string, std::vector<std::string>>> skill_names_;
+};
+
+}  // namespace mervane

@@ -1,0 +1,441 @@
+#include "shell/character_panel.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "files/paths.h"
+
+namespace mervane {
+namespace {
+
+const FilterList& PartFilters() {
+  static const FilterList filters{{"Meshes and Suits (*.skn *.bmf *.cmx *.bcf)", "*.skn *.bmf *.cmx *.bcf"},
+                                  {"Skins (*.skn)", "*.skn"},
+                                  {"Binary Meshes (*.bmf)", "*.bmf"},
+                                  {"Suits and Skeletons (*.cmx *.bcf)", "*.cmx *.bcf"},
+                                  {"All files (*.*)", "*"}};
+  return filters;
+}
+
+const FilterList& SkeletonFilters() {
+  static const FilterList filters{{"Skeletons (*.cmx *.bcf)", "*.cmx *.bcf"}, {"All files (*.*)", "*"}};
+  return filters;
+}
+
+const FilterList& BitmapFilters() {
+  static const FilterList filters{{"Bitmaps (*.bmp)", "*.bmp"}, {"All files (*.*)", "*"}};
+  return filters;
+}
+
+struct Speed {
+  const char* caption;
+  double factor;
+};
+constexpr Speed kSpeeds[] = {{"\u00bc\u00d7", 0.25}, {"\u00bd\u00d7", 0.5}, {"1\u00d7", 1.0}, {"2\u00d7", 2.0}};
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWidget* parent)
+    : QDockWidget("Character", parent), scene_(scene), chooser_(chooser) {
+  setObjectName("CharacterPanel");
+  auto* body = new QWidget(this);
+  auto* layout = new QVBoxLayout(body);
+
+  auto* skeleton_row = new QHBoxLayout;
+  skeleton_row->addWidget(new QLabel("Skeleton:", body));
+  skeleton_ = new QComboBox(body);
+  skeleton_->setObjectName("cmbSkeleton");
+  skeleton_->addItems({"Adult", "Child", "From a File\u2026"});
+  skeleton_row->addWidget(skeleton_, 1);
+  layout->addLayout(skeleton_row);
+  skeleton_label_ = new QLabel(body);
+  skeleton_label_->setObjectName("lblSkeleton");
+  skeleton_label_->setWordWrap(true);
+  layout->addWidget(skeleton_label_);
+  connect(skeleton_, &QComboBox::activated, this, [this](int index) {
+    if (index == 2) {
+      if (auto choice = chooser_.ChooseOpen(SkeletonFilters())) ChooseSkeleton(SkeletonKind::File, choice->path);
+      FillSkeleton();
+    } else {
+      ChooseSkeleton(index == 0 ? SkeletonKind::Adult : SkeletonKind::Child);
+    }
+  });
+
+  layout->addWidget(new QLabel("Parts:", body));
+  parts_ = new QListWidget(body);
+  parts_->setObjectName("lstParts");
+  parts_->setMinimumHeight(90);
+  layout->addWidget(parts_, 1);
+  connect(parts_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+    if (filling_) return;
+    scene_.SetShown(parts_->row(item), item->checkState() == Qt::Checked);
+    emit SceneChanged(false);
+  });
+  auto* part_row = new QHBoxLayout;
+  auto* add = new QPushButton("Add Part\u2026", body);
+  add->setObjectName("cmdAddPart");
+  add->setToolTip("Show another mesh (.skn, .bmf) or suit (.cmx, .bcf) with the model, for looking only");
+  auto* remove = new QPushButton("Remove", body);
+  remove->setObjectName("cmdRemovePart");
+  auto* bitmap = new QPushButton("Bitmap\u2026", body);
+  bitmap->setObjectName("cmdPartBitmap");
+  bitmap->setToolTip("Draw the selected part with a bitmap of your choice; the skin tone then leaves it");
+  part_row->addWidget(add);
+  part_row->addWidget(remove);
+  part_row->addWidget(bitmap);
+  layout->addLayout(part_row);
+  connect(add, &QPushButton::clicked, this, &CharacterPanel::AddPart);
+  connect(remove, &QPushButton::clicked, this, &CharacterPanel::RemovePart);
+  connect(bitmap, &QPushButton::clicked, this, &CharacterPanel::ChooseBitmap);
+  offer_ = new QPushButton(body);
+  offer_->setObjectName("cmdAddHeadHands");
+  offer_->hide();
+  layout->addWidget(offer_);
+  connect(offer_, &QPushButton::clicked, this, &CharacterPanel::AcceptOffer);
+
+  auto* tone_row = new QHBoxLayout;
+  tone_row->addWidget(new QLabel("Skin tone:", body));
+  tones_ = new QButtonGroup(this);
+  const char* tone_names[] = {"Light", "Medium", "Dark"};
+  for (int k = 0; k < 3; ++k) {
+    auto* button = new QRadioButton(tone_names[k], body);
+    button->setObjectName(QStringLiteral("optTone%1").arg(tone_names[k]));
+    tones_->addButton(button, k);
+    tone_row->addWidget(button);
+  }
+  tone_row->addStretch();
+  layout->addLayout(tone_row);
+  connect(tones_, &QButtonGroup::idClicked, this, [this](int id) { SetTone(static_cast<SkinTone>(id)); });
+
+  auto* animation = new QGroupBox("Animation", body);
+  auto* anim = new QVBoxLayout(animation);
+  search_ = new QLineEdit(animation);
+  search_->setObjectName("txtSkillSearch");
+  search_->setPlaceholderText("Search skills");
+  search_->setClearButtonEnabled(true);
+  anim->addWidget(search_);
+  skills_ = new QListWidget(animation);
+  skills_->setObjectName("lstSkills");
+  skills_->setMinimumHeight(80);
+  anim->addWidget(skills_, 1);
+  connect(search_, &QLineEdit::textChanged, this, [this] { FillSkills(); });
+  connect(skills_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    const int index = item->data(Qt::UserRole).toInt();
+    if (index < 0 || index >= static_cast<int>(skill_entries_.size())) return;
+    Tell(scene_.SelectSkill(skill_entries_[static_cast<std::size_t>(index)]));
+    FillFrame();
+    emit PoseChanged();
+    SetPlaying(scene_.animation().has_value());
+  });
+  auto* controls = new QHBoxLayout;
+  play_ = new QPushButton(animation);
+  play_->setObjectName("cmdPlay");
+  play_->setToolTip("Play or pause the skill (Space)");
+  auto* rest = new QPushButton("Rest Pose", animation);
+  rest->setObjectName("cmdRestPose");
+  loop_ = new QCheckBox("Loop", animation);
+  loop_->setObjectName("chkLoop");
+  loop_->setChecked(true);
+  speed_ = new QComboBox(animation);
+  speed_->setObjectName("cmbSpeed");
+  for (const Speed& speed : kSpeeds) speed_->addItem(QString::fromUtf8(speed.caption), speed.factor);
+  speed_->setCurrentIndex(2);
+  speed_->setToolTip("Playing speed");
+  controls->addWidget(play_);
+  controls->addWidget(rest);
+  controls->addWidget(loop_);
+  controls->addWidget(speed_);
+  anim->addLayout(controls);
+  slider_ = new QSlider(Qt::Horizontal, animation);
+  slider_->setObjectName("sldFrame");
+  anim->addWidget(slider_);
+  frame_label_ = new QLabel(animation);
+  frame_label_->setObjectName("lblFrame");
+  anim->addWidget(frame_label_);
+  layout->addWidget(animation, 2);
+  connect(play_, &QPushButton::clicked, this, &CharacterPanel::TogglePlaying);
+  connect(rest, &QPushButton::clicked, this, &CharacterPanel::GoToRest);
+  connect(slider_, &QSlider::valueChanged, this, [this](int value) {
+    if (!filling_) ShowFrame(value);
+  });
+
+  auto* seam_row = new QHBoxLayout;
+  seams_ = new QCheckBox("Seams farther than", body);
+  seams_->setObjectName("chkSeams");
+  seams_->setToolTip("Mark the open edges of each part that no other part's open edge comes near, at this frame");
+  seam_distance_ = new QDoubleSpinBox(body);
+  seam_distance_->setObjectName("spnSeamDistance");
+  seam_distance_->setDecimals(3);
+  seam_distance_->setRange(0.0, 1.0);
+  seam_distance_->setSingleStep(0.005);
+  seam_distance_->setValue(0.01);
+  seam_row->addWidget(seams_);
+  seam_row->addWidget(seam_distance_);
+  seam_row->addStretch();
+  layout->addLayout(seam_row);
+  connect(seams_, &QCheckBox::toggled, this, [this] { emit PoseChanged(); });
+  connect(seam_distance_, &QDoubleSpinBox::valueChanged, this, [this] {
+    if (SeamsOn()) emit PoseChanged();
+  });
+
+  setWidget(body);
+  timer_.setInterval(15);
+  connect(&timer_, &QTimer::timeout, this, &CharacterPanel::Tick);
+  Refresh();
+}
+
+void CharacterPanel::Tell(const std::string& status) {
+  if (!status.empty()) emit Status(Q(status));
+}
+
+void CharacterPanel::Refresh() {
+  FillSkeleton();
+  FillParts();
+  FillOffer();
+  FillSkills();
+  FillFrame();
+}
+
+void CharacterPanel::FillSkeleton() {
+  filling_ = true;
+  skeleton_->setCurrentIndex(static_cast<int>(scene_.skeleton_kind()));
+  filling_ = false;
+  const std::string& problem = scene_.skeleton_problem();
+  if (!problem.empty()) {
+    skeleton_label_->setText(QStringLiteral("\u26a0 ") + Q(problem));
+    skeleton_label_->setStyleSheet("color: #b03020");
+  } else {
+    skeleton_label_->setText(scene_.HasRig() ? Q(FileNameOf(scene_.skeleton_file())) +
+                                                   QStringLiteral(", %1 bones").arg(scene_.rig().size())
+                                             : QStringLiteral("Open a model to find its skeleton"));
+    skeleton_label_->setStyleSheet({});
+  }
+  skeleton_label_->setToolTip(Q(scene_.skeleton_file()));
+}
+
+void CharacterPanel::FillParts() {
+  filling_ = true;
+  const int selected = parts_->currentRow();
+  parts_->clear();
+  for (const ScenePart& part : scene_.parts()) {
+    const std::string& problem = !part.problem.empty() ? part.problem : part.bitmap_problem;
+    auto* item = new QListWidgetItem(Q(part.label) + (part.is_model ? QStringLiteral(" (model)") : QString()), parts_);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(part.shown ? Qt::Checked : Qt::Unchecked);
+    QFont font = item->font();
+    font.setBold(part.is_model);
+    item->setFont(font);
+    QString tip = Q(part.source);
+    tip += QStringLiteral("\nBitmap: ") + (part.bitmap.empty() ? QStringLiteral("none") : Q(part.bitmap)) +
+           (part.bitmap_chosen ? QStringLiteral(" (chosen)") : QString());
+    if (!problem.empty()) {
+      item->setIcon(style()->standardIcon(part.problem.empty() ? QStyle::SP_MessageBoxInformation
+                                                               : QStyle::SP_MessageBoxWarning));
+      tip += QStringLiteral("\n") + Q(problem);
+    }
+    item->setToolTip(tip);
+  }
+  if (selected >= 0 && selected < parts_->count()) parts_->setCurrentRow(selected);
+  filling_ = false;
+  if (auto* button = tones_->button(static_cast<int>(scene_.tone()))) button->setChecked(true);
+}
+
+void CharacterPanel::FillOffer() {
+  const auto offer = scene_.Offer();
+  if (!offer) {
+    offer_->hide();
+    return;
+  }
+  QStringList names;
+  for (const std::string* name : {&offer->head, &offer->left_hand, &offer->right_hand})
+    if (!name->empty()) names << Q(FileNameOf(*name));
+  offer_->setText(QStringLiteral("Add Head and Hands"));
+  offer_->setToolTip(QStringLiteral("Show the head and hands made for this body with it: ") + names.join(", "));
+  offer_->show();
+}
+
+void CharacterPanel::FillSkills() {
+  const QString wanted = search_->text().trimmed();
+  skill_entries_ = scene_.FindSkills();
+  skills_->clear();
+  for (std::size_t k = 0; k < skill_entries_.size(); ++k) {
+    const QString name = Q(skill_entries_[k].name);
+    if (!wanted.isEmpty() && !name.contains(wanted, Qt::CaseInsensitive)) continue;
+    auto* item = new QListWidgetItem(name, skills_);
+    item->setData(Qt::UserRole, static_cast<int>(k));
+    item->setToolTip(Q(skill_entries_[k].file));
+  }
+}
+
+void CharacterPanel::FillFrame() {
+  const int count = scene_.frame_count();
+  filling_ = true;
+  slider_->setEnabled(count > 1);
+  slider_->setRange(0, std::max(0, count - 1));
+  slider_->setValue(static_cast<int>(std::lround(scene_.frame())));
+  filling_ = false;
+  play_->setEnabled(count > 1);
+  play_->setText(Playing() ? "Pause" : "Play");
+  if (!scene_.animation()) {
+    frame_label_->setText("Rest pose");
+    return;
+  }
+  const double frame = scene_.frame();
+  frame_label_->setText(QStringLiteral("%1: frame %2 of %3, %4 s")
+                            .arg(Q(scene_.animation()->name))
+                            .arg(static_cast<int>(std::lround(frame)))
+                            .arg(count)
+                            .arg(frame / kFramesPerSecond, 0, 'f', 2));
+}
+
+void CharacterPanel::AddPart() {
+  const auto choice = chooser_.ChooseOpen(PartFilters());
+  if (choice && !choice->path.empty()) AddPartFrom(choice->path);
+}
+
+void CharacterPanel::AddPartFrom(const std::string& path) {
+  const std::string status = scene_.AddPart(path);
+  emit Status(status.empty() ? QStringLiteral("Added ") + Q(FileNameOf(path)) : Q(status));
+  Refresh();
+  emit SceneChanged(true);
+}
+
+void CharacterPanel::AcceptOffer() {
+  const auto offer = scene_.Offer();
+  if (!offer) return;
+  std::string first_problem;
+  for (const std::string* path : {&offer->head, &offer->left_hand, &offer->right_hand}) {
+    if (path->empty()) continue;
+    const std::string status = scene_.AddPart(*path);
+    if (first_problem.empty()) first_problem = status;
+  }
+  emit Status(first_problem.empty() ? QStringLiteral("Added the head and hands") : Q(first_problem));
+  Refresh();
+  emit SceneChanged(true);
+}
+
+void CharacterPanel::RemovePart() {
+  const int row = parts_->currentRow();
+  if (row < 0) return;
+  scene_.RemovePart(row);
+  Refresh();
+  emit SceneChanged(true);
+}
+
+void CharacterPanel::ChooseBitmap() {
+  const int row = parts_->currentRow();
+  if (row < 0) {
+    emit Status("Select a part first, then choose its bitmap");
+    return;
+  }
+  if (auto choice = chooser_.ChooseOpen(BitmapFilters())) {
+    scene_.ChooseBitmap(row, choice->path);
+    FillParts();
+    emit SceneChanged(false);
+  }
+}
+
+void CharacterPanel::SetTone(SkinTone tone) {
+  const std::string status = scene_.SetTone(tone);
+  emit Status(status.empty() ? QStringLiteral("Skin tone: ") + tones_->button(static_cast<int>(tone))->text()
+                             : Q(status));
+  FillParts();
+  emit SceneChanged(false);
+}
+
+void CharacterPanel::ChooseSkeleton(SkeletonKind kind, const std::string& file) {
+  SetPlaying(false);
+  Tell(scene_.UseSkeleton(kind, file));
+  Refresh();
+  emit SceneChanged(true);
+}
+
+bool CharacterPanel::SelectSkillNamed(const QString& name) {
+  for (int row = 0; row < skills_->count(); ++row)
+    if (skills_->item(row)->text().compare(name, Qt::CaseInsensitive) == 0) {
+      skills_->setCurrentRow(row);
+      emit skills_->itemActivated(skills_->item(row));
+      return true;
+    }
+  return false;
+}
+
+QStringList CharacterPanel::ListedSkills() const {
+  QStringList names;
+  for (int row = 0; row < skills_->count(); ++row) names << skills_->item(row)->text();
+  return names;
+}
+
+void CharacterPanel::SetSearch(const QString& text) { search_->setText(text); }
+
+void CharacterPanel::SetPlaying(bool playing) {
+  if (playing && scene_.frame_count() > 1) {
+    clock_.start();
+    timer_.start();
+  } else {
+    timer_.stop();
+  }
+  play_->setText(Playing() ? "Pause" : "Play");
+}
+
+void CharacterPanel::Tick() {
+  const double seconds = static_cast<double>(clock_.restart()) / 1000.0;
+  const int count = scene_.frame_count();
+  if (count <= 1) {
+    SetPlaying(false);
+    return;
+  }
+  const double last = count - 1;
+  double frame = scene_.frame() + seconds * kFramesPerSecond * speed_->currentData().toDouble();
+  if (frame > last) {
+    if (loop_->isChecked()) {
+      frame = std::fmod(frame, last);
+    } else {
+      frame = last;
+      SetPlaying(false);
+    }
+  }
+  ShowFrame(frame);
+}
+
+void CharacterPanel::ShowFrame(double frame) {
+  scene_.SetFrame(frame);
+  FillFrame();
+  emit PoseChanged();
+}
+
+void CharacterPanel::SetSpeed(double speed) {
+  for (int k = 0; k < speed_->count(); ++k)
+    if (speed_->itemData(k).toDouble() == speed) speed_->setCurrentIndex(k);
+}
+
+void CharacterPanel::SetLoop(bool loop) { loop_->setChecked(loop); }
+
+void CharacterPanel::GoToRest() {
+  SetPlaying(false);
+  scene_.RestPose();
+  FillFrame();
+  emit PoseChanged();
+}
+
+bool CharacterPanel::SeamsOn() const { return seams_->isChecked(); }
+void CharacterPanel::SetSeams(bool on) { seams_->setChecked(on); }
+double CharacterPanel::SeamDistance() const { return seam_distance_->value(); }
+
+}  // namespace mervane

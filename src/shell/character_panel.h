@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <vector>
+
+#include "scene/character_scene.h"
+#include "shell/file_chooser.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSlider;
+
+namespace mervane {
+
+// The Character panel: the skeleton, the parts shown with the loaded
+// model, their skin tone, and the skill playing. It changes the scene it is
+// given and says so; the window redraws. Failures are status lines and a
+// mark on the part, never a message box.
+class CharacterPanel : public QDockWidget {
+  Q_OBJECT
+
+ public:
+  CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWidget* parent = nullptr);
+
+  // After the scene changed from outside (a model was opened): lists anew.
+  void Refresh();
+
+  // What the buttons do, callable by the window and by tests.
+  void AddPartFrom(const std::string& path);
+  void AcceptOffer();
+  void SetTone(SkinTone tone);
+  void ChooseSkeleton(SkeletonKind kind, const std::string& file = {});
+  // Plays the first listed skill of that name (case ignored); false if none.
+  bool SelectSkillNamed(const QString& name);
+  void SetPlaying(bool playing);
+  bool Playing() const { return timer_.isActive(); }
+  void TogglePlaying() { SetPlaying(!Playing()); }
+  void ShowFrame(double frame);
+  void SetSpeed(double speed);
+  void SetLoop(bool loop);
+  void GoToRest();
+  // The skills the search leaves, in the list's order.
+  QStringList ListedSkills() const;
+  void SetSearch(const QString& text);
+  bool SeamsOn() const;
+  void SetSeams(bool on);
+  double SeamDistance() const;
+
+ signals:
+  // Parts, bitmaps or skeleton changed: the preview takes the scene anew,
+  // framing it again when parts came or went.
+  void SceneChanged(bool reframe);
+  // Only the frame changed.
+  void PoseChanged();
+  // A line for the status bar.
+  void Status(const QString& text);
+
+ private:
+  void Tell(const std::string& status);
+  void FillParts();
+  void FillSkills();
+  void FillSkeleton();
+  void FillOffer();
+  void FillFrame();
+  void AddPart();
+  void RemovePart();
+  void ChooseBitmap();
+  void Tick();
+
+  CharacterScene& scene_;
+  FileChooser& chooser_;
+  QComboBox* skeleton_ = nullptr;
+  QLabel* skeleton_label_ = nullptr;
+  QListWidget* parts_ = nullptr;
+  QPushButton* offer_ = nullptr;
+  QButtonGroup* tones_ = nullptr;
+  QLineEdit* search_ = nullptr;
+  QListWidget* skills_ = nullptr;
+  QPushButton* play_ = nullptr;
+  QSlider* slider_ = nullptr;
+  QLabel* frame_label_ = nullptr;
+  QCheckBox* loop_ = nullptr;
+  QComboBox* speed_ = nullptr;
+  QCheckBox* seams_ = nullptr;
+  QDoubleSpinBox* seam_distance_ = nullptr;
+  std::vector<SkillEntry> skill_entries_;
+  QTimer timer_;
+  QElapsedTimer clock_;
+  bool filling_ = false;
+};
+
+}  // namespace mervane

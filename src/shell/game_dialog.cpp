@@ -1,0 +1,74 @@
+#include "shell/game_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "files/paths.h"
+
+namespace mervane {
+namespace {
+
+// Meshes, suits, skeletons and skills: what the window opens.
+bool Listed(const std::string& name) {
+  const std::string ext = ExtensionOf(name);
+  return ext == "skn" || ext == "bmf" || ext == "cmx" || ext == "bcf";
+}
+
+}  // namespace
+
+frmOpenFromGame::frmOpenFromGame(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmOpenFromGame");
+  setWindowTitle("Open from Game");
+  auto* layout = new QVBoxLayout(this);
+  search_ = new QLineEdit(this);
+  search_->setObjectName("txtGameSearch");
+  search_->setPlaceholderText("Search meshes, suits, skeletons and skills by name");
+  search_->setClearButtonEnabled(true);
+  layout->addWidget(search_);
+  list_ = new QListWidget(this);
+  list_->setObjectName("lstGameFiles");
+  list_->setUniformItemSizes(true);  // thousands of names
+  layout->addWidget(list_, 1);
+  count_ = new QLabel(this);
+  layout->addWidget(count_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(list_, &QListWidget::itemActivated, this, &QDialog::accept);
+  connect(search_, &QLineEdit::textChanged, this, &frmOpenFromGame::Fill);
+  resize(460, 520);
+}
+
+void frmOpenFromGame::SetNames(const std::vector<std::string>& names) {
+  names_.clear();
+  for (const std::string& name : names)
+    if (Listed(name)) names_.push_back(name);
+  Fill();
+}
+
+void frmOpenFromGame::SetSearch(const QString& text) { search_->setText(text); }
+
+void frmOpenFromGame::Fill() {
+  const QString wanted = search_->text().trimmed();
+  list_->clear();
+  for (const std::string& name : names_) {
+    const QString text = QString::fromStdString(name);
+    if (wanted.isEmpty() || text.contains(wanted, Qt::CaseInsensitive)) list_->addItem(text);
+  }
+  if (list_->count() > 0) list_->setCurrentRow(0);
+  count_->setText(QStringLiteral("%1 of %2 files").arg(list_->count()).arg(names_.size()));
+}
+
+std::string frmOpenFromGame::Chosen() const {
+  const QListWidgetItem* item = list_->currentItem();
+  return item ? item->text().toStdString() : std::string();
+}
+
+int frmOpenFromGame::ListedCount() const { return list_->count(); }
+
+}  // namespace mervane

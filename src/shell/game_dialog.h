@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+class QLineEdit;
+class QListWidget;
+class QLabel;
+
+namespace mervane {
+
+// Open from Game: every mesh, suit, skeleton and skill file of the game
+// folder and its archives, searchable by name.
+class frmOpenFromGame : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit frmOpenFromGame(QWidget* parent = nullptr);
+  // The names to choose from (file names).
+  void SetNames(const std::vector<std::string>& names);
+  void SetSearch(const QString& text);
+  // The name chosen; empty when none is selected.
+  std::string Chosen() const;
+  int ListedCount() const;
+
+ private:
+  void Fill();
+
+  QLineEdit* search_ = nullptr;
+  QListWidget* list_ = nullptr;
+  QLabel* count_ = nullptr;
+  std::vector<std::string> names_;
+};
+
+}  // namespace mervane

@@ -1,0 +1,82 @@
+// The Character panel in the real window: one click dresses the model, a
+// failure is a mark and a status line (never a message box), Space plays,
+// and Save As still writes the model alone.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTest>
+
+#include "character_files.h"
+#include "gui_support.h"
+#include "shell/character_panel.h"
+#include "shell/main_window.h"
+#include "skn/skn.h"
+
+namespace mervane {
+namespace {
+
+TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
+  QStandardPaths::setTestModeEnabled(true);
+  QSettings().clear();
+  test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");  // the skeleton lacks L_HAND
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  window.OpenPath(character.mesh);
+  CharacterPanel& panel = *window.character_panel();
+  ASSERT_TRUE(panel.isVisibleTo(&window));
+  ASSERT_EQ(window.character().parts().size(), 1u);
+
+  auto* offer = panel.findChild<QPushButton*>("cmdAddHeadHands");
+  ASSERT_TRUE(offer->isVisibleTo(&panel));
+  EXPECT_TRUE(offer->toolTip().endsWith(": c001ma_test.cmx, hmlo.cmx")) << offer->toolTip().toStdString();
+  offer->click();
+  ASSERT_EQ(window.character().parts().size(), 3u);
+  EXPECT_FALSE(offer->isVisibleTo(&panel));
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(window.statusBar()->currentMessage().contains("L_HAND"));
+  const auto* parts = panel.findChild<QListWidget*>("lstParts");
+  EXPECT_TRUE(parts->item(1)->icon().isNull());
+  EXPECT_FALSE(parts->item(2)->icon().isNull());  // marked
+
+  // Space plays and pauses; the search narrows the skills.
+  panel.SetSearch("NOD");
+  EXPECT_EQ(panel.ListedSkills(), QStringList{"tiny-nod"});
+  ASSERT_TRUE(panel.SelectSkillNamed("tiny-nod"));
+  EXPECT_TRUE(panel.Playing());
+  window.findChild<QAction*>("mnuPlay")->trigger();
+  EXPECT_FALSE(panel.Playing());
+  panel.ShowFrame(2);
+  EXPECT_EQ(window.character().frame(), 2);
+
+  // Save As writes the loaded model only.
+  chooser.choices.push_back(FileChoice{character.dir.path("saved.skn"), 0});
+  window.SaveAs();
+  const SkinModel saved = test::ReadSknText(test::ReadFile(character.dir.path("saved.skn")));
+  EXPECT_EQ(saved.MeshName, "xskin-b001mafit_test-PELVIS-BODY");
+  EXPECT_EQ(saved.VertexCount, 5);
+
+  // Export Character writes the shown, dressed parts with the skill.
+  chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
+  window.ExportCharacter();
+  EXPECT_EQ(test::ReadFile(character.dir.path("all.glb")).substr(0, 4), "glTF");
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 2 parts and tiny-nod to all.glb");
+
+  // Closed, the panel stays closed in the next window (the window is not
+  // shown here, so the menu item is first put as a shown window has it).
+  panel.toggleViewAction()->setChecked(true);
+  panel.toggleViewAction()->trigger();
+  frmMain next("", &chooser, &prompts);
+  EXPECT_FALSE(next.character_panel()->isVisibleTo(&next));
+  QSettings().clear();
+}
+
+}  // namespace
+}  // namespace mervane

@@ -1,0 +1,231 @@
+// The character view's plain rules (the game's naming of bitmaps, heads and
+// hands, the gaps between parts) and the scene it shows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "character_files.h"
+#include "files/paths.h"
+#include "scene/character_scene.h"
+#include "scene/naming.h"
+#include "scene/seams.h"
+
+namespace mervane {
+namespace {
+
+TEST(SceneNaming, ToneBitmapStems) {
+  struct Case {
+    const char *mesh, *texture;
+    SkinTone tone;
+    const char* stem;
+  };
+  const Case cases[] = {
+      {"xskin-b002mafit_01-PELVIS-BODY", "b002mafitlgt_ross", SkinTone::Dark, "b002mafitdrk_ross"},
+      {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitDrk_Ross", SkinTone::Medium, "B002MAFitmed_Ross"},
+      {"xskin-c001ma_ross-HEAD-HEADB", "x", SkinTone::Medium, "c001mamed_ross"},
+      {"xskin-hmlo-L_HAND-HANDML", "", SkinTone::Light, "hmlolgt"},
+      {"xskin-a-b-c-HEAD-HEADB", "X", SkinTone::Dark, "a-b-cdrk"},  // dashes inside the suit's name
+      {"cube", "mannequin_skin", SkinTone::Dark, "mannequin_skin"},   // no tone in it: kept
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToneBitmapStem(c.mesh, c.texture, c.tone), c.stem) << c.mesh << " " << c.texture;
+  EXPECT_EQ(ToneOf("B002MAFitdrk_Ross01"), SkinTone::Dark);
+  EXPECT_EQ(ToneOf("mannequin"), std::nullopt);
+}
+
+TEST(SceneNaming, FindsBitmapsExactFirstThenByPrefix) {
+  const std::vector<std::string> names{"B002MAFitdrk_Ross01.bmp", "C001MAlgt_Ross.bmp", "c001malgt_ross_old.bmp",
+                                       "HMLOlgt.BMP", "hmlolgt.skn"};
+  struct Case {
+    const char* stem;
+    std::optional<std::string> found;
+  };
+  const Case cases[] = {
+      {"b002mafitdrk_ross", "B002MAFitdrk_Ross01.bmp"},
+      {"c001malgt_ross", "C001MAlgt_Ross.bmp"},
+      {"hmlolgt", "HMLOlgt.BMP"},
+      {"b002mafitmed_ross", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FindBitmap(names, c.stem), c.found) << c.stem;
+}
+
+TEST(SceneNaming, OffersTheHeadAndHandsThatSuitABody) {
+  const std::vector<std::string> folder{"adult-skeleton.cmx", "B002MAFit_01.cmx",  "c003fa_anna.cmx", "C002MA_Bob.cmx",
+                                        "C001MA_Ross.cmx",    "HFLO.cmx",          "HMLO.cmx",        "HMRO.cmx",
+                                        "xskin-hmro-R_HAND-HANDMR.skn", "xskin-C001MA_Ross-HEAD-HEADB.skn", "HULO.cmx"};
+  struct Case {
+    std::vector<std::string> body;
+    Companions want;
+  };
+  const Case cases[] = {
+      // The bitmap's "_ross" picks Ross's head over Bob's; suits before meshes.
+      {{"xskin-b002mafit_01-PELVIS-BODY", "b002mafitlgt_ross"}, {"C001MA_Ross.cmx", "HMLO.cmx", "HMRO.cmx"}},
+      // No name of the Sim: the first head of that gender and age.
+      {{"B002MAFit_01.cmx"}, {"C002MA_Bob.cmx", "HMLO.cmx", "HMRO.cmx"}},
+      {{"b005fafat_01"}, {"c003fa_anna.cmx", "HFLO.cmx", ""}},
+      // A child wears the unisex hands, else those of its gender.
+      {{"b001mcchd_01"}, {"", "HULO.cmx", "HMRO.cmx"}},
+      {{"mannequin"}, {}},
+  };
+  for (const Case& c : cases) {
+    const Companions got = FindCompanions(folder, c.body);
+    EXPECT_EQ(got.head, c.want.head) << c.body.front();
+    EXPECT_EQ(got.left_hand, c.want.left_hand) << c.body.front();
+    EXPECT_EQ(got.right_hand, c.want.right_hand) << c.body.front();
+  }
+}
+
+// Two unit squares side by side, each of two triangles, split along x = 1
+// into a left part and a right part moved by gap; the left square's
+// corner 2 is doubled as 4 (a texture seam along its diagonal).
+struct TwoSquares {
+  std::vector<Point3> left{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {1, 1, 0}};
+  std::vector<Triangle> left_faces{{0, 1, 2}, {0, 4, 3}};
+  std::vector<Point3> right;
+  std::vector<Triangle> right_faces{{0, 1, 2}, {0, 2, 3}};
+  explicit TwoSquares(float gap) : right{{1 + gap, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1 + gap, 1, 0}} {}
+  std::vector<SeamPart> Parts() const { return {{left, left_faces}, {right, right_faces}}; }
+};
+
+TEST(SceneSeams, OpenEdgesWeldTwinVertices) {
+  const TwoSquares squares(0);
+  // The diagonal is inside the square although its two triangles name
+  // different vertices; every corner, twins included, is on the outline.
+  EXPECT_EQ(OpenEdgeVertices(squares.Parts()[0]), (std::vector<int>{0, 1, 2, 3, 4}));
+  // A closed tetrahedron has no border.
+  const std::vector<Point3> tet{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  const std::vector<Triangle> faces{{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {7, 0, 1}};
+  EXPECT_TRUE(OpenEdgeVertices({tet, faces}).empty());
+}
+
+TEST(SceneSeams, MarksOnlyOpenEdgesFartherThanTheDistance) {
+  struct Case {
+    float gap, distance;
+    std::vector<int> left, right;
+  };
+  const Case cases[] = {
+      // Touching: only the outer corners of each square have no partner.
+      {0.0f, 0.01f, {0, 3}, {1, 2}},
+      {0.005f, 0.01f, {0, 3}, {1, 2}},
+      // Gaping: the shared side is marked on both parts.
+      {0.05f, 0.01f, {0, 1, 2, 3, 4}, {0, 1, 2, 3}},
+      {0.05f, 0.1f, {0, 3}, {1, 2}},
+  };
+  for (const Case& c : cases) {
+    const TwoSquares squares(c.gap);
+    const auto parts = squares.Parts();
+    const auto gaps = SeamGaps(parts, c.distance);
+    ASSERT_EQ(gaps.size(), 2u);
+    EXPECT_EQ(gaps[0], c.left) << c.gap << " " << c.distance;
+    EXPECT_EQ(gaps[1], c.right) << c.gap << " " << c.distance;
+  }
+}
+
+}  // namespace
+}  // namespace mervane
+
+namespace mervane {
+namespace {
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+CharacterScene SceneOf(const test::SmallCharacter& character) {
+  CharacterScene scene;
+  EXPECT_EQ(scene.SetModel(test::ReadSknText(test::ReadFile(character.mesh)), character.mesh), "");
+  EXPECT_TRUE(scene.HasRig());
+  return scene;
+}
+
+// Whatever cannot be had is a line and a mark on its part; the rest stays.
+TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
+  const test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");  // a bone the skeleton lacks
+  test::WriteFile(character.dir.path("broken.skn"), "broken\r\nx\r\n7\r\n");
+  Suit lost{"lost", 0, {}, {{"HEAD", "xskin-nowhere-HEAD-HEADB", 0, {}}}};
+  test::WriteFile(character.dir.path("lost.cmx"), CmxText({{}, {lost}, {}}));
+  struct Case {
+    const char* file;
+    const char* said;     // in the status line
+    bool drawn;           // the part added is dressed
+  };
+  const Case cases[] = {
+      {"c001ma_test.cmx", "", true},
+      {"hmlo.cmx", "L_HAND", false},
+      {"broken.skn", "broken.skn", false},
+      {"lost.cmx", "xskin-nowhere-HEAD-HEADB", false},
+      {"notes.txt", "a part is a .skn, .bmf, .cmx or .bcf file", false},
+  };
+  for (const Case& c : cases) {
+    CharacterScene scene = SceneOf(character);
+    const std::string status = scene.AddPart(character.dir.path(c.file));
+    EXPECT_TRUE(*c.said ? Has(status, c.said) : status.empty()) << c.file << ": " << status;
+    ASSERT_TRUE(scene.parts().front().dressed) << c.file;
+    if (scene.parts().size() > 1) {
+      EXPECT_EQ(scene.parts().back().dressed.has_value(), c.drawn) << c.file;
+      EXPECT_EQ(scene.parts().back().problem.empty(), c.drawn) << c.file;
+    }
+  }
+  // A skill whose frames are missing leaves the rest pose and names the file.
+  CharacterScene scene = SceneOf(character);
+  const auto skills = scene.FindSkills();
+  ASSERT_EQ(skills.size(), 2u);
+  EXPECT_TRUE(Has(scene.SelectSkill(skills[1]), "tiny-lost.cfp"));
+  EXPECT_FALSE(scene.animation());
+  EXPECT_EQ(scene.SelectSkill(skills[0]), "");
+  EXPECT_EQ(scene.frame_count(), 3);
+}
+
+TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
+  const test::SmallCharacter character;
+  for (const char* name : {"b001mafitdrk_test01.bmp", "mine.bmp"})
+    test::WriteFile(character.dir.path(name), "BM");
+  CharacterScene scene = SceneOf(character);
+  auto bitmap = [&] { return FileNameOf(scene.parts().front().bitmap); };
+  EXPECT_EQ(scene.tone(), SkinTone::Light);  // as the model's own texture
+  EXPECT_EQ(bitmap(), "b001mafitlgt_test.bmp");
+  EXPECT_EQ(scene.SetTone(SkinTone::Dark), "");
+  EXPECT_EQ(bitmap(), "b001mafitdrk_test01.bmp");
+  EXPECT_TRUE(Has(scene.SetTone(SkinTone::Medium), "b001mafitmed_test.bmp"));
+  EXPECT_EQ(bitmap(), "");
+  scene.ChooseBitmap(0, character.dir.path("mine.bmp"));
+  EXPECT_EQ(scene.SetTone(SkinTone::Light), "");
+  EXPECT_EQ(bitmap(), "mine.bmp");
+}
+
+TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
+  const test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");
+  character.AddSuit("hmro", "xskin-hmro-R_HAND-HANDMR", "R_HAND");
+  CharacterScene scene = SceneOf(character);
+  const auto offer = scene.Offer();
+  ASSERT_TRUE(offer);
+  EXPECT_EQ(FileNameOf(offer->head), "c001ma_test.cmx");
+  EXPECT_EQ(FileNameOf(offer->left_hand), "hmlo.cmx");
+  EXPECT_EQ(FileNameOf(offer->right_hand), "hmro.cmx");
+  scene.AddPart(offer->head);
+  EXPECT_TRUE(scene.Offer()->head.empty());
+  scene.AddPart(offer->left_hand);
+  scene.AddPart(offer->right_hand);
+  EXPECT_FALSE(scene.Offer());
+}
+
+TEST(CharacterScene, SeamsAreTheBordersNoShownPartMeets) {
+  const test::SmallCharacter character;
+  CharacterScene scene = SceneOf(character);
+  // A twin of the skin meets its whole border, at rest and at a frame.
+  EXPECT_EQ(scene.AddPart(character.mesh), "");
+  EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
+  ASSERT_EQ(scene.SelectSkill(scene.FindSkills().front()), "");
+  scene.SetFrame(1.5);
+  EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
+  // Hidden, it meets nothing: the skin's four border vertices gape.
+  scene.SetShown(1, false);
+  EXPECT_EQ(scene.SeamGapPoints(0.01f).size(), 4u);
+  scene.SetShown(0, false);
+  EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
+}
+
+}  // namespace
+}  // namespace mervane
