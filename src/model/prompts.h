@@ -22,6 +22,10 @@ class Prompts {
   // nobody could answer; the caller then fails without writing anything.
   virtual std::optional<bool> AskYesNo(const std::string& title, const std::string& text,
                                        bool yes_by_default = true) = 0;
+  // Before unsaved work would be lost: Save, Discard or Cancel, Cancel the
+  // default and the answer where nobody can answer.
+  enum class Keep { Save, Discard, Cancel };
+  virtual Keep AskSaveDiscardCancel(const std::string& /*text*/) { return Keep::Cancel; }
 };
 
 inline constexpr const char* kInvalidNormalsTitle = "Invalid Normals";
