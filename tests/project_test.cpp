@@ -468,7 +468,7 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
       {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "in.obj line 4", {}},
       {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
       {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 2 (counted from 0)", {}},
-      {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "vertex 0 (counted from 0) of bone X: its faces name normal 1 (counted from 1), which the file does not hold", {false}},
+      {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "vertex 0 (counted from 0) of bone EXTRA: its faces name normal 1 (counted from 1), which the file does not hold", {false}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

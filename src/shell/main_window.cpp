@@ -523,8 +523,8 @@ void frmMain::ShowModelIn(const std::string& folder) {
   // A texture tried on the last model is gone; a missing bitmap is named,
   // or the grey model looks like a fault.
   if (preview_->ShowModel(model_, folder).empty() && !model_.TextureName.empty())
-    statusBar()->showMessage(QString::fromStdString("No texture shown: " + model_.TextureName + ".bmp is not in " +
-                                                    (folder.empty() ? std::string("the current folder") : folder)));
+    statusBar()->showMessage(
+        QString::fromStdString("No texture shown: " + model_.TextureName + ".bmp is not in " + AbsolutePath(folder)));
   else
     statusBar()->clearMessage();
 }

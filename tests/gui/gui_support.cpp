@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
@@ -75,9 +76,15 @@ void WhenModal(std::function<void(QDialog&)> steps) {
 int main(int argc, char** argv) {
   // Headless unless told otherwise, also when run outside ctest.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  // Settings go to a test folder, never the user's.
+  // Each test process keeps the window's settings in a folder of its own,
+  // never the user's: ctest runs the tests side by side.
+  QTemporaryDir settings;
+#ifdef _WIN32
   QStandardPaths::setTestModeEnabled(true);
+#else
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+#endif
+  QApplication app(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

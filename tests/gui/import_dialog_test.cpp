@@ -357,6 +357,7 @@ TEST_F(ImportTest, AnUnsavedPartIsOfferedForSavingBeforeItIsLost) {
       {"Open, cancelled", Keep::Cancel, [&] { LoadSkin(); }, true},
       {"Open, discarded", Keep::Discard, [&] { LoadSkin(); }, false},
       {"Import OBJ, cancelled", Keep::Cancel, [&] { window_->findChild<QAction*>("mnuImportOBJ")->trigger(); }, true},
+      {"drop, discarded", Keep::Discard, [&] { window_->OpenPath(skin_); }, false},
       {"close, cancelled", Keep::Cancel, [&] { window_->show(); EXPECT_FALSE(window_->close()); }, true},
       {"close, saved first", Keep::Save,
        [&] {
@@ -366,7 +367,6 @@ TEST_F(ImportTest, AnUnsavedPartIsOfferedForSavingBeforeItIsLost) {
          EXPECT_TRUE(std::filesystem::exists(dir_.path("hat.skn")));
        },
        true},
-      {"drop, discarded", Keep::Discard, [&] { window_->OpenPath(skin_); }, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -572,6 +572,7 @@ TEST_F(MainWindowTest, AFailedReadOrSaveKeepsWhatWasShown) {
 #endif
   };
   const std::string folder_before = chooser_.folder;
+  const QString status_before = window_->statusBar()->currentMessage();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     prompts_.messages.clear();
@@ -591,7 +592,7 @@ TEST_F(MainWindowTest, AFailedReadOrSaveKeepsWhatWasShown) {
     EXPECT_EQ(window_->model().VertexLines.at(0), before.VertexLines.at(0));
     EXPECT_EQ(window_->preview()->TriangleCount(), triangles);
     EXPECT_TRUE(Action("mnuSave")->isEnabled());
-    EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
+    EXPECT_EQ(window_->statusBar()->currentMessage(), status_before);
     EXPECT_EQ(chooser_.folder, folder_before) << "only a file read or saved moves the dialogs' folder";
   }
   EXPECT_EQ(dir.Listing(), std::vector<std::string>{"short.skn"});
@@ -655,7 +656,8 @@ TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
   }
 }
 
-// Every file dialog starts in the folder of the last file read or written.
+// Every file dialog starts in the folder of the last file read or written;
+// a save that writes nothing leaves it.
 TEST_F(MainWindowTest, FileDialogsStartWhereTheLastFileWas) {
   TempDir dir;
   std::filesystem::create_directories(dir.path("out"));
@@ -670,13 +672,13 @@ TEST_F(MainWindowTest, FileDialogsStartWhereTheLastFileWas) {
   Action("mnuSave")->trigger();
   chooser_.choices.push_back(std::nullopt);
   Action("mnuTexture")->trigger();
-  Choose(dir.path("mine/p.skn"), 1);  // answered No: the folder is still the one chosen
+  Choose(dir.path("mine/p.skn"), 1);  // answered No: nothing saved, the folder stays
   Action("mnuSave")->trigger();
   chooser_.choices.push_back(std::nullopt);
   Action("mnuOpen")->trigger();
   ASSERT_EQ(chooser_.calls.size(), 7u);
   const std::string expected[] = {"", FolderOf(skin_), dir.path("out/"), dir.path("out/"),
-                                  dir.path("out/"), dir.path("out/"), dir.path("mine/")};
+                                  dir.path("out/"), dir.path("out/"), dir.path("out/")};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(chooser_.calls[i].folder, expected[i]) << i;
   EXPECT_EQ(guitest::ReadFile(dir.path("mine/p.skn")), "mine");
 }
@@ -769,12 +771,12 @@ TEST_F(MainWindowTest, SaveWritesTheCurrentFileAndSaveAsProposesItsName) {
   EXPECT_EQ(chooser_.calls.back().proposed, "body");
 
   // After a Save As, the saved file is the current one.
-  Choose(dir.path("copy.bmf"), 0);
+  Choose(dir.path("copy.skn"), 0);
   Action("mnuSave")->trigger();
-  EXPECT_EQ(Label2(), dir.path("copy.bmf"));
-  guitest::WriteFile(dir.path("copy.bmf"), "");
+  EXPECT_EQ(Label2(), dir.path("copy.skn"));
+  guitest::WriteFile(dir.path("copy.skn"), "");
   Action("mnuSaveFile")->trigger();
-  EXPECT_FALSE(guitest::ReadFile(dir.path("copy.bmf")).empty());
+  EXPECT_EQ(guitest::ReadFile(dir.path("copy.skn")), written);
 }
 
 // A skin whose bitmap is not beside it says which bitmap was looked for, and
@@ -818,7 +820,7 @@ TEST_F(MainWindowTest, OpeningAnObjOffersTheProjectOrTheImport) {
         import_path = dialog.findChild<QLineEdit*>("txtFileName")->text().toStdString();
         dialog.reject();
       });
-    OpenFile(dir.path(c.obj));
+    window_->OpenPath(dir.path(c.obj));  // what Open does with the chosen file
     EXPECT_EQ(prompts_.questions.size(), c.answer ? 1u : 0u);
     EXPECT_EQ(Label2(), c.opens_project ? dir.path("body.spj") : "");
     EXPECT_EQ(import_path, c.opens_project ? "" : dir.path(c.obj));
