@@ -44,11 +44,11 @@ TEST(NoOpenGL, TheWindowOpensAndSavesAndThePreviewSaysWhy) {
   ASSERT_TRUE(window.model().ModelLoaded);
   EXPECT_TRUE(window.preview()->HasModel());
 
-  EXPECT_EQ(window.preview()->Problem(), expected.at(which));
+  EXPECT_EQ(window.preview()->Problem().toStdString(), expected.at(which).toStdString());
   const auto* message = window.findChild<QLabel*>("PreviewMessage");
   ASSERT_NE(message, nullptr);
   EXPECT_TRUE(message->isVisible());
-  EXPECT_EQ(message->text(), expected.at(which));
+  EXPECT_EQ(message->text().toStdString(), expected.at(which).toStdString());
 
   chooser.choices.push_back(FileChoice{dir.path("m.spj"), 0});
   window.SaveAs();
