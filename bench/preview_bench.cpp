@@ -51,7 +51,7 @@ Scene& Shared() {
 
 // A frame drawn to its end: the widget renders into its framebuffer, which
 // is read back (at 800 x 600 the read-back is a small part of the time).
-void Frame(PreviewWidget& widget) { benchmark::DoNotOptimize(widget.grabFramebuffer()); }
+void Frame(PreviewWidget& widget) { benchmark::DoNotOptimize(widget.Grab()); }
 
 // From the end of the read to the first finished frame.
 void BM_ShowMaxSkin(benchmark::State& state) {

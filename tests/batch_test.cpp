@@ -102,8 +102,8 @@ TEST(Batch, ProjectsFindTheirTexturesWithoutRegardToCase) {
   const Result r = Convert({"--to", "spj", dir.path("a.skn"), dir.path("b.skn")});
   ASSERT_EQ(r.status, 0) << r.err;
   auto texture_line = [&](const char* mtl) { return test::SplitCrLf(test::ReadFile(dir.path(mtl))).back(); };
-  EXPECT_EQ(texture_line("a.mtl"), "map_Kd " + dir.path(""));
-  EXPECT_EQ(texture_line("b.mtl"), "map_Kd " + dir.path("TEX_2.Bmp"));
+  EXPECT_EQ(texture_line("a.mtl"), "map_Kd tex_1.bmp");
+  EXPECT_EQ(texture_line("b.mtl"), "map_Kd TEX_2.Bmp");
 }
 
 TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {

@@ -15,27 +15,35 @@ using test::TempDir;
 using Result = test::Converted;
 using test::Convert;
 
-TEST(Converter, UsageErrorsExitWith2AndShowTheUsage) {
-  const std::vector<std::vector<std::string>> cases{
-      {},
-      {"a.skn"},
-      {"a.skn", "b.skn", "c.skn"},
-      {"--bogus", "a.skn", "b.skn"},
-      {"a.obj", "b.skn"},
-      {"a.skn", "b.obj"},
-      {"--import", "p.obj", "out.skn"},
-      {"--import", "p.obj", "--attach", "TAIL", "out.skn"},
-      {"--import", "p.obj", "--attach", "HEAD", "out.txt"},
-      {"--attach", "HEAD", "a.skn", "b.skn"},
-      {"--info"},
-      {"--name"},
+// A usage error names the problem on one line and points to --help, as
+// command-line tools do.
+TEST(Converter, UsageErrorsExitWith2AndNameTheProblem) {
+  const struct {
+    std::vector<std::string> args;
+    std::string problem;
+  } cases[] = {
+      {{}, "give a SOURCE and a TARGET"},
+      {{"a.skn"}, "give a SOURCE and a TARGET"},
+      {{"a.skn", "b.skn", "c.skn"}, "give a SOURCE and a TARGET"},
+      {{"--bogus", "a.skn", "b.skn"}, "unknown option --bogus"},
+      {{"a.obj", "b.skn"}, "\"a.obj\" must end in .spj, .skn, .bmf or .glb"},
+      {{"a.skn", "b.obj"}, "\"b.obj\" must end in .spj, .skn, .bmf or .glb"},
+      {{"--import", "p.obj", "out.skn"}, "--import needs --attach BONE"},
+      {{"--import", "p.obj", "--attach", "HEAD", "out.txt"}, "\"out.txt\" must end in .spj, .skn, .bmf or .glb"},
+      {{"--attach", "HEAD", "a.skn", "b.skn"}, "--attach, --name and --texture go with --import"},
+      {{"--info"}, "--info takes one SOURCE"},
+      {{"--name"}, "--name needs a value"},
   };
-  for (const auto& args : cases) {
-    const Result r = Convert(args);
-    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
-    EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+  for (const auto& c : cases) {
+    const Result r = Convert(c.args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(r.err, "mervane-convert: " + c.problem + "\nTry 'mervane-convert --help'.\n");
     EXPECT_TRUE(r.out.empty());
   }
+  // An unknown attach site is the one problem whose line lists the choices.
+  const Result site = Convert({"--import", "p.obj", "--attach", "TAIL", "out.skn"});
+  EXPECT_EQ(site.status, 2);
+  EXPECT_TRUE(site.err.starts_with("mervane-convert: --attach must name one of the attach sites: ROOT PELVIS"));
 }
 
 TEST(Converter, HelpListsTheAttachSitesAndVersionIsThePrograms) {

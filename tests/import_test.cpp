@@ -137,7 +137,7 @@ TEST(ParseObjPart, FailuresCarryTheirMessageAndPlace) {
     std::string message;
     const char* detail_part;
   } cases[] = {
-      {"no normals, not fixed", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "normal"},
+      {"no normals, not fixed", "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "its faces name normal 1 (counted from 1), which the file does not hold"},
       {"a vertex no face uses", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 9 9 9\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "vertex 3 (counted from 0)"},
       {"corner without indices", "v 0 0 0\nf 1 1 1\n", ErrorMessage(5), "in.obj line 2"},
       {"32000th v line", many_v, LimitMessage(FailureKind::VertexLimit), "in.obj line 32000"},

@@ -65,7 +65,7 @@ TEST(ProjectFiles, TheWorkedExampleGivesExactlyItsThreeFiles) {
   EXPECT_EQ(test::ReadFile("C:\\p\\a.mtl"),
             CrLf({"#", "# a.mtl", "#", "", "newmtl body", "Ka 0.200000 0.200000 0.200000",
                   "Kd 1.000000 1.000000 1.000000", "Ks 0.200000 0.200000 0.200000", "Ns 0.000000",
-                  "map_Kd C:\\p\\"}));
+                  "map_Kd skin.bmp"}));
   EXPECT_EQ(test::ReadFile("C:\\p\\a.obj"),
             CrLf({"mtllib a.mtl", "", "g body", "usemtl body", "s off", "v -2.000000 1.000000 3.000000",
                   "v -5.000000 4.000000 6.000000", "v -8.000000 7.000000 9.000000",
@@ -79,15 +79,47 @@ TEST(ProjectFiles, TextureIsFoundInTheProjectFolderWithoutRegardToCase) {
   std::filesystem::create_directory(dir.path("proj"));
   test::WriteFile(dir.path("proj/Skin.BMP"), "BM");
   SkinModel model = test::ReadSknText(CrLf({"body", "skin", "0", "0", "0", "0", "0", "0"}));
-  const ProjectFiles files = BuildProjectFiles(model, dir.path("proj/x.SPJ"),
-                                                FindProjectTexture(model, dir.path("proj/x.SPJ")));
+  const ProjectFiles files = BuildProjectFiles(
+      model, dir.path("proj/x.SPJ"), ProjectTextureReference(model, dir.path("proj/x.SPJ"), FolderFiles(dir.path("proj/"))));
   EXPECT_EQ(files.spj_path, dir.path("proj/x.spj"));
   EXPECT_EQ(files.obj_path, dir.path("proj/x.obj"));
   EXPECT_EQ(files.mtl_path, dir.path("proj/x.mtl"));
-  EXPECT_EQ(test::SplitCrLf(files.mtl).back(), "map_Kd " + dir.path("proj/") + "Skin.BMP");
+  EXPECT_EQ(test::SplitCrLf(files.mtl).back(), "map_Kd Skin.BMP");
   // A model with no bones: no "v" or "vn" lines, the rest as usual.
   EXPECT_EQ(files.obj, CrLf({"mtllib x.mtl", "", "g body", "usemtl body", "s off"}));
   EXPECT_EQ(files.spj, CrLf({"body", "skin", "0", "0", "0", "0"}));
+}
+
+// The .mtl names a bitmap that a modeller loads: by its name beside the
+// project, by its absolute path beside the file read, else as
+// TextureName.bmp for a bitmap yet to be copied there. Paths typed relative
+// to the current folder give the same.
+TEST(ProjectFiles, TheMtlNamesTheBitmapWhereItIs) {
+  TempDir dir;
+  InFolder here(dir.root());
+  std::filesystem::create_directories("src");
+  std::filesystem::create_directories("out");
+  test::WriteFile("src/body.skn", CrLf({"body", "skin", "0", "0", "0", "0", "0", "0"}));
+  const std::string absolute = (std::filesystem::current_path() / "src" / "Skin.BMP").string();
+  const struct {
+    const char* name;
+    std::vector<std::string> bitmaps;
+    std::string target, map_kd;
+  } cases[] = {
+      {"beside the project", {"out/SKIN.bmp"}, "out/p.spj", "map_Kd SKIN.bmp"},
+      {"beside the file read", {"src/Skin.BMP"}, "out/p.spj", "map_Kd " + absolute},
+      {"beside both", {"src/Skin.BMP", "out/skin.bmp"}, "out/p.spj", "map_Kd skin.bmp"},
+      {"nowhere", {}, "out/p.spj", "map_Kd skin.bmp"},
+      {"saved beside the file read", {"src/Skin.BMP"}, "src/p.spj", "map_Kd Skin.BMP"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* old : {"src/Skin.BMP", "out/SKIN.bmp", "out/skin.bmp"}) std::filesystem::remove(old);
+    for (const std::string& bitmap : c.bitmaps) test::WriteFile(bitmap, "BM");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunConverter({"src/body.skn", c.target}, out, err), 0) << err.str();
+    EXPECT_EQ(test::SplitCrLf(test::ReadFile(BasePathOf(c.target) + ".mtl")).back(), c.map_kd);
+  }
 }
 
 TEST(World, EachLimbClassHasItsAxisChange) {
@@ -498,7 +530,7 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
       {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "in.obj line 4", {}},
       {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
       {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 2 (counted from 0)", {}},
-      {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "normal", {false}},
+      {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "vertex 0 (counted from 0) of bone EXTRA: its faces name normal 1 (counted from 1), which the file does not hold", {false}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -205,7 +205,7 @@ int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::o
     if (const auto status = RunCharacterCommand(args, out, err)) return *status;
     return Run(Parse(args), out, err, terminal);
   } catch (const UsageError& usage) {
-    err << "mervane-convert: " << usage.what << "\n\n" << kUsage;
+    err << "mervane-convert: " << usage.what << "\nTry 'mervane-convert --help'.\n";
     return 2;
   }
 }

@@ -57,7 +57,7 @@ void MakeFolders(const std::string& folder) {
   } catch (const std::exception&) {
     throw Failure::Error(err::kBadFileName, "cannot be created (the name is not valid UTF-8)").InFile(folder);
   }
-  if (ec) throw WriteFailure(WriteErrorNumber(ec.default_error_condition().value()), folder, false, ec.message());
+  if (ec) throw WriteFailure(WriteErrorNumber(ec.default_error_condition().value()), folder, false, false, ec.message());
 }
 
 std::string ResolvedPath(const std::string& path) {

@@ -68,8 +68,17 @@ std::string TempNameFor(const std::string& target) {
   return name;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 [[noreturn]] void ThrowWrite(const std::string& path, int e) {
-  throw WriteFailure(WriteErrorNumber(e), path, e == ENOENT || e == ENOTDIR, std::strerror(e));
+  const bool not_found = e == ENOENT || e == ENOTDIR;
+  // A folder such as /proc is there and still answers "no such file".
+  const bool folder_exists = not_found && IsFolder(FolderOf(path));
+  throw WriteFailure(WriteErrorNumber(folder_exists ? EACCES : e), path, not_found, folder_exists,
+                     std::strerror(e));
 }
 
 // Writes text to a fresh temporary file beside target and returns it open,
@@ -144,6 +153,19 @@ std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
     if (it->is_regular_file(type_ec)) names.push_back(it->path().filename().string());
   }
   return names;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.starts_with('/')) return path;
+  std::string folder(4096, '\0');
+  while (!::getcwd(folder.data(), folder.size())) {
+    if (errno != ERANGE) return path;
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  std::string_view rest = path;
+  while (rest.starts_with("./")) rest.remove_prefix(2);
+  return folder + (folder.ends_with('/') ? "" : "/") + std::string(rest);
 }
 
 std::string ReadDiskFile(const std::string& path) {

@@ -122,14 +122,17 @@ class Handle {
   HANDLE h_;
 };
 
-[[noreturn]] void ThrowWrite(const std::string& path, DWORD error) {
-  throw WriteFailure(windows::ErrorNumber(error, Access::Write), path,
-                     error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND, windows::Describe(error));
-}
-
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+[[noreturn]] void ThrowWrite(const std::string& path, DWORD error) {
+  const bool not_found = error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND;
+  const std::string folder = FolderOf(path);
+  const bool folder_exists = not_found && IsFolder(windows::SystemPath(folder.empty() ? "." : folder));
+  throw WriteFailure(windows::ErrorNumber(folder_exists ? ERROR_ACCESS_DENIED : error, Access::Write), path,
+                     not_found, folder_exists, windows::Describe(error));
 }
 
 std::string TempNameFor(const std::string& target) {
@@ -242,6 +245,17 @@ std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
   } while (::FindNextFileW(h, &entry));
   ::FindClose(h);
   return names;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  const std::wstring wide = windows::Widen(path);
+  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return windows::Narrow(full);
 }
 
 namespace {

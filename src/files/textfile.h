@@ -45,6 +45,10 @@ inline std::string FindFileIgnoringCase(const std::string& folder, const std::st
   return FolderFiles(folder).Find(name);
 }
 
+// The path made absolute against the current folder, as the system spells
+// it; a path that is absolute already comes back as it is.
+std::string AbsolutePath(const std::string& path);
+
 // Reads a whole text file; a missing file is error 53, and so is anything
 // that is not an ordinary file (a folder, a device, a pipe). A path whose
 // folder part ends in an existing archive ("skins.far/body.bmf") reads that

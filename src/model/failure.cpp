@@ -83,9 +83,12 @@ std::string LimitMessage(FailureKind kind) {
   return std::string(prefix) + "32000 is the current limit!";
 }
 
-Failure WriteFailure(int number, const std::string& path, bool folder_missing, const std::string& cause) {
+Failure WriteFailure(int number, const std::string& path, bool not_found, bool folder_exists,
+                     const std::string& cause) {
   const std::string folder = FolderOf(path);
-  const std::string why = folder_missing && !folder.empty() ? "the folder " + folder + " does not exist" : cause;
+  std::string why = cause;
+  if (not_found && !folder.empty())
+    why = "the folder " + folder + (folder_exists ? " takes no new files" : " does not exist");
   return std::move(Failure::Error(number, "cannot be written (" + why + ")").InFile(path));
 }
 

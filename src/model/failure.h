@@ -79,10 +79,11 @@ class Failure : public std::runtime_error {
   std::string item_;
 };
 
-// A file that cannot be written, with the system's cause; when the cause is
-// a missing folder, the folder is named instead, as the system's own words
-// do not say which one.
-Failure WriteFailure(int number, const std::string& path, bool folder_missing, const std::string& cause);
+// A file that cannot be written, with the system's cause. When the system
+// said "not found" (not_found), the folder is named instead, as its words do
+// not say which one: missing, or there but taking no new files (/proc).
+Failure WriteFailure(int number, const std::string& path, bool not_found, bool folder_exists,
+                     const std::string& cause);
 
 // The failure number for an errno met while creating or writing a file.
 int WriteErrorNumber(int errno_value);

@@ -27,13 +27,14 @@ Outcome RunReported(Prompts& prompts, Body&& body) {
 
 // Reads into a new model and takes it only when the whole read succeeded:
 // a broken file never costs the user the model they had. The shell's
-// CommandFile stays; ModelLoaded is set on success.
+// CommandFile stays; ModelLoaded and SourcePath are set on success.
 template <typename Read>
 Outcome LoadReported(SkinModel& model, Prompts& prompts, const std::string& path, Read&& read) {
   return RunReported(prompts, [&] {
     SkinModel fresh = NamingFile(path, read);
     fresh.CommandFile = std::move(model.CommandFile);
     fresh.ModelLoaded = true;
+    fresh.SourcePath = path;
     model = std::move(fresh);
   });
 }

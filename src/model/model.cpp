@@ -77,6 +77,7 @@ void ResetModel(SkinModel& model) {
   model.NormalCount = model.TexVertexCount = model.BlendCount = 0;
   model.MeshName.clear();
   model.TextureName.clear();
+  model.SourcePath.clear();
   for (LineTable* table : {&model.BoneNames, &model.BindingLines, &model.FaceLines,
                            &model.TexVertexLines, &model.VertexLines, &model.NormalLines,
                            &model.BlendLines})

@@ -79,6 +79,10 @@ struct SkinModel {
   bool ModelLoaded = false;
   bool SaveAsProjectFirst = false;
   std::string CommandFile;
+
+  // The file the model was read from (an imported part's .obj), as given;
+  // a saved project looks for the texture beside it too.
+  std::string SourcePath;
 };
 
 // Names become lines of the text formats; one with a line break (which a
@@ -86,7 +90,8 @@ struct SkinModel {
 // (error 5, naming the name).
 void CheckNamesFitLines(const SkinModel& model);
 
-// Empties counts, names, tables and offsets; keeps the three shell flags.
+// Empties counts, names, tables, offsets and SourcePath; keeps the three
+// shell flags.
 void ResetModel(SkinModel& model);
 
 // Bounds-checked offset access for the bone index i (error 9 outside).

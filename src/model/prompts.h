@@ -32,6 +32,10 @@ class Prompts {
     (void)title, (void)text, (void)choices;
     return std::nullopt;
   }
+  // Before unsaved work would be lost: Save, Discard or Cancel, Cancel the
+  // default and the answer where nobody can answer.
+  enum class Keep { Save, Discard, Cancel };
+  virtual Keep AskSaveDiscardCancel(const std::string& /*text*/) { return Keep::Cancel; }
 };
 
 inline constexpr const char* kInvalidNormalsTitle = "Invalid Normals";

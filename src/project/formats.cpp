@@ -21,7 +21,7 @@ std::vector<OutputFile> RenderBmf(const SkinModel& model, const std::string& pat
 
 std::vector<OutputFile> RenderProject(const SkinModel& model, const std::string& path,
                                       const FolderFiles& folder) {
-  ProjectFiles files = BuildProjectFiles(model, path, FindProjectTexture(model, folder));
+  ProjectFiles files = BuildProjectFiles(model, path, ProjectTextureReference(model, path, folder));
   return {{files.spj_path, std::move(files.spj)},
           {files.obj_path, std::move(files.obj)},
           {files.mtl_path, std::move(files.mtl)}};

@@ -243,7 +243,8 @@ class ObjReader {
         lists_.normal_of.resize(v + 1, -1);
       }
       lists_.tex_of[v] = Known(lists_.tex_vertices, corner->tex);
-      lists_.normal_of[v] = Known(lists_.normals, normal);
+      // A normal the file lacks is kept apart from none at all, for the message.
+      lists_.normal_of[v] = Known(lists_.normals, normal) >= 0 ? normal : kMissingNormal - normal;
     }
     if (model_.FaceCount >= kLineSlots)
       throw Failure::Error(err::kIndexOutOfRange, "more than " + std::to_string(kLineSlots) + " faces");
@@ -295,7 +296,12 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
           throw Failure::Error(err::kInvalidArgument, "its position needs three numbers");
         const Vec3 p = PositionToLocal(limb, lists.vertices[v], offset);
         model.VertexLines.set(j, CoordText(p.x, p.y, p.z).view());
-        if (named(lists.normal_of, v) < 0)
+        if (const int k = named(lists.normal_of, v); k <= kMissingNormal)
+          throw Failure::Error(err::kInvalidArgument,
+                               "its faces name normal " + std::to_string(kMissingNormal - k + 1) +
+                                   " (counted from 1), which the file does not hold; answered Yes, the "
+                                   "Invalid Normals question gives each vertex the normal with its own index");
+        else if (k < 0)
           throw Failure::Error(err::kInvalidArgument, "its normal (no face uses the vertex) needs three numbers");
         const Vec3 n = normals[v] = NormalToLocal(limb, normals[v]);
         model.NormalLines.set(j, CoordText(n.x, n.y, n.z).view());

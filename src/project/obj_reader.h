@@ -25,6 +25,9 @@ NormalsQuestion AskThrough(Prompts& prompts);
 
 using Vec2 = std::array<double, 2>;
 
+// Marks, in ObjLists::normal_of, a normal that a face names but the file lacks.
+inline constexpr int kMissingNormal = -2;
+
 // The "v", "vn" and "vt" lines of an .obj in file order, each number as it
 // reads after the six-decimal rounding every coordinate gets on the way in,
 // and for each vertex the texture vertex and normal that the last face
@@ -34,7 +37,9 @@ struct ObjLists {
   std::vector<long> vertex_line_numbers;  // for messages that name a vertex
   std::vector<Vec3> normals;
   std::vector<Vec2> tex_vertices;
-  std::vector<int> tex_of, normal_of;  // by vertex; shorter when no face names the last ones
+  // By vertex; shorter when no face names the last ones, -1 where none
+  // does. A normal index n that the file lacks is kMissingNormal - n.
+  std::vector<int> tex_of, normal_of;
 };
 
 // Reads an .obj to its end. Positions, normals and texture vertices are

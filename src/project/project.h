@@ -16,22 +16,27 @@ struct ProjectFiles {
   std::string spj, obj, mtl;
 };
 
-// Builds the project texts of the model for the .spj path. texture_file is
-// the name of the texture bitmap as it is spelled in the project's folder,
-// empty when there is none. Throws the failures of an unusable model: error
-// 5 for a path without extension, 52 for an empty name before it, and those
-// of ForEachWorldBone.
+// Builds the project texts of the model for the .spj path. texture is what
+// the .mtl names as its bitmap (ProjectTextureReference); empty names
+// TextureName.bmp. Throws the failures of an unusable model: error 5 for a
+// path without extension, 52 for an empty name before it, and those of
+// ForEachWorldBone.
 ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
-                               std::string_view texture_file);
+                               std::string_view texture);
 
-// The texture bitmap's name as spelled in the folder of the project path,
-// found without regard to case; empty when there is none. The second form
-// looks in a listing of that folder already made.
-std::string FindProjectTexture(const SkinModel& model, const std::string& path);
+// The bitmap a project's .mtl names, TextureName.bmp found without regard
+// to case: its bare name when it is in the folder of the project path
+// (listed in folder), else its absolute path when it is beside
+// model.SourcePath; empty when it is in neither, so that the .mtl names
+// TextureName.bmp and a bitmap copied beside the project is found.
+std::string ProjectTextureReference(const SkinModel& model, const std::string& path, const FolderFiles& folder);
+
+// The texture bitmap's name as spelled in a listed folder, found without
+// regard to case; empty when there is none.
 std::string FindProjectTexture(const SkinModel& model, const FolderFiles& folder);
 
-// Writes the .spj, .obj and .mtl; all three or none. The texture is looked
-// up in the project's folder without regard to case.
+// Writes the .spj, .obj and .mtl; all three or none. The texture is named
+// as ProjectTextureReference finds it.
 Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path);
 
 // Reads a project from its .spj and .obj texts into a new model, each vertex

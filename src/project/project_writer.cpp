@@ -36,8 +36,7 @@ std::string SpjText(const SkinModel& model) {
   return out.Take();
 }
 
-std::string MtlText(const SkinModel& model, const std::string& base_name,
-                    const std::string& folder, std::string_view texture_file) {
+std::string MtlText(const SkinModel& model, const std::string& base_name, std::string_view texture) {
   TextSink out(256);
   out.Line("#");
   out.Line("# " + base_name + ".mtl");
@@ -48,7 +47,9 @@ std::string MtlText(const SkinModel& model, const std::string& base_name,
   out.Line("Kd 1.000000 1.000000 1.000000");
   out.Line("Ks 0.200000 0.200000 0.200000");
   out.Line("Ns 0.000000");
-  out.Line("map_Kd " + folder + std::string(texture_file));
+  // Never a folder alone: a bitmap that is nowhere yet is named so that
+  // copying it beside the project makes it work.
+  out.Line("map_Kd " + (texture.empty() ? model.TextureName + ".bmp" : std::string(texture)));
   return out.Take();
 }
 
@@ -113,7 +114,7 @@ std::string ObjText(const SkinModel& model, const std::string& base_name) {
 }  // namespace
 
 ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
-                               std::string_view texture_file) {
+                               std::string_view texture) {
   if (FileNameOf(path).find('.') == std::string::npos)
     throw Failure::Error(err::kInvalidArgument, "a project's file name needs an extension");
   const std::string base = BasePathOf(path);
@@ -127,7 +128,7 @@ ProjectFiles BuildProjectFiles(const SkinModel& model, const std::string& path,
   files.obj_path = base + ".obj";
   files.mtl_path = base + ".mtl";
   files.spj = SpjText(model);
-  files.mtl = MtlText(model, base_name, FolderOf(base), texture_file);
+  files.mtl = MtlText(model, base_name, texture);
   files.obj = ObjText(model, base_name);
   return files;
 }
@@ -136,13 +137,19 @@ std::string FindProjectTexture(const SkinModel& model, const FolderFiles& folder
   return folder.Find(model.TextureName + ".bmp");
 }
 
-std::string FindProjectTexture(const SkinModel& model, const std::string& path) {
-  return FindProjectTexture(model, FolderFiles(FolderOf(BasePathOf(path))));
+std::string ProjectTextureReference(const SkinModel& model, const std::string& path, const FolderFiles& folder) {
+  if (std::string beside = FindProjectTexture(model, folder); !beside.empty()) return beside;
+  const std::string source_folder = FolderOf(model.SourcePath);
+  // Converting within one folder, as batches mostly do, lists it once.
+  if (model.SourcePath.empty() || source_folder == FolderOf(path)) return {};
+  const std::string found = FindProjectTexture(model, FolderFiles(source_folder));
+  return found.empty() ? std::string() : AbsolutePath(source_folder + found);
 }
 
 Outcome SaveProject(const SkinModel& model, Prompts& prompts, const std::string& path) {
   return RunReported(prompts, [&] {
-    const ProjectFiles files = BuildProjectFiles(model, path, FindProjectTexture(model, path));
+    const ProjectFiles files =
+        BuildProjectFiles(model, path, ProjectTextureReference(model, path, FolderFiles(FolderOf(path))));
     const std::array<FileToWrite, 3> writes{{{files.spj_path, files.spj},
                                              {files.obj_path, files.obj},
                                              {files.mtl_path, files.mtl}}};

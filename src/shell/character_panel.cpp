@@ -70,7 +70,7 @@ CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWid
   layout->addWidget(skeleton_label_);
   connect(skeleton_, &QComboBox::activated, this, [this](int index) {
     if (index == 2) {
-      if (auto choice = chooser_.ChooseOpen(SkeletonFilters())) ChooseSkeleton(SkeletonKind::File, choice->path);
+      if (auto choice = chooser_.ChooseOpen("Choose the Skeleton", SkeletonFilters())) ChooseSkeleton(SkeletonKind::File, choice->path);
       FillSkeleton();
     } else {
       ChooseSkeleton(index == 0 ? SkeletonKind::Adult : SkeletonKind::Child);
@@ -305,7 +305,7 @@ void CharacterPanel::FillFrame() {
 }
 
 void CharacterPanel::AddPart() {
-  const auto choice = chooser_.ChooseOpen(PartFilters());
+  const auto choice = chooser_.ChooseOpen("Add a Part to the Character", PartFilters());
   if (choice && !choice->path.empty()) AddPartFrom(choice->path);
 }
 
@@ -344,7 +344,7 @@ void CharacterPanel::ChooseBitmap() {
     emit Status("Select a part first, then choose its bitmap");
     return;
   }
-  if (auto choice = chooser_.ChooseOpen(BitmapFilters())) {
+  if (auto choice = chooser_.ChooseOpen("Choose the Part's Bitmap", BitmapFilters())) {
     scene_.ChooseBitmap(row, choice->path);
     FillParts();
     emit SceneChanged(false);

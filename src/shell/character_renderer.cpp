@@ -9,6 +9,7 @@
 
 #include "files/textfile.h"
 #include "model/failure.h"
+#include "shell/image_reader.h"
 
 namespace mervane {
 namespace {
@@ -89,16 +90,6 @@ std::array<float, 3> Transform(const std::array<float, 16>& m, const float* p, f
 QVector3D Drawn(const std::array<float, 3>& p) { return {-p[0], p[1], p[2]}; }
 
 }  // namespace
-
-QImage ReadBitmap(const std::string& path) {
-  if (path.empty()) return {};
-  try {
-    const std::string bytes = ReadWholeFile(path);
-    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
-  } catch (const Failure&) {
-    return {};
-  }
-}
 
 std::vector<SkinVertex> SkinVertices(const DressedMesh& dressed) {
   const std::vector<VertexBinding> bindings = VertexBindings(dressed);
@@ -195,7 +186,7 @@ void CharacterRenderer::SetParts(const CharacterScene& scene) {
     part->bitmap_path = source.bitmap;
     // Read afresh each time (the user may have painted it since), through
     // the file layer, which also reads a bitmap inside a game archive.
-    part->bitmap = ReadBitmap(source.bitmap);
+    part->bitmap = ReadImage(source.bitmap);
     parts_.push_back(std::move(part));
   }
   SetPose(scene);

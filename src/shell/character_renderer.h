@@ -32,10 +32,6 @@ struct SkinVertex {
   float uv[2];
 };
 
-// The image at path (a file, or a member of a game archive); null when it
-// cannot be read or decoded.
-QImage ReadBitmap(const std::string& path);
-
 // The vertices of a dressed mesh for the shader, one per bound vertex.
 std::vector<SkinVertex> SkinVertices(const DressedMesh& mesh);
 

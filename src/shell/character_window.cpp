@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QImage>
 #include <QMenu>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
@@ -13,11 +12,13 @@
 #include "files/textfile.h"
 #include "gltf/glb.h"
 #include "model/failure.h"
+#include "shell/image_reader.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
 #include "shell/main_window.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
+#include "shell/settings.h"
 
 namespace mervane {
 namespace {
@@ -36,8 +37,8 @@ void frmMain::SetUpCharacterView(QMenu* file, QMenu* view) {
   panel->setStatusTip("Show the model with other parts on the game's skeleton, animated");
   view->addAction(panel);
   // Only the user's choice is kept: the panel also hides while the window closes.
-  connect(panel, &QAction::triggered, this, [](bool on) { QSettings().setValue(kPanelSetting, on); });
-  const QVariant kept = QSettings().value(kPanelSetting);
+  connect(panel, &QAction::triggered, this, [](bool on) { Settings().setValue(kPanelSetting, on); });
+  const QVariant kept = Settings().value(kPanelSetting);
   character_panel_->setVisible(!kept.canConvert<bool>() || kept.toBool());
 
   seams_ = view->addAction("S&eams");
@@ -108,7 +109,7 @@ void frmMain::ExportCharacter() {
   }
   static const FilterList filters{{"glTF Binary (*.glb)", "*.glb"}, {"All files (*.*)", "*"}};
   const std::string proposed = model_.ModelLoaded ? model_.MeshName + ".glb" : "character.glb";
-  const auto choice = chooser_->ChooseSave(filters, proposed, true);
+  const auto choice = chooser_->ChooseSave("Export the Character As glTF", filters, proposed, true);
   if (!choice || choice->path.empty()) return;
   std::string path = choice->path;
   if (ExtensionOf(path).empty()) path += ".glb";
@@ -122,7 +123,7 @@ void frmMain::ExportCharacter() {
       models.push_back(part.is_model ? model_ : ReadMeshFile(part.source));
       QByteArray png;
       QBuffer buffer(&png);
-      const QImage image = ReadBitmap(part.bitmap);
+      const QImage image = ReadImage(part.bitmap);
       if (!part.bitmap.empty() && !image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
       pngs.emplace_back(png.constData(), static_cast<std::size_t>(png.size()));
     }

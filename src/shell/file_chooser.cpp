@@ -52,8 +52,8 @@ std::optional<FileChoice> Run(QFileDialog& dialog, const FilterList& filters) {
 
 }  // namespace
 
-std::optional<FileChoice> QtFileChooser::ChooseOpen(const FilterList& filters) {
-  QFileDialog dialog(parent_, QString(), QString::fromStdString(folder));
+std::optional<FileChoice> QtFileChooser::ChooseOpen(const std::string& title, const FilterList& filters) {
+  QFileDialog dialog(parent_, QString::fromStdString(title), QString::fromStdString(folder));
   dialog.setObjectName("cDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -61,10 +61,9 @@ std::optional<FileChoice> QtFileChooser::ChooseOpen(const FilterList& filters) {
   return Run(dialog, filters);
 }
 
-std::optional<FileChoice> QtFileChooser::ChooseSave(const FilterList& filters,
-                                                    const std::string& proposed,
-                                                    bool confirm_replace) {
-  QFileDialog dialog(parent_, QString(), QString::fromStdString(folder));
+std::optional<FileChoice> QtFileChooser::ChooseSave(const std::string& title, const FilterList& filters,
+                                                    const std::string& proposed, bool confirm_replace) {
+  QFileDialog dialog(parent_, QString::fromStdString(title), QString::fromStdString(folder));
   dialog.setObjectName("cDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);

@@ -29,13 +29,12 @@ struct FileChoice {
 class FileChooser {
  public:
   virtual ~FileChooser() = default;
-  // A file that must exist.
-  virtual std::optional<FileChoice> ChooseOpen(const FilterList& filters) = 0;
+  // A file that must exist. title says what the file is for.
+  virtual std::optional<FileChoice> ChooseOpen(const std::string& title, const FilterList& filters) = 0;
   // A name to write, which may or may not exist. proposed is put in the
   // name box; confirm_replace asks before an existing file is chosen.
-  virtual std::optional<FileChoice> ChooseSave(const FilterList& filters,
-                                               const std::string& proposed,
-                                               bool confirm_replace) = 0;
+  virtual std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
+                                               const std::string& proposed, bool confirm_replace) = 0;
 
   // The folder the next dialog starts in: that of the last file used, so a
   // user working in one folder never has to find it twice. Empty: the
@@ -47,9 +46,9 @@ class FileChooser {
 class QtFileChooser : public FileChooser {
  public:
   explicit QtFileChooser(QWidget* parent) : parent_(parent) {}
-  std::optional<FileChoice> ChooseOpen(const FilterList& filters) override;
-  std::optional<FileChoice> ChooseSave(const FilterList& filters, const std::string& proposed,
-                                       bool confirm_replace) override;
+  std::optional<FileChoice> ChooseOpen(const std::string& title, const FilterList& filters) override;
+  std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
+                                       const std::string& proposed, bool confirm_replace) override;
 
  private:
   QWidget* parent_;

@@ -1,13 +1,13 @@
 #include "shell/game_folder.h"
 
 #include <QDir>
-#include <QSettings>
 #include <algorithm>
 
 #include "character/lookup.h"
 #include "files/paths.h"
 #include "model/failure.h"
 #include "shell/path_text.h"
+#include "shell/settings.h"
 
 namespace mervane {
 namespace {
@@ -31,7 +31,7 @@ GameFolder::~GameFolder() {
 }
 
 QString GameFolder::Remembered() {
-  const QVariant kept = QSettings().value(kFolderSetting);
+  const QVariant kept = Settings().value(kFolderSetting);
   if (kept.canConvert<QString>() && !kept.toString().isEmpty() && QDir(kept.toString()).exists())
     return kept.toString();
 #ifdef _WIN32
@@ -47,7 +47,7 @@ QString GameFolder::Remembered() {
 
 void GameFolder::Index(const QString& folder) {
   folder_ = folder;
-  QSettings().setValue(kFolderSetting, folder);
+  Settings().setValue(kFolderSetting, folder);
   emit Started(folder);
   if (thread_) return;  // the running one starts the next when it ends
   const std::string path = PathFromQt(folder);

@@ -17,6 +17,9 @@ namespace mervane {
 
 namespace {
 
+// What each text box holds until the user or a chosen file fills it.
+const char* kFirstText = "Text1";
+
 QLineEdit* TextBox(const char* name, QWidget* parent) {
   auto* box = new QLineEdit(parent);
   box->setObjectName(name);
@@ -35,8 +38,12 @@ frmImportOBJ::frmImportOBJ(FileChooser& chooser, Prompts& prompts, QWidget* pare
   file_name_ = TextBox("txtFileName", this);
   file_des_ = TextBox("txtFileDes", this);
   default_skin_ = TextBox("txtDefaultSkin", this);
+  file_name_->setToolTip("The .obj file to import");
+  file_des_->setToolTip("The name of the new part's mesh, written into the skin");
+  default_skin_->setToolTip("The texture name written into the skin: the game looks for this bitmap");
   attach_site_ = new QComboBox(this);
   attach_site_->setObjectName("cmbAttachSite");
+  attach_site_->setToolTip("The bone the part moves with");
   for (const char* site : kAttachSites) attach_site_->addItem(site);
 
   auto* browse = new QPushButton("...", this);
@@ -88,9 +95,7 @@ frmImportOBJ::frmImportOBJ(FileChooser& chooser, Prompts& prompts, QWidget* pare
 }
 
 void frmImportOBJ::StartAfresh() {
-  file_name_->setText("Text1");
-  file_des_->setText("Text1");
-  default_skin_->setText("Text1");
+  for (QLineEdit* field : {file_name_, file_des_, default_skin_}) field->setText(kFirstText);
   attach_site_->setCurrentIndex(0);
   chosen_.clear();
 }
@@ -113,8 +118,14 @@ void frmImportOBJ::showEvent(QShowEvent* event) {
 
 void frmImportOBJ::Browse() {
   // No type list: any file may be an OBJ. The name is not cleared first.
-  if (auto choice = chooser_.ChooseSave({}, chosen_, false)) chosen_ = choice->path;
-  if (!chosen_.empty()) file_name_->setText(QString::fromStdString(chosen_));
+  if (auto choice = chooser_.ChooseSave("Choose the OBJ File to Import", {}, chosen_, false)) chosen_ = choice->path;
+  if (chosen_.empty()) return;
+  file_name_->setText(QString::fromStdString(chosen_));
+  // Names still at their first text take the file's base name, as a drop
+  // does; a name the user typed stays.
+  const QString base = QString::fromStdString(FileNameOf(BasePathOf(chosen_)));
+  for (QLineEdit* field : {file_des_, default_skin_})
+    if (field->text() == kFirstText) field->setText(base);
 }
 
 void frmImportOBJ::TryImport() {

@@ -10,12 +10,16 @@
 #include <QMimeData>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <filesystem>
 #include <functional>
 
 #include "shell/elided_label.h"
+#include "shell/image_reader.h"
 #include "shell/import_dialog.h"
 #include "files/paths.h"
 #include "project/formats.h"
@@ -24,6 +28,7 @@
 #include "shell/message_prompts.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
+#include "shell/settings.h"
 #include "shell/wait_window.h"
 
 namespace mervane {
@@ -50,8 +55,8 @@ FilterList SaveFilters(std::string_view first) {
 
 const FilterList& OpenFilters() {
   static const FilterList filters = [] {
-    // The first entry keeps the text users know and shows every format.
-    FileFilter every{"Skin and Project Files (*.skn,*.spj)", ""};
+    // The first entry keeps the words users know and names every format.
+    FileFilter every{"Skin and Project Files (*.skn,*.spj,*.bmf)", ""};
     for (const Format& format : Formats())
       every.patterns += (every.patterns.empty() ? "*." : " *.") + std::string(format.extension);
     FilterList list{every};
@@ -70,6 +75,20 @@ const FilterList& SaveFiltersSkinFirst() {
 const FilterList& SaveFiltersProjectFirst() {
   static const FilterList filters = SaveFilters("spj");
   return filters;
+}
+
+QString AboutText() {
+  return QStringLiteral(
+             "Mervane %1.%2.%3\n\n"
+             "Edits the character meshes of The Sims in any 3D modeller: opens .skn and .bmf skins, saves "
+             "them as skin projects (.spj, .obj, .mtl) and back.\n\n"
+             "Built with Qt %4, running on Qt %5. Qt is used under the GNU Lesser General Public License "
+             "version 3; the image reader stb_image is in the public domain (or under the MIT licence). "
+             "LICENSES.txt beside the program says what is shipped under which licence.")
+      .arg(MERVANE_VERSION_MAJOR)
+      .arg(MERVANE_VERSION_MINOR)
+      .arg(MERVANE_VERSION_REVISION)
+      .arg(QStringLiteral(QT_VERSION_STR), QString::fromLatin1(qVersion()));
 }
 
 std::string NeedsKnownExtensionMessage() {
@@ -97,6 +116,13 @@ QString WindowTitle() {
       .arg(MERVANE_VERSION_REVISION);
 }
 
+// A name TextureFilters lists.
+bool IsImageName(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  return !extension.empty() &&
+         (" " + std::string(ImagePatterns()) + " ").find(" *." + extension + " ") != std::string::npos;
+}
+
 // The one local file a drag carries, if it is one the window takes: a file
 // it opens, an OBJ to import, or, while a model is shown, a bitmap to try
 // on it.
@@ -106,13 +132,14 @@ std::string DroppedPath(const QMimeData* data, bool has_model) {
   if (!url.isLocalFile()) return {};
   const std::string path = PathFromQt(url.toLocalFile());
   const std::string extension = ExtensionOf(path);
-  if (FormatOf(path) || extension == "obj" || (has_model && extension == "bmp")) return path;
+  if (FormatOf(path) || extension == "obj" || (has_model && IsImageName(path))) return path;
   return {};
 }
 
 const FilterList& TextureFilters() {
+  // Only the types ReadImage takes on every build.
   static const FilterList filters{{"Bitmaps (*.bmp)", "*.bmp"},
-                                  {"Images (*.bmp *.png *.jpg *.tga)", "*.bmp *.png *.jpg *.jpeg *.tga"},
+                                  {"Images (*.bmp *.png *.jpg *.tga)", ImagePatterns()},
                                   {"All files (*.*)", "*"}};
   return filters;
 }
@@ -171,23 +198,32 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   setCentralWidget(central);
   setAcceptDrops(true);
 
+  // Items that open a dialog end in "…".
   QMenu* file = menuBar()->addMenu("&File");
   file->setObjectName("mnuFile");
   auto add = [](QMenu* menu, const char* name, const char* caption, const QKeySequence& key,
                 const char* tip) {
-    QAction* action = menu->addAction(caption);
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
     action->setObjectName(name);
     action->setShortcut(key);
     action->setStatusTip(tip);
     return action;
   };
-  connect(add(file, "mnuOpen", "&Open", QKeySequence::Open,
+  connect(add(file, "mnuOpen", "&Open…", QKeySequence::Open,
               "Open a skin, a binary mesh or a skin project"),
           &QAction::triggered, this, &frmMain::Open);
-  save_ = add(file, "mnuSave", "&Save As", StandardKey(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
+  recent_menu_ = file->addMenu("Recent &Files");
+  recent_menu_->setObjectName("mnuRecent");
+  recent_menu_->menuAction()->setObjectName("mnuRecent");
+  recent_menu_->menuAction()->setStatusTip("Open one of the last eight files read or saved");
+  connect(recent_menu_, &QMenu::aboutToShow, this, &frmMain::FillRecentMenu);
+  save_file_ = add(file, "mnuSaveFile", "&Save", QKeySequence::Save,
+                   "Save the model over the file it came from, in that file's format");
+  connect(save_file_, &QAction::triggered, this, &frmMain::Save);
+  save_ = add(file, "mnuSave", "Save &As…", StandardKey(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
               "Save the model as a skin project for Blender, or as a skin for the game");
-  connect(save_, &QAction::triggered, this, &frmMain::SaveAs);
-  connect(add(file, "mnuImportOBJ", "&Import OBJ", QKeySequence(Qt::CTRL | Qt::Key_I),
+  connect(save_, &QAction::triggered, this, [this] { SaveAs(); });
+  connect(add(file, "mnuImportOBJ", "&Import OBJ…", QKeySequence(Qt::CTRL | Qt::Key_I),
               "Make a one-bone model from any OBJ file"),
           &QAction::triggered, this, &frmMain::ImportObj);
   file->addSeparator()->setObjectName("mnuSep");
@@ -219,10 +255,15 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
     connect(add(view, item.name, item.caption, QKeySequence(item.key), item.tip),
             &QAction::triggered, this, item.run);
   view->addSeparator();
-  texture_ = add(view, "mnuTexture", "Te&xture...", QKeySequence(),
+  texture_ = add(view, "mnuTexture", "Te&xture…", QKeySequence(),
                  "Show any image on the model; the model's texture name stays as it is");
   connect(texture_, &QAction::triggered, this, &frmMain::ChooseTexture);
   SetUpCharacterView(file, view);
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  help->setObjectName("mnuHelp");
+  connect(add(help, "mnuAbout", "&About Mervane…", QKeySequence(), "Version, Qt version and licences"),
+          &QAction::triggered, this, &frmMain::ShowAbout);
 
   statusBar()->setObjectName("statusBar");
   // A waiting command-line file is opened by the first Open: say so, or the
@@ -235,12 +276,56 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   }
   UpdateActions();
   resize(1040, 700);  // room for the preview beside the Character panel
+  ReadSettings();
 }
 
 frmMain::~frmMain() = default;
 
+void frmMain::ReadSettings() {
+  // The program's only stored settings. Whatever is missing, unreadable or
+  // not of the expected kind is passed over; nothing here can stop a start.
+  const Settings settings;
+  if (settings.status() != QSettings::NoError) return;
+  const QVariant recent = settings.value("recentFiles");
+  if (recent.canConvert<QStringList>()) {
+    for (const QString& path : recent.toStringList())
+      if (FormatOf(PathFromQt(path)) && !recent_.contains(path) && recent_.size() < 8) recent_.push_back(path);
+  }
+  const QVariant geometry = settings.value("geometry");
+  if (geometry.typeId() == QMetaType::QByteArray) restoreGeometry(geometry.toByteArray());
+}
+
+void frmMain::WriteSettings() const {
+  Settings settings;
+  settings.setValue("recentFiles", recent_);
+  settings.setValue("geometry", saveGeometry());
+}
+
+void frmMain::Remember(const std::string& path) {
+  const QString full = PathToQt(AbsolutePath(path));
+  recent_.removeAll(full);
+  recent_.prepend(full);
+  while (recent_.size() > 8) recent_.removeLast();
+  Settings().setValue("recentFiles", recent_);
+}
+
+void frmMain::FillRecentMenu() {
+  recent_menu_->clear();
+  for (int i = 0; i < recent_.size(); ++i) {
+    const QString path = recent_[i];
+    QAction* action = recent_menu_->addAction(
+        QStringLiteral("&%1 %2").arg(i + 1).arg(PathToQt(FileNameOf(PathFromQt(path)))));
+    action->setStatusTip(path);
+    connect(action, &QAction::triggered, this, [this, path] { OpenPath(PathFromQt(path)); });
+  }
+  if (recent_.isEmpty()) recent_menu_->addAction("No files yet")->setEnabled(false);
+}
+
+void frmMain::ShowAbout() { QMessageBox::about(this, "About Mervane", AboutText()); }
+
 void frmMain::UpdateActions() {
   save_->setEnabled(model_.ModelLoaded);
+  save_file_->setEnabled(model_.ModelLoaded);
   texture_->setEnabled(model_.ModelLoaded);
 }
 
@@ -249,6 +334,12 @@ void frmMain::Used(const std::string& path) {
   std::error_code error;
   if (!folder.empty() && std::filesystem::is_directory(std::filesystem::path(folder), error))
     chooser_->folder = folder;
+}
+
+void frmMain::SetCurrentFile(const std::string& path) {
+  current_path_ = path;
+  label2_->setText(QString::fromStdString(path));
+  label2_->setToolTip(label2_->text());
 }
 
 void frmMain::ShowWait() {
@@ -265,11 +356,24 @@ void frmMain::TellNeedsSkinOrProject(const std::string& path, const char* what_h
   prompts_->ShowMessage(NeedsKnownExtensionMessage(), "\"" + path + "\": " + what_happened);
 }
 
+bool frmMain::MayDropModel() {
+  if (!unsaved_part_ || !model_.ModelLoaded) return true;
+  switch (prompts_->AskSaveDiscardCancel("Save the imported part " + model_.MeshName + "?")) {
+    case Prompts::Keep::Save:
+      return SaveAs();
+    case Prompts::Keep::Discard:
+      return true;
+    case Prompts::Keep::Cancel:
+      break;
+  }
+  return false;
+}
+
 void frmMain::Open() {
   std::string path;
   if (!model_.CommandFile.empty()) {
     path = model_.CommandFile;
-  } else if (auto choice = chooser_->ChooseOpen(OpenFilters())) {
+  } else if (auto choice = chooser_->ChooseOpen("Open a Skin, Binary Mesh or Skin Project", OpenFilters())) {
     path = choice->path;
   }
   model_.CommandFile.clear();
@@ -281,60 +385,90 @@ void frmMain::Open() {
 
 void frmMain::OpenPath(const std::string& path) {
   const Format* format = FormatOf(path);
+  if (!format && ExtensionOf(path) == "obj") {
+    // An .obj is a project's geometry or a part: offer what was meant.
+    const std::string folder = FolderOf(path);
+    const std::string project = FindFileIgnoringCase(folder, FileNameOf(BasePathOf(path)) + ".spj");
+    if (!project.empty()) {
+      const auto open_project = prompts_->AskYesNo(
+          kProgramTitle, "\"" + FileNameOf(path) + "\" belongs to the skin project " + project +
+                             ".\nOpen the project? (No imports the .obj as a part instead.)");
+      if (!open_project) return;
+      if (*open_project) return OpenPath(folder + project);
+    }
+    return ImportObjFrom(path);
+  }
   if (!format) {
     TellNeedsSkinOrProject(path, "nothing was read.");
     return;
   }
+  if (!MayDropModel()) return;
   ShowWait();
   QCoreApplication::processEvents();
   const Outcome outcome = format->load(model_, *prompts_, path);
   HideWait();
   // A failed read leaves the model, the label and the preview as they were.
   if (outcome == Outcome::Failed) return;
-  label2_->setText(QString::fromStdString(path));
-  label2_->setToolTip(label2_->text());
+  unsaved_part_ = false;
+  SetCurrentFile(path);
   Used(path);
-  statusBar()->clearMessage();  // a texture tried on the last model is gone
+  Remember(path);
   ShowModelIn(FolderOf(path));
   ShowCharacterModel(path);
   UpdateActions();
 }
 
-void frmMain::SaveAs() {
+void frmMain::Save() {
   if (!model_.ModelLoaded) return;
+  if (current_path_.empty() || !FormatOf(current_path_)) {
+    SaveAs();
+    return;
+  }
+  SaveTo(current_path_, /*ask_before_replacing=*/false);
+}
+
+bool frmMain::SaveAs() {
+  if (!model_.ModelLoaded) return false;
   const FilterList& filters =
       model_.SaveAsProjectFirst ? SaveFiltersProjectFirst() : SaveFiltersSkinFirst();
   // The window asks about replacing files itself: a project is three files,
   // and the dialog would ask about the .spj alone.
-  const auto choice = chooser_->ChooseSave(filters, "", false);
+  const std::string proposed = current_path_.empty() ? model_.MeshName : FileNameOf(BasePathOf(current_path_));
+  const auto choice = chooser_->ChooseSave("Save the Model As a Skin Project or Skin", filters, proposed, false);
   QCoreApplication::processEvents();
-  if (!choice || choice->path.empty()) return;  // cancelled
+  if (!choice || choice->path.empty()) return false;  // cancelled
+  return SaveTo(WithFilterExtension(choice->path, filters, choice->filter), /*ask_before_replacing=*/true);
+}
 
-  const std::string path = WithFilterExtension(choice->path, filters, choice->filter);
+bool frmMain::SaveTo(const std::string& path, bool ask_before_replacing) {
   const Format* format = FormatOf(path);
   if (!format) {
     TellNeedsSkinOrProject(path, "nothing was written.");
-    return;
+    return false;
   }
-  // The user went to that folder, whatever they answer below.
-  Used(path);
   const std::vector<std::string> files = FilesWrittenBy(path);
   std::vector<std::string> existing;
   for (const std::string& file : files) {
     std::error_code error;
-    if (std::filesystem::exists(std::filesystem::path(file), error)) existing.push_back(file);
+    if (ask_before_replacing && std::filesystem::exists(std::filesystem::path(file), error)) existing.push_back(file);
   }
   if (!existing.empty() && prompts_->AskYesNo(kProgramTitle, ReplaceQuestion(existing), /*yes_by_default=*/false) != true)
-    return;  // No writes nothing
+    return false;  // No writes nothing
   ShowWait();
   QCoreApplication::processEvents();
-  // A failed save has told the user why; the model stays loaded to try again.
+  // A failed save has told the user why; the model stays loaded to try
+  // again, and the dialogs stay where they were.
   const Outcome outcome = format->save(model_, *prompts_, path);
   HideWait();
-  if (outcome == Outcome::Failed) return;
+  if (outcome == Outcome::Failed) return false;
+  unsaved_part_ = false;
+  SetCurrentFile(path);
+  Used(path);
+  Remember(path);
   std::string names;
   for (const std::string& file : files) names += (names.empty() ? "" : ", ") + FileNameOf(file);
   statusBar()->showMessage(QString::fromStdString("Saved " + names));
+  return true;
 }
 
 void frmMain::ImportObj() {
@@ -349,14 +483,16 @@ void frmMain::ImportObjFrom(const std::string& path) {
 }
 
 void frmMain::ImportWithDialog() {
+  if (!MayDropModel()) return;
   if (import_->exec() != QDialog::Accepted) return;  // Cancel: nothing changes
   const ImportRequest request = import_->Request();
   // No wait window for an import. A failed one leaves everything as it was.
   if (ImportObjPart(model_, *prompts_, request) == Outcome::Failed) return;
-  label2_->setText(QString::fromStdString(request.obj_path));
-  label2_->setToolTip(label2_->text());
+  // The part is on no disk until it is saved.
+  unsaved_part_ = true;
+  SetCurrentFile(request.obj_path);
+  current_path_.clear();
   Used(request.obj_path);
-  statusBar()->clearMessage();
   ShowModelIn(FolderOf(request.obj_path));
   ShowCharacterModel(request.obj_path);
   UpdateActions();
@@ -364,11 +500,12 @@ void frmMain::ImportWithDialog() {
 
 void frmMain::ChooseTexture() {
   if (!model_.ModelLoaded) return;
-  if (auto choice = chooser_->ChooseOpen(TextureFilters())) ShowTextureFrom(choice->path);
+  if (auto choice = chooser_->ChooseOpen("Choose an Image to Show on the Model", TextureFilters()))
+    ShowTextureFrom(choice->path);
 }
 
 void frmMain::ShowTextureFrom(const std::string& path) {
-  if (!preview_->ShowTexture(path)) {
+  if (!preview_->ShowTexture(ReadImage(path))) {
     prompts_->ShowMessage("The image could not be read.",
                           "\"" + path + "\": choose a .bmp, .png, .jpg or .tga image.");
     return;
@@ -379,10 +516,17 @@ void frmMain::ShowTextureFrom(const std::string& path) {
 }
 
 void frmMain::ShowModelIn(const std::string& folder) {
-  if (model_.ModelLoaded)
-    preview_->ShowModel(model_, folder);
-  else
+  if (!model_.ModelLoaded) {
     preview_->Clear();
+    return;
+  }
+  // A texture tried on the last model is gone; a missing bitmap is named,
+  // or the grey model looks like a fault.
+  if (preview_->ShowModel(model_, folder).empty() && !model_.TextureName.empty())
+    statusBar()->showMessage(
+        QString::fromStdString("No texture shown: " + model_.TextureName + ".bmp is not in " + AbsolutePath(folder)));
+  else
+    statusBar()->clearMessage();
 }
 
 void frmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -397,10 +541,9 @@ void frmMain::dropEvent(QDropEvent* event) {
   QMetaObject::invokeMethod(
       this,
       [this, path] {
-        const std::string extension = ExtensionOf(path);
-        if (extension == "obj")
+        if (ExtensionOf(path) == "obj")
           ImportObjFrom(path);
-        else if (extension == "bmp")
+        else if (IsImageName(path))
           ShowTextureFrom(path);
         else
           OpenPath(path);
@@ -409,7 +552,13 @@ void frmMain::dropEvent(QDropEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-  // Closing is never refused; every file is closed by the call that opened it.
+  // Closing is refused only to keep an imported part the user wants saved;
+  // every file is closed by the call that opened it.
+  if (!MayDropModel()) {
+    event->ignore();
+    return;
+  }
+  WriteSettings();
   HideWait();
   event->accept();
   QCoreApplication::quit();

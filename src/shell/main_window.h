@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
+#include <QStringList>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +36,9 @@ const FilterList& SaveFiltersProjectFirst();
 std::string NeedsKnownExtensionMessage();
 
 
+// What Help > About says: version, Qt version, licence.
+QString AboutText();
+
 // The question before replacing files: "body.obj already exists." or
 // "body.obj and body.mtl already exist.", then "Do you want to replace
 // it?" (or "them?").
@@ -57,7 +62,11 @@ class frmMain : public QMainWindow {
   const CharacterScene& character() const { return character_; }
 
   void Open();
-  void SaveAs();
+  // File > Save: the current file, in its own format, without a question;
+  // Save As when there is none (an imported part).
+  void Save();
+  // True when the model was written.
+  bool SaveAs();
   void ImportObj();
   // View > Texture: any image on the model, for the preview only.
   void ChooseTexture();
@@ -66,7 +75,7 @@ class frmMain : public QMainWindow {
   // Import OBJ with File Name set to path and the name to its base name
   // first (a dropped .obj).
   void ImportObjFrom(const std::string& path);
-  // Shows the image at path on the model (a dropped .bmp, View > Texture).
+  // Shows the image at path on the model (a dropped image, View > Texture).
   void ShowTextureFrom(const std::string& path);
   // File > Game Folder…, File > Open from Game…, and what the latter does
   // with a file name of the game's (see game_window.cpp).
@@ -77,6 +86,8 @@ class frmMain : public QMainWindow {
   // File > Export Character…: the shown parts on their skeleton, with the
   // skill playing, as one .glb.
   void ExportCharacter();
+  // The files of File > Recent Files, the newest first.
+  QStringList RecentFiles() const { return recent_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -86,6 +97,17 @@ class frmMain : public QMainWindow {
  private:
   void ShowWait();
   void HideWait();
+  // Before the model is replaced or the window closes: an imported part
+  // that is on no disk yet is offered for saving. False: the user cancelled.
+  bool MayDropModel();
+  bool SaveTo(const std::string& path, bool ask_before_replacing);
+  // The file now shown (read, imported or saved) and the label naming it.
+  void SetCurrentFile(const std::string& path);
+  void Remember(const std::string& path);  // Recent Files
+  void FillRecentMenu();
+  void ReadSettings();
+  void WriteSettings() const;
+  void ShowAbout();
   void TellNeedsSkinOrProject(const std::string& path, const char* what_happened);
   void ImportWithDialog();
   // Save As and View > Texture need a model.
@@ -110,8 +132,16 @@ class frmMain : public QMainWindow {
   FileChooser* chooser_;
   Prompts* prompts_;
 
+  // The file the model was read from or last saved to; empty after an
+  // import until the part is saved.
+  std::string current_path_;
+  bool unsaved_part_ = false;
+  QStringList recent_;
+
   ElidedLabel* label2_ = nullptr;
   QAction* save_ = nullptr;
+  QAction* save_file_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
   QAction* texture_ = nullptr;
   PreviewWidget* preview_ = nullptr;
   frmWait* wait_ = nullptr;            // made on first use, then shown and hidden

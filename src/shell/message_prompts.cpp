@@ -8,8 +8,13 @@ void MessageBoxPrompts::ShowMessage(const std::string& text, const std::string& 
   Show(QMessageBox::Warning, text, detail);
 }
 
+std::string WindowMessage(const Failure& failure) {
+  if (failure.kind() == FailureKind::Error) return "Error " + std::to_string(failure.number()) + " has occurred.";
+  return failure.message();
+}
+
 void MessageBoxPrompts::ShowFailure(const Failure& failure) {
-  Show(QMessageBox::Critical, failure.message(), failure.detail());
+  Show(QMessageBox::Critical, WindowMessage(failure), failure.detail());
 }
 
 void MessageBoxPrompts::Show(int icon, const std::string& text, const std::string& detail) {
@@ -32,11 +37,33 @@ std::optional<bool> MessageBoxPrompts::AskYesNo(const std::string& title, const 
   box.setWindowTitle(QString::fromStdString(title));
   box.setIcon(QMessageBox::Question);
   box.setTextFormat(Qt::PlainText);
-  box.setText(QString::fromStdString(text));
+  // The core's question warns of a crash that can no longer happen.
+  box.setText(QString::fromStdString(text == kInvalidNormalsQuestion ? kWindowInvalidNormalsQuestion : text));
   box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
   box.setDefaultButton(yes_by_default ? QMessageBox::Yes : QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
+}
+
+Prompts::Keep MessageBoxPrompts::AskSaveDiscardCancel(const std::string& text) {
+  QMessageBox box(parent_);
+  box.setObjectName("msgSave");
+  box.setWindowTitle(kProgramTitle);
+  box.setIcon(QMessageBox::Question);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+  box.setInformativeText("It exists only in Mervane until it is saved.");
+  box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return Keep::Save;
+    case QMessageBox::Discard:
+      return Keep::Discard;
+    default:
+      return Keep::Cancel;
+  }
 }
 
 }  // namespace mervane

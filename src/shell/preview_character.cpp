@@ -15,45 +15,13 @@ bool PreviewWidget::DrawsCharacter() const {
   return character_ && character_->HasRig() && character_renderer_.HasParts();
 }
 
-void PreviewWidget::CharacterChanged(bool reframe) {
-  const bool was = DrawsCharacter();
-  // The old parts' buffers belong to this widget's context.
-  const bool current = context() != nullptr;
-  if (current) makeCurrent();
-  if (character_)
-    character_renderer_.SetParts(*character_);
-  else
-    character_renderer_.Clear();
-  if (current) doneCurrent();
-  character_ready_ = false;  // the rig may have another number of bones
-  if (reframe || was != DrawsCharacter())
-    SetView(View::Front);
-  else
-    update();
-}
-
 void PreviewWidget::CharacterPosed(std::optional<float> seams) {
   if (!character_) return;
   character_renderer_.SetPose(*character_);
   std::vector<std::array<float, 3>> marks;
   if (seams) marks = character_->SeamGapPoints(*seams);
   character_renderer_.SetMarks(std::move(marks));
-  update();
-}
-
-bool PreviewWidget::PaintCharacter(const QMatrix4x4& view_projection) {
-  if (!DrawsCharacter()) return false;
-  const int bones = character_->rig().size();
-  if (!character_ready_ || character_renderer_.bone_count() != bones) {
-    QString why;
-    character_ready_ = character_renderer_.Initialize(this, bones, &why);
-    if (!character_ready_) {
-      qWarning("Mervane: %s", qPrintable(why));
-      return false;
-    }
-  }
-  character_renderer_.Draw(view_projection, -CameraForward(), overlay_);
-  return true;
+  Repaint();
 }
 
 QString PreviewWidget::BoneAt(const QPoint& pos) const {
@@ -64,7 +32,8 @@ QString PreviewWidget::BoneAt(const QPoint& pos) const {
   for (const auto& bone : character_renderer_.bone_labels()) {
     const QVector4D clip = mvp * QVector4D(bone.origin, 1.0f);
     if (clip.w() <= 0) continue;
-    const double x = (clip.x() / clip.w() + 1) / 2 * width(), y = (1 - clip.y() / clip.w()) / 2 * height();
+    const QSize view = ViewSize();
+    const double x = (clip.x() / clip.w() + 1) / 2 * view.width(), y = (1 - clip.y() / clip.w()) / 2 * view.height();
     const double d = (x - pos.x()) * (x - pos.x()) + (y - pos.y()) * (y - pos.y());
     if (d < best) best = d, nearest = bone.name;
   }
@@ -83,7 +52,7 @@ bool PreviewWidget::event(QEvent* event) {
     }
     return true;
   }
-  return QOpenGLWidget::event(event);
+  return QWidget::event(event);
 }
 
 }  // namespace mervane

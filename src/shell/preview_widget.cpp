@@ -1,17 +1,28 @@
 #include "shell/preview_widget.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
-#include <QPainter>
+#include <QOffscreenSurface>
+#include <QOpenGLBuffer>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLTexture>
+#include <QOpenGLWidget>
+#include <QRegularExpression>
+#include <QStackedLayout>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
-#include "model/failure.h"
 #include "files/textfile.h"
+#include "model/failure.h"
 #include "project/project.h"
 #include "project/world.h"
-#include "shell/path_text.h"
+#include "shell/image_reader.h"
 
 namespace mervane {
 namespace {
@@ -58,7 +69,14 @@ void main() { gl_FragColor = vec4(color, 1.0); }
 )";
 
 const QColor kBackground(58, 62, 70);
+const QColor kText(200, 204, 212);
 constexpr float kFov = 35.0f;
+// The oldest OpenGL whose shaders and buffers the preview uses.
+constexpr int kNeedMajor = 2, kNeedMinor = 1;
+const char* kAdvice = "Install or update the graphics driver. Opening, saving and importing work without it.";
+
+// Not in every gl.h: a context lost to a driver reset reports this error.
+constexpr GLenum kContextLost = 0x0507;
 
 QVector3D ToQt(const Vec3& v) {
   return {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
@@ -68,31 +86,453 @@ void AddLine(std::vector<float>& lines, const QVector3D& a, const QVector3D& b) 
   lines.insert(lines.end(), {a.x(), a.y(), a.z(), b.x(), b.y(), b.z()});
 }
 
-}  // namespace
-
-PreviewWidget::PreviewWidget(QWidget* parent) : QOpenGLWidget(parent) {
-  setObjectName("Preview");
-  setFocusPolicy(Qt::StrongFocus);
-  setMinimumSize(200, 200);
+// "4.5 (Compatibility Profile) Mesa 22.3.6" or "OpenGL ES 3.2 ..." -> 4, 5.
+bool ReadVersion(const GLubyte* text, int& major, int& minor, QString* spelled = nullptr) {
+  if (!text) return false;
+  const QRegularExpressionMatch match =
+      QRegularExpression(QStringLiteral("(\\d+)\\.(\\d+)")).match(QString::fromLatin1(reinterpret_cast<const char*>(text)));
+  if (!match.hasMatch()) return false;
+  major = match.captured(1).toInt();
+  minor = match.captured(2).toInt();
+  if (spelled) *spelled = match.captured(0);
+  return true;
 }
 
-PreviewWidget::~PreviewWidget() {
+// What the current context offers. Only OpenGL 1.0 calls and the context's
+// own look-ups are made here, so that this is safe on any version.
+GlReport ReportOn(QOpenGLContext& context) {
+  GlReport report;
+  report.context = true;
+  QOpenGLFunctions* f = context.functions();
+  if (!ReadVersion(f->glGetString(GL_VERSION), report.major, report.minor, &report.version)) return report;
+  if (report.major < kNeedMajor) return report;  // no shading language to ask about
+  ReadVersion(f->glGetString(GL_SHADING_LANGUAGE_VERSION), report.glsl_major, report.glsl_minor);
+  report.functions = f->hasOpenGLFeature(QOpenGLFunctions::Shaders) &&
+                     f->hasOpenGLFeature(QOpenGLFunctions::Buffers);
+  for (const char* name : {"glCreateShader", "glShaderSource", "glCompileShader", "glCreateProgram",
+                           "glLinkProgram", "glUseProgram", "glGetAttribLocation", "glUniformMatrix4fv",
+                           "glGenBuffers", "glBindBuffer", "glBufferData", "glVertexAttribPointer",
+                           "glEnableVertexAttribArray", "glActiveTexture"})
+    report.functions = report.functions && context.getProcAddress(name) != nullptr;
+  GLint size = 0;
+  f->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  report.max_texture_size = size;
+  return report;
+}
+
+QString WithAdvice(const QString& what) { return what + QStringLiteral(" ") + kAdvice; }
+
+}  // namespace
+
+GlReport ProbeOpenGL() {
+  QOpenGLContext context;
+  context.setFormat(QSurfaceFormat::defaultFormat());
+  if (!context.create()) return {};
+  QOffscreenSurface surface;
+  surface.setFormat(context.format());
+  surface.create();
+  if (!surface.isValid() || !context.makeCurrent(&surface)) return {};
+  GlReport report = ReportOn(context);
+  context.doneCurrent();
+  return report;
+}
+
+QString PreviewProblem(const GlReport& gl) {
+  if (!gl.context)
+    return WithAdvice(QStringLiteral("The 3D preview needs OpenGL 2.1 or later; this system gave Mervane no "
+                                     "OpenGL drawing context at all."));
+  if (gl.major < kNeedMajor || (gl.major == kNeedMajor && gl.minor < kNeedMinor))
+    return WithAdvice(QStringLiteral("The 3D preview needs OpenGL 2.1 or later; this system offers %1.")
+                          .arg(gl.version.isEmpty() ? QStringLiteral("an unknown version") : gl.version));
+  if (gl.glsl_major < 1 || (gl.glsl_major == 1 && gl.glsl_minor < 10))
+    return WithAdvice(QStringLiteral("The 3D preview needs the OpenGL shading language 1.10 or later; this "
+                                     "system's OpenGL %1 offers %2.")
+                          .arg(gl.version, gl.glsl_major == 0 ? QStringLiteral("none")
+                                                               : QStringLiteral("%1.%2").arg(gl.glsl_major).arg(gl.glsl_minor)));
+  if (!gl.functions)
+    return WithAdvice(QStringLiteral("The 3D preview needs OpenGL's shader and buffer functions, which this "
+                                     "system's OpenGL %1 does not provide.")
+                          .arg(gl.version));
+  return {};
+}
+
+QString ShaderProblem(const QString& log) {
+  QString first = log.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+  if (first.isEmpty()) first = QStringLiteral("no reason given");
+  return QStringLiteral("The 3D preview cannot draw: this graphics driver refused its shaders (%1). Update the "
+                        "graphics driver. Opening, saving and importing work without it.")
+      .arg(first);
+}
+
+QString LostContextProblem() {
+  return QStringLiteral("The 3D preview lost its OpenGL context: the graphics driver was reset or ran out of "
+                        "memory. Restart Mervane to see the preview again; opening, saving and importing work "
+                        "without it.");
+}
+
+QString TextureReducedNote(QSize size, int limit) {
+  return QStringLiteral("The texture is %1 × %2 pixels, more than this graphics driver's limit of %3 × %3 "
+                        "(GL_MAX_TEXTURE_SIZE); the preview shows it reduced.")
+      .arg(size.width())
+      .arg(size.height())
+      .arg(limit);
+}
+
+// The OpenGL view inside the preview. It draws what its owner holds and
+// tells the owner when it cannot; every OpenGL resource lives here, so that
+// a new context (after a reset or a move to another window) starts afresh.
+class PreviewCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
+ public:
+  explicit PreviewCanvas(PreviewWidget& owner) : QOpenGLWidget(&owner), owner_(owner) {
+    setObjectName("PreviewCanvas");
+    // The owner handles the mouse and the keys.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+  }
+  ~PreviewCanvas() override {
+    // The base class deletes the context after this body has run: the slot
+    // must not reach these members then.
+    disconnect(context_gone_);
+    Release();
+  }
+
+ protected:
+  void initializeGL() override;
+  void paintGL() override;
+
+ private:
+  void Release();
+  void Upload();
+  // Lines from a buffer on the GPU when given, else from lines in memory.
+  void DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
+                 const QVector3D& color);
+  // The owner changes its page after this paint, not inside it.
+  void GiveUp(const QString& problem);
+  void Note(const QString& note);
+  // The character's part of paintGL; false when it has nothing to draw.
+  bool PaintCharacter(const QMatrix4x4& view_projection);
+  void PaintModel(const QMatrix4x4& mvp);
+
+  friend class PreviewWidget;
+
+  PreviewWidget& owner_;
+  bool ready_ = false;
+  bool character_ready_ = false;  // its shaders compiled for the rig's bones
+  int uploaded_ = -1;  // the owner's version_ on the GPU
+  int max_texture_size_ = 0;
+  std::unique_ptr<QOpenGLShaderProgram> mesh_program_, line_program_;
+  QOpenGLBuffer vertex_buffer_{QOpenGLBuffer::VertexBuffer};
+  QOpenGLBuffer index_buffer_{QOpenGLBuffer::IndexBuffer};
+  QOpenGLBuffer wire_buffer_{QOpenGLBuffer::VertexBuffer};
+  std::unique_ptr<QOpenGLTexture> texture_;
+  QMetaObject::Connection context_gone_;
+};
+
+void PreviewCanvas::GiveUp(const QString& problem) {
+  ready_ = false;
+  QMetaObject::invokeMethod(&owner_, [owner = &owner_, problem] { owner->SetProblem(problem); },
+                            Qt::QueuedConnection);
+}
+
+void PreviewCanvas::Note(const QString& note) {
+  QMetaObject::invokeMethod(&owner_, [owner = &owner_, note] { owner->SetNote(note); }, Qt::QueuedConnection);
+}
+
+void PreviewCanvas::initializeGL() {
+  ready_ = false;
+  uploaded_ = -1;
+  // The context goes when the driver resets or the window changes; what was
+  // made in it goes with it, and the next context makes its own.
+  disconnect(context_gone_);
+  context_gone_ = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { Release(); },
+                          Qt::DirectConnection);
+  // This context may differ from the probe's: check it before calling
+  // anything beyond OpenGL 1.0.
+  const GlReport here = ReportOn(*context());
+  if (const QString problem = PreviewProblem(here); !problem.isEmpty()) return GiveUp(problem);
+  initializeOpenGLFunctions();
+  max_texture_size_ = here.max_texture_size;
+  mesh_program_ = std::make_unique<QOpenGLShaderProgram>();
+  line_program_ = std::make_unique<QOpenGLShaderProgram>();
+  for (auto [program, vertex, fragment] : {std::tuple{mesh_program_.get(), kMeshVertexShader, kMeshFragmentShader},
+                                           std::tuple{line_program_.get(), kLineVertexShader, kLineFragmentShader}}) {
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, vertex) ||
+        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, fragment) || !program->link())
+      return GiveUp(ShaderProblem(program->log()));
+  }
+  if (!vertex_buffer_.create() || !index_buffer_.create() || !wire_buffer_.create())
+    return GiveUp(LostContextProblem());
+  ready_ = true;
+}
+
+void PreviewCanvas::Release() {
+  if (!context()) return;  // never initialised
   makeCurrent();
-  character_renderer_.Release();
+  owner_.character_renderer_.Release();
+  character_ready_ = false;
   texture_.reset();
+  mesh_program_.reset();
+  line_program_.reset();
   vertex_buffer_.destroy();
   index_buffer_.destroy();
   wire_buffer_.destroy();
   doneCurrent();
+  ready_ = false;
+  uploaded_ = -1;
 }
 
-void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
+void PreviewCanvas::Upload() {
+  uploaded_ = owner_.version_;
+  vertex_buffer_.bind();
+  vertex_buffer_.allocate(owner_.vertices_.data(), static_cast<int>(owner_.vertices_.size() * sizeof(float)));
+  vertex_buffer_.release();
+  index_buffer_.bind();
+  index_buffer_.allocate(owner_.indices_.data(), static_cast<int>(owner_.indices_.size() * sizeof(unsigned)));
+  index_buffer_.release();
+  wire_buffer_.bind();
+  wire_buffer_.allocate(owner_.wire_lines_.data(), static_cast<int>(owner_.wire_lines_.size() * sizeof(float)));
+  wire_buffer_.release();
+  texture_.reset();
+  QImage image = owner_.texture_image_;
+  if (image.isNull()) return;
+  if (image.width() > max_texture_size_ || image.height() > max_texture_size_) {
+    // The owner reduced it for the probe's limit; this context's is smaller.
+    Note(TextureReducedNote(image.size(), max_texture_size_));
+    image = image.scaled(max_texture_size_, max_texture_size_, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  }
+  // OpenGL's first row is the bottom one (V = 0), the .obj's convention
+  // that the flipped V follows; QOpenGLTexture uploads the image's top row
+  // first, so the image goes up mirrored.
+  texture_ = std::make_unique<QOpenGLTexture>(image.convertToFormat(QImage::Format_RGBA8888).mirrored(false, true));
+  if (!texture_->isCreated()) {
+    texture_.reset();
+    Note(QStringLiteral("The texture did not fit in the graphics memory; the model is shown without it."));
+    return;
+  }
+  texture_->setMinificationFilter(QOpenGLTexture::LinearMipMapLinear);
+  texture_->setMagnificationFilter(QOpenGLTexture::Linear);
+  texture_->setWrapMode(QOpenGLTexture::Repeat);
+}
+
+void PreviewCanvas::DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
+                              const QVector3D& color) {
+  if (lines.empty()) return;
+  line_program_->bind();
+  line_program_->setUniformValue("mvp", mvp);
+  line_program_->setUniformValue("color", color);
+  const int position = line_program_->attributeLocation("position");
+  line_program_->enableAttributeArray(position);
+  if (buffer) {
+    buffer->bind();
+    line_program_->setAttributeBuffer(position, GL_FLOAT, 0, 3);
+  } else {
+    line_program_->setAttributeArray(position, lines.data(), 3);
+  }
+  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size() / 3));
+  if (buffer) buffer->release();
+  line_program_->disableAttributeArray(position);
+  line_program_->release();
+}
+
+void PreviewCanvas::paintGL() {
+  if (!ready_) return;
+  if (!context()->isValid()) return GiveUp(LostContextProblem());
+  glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  const QMatrix4x4 mvp = owner_.ProjectionMatrix() * owner_.ViewMatrix();
+  if (PaintCharacter(mvp)) {
+    // The model alone is not drawn under the character.
+  } else if (owner_.HasModel()) {
+    PaintModel(mvp);
+  }
+  glDisable(GL_DEPTH_TEST);
+  // A driver that lost the context or its memory while drawing says so
+  // here; the picture would stay black.
+  for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError()) {
+    if (error == kContextLost || error == GL_OUT_OF_MEMORY) return GiveUp(LostContextProblem());
+  }
+}
+
+bool PreviewCanvas::PaintCharacter(const QMatrix4x4& view_projection) {
+  if (!owner_.DrawsCharacter()) return false;
+  CharacterRenderer& renderer = owner_.character_renderer_;
+  const int bones = owner_.character_->rig().size();
+  if (!character_ready_ || renderer.bone_count() != bones) {
+    QString why;
+    character_ready_ = renderer.Initialize(this, bones, &why);
+    if (!character_ready_) {
+      GiveUp(ShaderProblem(why));
+      return false;
+    }
+  }
+  renderer.Draw(view_projection, -owner_.CameraForward(), owner_.overlay_);
+  return true;
+}
+
+void PreviewCanvas::PaintModel(const QMatrix4x4& mvp) {
+  if (uploaded_ != owner_.version_) Upload();
+  glEnable(GL_DEPTH_TEST);
+  if (!owner_.indices_.empty()) {
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1.0f, 1.0f);  // keeps the wireframe in front of its faces
+    QOpenGLShaderProgram& program = *mesh_program_;
+    program.bind();
+    program.setUniformValue("mvp", mvp);
+    program.setUniformValue("toward_camera", -owner_.CameraForward());
+    program.setUniformValue("textured", texture_ != nullptr);
+    program.setUniformValue("skin", 0);
+    if (texture_) texture_->bind(0);
+    vertex_buffer_.bind();
+    index_buffer_.bind();
+    const int stride = 8 * sizeof(float);
+    const int position = program.attributeLocation("position");
+    const int normal = program.attributeLocation("normal");
+    const int uv = program.attributeLocation("uv");
+    program.enableAttributeArray(position);
+    program.setAttributeBuffer(position, GL_FLOAT, 0, 3, stride);
+    if (normal >= 0) {
+      program.enableAttributeArray(normal);
+      program.setAttributeBuffer(normal, GL_FLOAT, 3 * sizeof(float), 3, stride);
+    }
+    if (uv >= 0) {
+      program.enableAttributeArray(uv);
+      program.setAttributeBuffer(uv, GL_FLOAT, 6 * sizeof(float), 2, stride);
+    }
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(owner_.indices_.size()), GL_UNSIGNED_INT, nullptr);
+    program.disableAttributeArray(position);
+    if (normal >= 0) program.disableAttributeArray(normal);
+    if (uv >= 0) program.disableAttributeArray(uv);
+    index_buffer_.release();
+    vertex_buffer_.release();
+    if (texture_) texture_->release();
+    program.release();
+    glDisable(GL_POLYGON_OFFSET_FILL);
+  }
+  if (owner_.overlay_) {
+    DrawLines(owner_.wire_lines_, &wire_buffer_, mvp, QVector3D(0.15f, 0.16f, 0.2f));
+    glDisable(GL_DEPTH_TEST);  // bones show through the skin
+    DrawLines(owner_.bone_lines_, nullptr, mvp, QVector3D(1.0f, 0.75f, 0.2f));
+  }
+}
+
+PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
+  setObjectName("Preview");
+  setFocusPolicy(Qt::StrongFocus);
+  setMinimumSize(200, 200);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Window, kBackground);
+  colours.setColor(QPalette::WindowText, kText);
+  setPalette(colours);
+  setAutoFillBackground(true);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* pages_host = new QWidget(this);
+  pages_ = new QStackedLayout(pages_host);
+  message_ = new QLabel(pages_host);
+  message_->setObjectName("PreviewMessage");
+  message_->setAlignment(Qt::AlignCenter);
+  message_->setWordWrap(true);
+  message_->setMargin(24);
+  message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  pages_->addWidget(message_);
+  note_ = new QLabel(this);
+  note_->setObjectName("PreviewNote");
+  note_->setWordWrap(true);
+  note_->setMargin(6);
+  note_->hide();
+  column->addWidget(pages_host, 1);
+  column->addWidget(note_);
+
+  // A window holding an OpenGL view needs OpenGL to show at all, so the
+  // view is made only where the probe found what it needs.
+  gl_ = ProbeOpenGL();
+  problem_ = PreviewProblem(gl_);
+  if (problem_.isEmpty()) {
+    canvas_ = new PreviewCanvas(*this);
+    pages_->addWidget(canvas_);
+  } else {
+    qWarning("Mervane: %s", qUtf8Printable(problem_));
+  }
+  ShowPage();
+}
+
+PreviewWidget::~PreviewWidget() {
+  // The canvas frees the character's OpenGL objects in its context, before
+  // the renderer that holds them goes with this widget's members.
+  delete canvas_;
+}
+
+void PreviewWidget::ShowPage() {
+  message_->setText(problem_.isEmpty() ? hint_ : problem_);
+  const bool draw = canvas_ && problem_.isEmpty() && (HasModel() || DrawsCharacter());
+  pages_->setCurrentWidget(draw ? static_cast<QWidget*>(canvas_) : message_);
+  note_->setText(note_text_);
+  note_->setVisible(!note_text_.isEmpty() && draw);
+}
+
+void PreviewWidget::Changed() {
+  ++version_;
+  ShowPage();
+  Repaint();
+}
+
+void PreviewWidget::CharacterChanged(bool reframe) {
+  const bool was = DrawsCharacter();
+  // The old parts' buffers belong to the canvas's context.
+  const bool current = canvas_ && canvas_->context();
+  if (current) canvas_->makeCurrent();
+  if (character_)
+    character_renderer_.SetParts(*character_);
+  else
+    character_renderer_.Clear();
+  if (current) canvas_->doneCurrent();
+  if (canvas_) canvas_->character_ready_ = false;  // the rig may have another number of bones
+  ShowPage();
+  if (reframe || was != DrawsCharacter())
+    SetView(View::Front);
+  else
+    Repaint();
+}
+
+std::optional<std::vector<std::vector<std::array<float, 3>>>> PreviewWidget::CaptureSkinned() {
+  if (!canvas_ || !problem_.isEmpty()) return std::nullopt;
+  canvas_->grabFramebuffer();  // uploads the parts and pose
+  canvas_->makeCurrent();
+  auto captured = character_renderer_.CaptureSkinned();
+  canvas_->doneCurrent();
+  return captured;
+}
+
+void PreviewWidget::Repaint() {
+  if (canvas_) canvas_->update();
+}
+
+void PreviewWidget::SetProblem(const QString& problem) {
+  if (problem_ == problem) return;
+  problem_ = problem;
+  qWarning("Mervane: %s", qUtf8Printable(problem_));
+  ShowPage();
+}
+
+void PreviewWidget::SetNote(const QString& note) {
+  note_text_ = note;
+  ShowPage();
+}
+
+QImage PreviewWidget::Grab() {
+  if (canvas_ && pages_->currentWidget() == canvas_) return canvas_->grabFramebuffer();
+  return grab().toImage();
+}
+
+std::string PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
   Clear();
   WorldMesh mesh;
   try {
     mesh = BuildWorldMesh(model);
   } catch (const Failure&) {
-    return;  // a model the writer could not place either: nothing to show
+    return {};  // a model the writer could not place either: nothing to show
   }
   bool any = false;
   auto grow = [&](const QVector3D& p) {
@@ -127,13 +567,14 @@ void PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
     grow(o);
   }
   // Read from disk every time: the user may have painted the bitmap since.
-  const std::string texture = FindProjectTexture(model, FolderFiles(folder));
-  if (!texture.empty()) {
-    const std::string path = folder + texture;  // folder ends in its separator
-    texture_image_ = QImage(PathToQt(path));
+  std::string path;
+  if (const std::string texture = FindProjectTexture(model, FolderFiles(folder)); !texture.empty()) {
+    path = folder + texture;  // folder ends in its separator
+    SetTextureImage(ReadImage(path));
   }
-  dirty_ = true;
+  Changed();
   SetView(View::Front);
+  return path;
 }
 
 void PreviewWidget::Clear() {
@@ -141,49 +582,84 @@ void PreviewWidget::Clear() {
   indices_.clear();
   wire_lines_.clear();
   bone_lines_.clear();
-  texture_image_ = QImage();
-  dirty_ = true;
-  update();
+  SetTextureImage(QImage());
+  Changed();
 }
 
 void PreviewWidget::SetHint(const QString& hint) {
   hint_ = hint.isEmpty() ? QString(kHint) : hint;
-  update();
+  ShowPage();
 }
 
-bool PreviewWidget::ShowTexture(const std::string& path) {
-  QImage image(QString::fromLocal8Bit(path.c_str()));
-  if (image.isNull()) return false;
+void PreviewWidget::SetTextureImage(QImage image) {
+  note_text_.clear();
+  const int limit = gl_.max_texture_size;
+  if (!image.isNull() && limit > 0 && (image.width() > limit || image.height() > limit)) {
+    note_text_ = TextureReducedNote(image.size(), limit);
+    image = image.scaled(limit, limit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  }
   texture_image_ = std::move(image);
-  dirty_ = true;
-  update();
+}
+
+bool PreviewWidget::ShowTexture(QImage image) {
+  if (image.isNull()) return false;
+  SetTextureImage(std::move(image));
+  Changed();
   return true;
 }
 
 void PreviewWidget::SetOverlay(bool on) {
   overlay_ = on;
-  update();
+  Repaint();
+}
+
+QSize PreviewWidget::ViewSize() const {
+  return canvas_ && canvas_->width() > 0 ? canvas_->size() : size();
+}
+
+float PreviewWidget::FarthestDistance() const {
+  // Fit the bounding box as the camera sees it, with a small margin.
+  const QVector3D right = CameraRight(), up = CameraUp(), forward = CameraForward();
+  const QVector3D middle = (bounds_min_ + bounds_max_) / 2;
+  float half_x = 0.05f, half_y = 0.05f, half_depth = 0.0f;
+  for (int corner = 0; corner < 8; ++corner) {
+    const QVector3D p((corner & 1) ? bounds_max_.x() : bounds_min_.x(), (corner & 2) ? bounds_max_.y() : bounds_min_.y(),
+                      (corner & 4) ? bounds_max_.z() : bounds_min_.z());
+    const QVector3D d = p - middle;
+    half_x = std::max(half_x, std::abs(QVector3D::dotProduct(d, right)));
+    half_y = std::max(half_y, std::abs(QVector3D::dotProduct(d, up)));
+    half_depth = std::max(half_depth, std::abs(QVector3D::dotProduct(d, forward)));
+  }
+  const QSize view = ViewSize();
+  const float aspect = view.height() > 0 ? static_cast<float>(view.width()) / static_cast<float>(view.height()) : 1.0f;
+  const float tan_half = std::tan(qDegreesToRadians(kFov / 2));
+  return std::max(half_y / tan_half, half_x / (tan_half * aspect)) * 1.1f + half_depth;
+}
+
+float PreviewWidget::NearestDistance() const {
+  // How far the model reaches from the target's plane towards the camera;
+  // the near plane (1% of the distance in front of the camera) stays short
+  // of it.
+  const QVector3D toward_camera = -CameraForward();
+  float reach = 0.0f, size = (bounds_max_ - bounds_min_).length();
+  for (int corner = 0; corner < 8; ++corner) {
+    const QVector3D p((corner & 1) ? bounds_max_.x() : bounds_min_.x(), (corner & 2) ? bounds_max_.y() : bounds_min_.y(),
+                      (corner & 4) ? bounds_max_.z() : bounds_min_.z());
+    reach = std::max(reach, QVector3D::dotProduct(p - target_, toward_camera));
+  }
+  return std::max(reach / 0.95f, std::max(size, 0.05f) * 0.02f);
+}
+
+void PreviewWidget::KeepDistance() {
+  distance_ = std::clamp(distance_, std::min(NearestDistance(), FarthestDistance()), FarthestDistance());
 }
 
 void PreviewWidget::FrameAll() {
   if (DrawsCharacter()) character_renderer_.Bounds(bounds_min_, bounds_max_);
   if (!HasModel() && !DrawsCharacter()) return;
   target_ = (bounds_min_ + bounds_max_) / 2;
-  // Fit the bounding box as the camera sees it, with a small margin.
-  const QVector3D right = CameraRight(), up = CameraUp(), forward = CameraForward();
-  float half_x = 0.05f, half_y = 0.05f, half_depth = 0.0f;
-  for (int corner = 0; corner < 8; ++corner) {
-    const QVector3D p((corner & 1) ? bounds_max_.x() : bounds_min_.x(), (corner & 2) ? bounds_max_.y() : bounds_min_.y(),
-                      (corner & 4) ? bounds_max_.z() : bounds_min_.z());
-    const QVector3D d = p - target_;
-    half_x = std::max(half_x, std::abs(QVector3D::dotProduct(d, right)));
-    half_y = std::max(half_y, std::abs(QVector3D::dotProduct(d, up)));
-    half_depth = std::max(half_depth, std::abs(QVector3D::dotProduct(d, forward)));
-  }
-  const float aspect = height() > 0 ? static_cast<float>(width()) / static_cast<float>(height()) : 1.0f;
-  const float tan_half = std::tan(qDegreesToRadians(kFov / 2));
-  distance_ = std::max(half_y / tan_half, half_x / (tan_half * aspect)) * 1.1f + half_depth;
-  update();
+  distance_ = FarthestDistance();
+  Repaint();
 }
 
 void PreviewWidget::SetView(View view) {
@@ -213,124 +689,10 @@ QMatrix4x4 PreviewWidget::ViewMatrix() const {
 
 QMatrix4x4 PreviewWidget::ProjectionMatrix() const {
   QMatrix4x4 projection;
-  const float aspect = height() > 0 ? static_cast<float>(width()) / static_cast<float>(height()) : 1.0f;
+  const QSize view = ViewSize();
+  const float aspect = view.height() > 0 ? static_cast<float>(view.width()) / static_cast<float>(view.height()) : 1.0f;
   projection.perspective(kFov, aspect, distance_ * 0.01f, distance_ * 100.0f);
   return projection;
-}
-
-void PreviewWidget::initializeGL() {
-  initializeOpenGLFunctions();
-  const bool mesh_ok = mesh_program_.addShaderFromSourceCode(QOpenGLShader::Vertex, kMeshVertexShader) &&
-                       mesh_program_.addShaderFromSourceCode(QOpenGLShader::Fragment, kMeshFragmentShader) &&
-                       mesh_program_.link();
-  const bool line_ok = line_program_.addShaderFromSourceCode(QOpenGLShader::Vertex, kLineVertexShader) &&
-                       line_program_.addShaderFromSourceCode(QOpenGLShader::Fragment, kLineFragmentShader) &&
-                       line_program_.link();
-  gl_ready_ = mesh_ok && line_ok && vertex_buffer_.create() && index_buffer_.create() &&
-              wire_buffer_.create();
-  if (!gl_ready_) qWarning("Mervane: the 3D preview could not start its shaders");
-  dirty_ = true;
-}
-
-void PreviewWidget::resizeGL(int, int) {}
-
-void PreviewWidget::Upload() {
-  dirty_ = false;
-  vertex_buffer_.bind();
-  vertex_buffer_.allocate(vertices_.data(), static_cast<int>(vertices_.size() * sizeof(float)));
-  vertex_buffer_.release();
-  index_buffer_.bind();
-  index_buffer_.allocate(indices_.data(), static_cast<int>(indices_.size() * sizeof(unsigned)));
-  index_buffer_.release();
-  wire_buffer_.bind();
-  wire_buffer_.allocate(wire_lines_.data(), static_cast<int>(wire_lines_.size() * sizeof(float)));
-  wire_buffer_.release();
-  texture_.reset();
-  if (!texture_image_.isNull()) {
-    // QOpenGLTexture turns the image upside down, so that V = 0 is its
-    // bottom row: the .obj's convention, which the flipped V follows.
-    texture_ = std::make_unique<QOpenGLTexture>(texture_image_.convertToFormat(QImage::Format_RGBA8888));
-    texture_->setMinificationFilter(QOpenGLTexture::LinearMipMapLinear);
-    texture_->setMagnificationFilter(QOpenGLTexture::Linear);
-    texture_->setWrapMode(QOpenGLTexture::Repeat);
-  }
-}
-
-void PreviewWidget::DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
-                              const QVector3D& color) {
-  if (lines.empty()) return;
-  line_program_.bind();
-  line_program_.setUniformValue("mvp", mvp);
-  line_program_.setUniformValue("color", color);
-  const int position = line_program_.attributeLocation("position");
-  line_program_.enableAttributeArray(position);
-  if (buffer) {
-    buffer->bind();
-    line_program_.setAttributeBuffer(position, GL_FLOAT, 0, 3);
-  } else {
-    line_program_.setAttributeArray(position, lines.data(), 3);
-  }
-  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size() / 3));
-  if (buffer) buffer->release();
-  line_program_.disableAttributeArray(position);
-  line_program_.release();
-}
-
-void PreviewWidget::paintGL() {
-  glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  if (gl_ready_ && PaintCharacter(ProjectionMatrix() * ViewMatrix())) return;
-  if (!HasModel() || !gl_ready_) {
-    QPainter painter(this);
-    painter.setPen(QColor(200, 204, 212));
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, hint_);
-    return;
-  }
-  if (dirty_) Upload();
-  glEnable(GL_DEPTH_TEST);
-  const QMatrix4x4 mvp = ProjectionMatrix() * ViewMatrix();
-
-  if (!indices_.empty()) {
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(1.0f, 1.0f);  // keeps the wireframe in front of its faces
-    mesh_program_.bind();
-    mesh_program_.setUniformValue("mvp", mvp);
-    mesh_program_.setUniformValue("toward_camera", -CameraForward());
-    mesh_program_.setUniformValue("textured", texture_ != nullptr);
-    mesh_program_.setUniformValue("skin", 0);
-    if (texture_) texture_->bind(0);
-    vertex_buffer_.bind();
-    index_buffer_.bind();
-    const int stride = 8 * sizeof(float);
-    const int position = mesh_program_.attributeLocation("position");
-    const int normal = mesh_program_.attributeLocation("normal");
-    const int uv = mesh_program_.attributeLocation("uv");
-    mesh_program_.enableAttributeArray(position);
-    mesh_program_.setAttributeBuffer(position, GL_FLOAT, 0, 3, stride);
-    if (normal >= 0) {
-      mesh_program_.enableAttributeArray(normal);
-      mesh_program_.setAttributeBuffer(normal, GL_FLOAT, 3 * sizeof(float), 3, stride);
-    }
-    if (uv >= 0) {
-      mesh_program_.enableAttributeArray(uv);
-      mesh_program_.setAttributeBuffer(uv, GL_FLOAT, 6 * sizeof(float), 2, stride);
-    }
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, nullptr);
-    mesh_program_.disableAttributeArray(position);
-    if (normal >= 0) mesh_program_.disableAttributeArray(normal);
-    if (uv >= 0) mesh_program_.disableAttributeArray(uv);
-    index_buffer_.release();
-    vertex_buffer_.release();
-    if (texture_) texture_->release();
-    mesh_program_.release();
-    glDisable(GL_POLYGON_OFFSET_FILL);
-  }
-  if (overlay_) {
-    DrawLines(wire_lines_, &wire_buffer_, mvp, QVector3D(0.15f, 0.16f, 0.2f));
-    glDisable(GL_DEPTH_TEST);  // bones show through the skin
-    DrawLines(bone_lines_, nullptr, mvp, QVector3D(1.0f, 0.75f, 0.2f));
-  }
-  glDisable(GL_DEPTH_TEST);
 }
 
 void PreviewWidget::mousePressEvent(QMouseEvent* event) {
@@ -346,30 +708,35 @@ void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
   const bool pan = (event->buttons() & Qt::MiddleButton) ||
                    ((event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ShiftModifier));
   if (pan) {
-    const float per_pixel = 2 * distance_ * std::tan(qDegreesToRadians(kFov / 2)) / std::max(1, height());
+    const float per_pixel = 2 * distance_ * std::tan(qDegreesToRadians(kFov / 2)) / std::max(1, ViewSize().height());
     target_ += (-CameraRight() * delta.x() + CameraUp() * delta.y()) * per_pixel;
   } else if (event->buttons() & Qt::LeftButton) {
     yaw_ -= delta.x() * 0.5f;
     pitch_ = std::clamp(pitch_ + delta.y() * 0.5f, -89.9f, 89.9f);
+    // Turned, the model may reach nearer the camera than before.
+    distance_ = std::max(distance_, std::min(NearestDistance(), FarthestDistance()));
   } else {
     return;
   }
-  update();
+  Repaint();
 }
 
 void PreviewWidget::wheelEvent(QWheelEvent* event) {
   const float steps = event->angleDelta().y() / 120.0f;
-  if (steps == 0) return;
-  const float factor = std::pow(0.85f, steps);
+  if (steps == 0 || (!HasModel() && !DrawsCharacter())) return;
+  const float before = distance_;
+  distance_ *= std::pow(0.85f, steps);
+  KeepDistance();
+  const float factor = distance_ / before;
   // The point under the cursor, at the target's depth, stays where it is.
   const QPointF pos = event->position();
-  const float half_height = distance_ * std::tan(qDegreesToRadians(kFov / 2));
-  const float per_pixel = 2 * half_height / std::max(1, height());
-  const QVector3D under_cursor = target_ + CameraRight() * static_cast<float>(pos.x() - width() / 2.0) * per_pixel -
-                                 CameraUp() * static_cast<float>(pos.y() - height() / 2.0) * per_pixel;
+  const QSize view = ViewSize();
+  const float per_pixel = 2 * before * std::tan(qDegreesToRadians(kFov / 2)) / std::max(1, view.height());
+  const QVector3D under_cursor = target_ +
+                                 CameraRight() * static_cast<float>(pos.x() - view.width() / 2.0) * per_pixel -
+                                 CameraUp() * static_cast<float>(pos.y() - view.height() / 2.0) * per_pixel;
   target_ = under_cursor + (target_ - under_cursor) * factor;
-  distance_ *= factor;
-  update();
+  Repaint();
 }
 
 void PreviewWidget::keyPressEvent(QKeyEvent* event) {
@@ -387,7 +754,7 @@ void PreviewWidget::keyPressEvent(QKeyEvent* event) {
       SetView(View::Top);
       return;
     default:
-      QOpenGLWidget::keyPressEvent(event);
+      QWidget::keyPressEvent(event);
   }
 }
 

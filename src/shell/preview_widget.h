@@ -1,13 +1,10 @@
 #pragma once
 
-#include <QOpenGLBuffer>
-#include <QOpenGLFunctions>
-#include <QOpenGLShaderProgram>
-#include <QOpenGLTexture>
-#include <QOpenGLWidget>
+#include <QImage>
 #include <QMatrix4x4>
+#include <QString>
 #include <QVector3D>
-#include <memory>
+#include <QWidget>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,35 +12,70 @@
 #include "model/model.h"
 #include "shell/character_renderer.h"
 
+class QLabel;
+class QStackedLayout;
+
 namespace mervane {
+
+// What an OpenGL context offers the preview, found before any of it is used.
+struct GlReport {
+  bool context = false;        // a context was created and made current
+  int major = 0, minor = 0;    // OpenGL version
+  QString version;             // as the driver spells it, e.g. "1.1"
+  int glsl_major = 0, glsl_minor = 0;  // shading language; 0.0 when none
+  bool functions = false;      // shaders, buffers and textures can be called
+  int max_texture_size = 0;    // GL_MAX_TEXTURE_SIZE
+};
+
+// Makes a context of the kind the preview would get and reports on it.
+GlReport ProbeOpenGL();
+
+// Why the preview cannot draw with that OpenGL, in words a user can act on;
+// empty when it can.
+QString PreviewProblem(const GlReport& gl);
+
+// The same for a shader the driver refused (its log) and for a context lost
+// while drawing.
+QString ShaderProblem(const QString& log);
+QString LostContextProblem();
+
+// The line under the picture when the texture (width x height) exceeds the
+// driver's limit and is shown reduced.
+QString TextureReducedNote(QSize size, int limit);
+
+class PreviewCanvas;
 
 // The loaded model drawn in the same world space as the project's .obj, so
 // that a user sees at once whether a skin, project or part came in right.
-class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+// Where OpenGL cannot draw it, the area says why instead; the rest of the
+// window never depends on it.
+class PreviewWidget : public QWidget {
   Q_OBJECT
 
  public:
   enum class View { Front, Side, Top };
-  static constexpr const char* kHint = "File > Open a .skn or .spj, or drop one here";
+  static constexpr const char* kHint = "File > Open a .skn, .bmf or .spj, or drop one here";
 
   explicit PreviewWidget(QWidget* parent = nullptr);
   ~PreviewWidget() override;
 
   // Shows the model, framed; its texture is TextureName.bmp in folder
-  // (empty, or ending in its separator).
-  void ShowModel(SkinModel& model, const std::string& folder);
+  // (empty, or ending in its separator), found without regard to case.
+  // Gives the bitmap's path, or empty when it is not there.
+  std::string ShowModel(SkinModel& model, const std::string& folder);
   // Back to the empty view with its hint.
   void Clear();
   // The hint the empty view shows; an empty text brings back kHint.
   void SetHint(const QString& hint);
   QString Hint() const { return hint_; }
-  // Draws the model with the image at path, whatever the model's texture
-  // name; the next ShowModel goes back to the model's own bitmap. False
-  // (and no change) when the file is not an image Qt reads.
-  bool ShowTexture(const std::string& path);
+  // Draws the model with the image, whatever the model's texture name; the
+  // next ShowModel goes back to the model's own bitmap. A null image changes
+  // nothing and gives false.
+  bool ShowTexture(QImage image);
   bool HasModel() const { return !indices_.empty() || !bone_lines_.empty(); }
   int TriangleCount() const { return static_cast<int>(indices_.size() / 3); }
   bool HasTexture() const { return !texture_image_.isNull(); }
+  // The texture as drawn (reduced when the driver's limit asks for it).
   const QImage& Texture() const { return texture_image_; }
 
   // The character view: while scene has a skeleton and a part it can
@@ -56,6 +88,18 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   void CharacterPosed(std::optional<float> seams);
   bool DrawsCharacter() const;
   CharacterRenderer& character_renderer() { return character_renderer_; }
+  // Draws, then reads back where the vertex shader placed the shown parts'
+  // vertices (see CharacterRenderer::CaptureSkinned); nullopt without a
+  // context that can.
+  std::optional<std::vector<std::vector<std::array<float, 3>>>> CaptureSkinned();
+
+  // Why the preview is not drawing, or empty when it draws.
+  QString Problem() const { return problem_; }
+  // A line under the picture (a reduced texture), or empty.
+  QString Note() const { return note_text_; }
+  const GlReport& OpenGL() const { return gl_; }
+  // What the area shows now, drawn off screen.
+  QImage Grab();
 
   void SetOverlay(bool on);  // wireframe and bones
   bool Overlay() const { return overlay_; }
@@ -63,9 +107,6 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   void SetView(View view);
 
  protected:
-  void initializeGL() override;
-  void resizeGL(int w, int h) override;
-  void paintGL() override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
@@ -73,28 +114,42 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   bool event(QEvent* event) override;
 
  private:
-  // The character's part of paintGL; false when it has nothing to draw.
-  bool PaintCharacter(const QMatrix4x4& view_projection);
+  friend class PreviewCanvas;
+
   // The bone whose origin is nearest pos on screen, within a few pixels.
   QString BoneAt(const QPoint& pos) const;
+  // Repaints the OpenGL view, when there is one.
+  void Repaint();
+  QSize ViewSize() const;
   QMatrix4x4 ViewMatrix() const;
   QMatrix4x4 ProjectionMatrix() const;
   QVector3D CameraRight() const;
   QVector3D CameraUp() const;
   QVector3D CameraForward() const;
-  void Upload();
-  // Lines from a buffer on the GPU when given, else from lines in memory.
-  void DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
-                 const QVector3D& color);
+  // The camera's distance from its target: no farther than where the whole
+  // model fits the view, no nearer than where the near plane meets it.
+  float FarthestDistance() const;
+  float NearestDistance() const;
+  void KeepDistance();
+  void SetTextureImage(QImage image);
+  // The canvas gave up: the area shows why from now on.
+  void SetProblem(const QString& problem);
+  void SetNote(const QString& note);
+  // The message page when there is nothing to draw or drawing failed.
+  void ShowPage();
+  void Changed();
 
-  // What is drawn, kept on the CPU until the context takes it.
+  // What is drawn, kept on the CPU until the context takes it; version_
+  // counts the changes, so that a new context uploads them again.
   std::vector<float> vertices_;  // position 3, normal 3, uv 2
   std::vector<unsigned> indices_;
   std::vector<float> wire_lines_;  // pairs of positions
   std::vector<float> bone_lines_;
   QImage texture_image_;
-  bool dirty_ = false;
+  int version_ = 0;
   QString hint_ = kHint;
+  QString problem_;
+  QString note_text_;
 
   QVector3D bounds_min_, bounds_max_;
   QVector3D target_;
@@ -102,16 +157,16 @@ class PreviewWidget : public QOpenGLWidget, protected QOpenGLFunctions {
   bool overlay_ = true;
   QPoint last_mouse_;
 
-  bool gl_ready_ = false;
-  QOpenGLShaderProgram mesh_program_, line_program_;
-  QOpenGLBuffer vertex_buffer_{QOpenGLBuffer::VertexBuffer};
-  QOpenGLBuffer index_buffer_{QOpenGLBuffer::IndexBuffer};
-  QOpenGLBuffer wire_buffer_{QOpenGLBuffer::VertexBuffer};
-  std::unique_ptr<QOpenGLTexture> texture_;
+  GlReport gl_;
+  QStackedLayout* pages_ = nullptr;
+  QLabel* message_ = nullptr;
+  QLabel* note_ = nullptr;
+  PreviewCanvas* canvas_ = nullptr;  // only where OpenGL will do
 
   const CharacterScene* character_ = nullptr;
+  // Its parts and pose are kept here; its OpenGL objects live in the
+  // canvas's context.
   CharacterRenderer character_renderer_;
-  bool character_ready_ = false;  // its shaders compiled for the rig's bones
 };
 
 }  // namespace mervane

@@ -6,7 +6,7 @@
 #include <QAction>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSettings>
+#include "shell/settings.h"
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -22,7 +22,7 @@ namespace {
 
 TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   QStandardPaths::setTestModeEnabled(true);
-  QSettings().clear();
+  Settings().clear();
   test::SmallCharacter character;
   character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
   character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");  // the skeleton lacks L_HAND
@@ -75,7 +75,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   panel.toggleViewAction()->trigger();
   frmMain next("", &chooser, &prompts);
   EXPECT_FALSE(next.character_panel()->isVisibleTo(&next));
-  QSettings().clear();
+  Settings().clear();
 }
 
 }  // namespace

@@ -49,8 +49,9 @@ TEST(EndToEndTest, WindowWritesWhatTheConverterWrites) {
     run("mnuSave");
     ASSERT_TRUE(prompts.messages.empty()) << prompts.messages[0].text;
     EXPECT_TRUE(chooser.choices.empty());
+    // The label names the file now shown: the one saved last.
     EXPECT_EQ(window.centralWidget()->findChild<QLabel*>("Label2")->text().toStdString(),
-              dir.path("body.spj"));
+              dir.path("body.skn"));
     ASSERT_EQ(dir.Listing(), (std::vector<std::string>{"body.mtl", "body.obj", "body.skn", "body.spj"}));
 
     std::vector<std::string> by_window;

@@ -45,14 +45,15 @@ TEST(QtFileChooserTest, ShowsTheDescriptionsAsTheyAreWritten) {
   QtFileChooser chooser(&parent);
   WhenFileDialogIsUp([](QFileDialog& dialog, QComboBox& types) {
     EXPECT_EQ(dialog.objectName(), "cDialog1");
+    EXPECT_EQ(dialog.windowTitle(), "Open a skin");
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile) << "the chosen file must exist";
-    EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj)",
+    EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj,*.bmf)",
                                          "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
                                          "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
                                          "All files (*.*)"}));
   });
-  EXPECT_EQ(chooser.ChooseOpen(OpenFilters()), std::nullopt);
+  EXPECT_EQ(chooser.ChooseOpen("Open a skin", OpenFilters()), std::nullopt);
 }
 
 // The type the user selects is reported, and a bare name gets its extension.
@@ -87,7 +88,7 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
       static_cast<QDialog&>(dialog).accept();  // the Save button
     });
     chooser.folder = dir.path("");
-    const auto choice = chooser.ChooseSave(SaveFiltersProjectFirst(), "", c.selected % 2 == 0);
+    const auto choice = chooser.ChooseSave("Save", SaveFiltersProjectFirst(), "", c.selected % 2 == 0);
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->filter, c.selected);
     EXPECT_EQ(choice->path, c.path);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <QTimer>
 #include <algorithm>
@@ -12,22 +14,30 @@
 
 namespace mervane::guitest {
 
-std::optional<FileChoice> FakeChooser::ChooseOpen(const FilterList& filters) {
-  calls.push_back({false, filters, "", false, folder});
+std::optional<FileChoice> FakeChooser::ChooseOpen(const std::string& title, const FilterList& filters) {
+  calls.push_back({title, false, filters, "", false, folder});
   if (choices.empty()) return std::nullopt;
   const auto choice = choices.front();
   choices.erase(choices.begin());
   return choice;
 }
 
-std::optional<FileChoice> FakeChooser::ChooseSave(const FilterList& filters,
-                                                  const std::string& proposed,
-                                                  bool confirm_replace) {
-  calls.push_back({true, filters, proposed, confirm_replace, folder});
+std::optional<FileChoice> FakeChooser::ChooseSave(const std::string& title, const FilterList& filters,
+                                                  const std::string& proposed, bool confirm_replace) {
+  calls.push_back({title, true, filters, proposed, confirm_replace, folder});
   if (choices.empty()) return std::nullopt;
   const auto choice = choices.front();
   choices.erase(choices.begin());
   return choice;
+}
+
+Prompts::Keep FakePrompts::AskSaveDiscardCancel(const std::string& text) {
+  save_questions.push_back(text);
+  if (on_call) on_call();
+  if (keep_answers.empty()) return Keep::Discard;
+  const Keep answer = keep_answers.front();
+  keep_answers.erase(keep_answers.begin());
+  return answer;
 }
 
 std::vector<std::string> Names(const std::string& folder) {
@@ -66,6 +76,14 @@ void WhenModal(std::function<void(QDialog&)> steps) {
 int main(int argc, char** argv) {
   // Headless unless told otherwise, also when run outside ctest.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Each test process keeps the window's settings in a folder of its own,
+  // never the user's: ctest runs the tests side by side.
+  QTemporaryDir settings;
+#ifdef _WIN32
+  QStandardPaths::setTestModeEnabled(true);
+#else
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+#endif
   QApplication app(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -13,7 +13,6 @@
 
 namespace mervane::guitest {
 
-using test::FakePrompts;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -22,18 +21,28 @@ using test::WriteFile;
 class FakeChooser : public FileChooser {
  public:
   struct Call {
+    std::string title;
     bool save;
     FilterList filters;
     std::string proposed;
     bool confirm_replace;
     std::string folder;  // where the dialog would start
   };
-  std::optional<FileChoice> ChooseOpen(const FilterList& filters) override;
-  std::optional<FileChoice> ChooseSave(const FilterList& filters, const std::string& proposed,
-                                       bool confirm_replace) override;
+  std::optional<FileChoice> ChooseOpen(const std::string& title, const FilterList& filters) override;
+  std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
+                                       const std::string& proposed, bool confirm_replace) override;
 
   std::vector<Call> calls;
   std::vector<std::optional<FileChoice>> choices;  // taken from the front; none: cancelled
+};
+
+// The core's recording prompts, which also answer the window's Save,
+// Discard or Cancel question from a queue (Discard when it is empty).
+class FakePrompts : public test::FakePrompts {
+ public:
+  Keep AskSaveDiscardCancel(const std::string& text) override;
+  std::vector<std::string> save_questions;
+  std::vector<Keep> keep_answers;
 };
 
 // Names of everything in a folder, sorted.

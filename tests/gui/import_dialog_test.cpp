@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest/QTest>
+#include <filesystem>
 #include <memory>
 
 #include "gui_support.h"
@@ -312,21 +313,77 @@ TEST_F(ImportTest, BrowseButtonRemembersItsLastChoice) {
     chooser_.choices.push_back(FileChoice{"/parts/hat.obj", -1});
     Click(d, "Command1");
     EXPECT_EQ(Field(d, "txtFileName")->text(), "/parts/hat.obj");
+    // Names still at their first text take the file's base name.
+    EXPECT_EQ(Field(d, "txtFileDes")->text(), "hat");
+    EXPECT_EQ(Field(d, "txtDefaultSkin")->text(), "hat");
+    EXPECT_FALSE(Field(d, "txtDefaultSkin")->toolTip().isEmpty());
 
     // Closing the file dialog without a choice brings the last choice back.
     Type(d, "txtFileName", "edited.obj");
     Click(d, "Command1");
     EXPECT_EQ(Field(d, "txtFileName")->text(), "/parts/hat.obj");
+    // A name the user typed is kept.
+    Type(d, "txtFileDes", "my hat");
+    chooser_.choices.push_back(FileChoice{"/parts/cap.obj", -1});
+    Click(d, "Command1");
+    EXPECT_EQ(Field(d, "txtFileDes")->text(), "my hat");
+    EXPECT_EQ(Field(d, "txtDefaultSkin")->text(), "hat");
     Click(d, "cmdCancel");
   });
-  ASSERT_EQ(chooser_.calls.size(), 3u);
+  ASSERT_EQ(chooser_.calls.size(), 4u);
   for (const auto& call : chooser_.calls) {
+    EXPECT_EQ(call.title, "Choose the OBJ File to Import");
     EXPECT_TRUE(call.save) << "the save form: the file is only named here";
     EXPECT_FALSE(call.confirm_replace) << "no question about replacing the file to be read";
     EXPECT_TRUE(call.filters.empty());
   }
   EXPECT_EQ(chooser_.calls[0].proposed, "");
   EXPECT_EQ(chooser_.calls[2].proposed, "/parts/hat.obj");
+}
+
+// An imported part is on no disk: before anything would drop it, the
+// window offers to save it (Cancel the default keeps it); a model read from
+// a file and not changed goes without a question.
+TEST_F(ImportTest, AnUnsavedPartIsOfferedForSavingBeforeItIsLost) {
+  LoadSkin();
+  const std::string obj = WriteObj("hat.obj", kTriangle);
+  using Keep = Prompts::Keep;
+  const struct {
+    const char* what;
+    Keep answer;
+    std::function<void()> act;
+    bool part_kept;
+  } cases[] = {
+      {"Open, cancelled", Keep::Cancel, [&] { LoadSkin(); }, true},
+      {"Open, discarded", Keep::Discard, [&] { LoadSkin(); }, false},
+      {"Import OBJ, cancelled", Keep::Cancel, [&] { window_->findChild<QAction*>("mnuImportOBJ")->trigger(); }, true},
+      {"drop, discarded", Keep::Discard, [&] { window_->OpenPath(skin_); }, false},
+      {"close, cancelled", Keep::Cancel, [&] { window_->show(); EXPECT_FALSE(window_->close()); }, true},
+      {"close, saved first", Keep::Save,
+       [&] {
+         chooser_.choices.push_back(FileChoice{dir_.path("hat.skn"), 1});
+         window_->show();
+         EXPECT_TRUE(window_->close());
+         EXPECT_TRUE(std::filesystem::exists(dir_.path("hat.skn")));
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ImportFile(obj, "ROOT", "hat", "hat_skin");
+    ASSERT_EQ(window_->model().MeshName, "hat");
+    prompts_.save_questions.clear();
+    prompts_.keep_answers = {c.answer};
+    c.act();
+    EXPECT_EQ(prompts_.save_questions, std::vector<std::string>{"Save the imported part hat?"});
+    EXPECT_EQ(window_->model().MeshName == "hat", c.part_kept);
+  }
+  // Saved, or read from a file: nothing to ask.
+  prompts_.save_questions.clear();
+  LoadSkin();
+  window_->show();
+  EXPECT_TRUE(window_->close());
+  EXPECT_TRUE(prompts_.save_questions.empty());
 }
 
 TEST_F(ImportTest, ASuccessfulImportIsTheLoadedModel) {

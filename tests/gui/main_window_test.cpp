@@ -22,7 +22,10 @@
 #include "shell/command_line.h"
 #include "shell/elided_label.h"
 #include "shell/main_window.h"
+#include "shell/settings.h"
+#include "shell/path_text.h"
 #include "shell/preview_widget.h"
+#include "skn/skn.h"
 #include "shell/wait_window.h"
 
 namespace mervane {
@@ -103,13 +106,14 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
 
   EXPECT_EQ(central->layout()->itemAt(1)->widget(), window_->preview());
   const QList<QAction*> bar = window_->menuBar()->actions();
-  ASSERT_EQ(bar.size(), 2);  // File, then View
+  ASSERT_EQ(bar.size(), 3);  // File, View, Help
   QMenu* file = bar[0]->menu();
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->objectName(), "mnuFile");
   EXPECT_EQ(file->title(), "&File");
 
-  // The keys users expect; Save As is greyed out until there is a model.
+  // The keys users expect; the saves are greyed out until there is a
+  // model. An item that opens a dialog ends in "…".
   struct Item {
     const char* name;
     const char* caption;
@@ -117,9 +121,11 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
     const char* key;
     bool enabled;
   };
-  const Item expected[] = {{"mnuOpen", "&Open", false, "Ctrl+O", true},
-                           {"mnuSave", "&Save As", false, "Ctrl+Shift+S", false},
-                           {"mnuImportOBJ", "&Import OBJ", false, "Ctrl+I", true},
+  const Item expected[] = {{"mnuOpen", "&Open…", false, "Ctrl+O", true},
+                           {"mnuRecent", "Recent &Files", false, "", true},
+                           {"mnuSaveFile", "&Save", false, "Ctrl+S", false},
+                           {"mnuSave", "Save &As…", false, "Ctrl+Shift+S", false},
+                           {"mnuImportOBJ", "&Import OBJ…", false, "Ctrl+I", true},
                            {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
                            // greyed out until a game folder is indexed
                            {"mnuOpenFromGame", "Open &from Game\u2026", false, "Ctrl+G", false},
@@ -179,8 +185,10 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   OpenFile(skin_);
   ASSERT_EQ(chooser_.calls.size(), 1u);
   EXPECT_FALSE(chooser_.calls[0].save);
+  // Each dialog's title says what it is for.
+  EXPECT_EQ(chooser_.calls[0].title, "Open a Skin, Binary Mesh or Skin Project");
   EXPECT_EQ(Descriptions(chooser_.calls[0].filters),
-            (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj)",
+            (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj,*.bmf)",
                                       "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
                                       "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
                                       "All files (*.*)"}));
@@ -192,6 +200,7 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   Action("mnuSave")->trigger();
   ASSERT_EQ(chooser_.calls.size(), 2u);
   EXPECT_TRUE(chooser_.calls[1].save);
+  EXPECT_EQ(chooser_.calls[1].title, "Save the Model As a Skin Project or Skin");
   EXPECT_EQ(Descriptions(chooser_.calls[1].filters),
             (std::vector<std::string>{"Skin Project Files (*.spj)", "TheSims Skins (*.skn)",
                                       "TheSims Binary Meshes (*.bmf)", "glTF Binary Files (*.glb)",
@@ -295,7 +304,7 @@ TEST_F(MainWindowTest, OpenChoosesTheReaderByTheFileNamesExtension) {
   const Case cases[] = {
       {"My.Skins/body.skn", true},   // a "." in a folder name does not count
       {"BODY.SKN", true},            // nor does the case of the extension
-      {"body.obj", false},
+      {"body.txt", false},
       {"body.skn.bak", false},
       {"body", false},
   };
@@ -323,7 +332,7 @@ TEST_F(MainWindowTest, AnOpenThatIsRefusedKeepsTheLoadedModel) {
   OpenFile(skin_);
   ASSERT_TRUE(window_->model().ModelLoaded);
   const std::string mesh = window_->model().MeshName;
-  OpenFile("/somewhere/part.obj");
+  OpenFile("/somewhere/part.txt");
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_TRUE(window_->model().ModelLoaded);
   EXPECT_EQ(window_->model().MeshName, mesh);
@@ -565,7 +574,14 @@ TEST_F(MainWindowTest, AFailedReadOrSaveKeepsWhatWasShown) {
        "the folder " + dir.path("none/") + " does not exist"},
       {"save a project into no folder", dir.path("none/p.spj"), true, ErrorMessage(76),
        "the folder " + dir.path("none/") + " does not exist"},
+#ifdef __linux__
+      // There, but refusing new files with "no such file".
+      {"save into a folder that takes no files", "/proc/s.skn", true, ErrorMessage(75),
+       "the folder /proc/ takes no new files"},
+#endif
   };
+  const std::string folder_before = chooser_.folder;
+  const QString status_before = window_->statusBar()->currentMessage();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     prompts_.messages.clear();
@@ -585,7 +601,8 @@ TEST_F(MainWindowTest, AFailedReadOrSaveKeepsWhatWasShown) {
     EXPECT_EQ(window_->model().VertexLines.at(0), before.VertexLines.at(0));
     EXPECT_EQ(window_->preview()->TriangleCount(), triangles);
     EXPECT_TRUE(Action("mnuSave")->isEnabled());
-    EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
+    EXPECT_EQ(window_->statusBar()->currentMessage(), status_before);
+    EXPECT_EQ(chooser_.folder, folder_before) << "only a file read or saved moves the dialogs' folder";
   }
   EXPECT_EQ(dir.Listing(), std::vector<std::string>{"short.skn"});
 }
@@ -650,7 +667,8 @@ TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
   }
 }
 
-// Every file dialog starts in the folder of the last file read or written.
+// Every file dialog starts in the folder of the last file read or written;
+// a save that writes nothing leaves it.
 TEST_F(MainWindowTest, FileDialogsStartWhereTheLastFileWas) {
   TempDir dir;
   std::filesystem::create_directories(dir.path("out"));
@@ -665,13 +683,13 @@ TEST_F(MainWindowTest, FileDialogsStartWhereTheLastFileWas) {
   Action("mnuSave")->trigger();
   chooser_.choices.push_back(std::nullopt);
   Action("mnuTexture")->trigger();
-  Choose(dir.path("mine/p.skn"), 1);  // answered No: the folder is still the one chosen
+  Choose(dir.path("mine/p.skn"), 1);  // answered No: nothing saved, the folder stays
   Action("mnuSave")->trigger();
   chooser_.choices.push_back(std::nullopt);
   Action("mnuOpen")->trigger();
   ASSERT_EQ(chooser_.calls.size(), 7u);
   const std::string expected[] = {"", FolderOf(skin_), dir.path("out/"), dir.path("out/"),
-                                  dir.path("out/"), dir.path("out/"), dir.path("mine/")};
+                                  dir.path("out/"), dir.path("out/"), dir.path("out/")};
   for (int i = 0; i < 7; ++i) EXPECT_EQ(chooser_.calls[i].folder, expected[i]) << i;
   EXPECT_EQ(guitest::ReadFile(dir.path("mine/p.skn")), "mine");
 }
@@ -740,6 +758,134 @@ TEST_F(DropTest, AnyImageCanBeShownOnTheModel) {
   Action("mnuTexture")->trigger();
   EXPECT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(shown(), QColor(Qt::yellow));
+}
+
+// File > Save writes the file the model came from, in its own format and
+// without a question; before there is one (an imported part) it is Save As.
+// Save As proposes the current file's name.
+TEST_F(MainWindowTest, SaveWritesTheCurrentFileAndSaveAsProposesItsName) {
+  TempDir dir;
+  guitest::WriteFile(dir.path("body.skn"), guitest::ReadFile(skin_));
+  OpenFile(dir.path("body.skn"));
+  ASSERT_TRUE(window_->model().ModelLoaded);
+  const std::string written = SknText(window_->model());
+  guitest::WriteFile(dir.path("body.skn"), "changed elsewhere");
+  const std::size_t calls = chooser_.calls.size();
+  Action("mnuSaveFile")->trigger();
+  EXPECT_EQ(chooser_.calls.size(), calls) << "no dialog";
+  EXPECT_TRUE(prompts_.questions.empty());
+  EXPECT_EQ(guitest::ReadFile(dir.path("body.skn")), written);
+
+  chooser_.choices.push_back(std::nullopt);
+  Action("mnuSave")->trigger();
+  ASSERT_EQ(chooser_.calls.size(), calls + 1);
+  EXPECT_EQ(chooser_.calls.back().proposed, "body");
+
+  // After a Save As, the saved file is the current one.
+  Choose(dir.path("copy.skn"), 0);
+  Action("mnuSave")->trigger();
+  EXPECT_EQ(Label2(), dir.path("copy.skn"));
+  guitest::WriteFile(dir.path("copy.skn"), "");
+  Action("mnuSaveFile")->trigger();
+  EXPECT_EQ(guitest::ReadFile(dir.path("copy.skn")), written);
+}
+
+// A skin whose bitmap is not beside it says which bitmap was looked for, and
+// where; with the bitmap there it says nothing.
+TEST_F(MainWindowTest, AMissingBitmapIsNamedInTheStatusBar) {
+  TempDir dir;
+  guitest::WriteFile(dir.path("body.skn"), guitest::ReadFile(skin_));
+  OpenFile(dir.path("body.skn"));
+  const std::string bitmap = window_->model().TextureName + ".bmp";
+  EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(),
+            "No texture shown: " + bitmap + " is not in " + dir.path(""));
+  QImage image(2, 2, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  ASSERT_TRUE(image.save(QString::fromStdString(dir.path(bitmap)), "BMP"));
+  OpenFile(dir.path("body.skn"));
+  EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
+  EXPECT_TRUE(window_->preview()->HasTexture());
+}
+
+// An .obj given to Open is a project's model or a part: the project beside
+// it is offered, and otherwise (or on No) the import, filled in.
+TEST_F(MainWindowTest, OpeningAnObjOffersTheProjectOrTheImport) {
+  TempDir dir;
+  OpenFile(skin_);
+  Choose(dir.path("body.spj"));
+  Action("mnuSave")->trigger();
+  guitest::WriteFile(dir.path("lone.obj"), guitest::ReadFile(dir.path("body.obj")));
+  const struct {
+    const char* obj;
+    std::optional<bool> answer;  // nullopt: no question
+    bool opens_project;
+  } cases[] = {{"body.obj", true, true}, {"body.obj", false, false}, {"lone.obj", std::nullopt, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.obj);
+    window_ = std::make_unique<frmMain>("", &chooser_, &prompts_);
+    prompts_.questions.clear();
+    if (c.answer) prompts_.answers.push_back(c.answer);
+    std::string import_path;
+    if (!c.opens_project)
+      guitest::WhenModal([&](QDialog& dialog) {
+        import_path = dialog.findChild<QLineEdit*>("txtFileName")->text().toStdString();
+        dialog.reject();
+      });
+    window_->OpenPath(dir.path(c.obj));  // what Open does with the chosen file
+    EXPECT_EQ(prompts_.questions.size(), c.answer ? 1u : 0u);
+    EXPECT_EQ(Label2(), c.opens_project ? dir.path("body.spj") : "");
+    EXPECT_EQ(import_path, c.opens_project ? "" : dir.path(c.obj));
+  }
+}
+
+// Recent Files, and the window's size and place, outlive the run; a
+// settings file that is unreadable or holds foreign values is passed over.
+TEST_F(MainWindowTest, RecentFilesAndThePlaceAreKeptAndBadSettingsIgnored) {
+  const std::string settings = PathFromQt(SettingsFile());
+  std::filesystem::create_directories(std::filesystem::path(FolderOf(settings)));
+  for (const std::string& junk : {std::string("recentFiles=42\ngeometry=nonsense\n"),
+                                  std::string("\x01\x02[[[\xff\nrecentFiles=@Variant(\xff\xff)\n")}) {
+    guitest::WriteFile(settings, junk);
+    frmMain window("", &chooser_, &prompts_);
+    EXPECT_TRUE(window.RecentFiles().isEmpty());
+  }
+  std::filesystem::remove(std::filesystem::path(settings));
+  TempDir dir;
+  QStringList expected;
+  {
+    frmMain window("", &chooser_, &prompts_);
+    for (int i = 0; i < 10; ++i) {
+      const std::string path = dir.path("s" + std::to_string(i) + ".skn");
+      guitest::WriteFile(path, guitest::ReadFile(skin_));
+      chooser_.choices.push_back(FileChoice{path, 0});
+      window.Open();
+      expected.prepend(PathToQt(path));
+    }
+    window.Open();  // cancelled
+    expected = expected.mid(0, 8);
+    EXPECT_EQ(window.RecentFiles(), expected);
+    window.setGeometry(40, 50, 1010, 730);
+    window.show();
+    window.close();
+  }
+  frmMain next_run("", &chooser_, &prompts_);
+  EXPECT_EQ(next_run.RecentFiles(), expected);
+  EXPECT_EQ(next_run.size(), QSize(1010, 730));
+  auto* recent = next_run.findChild<QMenu*>("mnuRecent");
+  ASSERT_NE(recent, nullptr);
+  emit recent->aboutToShow();
+  ASSERT_EQ(recent->actions().size(), 8);
+  EXPECT_EQ(recent->actions()[0]->text(), "&1 s9.skn");
+  recent->actions()[2]->trigger();
+  EXPECT_EQ(next_run.centralWidget()->findChild<QLabel*>("Label2")->text(), expected[2]);
+  std::filesystem::remove(std::filesystem::path(settings));
+}
+
+TEST(AboutTest, NamesTheVersionQtAndTheLicences) {
+  const QString text = AboutText();
+  EXPECT_TRUE(text.contains("Mervane 1.0.13"));
+  EXPECT_TRUE(text.contains(qVersion()));
+  EXPECT_TRUE(text.contains("GNU Lesser General Public License"));
 }
 
 }  // namespace

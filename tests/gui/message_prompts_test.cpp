@@ -44,7 +44,7 @@ TEST(MessageBoxPromptsTest, MessageCarriesTheProgramTitleTheDetailAndItsIcon) {
   };
   const Case cases[] = {
       {[&] { prompts.ShowFailure(failure); },
-       "Error 62 has occurred.  It is recommended that you exit the application.",
+       "Error 62 has occurred.",  // without advice to exit: a failed read keeps everything
        "body.skn line 2: the file ends where the texture name was expected", QMessageBox::Critical},
       {[&] { prompts.ShowFailure(Failure(FailureKind::VertexLimit, 0, "32000 vertices")); },
        "Too many vertices!  32000 is the current limit!", "32000 vertices", QMessageBox::Critical},
@@ -87,7 +87,7 @@ TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndTheQuestionIcon) 
     SCOPED_TRACE(c.what);
     WhenBoxIsUp([&c](QMessageBox& box) {
       EXPECT_EQ(box.windowTitle(), kInvalidNormalsTitle);
-      EXPECT_EQ(box.text(), kInvalidNormalsQuestion);
+      EXPECT_EQ(box.text(), "Normals are invalid.  Fix?");  // no warning of a crash
       EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
       EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()),
                 box.button(c.yes_by_default ? QMessageBox::Yes : QMessageBox::No));
@@ -96,6 +96,33 @@ TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndTheQuestionIcon) 
     });
     EXPECT_EQ(prompts.AskYesNo(kInvalidNormalsTitle, kInvalidNormalsQuestion, c.yes_by_default),
               std::optional<bool>(c.expected));
+  }
+}
+
+// Before an imported part is lost: Save, Discard or Cancel, Cancel the
+// default and what closing the box means.
+TEST(MessageBoxPromptsTest, SaveQuestionHasCancelAsItsDefault) {
+  QWidget parent;
+  MessageBoxPrompts prompts(&parent);
+  const struct {
+    const char* what;
+    std::function<void(QMessageBox&)> answer;
+    Prompts::Keep expected;
+  } cases[] = {
+      {"Save", [](QMessageBox& box) { box.button(QMessageBox::Save)->click(); }, Prompts::Keep::Save},
+      {"Discard", [](QMessageBox& box) { box.button(QMessageBox::Discard)->click(); }, Prompts::Keep::Discard},
+      {"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, Prompts::Keep::Cancel},
+      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, Prompts::Keep::Cancel},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WhenBoxIsUp([&c](QMessageBox& box) {
+      EXPECT_EQ(box.windowTitle(), "Mervane");
+      EXPECT_EQ(box.text(), "Save the imported part hat?");
+      EXPECT_EQ(static_cast<QAbstractButton*>(box.defaultButton()), box.button(QMessageBox::Cancel));
+      c.answer(box);
+    });
+    EXPECT_EQ(prompts.AskSaveDiscardCancel("Save the imported part hat?"), c.expected);
   }
 }
 

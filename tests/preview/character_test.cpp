@@ -50,10 +50,7 @@ class CharacterViewTest : public ::testing::Test {
     widget_.SetCharacter(&scene);
     widget_.CharacterPosed(std::nullopt);
     EXPECT_TRUE(widget_.DrawsCharacter());
-    widget_.grabFramebuffer();
-    widget_.makeCurrent();
-    auto captured = widget_.character_renderer().CaptureSkinned();
-    widget_.doneCurrent();
+    auto captured = widget_.CaptureSkinned();
     if (!captured) {
       ADD_FAILURE() << "this OpenGL cannot hand back the shader's vertices";
       return {};

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
@@ -59,7 +60,7 @@ class PreviewTest : public ::testing::Test {
     QApplication::processEvents();
   }
   QImage Render() {
-    QImage image = widget_.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    QImage image = widget_.Grab().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(image.size(), QSize(kWidth, kHeight));
     return image;
   }
@@ -139,6 +140,30 @@ TEST_F(PreviewTest, TakesTheTextureFromTheOpenedFilesFolder) {
   EXPECT_GT(red, kWidth * kHeight / 50);
 }
 
+// A skin's V runs down its bitmap (the .obj writes 1 - v): a quad whose top
+// corners have v = 0 shows the bitmap's top row at its top.
+TEST_F(PreviewTest, ShowsTheBitmapsTopAtTheTopOfTheModel) {
+  test::TempDir dir;
+  QImage texture(8, 8, QImage::Format_RGB32);
+  texture.fill(qRgb(230, 20, 20));
+  for (int y = 4; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) texture.setPixel(x, y, qRgb(20, 20, 230));
+  ASSERT_TRUE(texture.save(QString::fromStdString(dir.path("quad_tex.bmp")), "BMP"));
+  // One unknown bone: world X = -y, Y = x. Local x runs up the quad.
+  SkinModel model = test::ReadSknText(test::CrLf(
+      {"quad", "quad_tex", "1", "EXTRA", "2", "0 1 2", "0 2 3", "1", "0 0 4 0 0", "4", "0 1", "1 1",
+       "1 0", "0 0", "0", "4", "0 0.5 0 0 0 1", "0 -0.5 0 0 0 1", "1 -0.5 0 0 0 1", "1 0.5 0 0 0 1"}));
+  widget_.ShowModel(model, dir.root().string() + "/");
+  widget_.SetOverlay(false);
+  const QImage image = Render();
+  auto colour = [&](int y) {
+    const QRgb p = image.pixel(kWidth / 2, y);
+    return qRed(p) > qBlue(p) + 100 ? 'r' : qBlue(p) > qRed(p) + 100 ? 'b' : '?';
+  };
+  EXPECT_EQ(colour(kHeight / 2 - 20), 'r') << "the bitmap's top half";
+  EXPECT_EQ(colour(kHeight / 2 + 20), 'b') << "the bitmap's bottom half";
+}
+
 TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
   SkinModel model = LoadExample();
   widget_.ShowModel(model, "");
@@ -157,10 +182,23 @@ TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
   QTest::keyClick(&widget_, Qt::Key_1);
   EXPECT_EQ(Render(), front);
   const double before = ForegroundShare(front);
-  QWheelEvent wheel(QPointF(kWidth / 2.0, kHeight / 2.0), widget_.mapToGlobal(QPointF(kWidth / 2.0, kHeight / 2.0)),
-                    QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-  QApplication::sendEvent(&widget_, &wheel);
+  auto wheel = [&](int steps) {
+    const QPointF centre(kWidth / 2.0, kHeight / 2.0);
+    QWheelEvent event(centre, widget_.mapToGlobal(centre), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget_, &event);
+  };
+  wheel(3);
   EXPECT_GT(ForegroundShare(Render()), before * 1.5);
+  // Zoom has limits: far out, the model still fills the view as framed;
+  // far in, the camera stops in front of the model instead of entering it.
+  wheel(-60);
+  EXPECT_EQ(Render(), front);
+  wheel(60);
+  const QImage nearest = Render();
+  EXPECT_FALSE(IsBackground(nearest.pixel(kWidth / 2, kHeight / 2)));
+  wheel(1);
+  EXPECT_EQ(Render(), nearest);
   // F frames everything again.
   QTest::keyClick(&widget_, Qt::Key_F);
   EXPECT_EQ(Render(), front);
@@ -174,9 +212,82 @@ TEST_F(PreviewTest, KeysAndWheelMoveTheCamera) {
                                                  "0 0.3 0 0 0 1", "0 0 0 0 0 1"}));
   widget_.ShowModel(part, "");
   widget_.SetOverlay(false);
-  QApplication::sendEvent(&widget_, &wheel);
+  wheel(60);
   QTest::keyClick(&widget_, Qt::Key_F);
   EXPECT_GT(ForegroundShare(Render()), 0.1);
+}
+
+// Where OpenGL falls short, the area says so in words a user can act on.
+TEST(PreviewProblem, NamesWhatTheSystemLacks) {
+  const QString advice = " Install or update the graphics driver. Opening, saving and importing work without it.";
+  auto gl = [](int major, int minor, int glsl_major, int glsl_minor, bool functions) {
+    GlReport r;
+    r.context = true;
+    r.major = major;
+    r.minor = minor;
+    r.version = QString("%1.%2").arg(major).arg(minor);
+    r.glsl_major = glsl_major;
+    r.glsl_minor = glsl_minor;
+    r.functions = functions;
+    return r;
+  };
+  const struct {
+    GlReport gl;
+    QString problem;
+  } cases[] = {
+      {GlReport{}, "The 3D preview needs OpenGL 2.1 or later; this system gave Mervane no OpenGL drawing context at all." + advice},
+      {gl(1, 1, 0, 0, false), "The 3D preview needs OpenGL 2.1 or later; this system offers 1.1." + advice},
+      {gl(2, 0, 1, 10, true), "The 3D preview needs OpenGL 2.1 or later; this system offers 2.0." + advice},
+      {gl(2, 1, 1, 0, true), "The 3D preview needs the OpenGL shading language 1.10 or later; this system's OpenGL 2.1 offers 1.0." + advice},
+      {gl(3, 0, 0, 0, true), "The 3D preview needs the OpenGL shading language 1.10 or later; this system's OpenGL 3.0 offers none." + advice},
+      {gl(2, 1, 1, 20, false), "The 3D preview needs OpenGL's shader and buffer functions, which this system's OpenGL 2.1 does not provide." + advice},
+      {gl(2, 1, 1, 20, true), ""},
+      {gl(4, 5, 4, 50, true), ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PreviewProblem(c.gl), c.problem);
+  EXPECT_EQ(ShaderProblem("0:3(1): error: syntax error\nmore"),
+            "The 3D preview cannot draw: this graphics driver refused its shaders (0:3(1): error: syntax error). "
+            "Update the graphics driver. Opening, saving and importing work without it.");
+}
+
+// A bitmap wider than the driver takes is shown reduced, with a line saying
+// which limit it met.
+TEST_F(PreviewTest, ReducesATextureBeyondTheDriversLimit) {
+  const int limit = widget_.OpenGL().max_texture_size;
+  ASSERT_GT(limit, 0);
+  SkinModel model = LoadExample();
+  widget_.ShowModel(model, "");
+  QImage wide(limit + 1, 2, QImage::Format_RGB32);
+  wide.fill(qRgb(230, 20, 20));
+  ASSERT_TRUE(widget_.ShowTexture(wide));
+  EXPECT_EQ(widget_.Texture().width(), limit);
+  EXPECT_EQ(widget_.Note(), TextureReducedNote(QSize(limit + 1, 2), limit));
+  EXPECT_NE(widget_.Note().indexOf(QString::number(limit)), -1);
+  QApplication::processEvents();
+  EXPECT_TRUE(widget_.findChild<QLabel*>("PreviewNote")->isVisible());
+  EXPECT_GT(ForegroundShare(widget_.Grab()), 0.05);
+  // The next model's own bitmap has no note.
+  widget_.ShowModel(model, "");
+  EXPECT_TRUE(widget_.Note().isEmpty());
+}
+
+// Moved into another window, the preview gets a new context (as after a
+// driver reset): it frees what the old one held and draws again.
+TEST_F(PreviewTest, DrawsAgainInANewContext) {
+  SkinModel model = LoadExample();
+  widget_.ShowModel(model, "");
+  widget_.SetOverlay(false);
+  const QImage before = Render();
+  QWidget other;
+  other.resize(kWidth, kHeight);
+  widget_.setParent(&other);
+  widget_.resize(kWidth, kHeight);
+  other.show();
+  widget_.show();
+  QApplication::processEvents();
+  EXPECT_EQ(Render(), before);
+  EXPECT_TRUE(widget_.Problem().isEmpty());
+  widget_.setParent(nullptr);
 }
 
 // A broken transform shows here: the example drawn from the front must
