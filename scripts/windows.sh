@@ -360,6 +360,8 @@ step_zip() {
   cp /usr/share/doc/gcc-mingw-w64-base/copyright "$dir/licenses/gcc-mingw-w64-copyright.txt"
   cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$dir/licenses/mingw-w64-copyright.txt"
   cp /usr/share/doc/libstb-dev/copyright "$dir/licenses/stb-copyright.txt"
+  cp /usr/share/doc/libtinygltf-dev/copyright "$dir/licenses/tinygltf-copyright.txt"
+  cp /usr/share/doc/nlohmann-json3-dev/copyright "$dir/licenses/nlohmann-json-copyright.txt"
   local zip=dist/$name.zip
   rm -f "$zip"
   (cd "$stage" && zip -q -r -9 "$root/$zip" "$name")

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "character_files.h"
+#include "character/lookup.h"
 #include "files/paths.h"
+#include "project/formats.h"
 #include "scene/character_scene.h"
 #include "scene/naming.h"
 #include "scene/seams.h"
@@ -142,6 +144,11 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
   character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
   character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");  // a bone the skeleton lacks
   test::WriteFile(character.dir.path("broken.skn"), "broken\r\nx\r\n7\r\n");
+  // A glTF of two meshes: the body and a copy of it.
+  std::vector<SkinModel> two{ReadMeshFile(character.mesh), ReadMeshFile(character.mesh)};
+  two[1].MeshName = "copy";
+  const std::string glb = character.dir.path("two.glb");
+  test::WriteFile(glb, FormatOf(glb)->rigged->render(two, glb, {}).files.front().bytes);
   Suit lost{"lost", 0, {}, {{"HEAD", "xskin-nowhere-HEAD-HEADB", 0, {}}}};
   test::WriteFile(character.dir.path("lost.cmx"), CmxText({{}, {lost}, {}}));
   struct Case {
@@ -154,7 +161,8 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
       {"hmlo.cmx", "L_HAND", false},
       {"broken.skn", "broken.skn", false},
       {"lost.cmx", "xskin-nowhere-HEAD-HEADB", false},
-      {"notes.txt", "a part is a .skn, .bmf, .cmx or .bcf file", false},
+      {"two.glb", "", true},
+      {"notes.txt", "a part is a .skn, .bmf, .glb, .gltf, .cmx or .bcf file", false},
   };
   for (const Case& c : cases) {
     CharacterScene scene = SceneOf(character);
@@ -165,6 +173,16 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
       EXPECT_EQ(scene.parts().back().dressed.has_value(), c.drawn) << c.file;
       EXPECT_EQ(scene.parts().back().problem.empty(), c.drawn) << c.file;
     }
+  }
+  // Opened as the model, a glTF's other meshes come in beside it.
+  {
+    CharacterScene scene = SceneOf(character);
+    EXPECT_EQ(scene.AddPart(glb), "");
+    EXPECT_EQ(scene.parts().size(), 3u);
+    scene = SceneOf(character);
+    EXPECT_EQ(scene.AddPart(glb, two[0].MeshName), "");
+    ASSERT_EQ(scene.parts().size(), 2u);
+    EXPECT_EQ(scene.parts().back().label, "two.glb: copy");
   }
   // A skill whose frames are missing leaves the rest pose and names the file.
   CharacterScene scene = SceneOf(character);

@@ -6,6 +6,7 @@
 #include "files/paths.h"
 #include "files/textfile.h"
 #include "model/failure.h"
+#include "project/formats.h"
 
 namespace mervane {
 namespace {
@@ -162,53 +163,54 @@ void CharacterScene::ClearModel() {
   std::erase_if(parts_, [](const ScenePart& part) { return part.is_model; });
 }
 
-std::string CharacterScene::AddPart(const std::string& given) {
+std::string CharacterScene::AddPart(const std::string& given, std::string_view except_mesh) {
   const std::string path = Resolve(given);
   const std::size_t before = parts_.size();
   std::string status;
-  if (IsMeshFile(path)) {
+  // A part whose mesh make gives; a failure marks the part and is the
+  // status line when it is the first.
+  auto add = [&](std::string label, const auto& make) {
     ScenePart part;
-    part.label = FileNameOf(path);
+    part.label = std::move(label);
     part.source = path;
     try {
-      part.mesh = MakeSkinMesh(ReadMeshFile(path));
+      make(part);
     } catch (const Failure& failure) {
-      part.problem = status = Message(failure);
+      part.problem = Message(failure);
+      if (status.empty()) status = (part.label == FileNameOf(path) ? "" : part.label + ": ") + part.problem;
     }
     parts_.push_back(std::move(part));
-  } else if (IsCharacterFile(path)) {
+  };
+  const Format* format = FormatOf(path);
+  if (IsMeshFile(path)) {
+    add(FileNameOf(path), [&](ScenePart& part) { part.mesh = MakeSkinMesh(ReadMeshFile(path)); });
+  } else if (IsCharacterFile(path) || (format && format->rigged)) {
     try {
-      const CharacterFile character = ReadCharacterFile(path);
-      if (character.suits.empty() && !character.skeletons.empty()) return UseSkeleton(SkeletonKind::File, path);
-      if (character.suits.empty()) return FileNameOf(path) + " holds no suit (its skills are listed under Animation)";
-      FileFinder finder({FolderOf(path)}, game_find_);
-      for (const Suit& suit : character.suits)
-        for (const SuitSkin& skin : suit.skins) {
-          ScenePart part;
-          part.label = suit.name + ": " + skin.skin_name;
-          part.source = path;
-          try {
-            const auto mesh_path = FindMeshFile(finder, skin.skin_name);
-            if (!mesh_path)
-              throw Failure::Error(err::kFileNotFound, "no " + skin.skin_name + ".bmf or .skn beside it")
-                  .InFile(path);
-            part.source = *mesh_path;
-            part.mesh = MakeSkinMesh(ReadMeshFile(*mesh_path));
-          } catch (const Failure& failure) {
-            part.problem = Message(failure);
-            if (status.empty()) status = part.label + ": " + part.problem;
-          }
-          parts_.push_back(std::move(part));
-        }
+      if (format && format->rigged) {
+        for (const SkinModel& model : format->rigged->read(path, {}).models)
+          if (model.MeshName != except_mesh)
+            add(FileNameOf(path) + ": " + model.MeshName, [&](ScenePart& part) { part.mesh = MakeSkinMesh(model); });
+      } else {
+        const CharacterFile character = ReadCharacterFile(path);
+        if (character.suits.empty() && !character.skeletons.empty()) return UseSkeleton(SkeletonKind::File, path);
+        if (character.suits.empty()) return FileNameOf(path) + " holds no suit (its skills are listed under Animation)";
+        FileFinder finder({FolderOf(path)}, game_find_);
+        for (const Suit& suit : character.suits)
+          for (const SuitSkin& skin : suit.skins)
+            add(suit.name + ": " + skin.skin_name, [&](ScenePart& part) {
+              const auto mesh_path = FindMeshFile(finder, skin.skin_name);
+              if (!mesh_path)
+                throw Failure::Error(err::kFileNotFound, "no " + skin.skin_name + ".bmf or .skn beside it")
+                    .InFile(path);
+              part.source = *mesh_path;
+              part.mesh = MakeSkinMesh(ReadMeshFile(*mesh_path));
+            });
+      }
     } catch (const Failure& failure) {
-      ScenePart part;
-      part.label = FileNameOf(path);
-      part.source = path;
-      part.problem = status = Message(failure);
-      parts_.push_back(std::move(part));
+      add(FileNameOf(path), [&](ScenePart&) { throw failure; });
     }
   } else {
-    return FileNameOf(path) + ": a part is a .skn, .bmf, .cmx or .bcf file";
+    return FileNameOf(path) + ": a part is a .skn, .bmf, .glb, .gltf, .cmx or .bcf file";
   }
   // The first part brings its folder in: a skeleton beside it may be found now.
   if (!rig_ && skeleton_kind_ != SkeletonKind::File) {

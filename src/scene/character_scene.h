@@ -61,9 +61,10 @@ class CharacterScene {
   std::string SetModel(const SkinModel& model, const std::string& source);
   // Removes the loaded part (the window was emptied).
   void ClearModel();
-  // Adds the meshes of a .skn, .bmf or of each suit in a .cmx/.bcf; a
+  // Adds the meshes of a .skn, .bmf, of a glTF (each but the one named
+  // except_mesh, which is the model) or of each suit in a .cmx/.bcf; a
   // skeleton file becomes the skeleton. Returns the status line.
-  std::string AddPart(const std::string& path);
+  std::string AddPart(const std::string& path, std::string_view except_mesh = {});
   void RemovePart(int index);
   void SetShown(int index, bool shown) { parts_.at(static_cast<std::size_t>(index)).shown = shown; }
   // The user's bitmap for a part: kept whatever the tone.

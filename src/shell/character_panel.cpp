@@ -23,9 +23,11 @@ namespace mervane {
 namespace {
 
 const FilterList& PartFilters() {
-  static const FilterList filters{{"Meshes and Suits (*.skn *.bmf *.cmx *.bcf)", "*.skn *.bmf *.cmx *.bcf"},
+  static const FilterList filters{{"Meshes and Suits (*.skn *.bmf *.glb *.gltf *.cmx *.bcf)",
+                                   "*.skn *.bmf *.glb *.gltf *.cmx *.bcf"},
                                   {"Skins (*.skn)", "*.skn"},
                                   {"Binary Meshes (*.bmf)", "*.bmf"},
+                                  {"glTF (*.glb *.gltf)", "*.glb *.gltf"},
                                   {"Suits and Skeletons (*.cmx *.bcf)", "*.cmx *.bcf"},
                                   {"All files (*.*)", "*"}};
   return filters;
@@ -135,14 +137,17 @@ CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWid
   skills_->setMinimumHeight(80);
   anim->addWidget(skills_, 1);
   connect(search_, &QLineEdit::textChanged, this, [this] { FillSkills(); });
-  connect(skills_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+  // One click plays a skill, as Enter or a double click does.
+  const auto play_item = [this](QListWidgetItem* item) {
     const int index = item->data(Qt::UserRole).toInt();
     if (index < 0 || index >= static_cast<int>(skill_entries_.size())) return;
     Tell(scene_.SelectSkill(skill_entries_[static_cast<std::size_t>(index)]));
     FillFrame();
     emit PoseChanged();
     SetPlaying(scene_.animation().has_value());
-  });
+  };
+  connect(skills_, &QListWidget::itemActivated, this, play_item);
+  connect(skills_, &QListWidget::itemClicked, this, play_item);
   auto* controls = new QHBoxLayout;
   play_ = new QPushButton(animation);
   play_->setObjectName("cmdPlay");

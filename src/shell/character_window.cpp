@@ -12,6 +12,7 @@
 #include "files/textfile.h"
 #include "gltf/glb.h"
 #include "model/failure.h"
+#include "project/formats.h"
 #include "shell/image_reader.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
@@ -74,9 +75,11 @@ void frmMain::SetUpCharacterView(QMenu* file, QMenu* view) {
 }
 
 void frmMain::ShowCharacterModel(const std::string& path) {
-  if (model_.ModelLoaded)
+  if (model_.ModelLoaded) {
     character_.SetModel(model_, path);
-  else
+    // A glTF's other meshes come in beside it, for looking.
+    if (const Format* format = FormatOf(path); format && format->rigged) character_.AddPart(path, model_.MeshName);
+  } else
     character_.ClearModel();
   character_panel_->Refresh();
   preview_->CharacterChanged(true);
@@ -86,6 +89,8 @@ void frmMain::ShowCharacterModel(const std::string& path) {
   const ScenePart* model = character_.parts().empty() ? nullptr : &character_.parts().front();
   if (model && model->is_model && model->mesh && !model->problem.empty())
     statusBar()->showMessage(QString::fromStdString(model->label + ": " + model->problem));
+  else if (model && model->is_model && preview_->DrawsCharacter() && !model->bitmap.empty())
+    statusBar()->clearMessage();  // the bitmap of the skin's tone is shown, whatever its texture name says
 }
 
 void frmMain::CharacterPosed() {

@@ -55,10 +55,19 @@ FilterList SaveFilters(std::string_view first) {
 
 const FilterList& OpenFilters() {
   static const FilterList filters = [] {
-    // The first entry keeps the words users know and names every format.
-    FileFilter every{"Skin and Project Files (*.skn,*.spj,*.bmf)", ""};
-    for (const Format& format : Formats())
-      every.patterns += (every.patterns.empty() ? "*." : " *.") + std::string(format.extension);
+    // The first entry keeps the words users know and names every format
+    // it takes, in the order users have always seen the first three.
+    FileFilter every{"", ""};
+    std::string named = "*.skn,*.spj,*.bmf";
+    for (const Format& format : Formats()) {
+      for (const std::string_view extension : {format.extension, format.also_reads}) {
+        if (extension.empty()) continue;
+        const std::string pattern = "*." + std::string(extension);
+        every.patterns += (every.patterns.empty() ? "" : " ") + pattern;
+        if (named.find(pattern) == std::string::npos) named += "," + pattern;
+      }
+    }
+    every.description = "Skin and Project Files (" + named + ")";
     FilterList list{every};
     for (const Format& format : Formats()) list.push_back(FilterOf(format, false));
     list.push_back(kAllFiles);
@@ -83,7 +92,8 @@ QString AboutText() {
              "Edits the character meshes of The Sims in any 3D modeller: opens .skn and .bmf skins, saves "
              "them as skin projects (.spj, .obj, .mtl) and back.\n\n"
              "Built with Qt %4, running on Qt %5. Qt is used under the GNU Lesser General Public License "
-             "version 3; the image reader stb_image is in the public domain (or under the MIT licence). "
+             "version 3; the image reader stb_image is in the public domain (or under the MIT licence); the glTF "
+             "library tinygltf and the JSON library it uses are under the MIT licence. "
              "LICENSES.txt beside the program says what is shipped under which licence.")
       .arg(MERVANE_VERSION_MAJOR)
       .arg(MERVANE_VERSION_MINOR)
@@ -373,7 +383,7 @@ void frmMain::Open() {
   std::string path;
   if (!model_.CommandFile.empty()) {
     path = model_.CommandFile;
-  } else if (auto choice = chooser_->ChooseOpen("Open a Skin, Binary Mesh or Skin Project", OpenFilters())) {
+  } else if (auto choice = chooser_->ChooseOpen("Open a Skin, Binary Mesh, Skin Project or glTF", OpenFilters())) {
     path = choice->path;
   }
   model_.CommandFile.clear();

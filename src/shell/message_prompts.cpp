@@ -1,5 +1,6 @@
 #include "shell/message_prompts.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace mervane {
@@ -64,6 +65,23 @@ Prompts::Keep MessageBoxPrompts::AskSaveDiscardCancel(const std::string& text) {
     default:
       return Keep::Cancel;
   }
+}
+
+std::optional<std::size_t> MessageBoxPrompts::AskChoice(const std::string& title, const std::string& text,
+                                                        const std::vector<std::string>& choices) {
+  QInputDialog box(parent_);
+  box.setObjectName("dlgChoice");
+  box.setWindowTitle(QString::fromStdString(title));
+  box.setLabelText(QString::fromStdString(text));
+  QStringList items;
+  for (const std::string& choice : choices) items << QString::fromStdString(choice);
+  box.setComboBoxItems(items);
+  box.setComboBoxEditable(false);
+  box.setOption(QInputDialog::UseListViewForComboBoxItems);
+  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  const qsizetype index = items.indexOf(box.textValue());
+  if (index < 0) return std::nullopt;
+  return static_cast<std::size_t>(index);
 }
 
 }  // namespace mervane

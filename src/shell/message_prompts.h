@@ -31,6 +31,9 @@ class MessageBoxPrompts : public Prompts {
                                bool yes_by_default = true) override;
   // Save, Discard and Cancel, Cancel the default; closing the box cancels.
   Keep AskSaveDiscardCancel(const std::string& text) override;
+  // A list of the choices, the first selected; closing the box cancels.
+  std::optional<std::size_t> AskChoice(const std::string& title, const std::string& text,
+                                       const std::vector<std::string>& choices) override;
 
  private:
   void Show(int icon, const std::string& text, const std::string& detail);

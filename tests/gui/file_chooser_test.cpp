@@ -48,7 +48,7 @@ TEST(QtFileChooserTest, ShowsTheDescriptionsAsTheyAreWritten) {
     EXPECT_EQ(dialog.windowTitle(), "Open a skin");
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile) << "the chosen file must exist";
-    EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj,*.bmf)",
+    EXPECT_EQ(Items(types), (QStringList{"Skin and Project Files (*.skn,*.spj,*.bmf,*.glb,*.gltf)",
                                          "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
                                          "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
                                          "All files (*.*)"}));

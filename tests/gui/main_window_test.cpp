@@ -186,9 +186,9 @@ TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
   ASSERT_EQ(chooser_.calls.size(), 1u);
   EXPECT_FALSE(chooser_.calls[0].save);
   // Each dialog's title says what it is for.
-  EXPECT_EQ(chooser_.calls[0].title, "Open a Skin, Binary Mesh or Skin Project");
+  EXPECT_EQ(chooser_.calls[0].title, "Open a Skin, Binary Mesh, Skin Project or glTF");
   EXPECT_EQ(Descriptions(chooser_.calls[0].filters),
-            (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj,*.bmf)",
+            (std::vector<std::string>{"Skin and Project Files (*.skn,*.spj,*.bmf,*.glb,*.gltf)",
                                       "Skin Project Files (*.spj)", "TheSims Skin Files (*.skn)",
                                       "TheSims Binary Mesh Files (*.bmf)", "glTF Files (*.glb *.gltf)",
                                       "All files (*.*)"}));

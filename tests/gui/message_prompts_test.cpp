@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -123,6 +124,30 @@ TEST(MessageBoxPromptsTest, SaveQuestionHasCancelAsItsDefault) {
       c.answer(box);
     });
     EXPECT_EQ(prompts.AskSaveDiscardCancel("Save the imported part hat?"), c.expected);
+  }
+}
+
+// Which mesh of a glTF to open: the one picked, or none when the box is
+// closed.
+TEST(MessageBoxPromptsTest, ChoiceGivesTheIndexPicked) {
+  QWidget parent;
+  MessageBoxPrompts prompts(&parent);
+  const std::vector<std::string> meshes{"body", "head", "hand"};
+  const struct {
+    const char* pick;  // nullptr: Escape
+    std::optional<std::size_t> expected;
+  } cases[] = {{"head", 1}, {"hand", 2}, {"body", 0}, {nullptr, std::nullopt}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pick ? c.pick : "Escape");
+    QTimer::singleShot(0, [&c] {
+      auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->windowTitle(), "Open glTF");
+      if (!c.pick) return QTest::keyClick(box, Qt::Key_Escape);
+      box->setTextValue(c.pick);
+      box->accept();
+    });
+    EXPECT_EQ(prompts.AskChoice("Open glTF", "Which one?", meshes), c.expected);
   }
 }
 
