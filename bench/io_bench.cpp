@@ -11,6 +11,7 @@
 #include "bmf/bmf.h"
 #include "max_skin.h"
 #include "files/textfile.h"
+#include "gltf/glb_file.h"
 #include "project/project.h"
 #include "skn/skn.h"
 
@@ -27,7 +28,7 @@ class QuietPrompts : public Prompts {
 
 struct Fixture {
   std::filesystem::path dir;
-  std::string skn_path, spj_path;
+  std::string skn_path, spj_path, glb_path;
   std::size_t skn_bytes = 0, project_bytes = 0;
   std::string bmf;
   SkinModel model;
@@ -37,6 +38,7 @@ struct Fixture {
     std::filesystem::create_directories(dir);
     skn_path = (dir / "max.skn").string();
     spj_path = (dir / "max.spj").string();
+    glb_path = (dir / "max.glb").string();
     const std::string text = MaxSkn();
     skn_bytes = text.size();
     model = ParseSkn(text, "max.skn");
@@ -47,6 +49,7 @@ struct Fixture {
     std::ofstream(skn_path, std::ios::binary) << text;
     QuietPrompts prompts;
     if (SaveProject(model, prompts, spj_path) != Outcome::Succeeded) std::abort();
+    if (SaveGlb(model, prompts, glb_path) != Outcome::Succeeded) std::abort();
   }
   ~Fixture() { std::filesystem::remove_all(dir); }
 };
@@ -100,6 +103,22 @@ void BM_LoadProject(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.project_bytes));
 }
 
+// The rigged project, end to end (on the built-in skeleton: no skeleton
+// file is beside it), to set beside SaveProject and LoadProject.
+void BM_SaveGlb(benchmark::State& state) {
+  Fixture& f = Shared();
+  QuietPrompts prompts;
+  const std::string out = (f.dir / "out.glb").string();
+  for (auto _ : state) benchmark::DoNotOptimize(SaveGlb(f.model, prompts, out));
+}
+
+void BM_LoadGlb(benchmark::State& state) {
+  Fixture& f = Shared();
+  QuietPrompts prompts;
+  SkinModel model;
+  for (auto _ : state) benchmark::DoNotOptimize(LoadGlb(model, prompts, f.glb_path));
+}
+
 // The binary format, in memory: bytes per second are the .bmf's.
 void BM_ParseBmf(benchmark::State& state) {
   Fixture& f = Shared();
@@ -119,6 +138,8 @@ BENCHMARK(BM_SaveSkn)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildProjectFiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveProject)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadProject)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveGlb)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadGlb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseBmf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BmfBytes)->Unit(benchmark::kMillisecond);
 

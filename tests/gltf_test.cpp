@@ -183,7 +183,7 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a path that climbs further down", nullptr, "x.gltf", "sub/../../secret.bin", 52, "climbs out"},
       {"a path that climbs the Windows way", nullptr, "x.gltf", "..\\secret.bin", 52, "climbs out"},
       {"a climbing path written in escapes", nullptr, "x.gltf", "%2e%2e/secret.bin", 52, "\"../secret.bin\" climbs out"},
-      {"a drive path", nullptr, "x.gltf", "C:\\secret.bin", 52, "drive path"},
+      {"a drive path", nullptr, "x.gltf", "C:\\secret.bin", 52, "\"C:\\secret.bin\" is an absolute path"},
       {"a buffer that is not there", nullptr, "x.gltf", "missing.bin", 53, "missing.bin"},
       {"an image URL", [](Glb& g) { g.doc["images"] = {{{"uri", "http://example.com/skin.png"}}}; }, "x.glb", "", 52, "http://example.com/skin.png"},
   };

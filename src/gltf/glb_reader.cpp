@@ -52,27 +52,41 @@ bool Matches(const Written& a, const Written& b) {
          SameBinding(a, b);
 }
 
-// Vertices by place, to find those within kPlaceTolerance of a point.
+// Vertices by place, to find those within reach of a point: cells a
+// thousandth wide, and only the neighbours a point lies within reach of
+// are looked into (one cell for almost every point).
 class PlaceGrid {
  public:
+  explicit PlaceGrid(double reach) : reach_(reach * kScale * 1.01) {}
   void Add(const Vec3& p, int index) { cells_[Key(Cell(p.x), Cell(p.y), Cell(p.z))].push_back(index); }
   template <typename Visit>
   void Around(const Vec3& p, Visit&& visit) const {
-    const std::int64_t x = Cell(p.x), y = Cell(p.y), z = Cell(p.z);
-    for (std::int64_t dx = -1; dx <= 1; ++dx)
-      for (std::int64_t dy = -1; dy <= 1; ++dy)
-        for (std::int64_t dz = -1; dz <= 1; ++dz)
-          if (const auto found = cells_.find(Key(x + dx, y + dy, z + dz)); found != cells_.end())
+    const double at[3] = {Scaled(p.x), Scaled(p.y), Scaled(p.z)};
+    std::int64_t cell[3];
+    int low[3], high[3];
+    for (int k = 0; k < 3; ++k) {
+      cell[k] = std::llround(at[k]);
+      const double middle = static_cast<double>(cell[k]);
+      low[k] = at[k] - (middle - 0.5) <= reach_ ? -1 : 0;
+      high[k] = (middle + 0.5) - at[k] <= reach_ ? 1 : 0;
+    }
+    for (int dx = low[0]; dx <= high[0]; ++dx)
+      for (int dy = low[1]; dy <= high[1]; ++dy)
+        for (int dz = low[2]; dz <= high[2]; ++dz)
+          if (const auto found = cells_.find(Key(cell[0] + dx, cell[1] + dy, cell[2] + dz)); found != cells_.end())
             for (const int index : found->second)
               if (visit(index)) return;
   }
 
  private:
-  static std::int64_t Cell(double v) { return std::llround(std::clamp(v * 1e3, -1e15, 1e15)); }
+  static constexpr double kScale = 1e3;
+  static double Scaled(double v) { return std::clamp(v * kScale, -1e15, 1e15); }
+  static std::int64_t Cell(double v) { return std::llround(Scaled(v)); }
   static std::uint64_t Key(std::int64_t x, std::int64_t y, std::int64_t z) {
     return static_cast<std::uint64_t>(x) * 73856093u ^ static_cast<std::uint64_t>(y) * 19349663u ^
            static_cast<std::uint64_t>(z) * 83492791u;
   }
+  double reach_;
   std::unordered_map<std::uint64_t, std::vector<int>> cells_;
 };
 
@@ -246,7 +260,7 @@ class SkinBuilder {
     rep_.assign(count, {});
     claimed_.assign(originals, false);
     fresh_of_.assign(originals, -1);
-    PlaceGrid by_place, by_uv, fresh;
+    PlaceGrid by_place(kPlaceTolerance), by_uv(kUvTolerance), fresh(kPlaceTolerance);
     for (std::size_t k = 0; k < originals; ++k) {
       by_place.Add(original_->written[k].position, static_cast<int>(k));
       const auto& uv = original_->written[k].uv;

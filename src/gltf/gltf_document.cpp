@@ -1,5 +1,6 @@
 #include "gltf/gltf_document.h"
 
+#include <cctype>
 #include <tiny_gltf.h>
 
 #include <cmath>
@@ -129,8 +130,9 @@ std::string UriProblem(std::string_view uri) {
   if (uri.empty()) return "is empty";
   for (const char c : uri)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "holds a control character";
-  if (uri.find(':') != std::string_view::npos) return "is a URL or a drive path, not a file beside the .gltf";
-  if (uri.front() == '/' || uri.front() == '\\') return "is an absolute path, not a file beside the .gltf";
+  const bool drive = uri.size() >= 2 && std::isalpha(static_cast<unsigned char>(uri[0])) && uri[1] == ':';
+  if (uri.front() == '/' || uri.front() == '\\' || drive) return "is an absolute path, not a file beside the .gltf";
+  if (uri.find(':') != std::string_view::npos) return "is a URL, not a file beside the .gltf";
   std::size_t start = 0;
   while (start <= uri.size()) {
     std::size_t end = uri.find_first_of("/\\", start);

@@ -90,7 +90,8 @@ QString AboutText() {
   return QStringLiteral(
              "Mervane %1.%2.%3\n\n"
              "Edits the character meshes of The Sims in any 3D modeller: opens .skn and .bmf skins, saves "
-             "them as skin projects (.spj, .obj, .mtl) and back.\n\n"
+             "them as skin projects (.spj, .obj, .mtl) or rigged glTF projects (.glb) and back, and shows "
+             "the whole Sim on the game's skeleton, animated.\n\n"
              "Built with Qt %4, running on Qt %5. Qt is used under the GNU Lesser General Public License "
              "version 3; the image reader stb_image is in the public domain (or under the MIT licence); the glTF "
              "library tinygltf and the JSON library it uses are under the MIT licence. "
