@@ -173,6 +173,8 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
          g.doc["buffers"][0]["byteLength"] = g.bin.size();
        }, "x.glb", "", -1, "70000 vertices"},
       {"more joints than a skin may hold", [](Glb& g) { for (int k = 0; k < 300; ++k) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "joints are more than the 256"},
+      {"a second buffer copying the BIN chunk", [](Glb& g) { g.doc["buffers"].push_back({{"byteLength", g.bin.size()}}); }, "x.glb", "", 5, "buffer 1 (counted from 0): it has no URI"},
+      {"buffers announcing more than is read", [](Glb& g) { g.doc["buffers"].push_back({{"byteLength", 3000000000u}, {"uri", "big.bin"}}); }, "x.glb", "", 9, "its buffers announce more than"},
       // Where a .gltf may read its buffer: data: URIs and its own folder or below.
       {"a buffer as a data: URI", nullptr, "x.gltf", "data:application/octet-stream;base64,", 0, ""},
       {"a buffer in a folder below", nullptr, "x.gltf", "sub/x.bin", 0, ""},

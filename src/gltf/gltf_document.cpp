@@ -1,5 +1,6 @@
 #include "gltf/gltf_document.h"
 
+#include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
 #include <cmath>
@@ -123,6 +124,74 @@ void CheckNesting(std::string_view json) {
   }
 }
 
+// The top-level "buffers" as the JSON announces them, taken before the
+// library reads any: it copies the BIN chunk for each buffer of a .glb
+// without a URI, and reads a file for each that names one, so that a short
+// list of buffers could ask for the chunk or a file many times over.
+class BufferScan : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  std::uint64_t announced = 0;  // every buffer's byteLength, summed
+  long late_uriless = -1;       // the first buffer after the first without a URI
+
+  bool start_object(std::size_t) override {
+    if (++depth_ == 3 && in_buffers_) ++index_, has_uri_ = false;
+    return Value();
+  }
+  bool end_object() override {
+    if (depth_-- == 3 && in_buffers_ && !has_uri_ && index_ > 0 && late_uriless < 0) late_uriless = index_;
+    return true;
+  }
+  bool start_array(std::size_t) override {
+    if (++depth_ == 2 && buffers_key_) in_buffers_ = true;
+    return Value();
+  }
+  bool end_array() override {
+    if (depth_-- == 2) in_buffers_ = false;
+    return true;
+  }
+  bool key(string_t& key) override {
+    if (depth_ == 1) buffers_key_ = key == "buffers";
+    length_key_ = in_buffers_ && depth_ == 3 && key == "byteLength";
+    if (in_buffers_ && depth_ == 3 && key == "uri") has_uri_ = true;
+    return true;
+  }
+  bool number_unsigned(number_unsigned_t value) override {
+    // Saturating: a sum past the limit is refused however far past it is.
+    if (length_key_) announced = value > kGltfBufferLimit ? kGltfBufferLimit + 1 : announced + value;
+    return Value();
+  }
+  bool null() override { return Value(); }
+  bool boolean(bool) override { return Value(); }
+  bool number_integer(number_integer_t) override { return Value(); }
+  bool number_float(number_float_t, const string_t&) override { return Value(); }
+  bool string(string_t&) override { return Value(); }
+  bool binary(binary_t&) override { return Value(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+ private:
+  bool Value() {
+    length_key_ = false;
+    announced = std::min(announced, kGltfBufferLimit + 1);
+    return true;
+  }
+  int depth_ = 0;
+  long index_ = -1;
+  bool buffers_key_ = false, in_buffers_ = false, has_uri_ = false, length_key_ = false;
+};
+
+// Refuses buffers that would be copied or read beyond the limit. JSON that
+// does not parse is left to the library, which tells why.
+void CheckBuffers(std::string_view json, bool binary) {
+  BufferScan scan;
+  if (!nlohmann::json::sax_parse(json, &scan)) return;
+  if (binary && scan.late_uriless >= 0)
+    throw Bad(err::kInvalidArgument, "it has no URI, and only the first buffer of a .glb is its BIN chunk",
+              Counted("buffer", scan.late_uriless));
+  if (scan.announced > kGltfBufferLimit)
+    throw Bad(err::kIndexOutOfRange,
+              "its buffers announce more than the " + std::to_string(kGltfBufferLimit) + " bytes read");
+}
+
 // Why a URI may not be read, or empty when it may: it must name a file in
 // the folder or below.
 std::string UriProblem(std::string_view uri) {
@@ -213,6 +282,7 @@ Model LoadModel(std::string_view bytes, const std::string& folder) {
   const std::string_view json = binary ? CheckGlb(bytes) : bytes;
   if (!binary && bytes.size() > 0xFFFFFFFFu) throw Bad(err::kOverflow, "a .gltf holds at most 4 GB");
   CheckNesting(json);
+  CheckBuffers(json, binary);
   FileAccess access{folder, std::nullopt};
   tinygltf::TinyGLTF loader;
   loader.SetFsCallbacks({&FileExists, &ExpandFilePath, &ReadFile, &WriteFile, &access});
