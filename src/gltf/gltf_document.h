@@ -28,6 +28,10 @@ Mat4 AffineInverse(const Mat4& m);
 inline constexpr std::size_t kGltfVertexLimit = 65535;      // per mesh
 inline constexpr std::size_t kGltfTriangleLimit = 32001;    // per mesh, as a skin's faces
 inline constexpr std::size_t kGltfJointLimit = 256;         // per skin
+// A node may place a mesh that others place too, each time a copy: the
+// file as a whole holds at most sixteen meshes' worth.
+inline constexpr std::size_t kGltfFileVertexLimit = 16 * kGltfVertexLimit;
+inline constexpr std::size_t kGltfFileTriangleLimit = 16 * kGltfTriangleLimit;
 inline constexpr int kGltfNestingLimit = 64;                // of the JSON text
 inline constexpr std::uint64_t kGltfBufferLimit = std::uint64_t{1} << 30;  // bytes, all buffers together
 
@@ -75,8 +79,10 @@ struct GltfDocument {
 // error 62 for bytes that end early, 5 for what is not valid glTF or not a
 // skin's material (naming the element), 6 for a value that is not finite,
 // 9 for a reference past what it refers to and for buffers over the limit,
-// 53 for a missing buffer file, and the vertex limit for a mesh over
-// kGltfVertexLimit.
+// 53 for a missing buffer file, the vertex limit for a mesh over
+// kGltfVertexLimit or meshes over kGltfFileVertexLimit in all, and 9 for
+// triangles over kGltfTriangleLimit in a mesh or kGltfFileTriangleLimit
+// in all.
 GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std::string& folder);
 
 }  // namespace mervane

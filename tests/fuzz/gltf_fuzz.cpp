@@ -77,8 +77,10 @@ void CheckDocument(const GltfDocument& doc) {
                                    static_cast<std::size_t>(parent) != i),
                   "a node's parent outside the nodes");
   }
+  std::size_t vertices = 0, triangles = 0;
   for (const GltfMesh& mesh : doc.meshes) {
     const std::size_t n = mesh.positions.size();
+    vertices += n, triangles += mesh.triangles.size();
     fuzz::Require(n > 0 && n <= kGltfVertexLimit, "a mesh's vertices outside the limits");
     fuzz::Require(mesh.triangles.size() <= kGltfTriangleLimit, "a mesh's triangles over the limit");
     fuzz::Require(mesh.normals.size() == (mesh.has_normals ? n : 0) && mesh.uvs.size() == (mesh.has_uvs ? n : 0) &&
@@ -97,6 +99,8 @@ void CheckDocument(const GltfDocument& doc) {
       }
     for (const auto& uv : mesh.uvs) fuzz::Require(Finite(uv[0]) && Finite(uv[1]), "a UV that is not finite");
   }
+  fuzz::Require(vertices <= kGltfFileVertexLimit && triangles <= kGltfFileTriangleLimit,
+                "a file's meshes over the limits in all");
 }
 
 // Names with line breaks fit a glTF but no text file, whose writers refuse them.
