@@ -6,7 +6,7 @@
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #
 # SECONDS_PER_TARGET defaults to 30 (0: replay only); TARGET is skn_fuzz, bmf_fuzz, project_fuzz,
-# import_fuzz, far_fuzz, cmx_fuzz, bcf_fuzz or cfp_fuzz (default: all eight). New inputs go to a temporary folder unless
+# import_fuzz, far_fuzz, cmx_fuzz, bcf_fuzz, cfp_fuzz or gltf_fuzz (default: all nine). New inputs go to a temporary folder unless
 # FUZZ_WORK names a folder to grow them in (one subfolder per target) across
 # runs. Further libFuzzer flags can be given in FUZZ_FLAGS. A crash, hang,
 # leak or sanitizer report ends the script with status 1 and leaves the input
@@ -18,7 +18,7 @@ bash scripts/setup.sh
 seconds=${1:-30}
 shift || true
 targets=("$@")
-if ((${#targets[@]} == 0)); then targets=(skn_fuzz bmf_fuzz project_fuzz import_fuzz far_fuzz cmx_fuzz bcf_fuzz cfp_fuzz); fi
+if ((${#targets[@]} == 0)); then targets=(skn_fuzz bmf_fuzz project_fuzz import_fuzz far_fuzz cmx_fuzz bcf_fuzz cfp_fuzz gltf_fuzz); fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"${FUZZ_BUILD_JOBS:-$(nproc)}"

@@ -89,6 +89,27 @@ struct Glb {
     std::memcpy(&value, bin.data() + At(Primitive()["attributes"][attribute].get<int>(), element) + sizeof(T) * static_cast<std::size_t>(component), sizeof(T));
     return value;
   }
+  // A new mesh of zeroed data, placed by 17 nodes of the scene: `vertices`
+  // positions of its own (else the first primitive's) and `indices` 16-bit
+  // indices (else none).
+  void PlaceManyTimes(std::size_t vertices, std::size_t indices) {
+    auto add = [&](std::size_t count, int type, const char* shape, std::size_t element) {
+      doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", bin.size()}, {"byteLength", count * element}});
+      doc["accessors"].push_back(
+          {{"bufferView", doc["bufferViews"].size() - 1}, {"componentType", type}, {"count", count}, {"type", shape}});
+      bin.resize(bin.size() + (count * element + 3) / 4 * 4);
+      doc["buffers"][0]["byteLength"] = bin.size();
+      return doc["accessors"].size() - 1;
+    };
+    json primitive;
+    primitive["attributes"]["POSITION"] = vertices ? json(add(vertices, 5126, "VEC3", 12)) : Primitive()["attributes"]["POSITION"];
+    if (indices) primitive["indices"] = add(indices, 5123, "SCALAR", 2);
+    doc["meshes"].push_back({{"primitives", json::array({primitive})}});
+    for (int k = 0; k < 17; ++k) {
+      doc["scenes"][0]["nodes"].push_back(doc["nodes"].size());
+      doc["nodes"].push_back({{"mesh", doc["meshes"].size() - 1}});
+    }
+  }
   // As a .gltf whose buffer lies where uri says.
   std::string Gltf(const std::string& uri) const {
     json text = doc;
@@ -173,6 +194,10 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
          g.doc["buffers"][0]["byteLength"] = g.bin.size();
        }, "x.glb", "", -1, "70000 vertices"},
       {"more joints than a skin may hold", [](Glb& g) { for (int k = 0; k < 300; ++k) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "joints are more than the 256"},
+      {"one large mesh placed by many nodes", [](Glb& g) { g.PlaceManyTimes(64998, 0); }, "x.glb", "", -1, "vertices in all; a file may hold 1048560"},
+      {"many triangles placed by many nodes", [](Glb& g) { g.PlaceManyTimes(0, 96000); }, "x.glb", "", 9, "more than 512016 triangles in all"},
+      {"a second buffer copying the BIN chunk", [](Glb& g) { g.doc["buffers"].push_back({{"byteLength", g.bin.size()}}); }, "x.glb", "", 5, "buffer 1 (counted from 0): it has no URI"},
+      {"buffers announcing more than is read", [](Glb& g) { g.doc["buffers"].push_back({{"byteLength", 3000000000u}, {"uri", "big.bin"}}); }, "x.glb", "", 9, "its buffers announce more than"},
       // Where a .gltf may read its buffer: data: URIs and its own folder or below.
       {"a buffer as a data: URI", nullptr, "x.gltf", "data:application/octet-stream;base64,", 0, ""},
       {"a buffer in a folder below", nullptr, "x.gltf", "sub/x.bin", 0, ""},

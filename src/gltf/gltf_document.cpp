@@ -1,8 +1,9 @@
 #include "gltf/gltf_document.h"
 
-#include <cctype>
+#include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -124,6 +125,74 @@ void CheckNesting(std::string_view json) {
   }
 }
 
+// The top-level "buffers" as the JSON announces them, taken before the
+// library reads any: it copies the BIN chunk for each buffer of a .glb
+// without a URI, and reads a file for each that names one, so that a short
+// list of buffers could ask for the chunk or a file many times over.
+class BufferScan : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  std::uint64_t announced = 0;  // every buffer's byteLength, summed
+  long late_uriless = -1;       // the first buffer after the first without a URI
+
+  bool start_object(std::size_t) override {
+    if (++depth_ == 3 && in_buffers_) ++index_, has_uri_ = false;
+    return Value();
+  }
+  bool end_object() override {
+    if (depth_-- == 3 && in_buffers_ && !has_uri_ && index_ > 0 && late_uriless < 0) late_uriless = index_;
+    return true;
+  }
+  bool start_array(std::size_t) override {
+    if (++depth_ == 2 && buffers_key_) in_buffers_ = true;
+    return Value();
+  }
+  bool end_array() override {
+    if (depth_-- == 2) in_buffers_ = false;
+    return true;
+  }
+  bool key(string_t& key) override {
+    if (depth_ == 1) buffers_key_ = key == "buffers";
+    length_key_ = in_buffers_ && depth_ == 3 && key == "byteLength";
+    if (in_buffers_ && depth_ == 3 && key == "uri") has_uri_ = true;
+    return true;
+  }
+  bool number_unsigned(number_unsigned_t value) override {
+    // Saturating: a sum past the limit is refused however far past it is.
+    if (length_key_) announced = value > kGltfBufferLimit ? kGltfBufferLimit + 1 : announced + value;
+    return Value();
+  }
+  bool null() override { return Value(); }
+  bool boolean(bool) override { return Value(); }
+  bool number_integer(number_integer_t) override { return Value(); }
+  bool number_float(number_float_t, const string_t&) override { return Value(); }
+  bool string(string_t&) override { return Value(); }
+  bool binary(binary_t&) override { return Value(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+ private:
+  bool Value() {
+    length_key_ = false;
+    announced = std::min(announced, kGltfBufferLimit + 1);
+    return true;
+  }
+  int depth_ = 0;
+  long index_ = -1;
+  bool buffers_key_ = false, in_buffers_ = false, has_uri_ = false, length_key_ = false;
+};
+
+// Refuses buffers that would be copied or read beyond the limit. JSON that
+// does not parse is left to the library, which tells why.
+void CheckBuffers(std::string_view json, bool binary) {
+  BufferScan scan;
+  if (!nlohmann::json::sax_parse(json, &scan)) return;
+  if (binary && scan.late_uriless >= 0)
+    throw Bad(err::kInvalidArgument, "it has no URI, and only the first buffer of a .glb is its BIN chunk",
+              Counted("buffer", scan.late_uriless));
+  if (scan.announced > kGltfBufferLimit)
+    throw Bad(err::kIndexOutOfRange,
+              "its buffers announce more than the " + std::to_string(kGltfBufferLimit) + " bytes read");
+}
+
 // Why a URI may not be read, or empty when it may: it must name a file in
 // the folder or below.
 std::string UriProblem(std::string_view uri) {
@@ -215,6 +284,7 @@ Model LoadModel(std::string_view bytes, const std::string& folder) {
   const std::string_view json = binary ? CheckGlb(bytes) : bytes;
   if (!binary && bytes.size() > 0xFFFFFFFFu) throw Bad(err::kOverflow, "a .gltf holds at most 4 GB");
   CheckNesting(json);
+  CheckBuffers(json, binary);
   FileAccess access{folder, std::nullopt};
   tinygltf::TinyGLTF loader;
   loader.SetFsCallbacks({&FileExists, &ExpandFilePath, &ReadFile, &WriteFile, &access});
@@ -423,14 +493,22 @@ std::vector<int> Parents(const Model& m) {
         throw Bad(err::kInvalidArgument, "is a child of two nodes", Counted("node", child));
       parent = static_cast<int>(i);
     }
-  // A walk up from any node ends within as many steps as there are nodes.
+  // Each node walked up once: a walk that meets its own path is a cycle,
+  // one that meets a node already walked ends there (a long chain of nodes
+  // must not cost its length squared).
+  enum : char { kNotYet, kOnPath, kWalked };
+  std::vector<char> state(parents.size(), kNotYet);
+  std::vector<std::size_t> path;
   for (std::size_t i = 0; i < parents.size(); ++i) {
-    int at = static_cast<int>(i);
-    for (std::size_t steps = 0; at != -1; ++steps) {
-      if (steps > parents.size())
-        throw Bad(err::kInvalidArgument, "the node tree has a cycle through it", Counted("node", static_cast<long>(i)));
-      at = parents[static_cast<std::size_t>(at)];
+    for (int at = static_cast<int>(i); at != -1 && state[static_cast<std::size_t>(at)] != kWalked;
+         at = parents[static_cast<std::size_t>(at)]) {
+      if (state[static_cast<std::size_t>(at)] == kOnPath)
+        throw Bad(err::kInvalidArgument, "the node tree has a cycle through it", Counted("node", at));
+      state[static_cast<std::size_t>(at)] = kOnPath;
+      path.push_back(static_cast<std::size_t>(at));
     }
+    for (const std::size_t walked : path) state[walked] = kWalked;
+    path.clear();
   }
   return parents;
 }
@@ -518,19 +596,30 @@ void CheckReferences(const Model& m) {
 
 // --- reading the meshes ---------------------------------------------------
 
+// The vertices and triangles read so far from every mesh: nodes may place
+// one mesh many times over, each a copy.
+struct Totals {
+  std::size_t vertices = 0, triangles = 0;
+};
+
 struct Triangles {
   std::vector<std::array<std::uint32_t, 3>>& out;
   std::uint32_t base;
+  Totals& totals;
   void Add(std::uint32_t a, std::uint32_t b, std::uint32_t c, const std::string& about) {
     if (out.size() >= kGltfTriangleLimit)
       throw Bad(err::kIndexOutOfRange,
                 "more than " + std::to_string(kGltfTriangleLimit) + " triangles (the faces a skin holds)", about);
+    if (totals.triangles >= kGltfFileTriangleLimit)
+      throw Bad(err::kIndexOutOfRange, "more than " + std::to_string(kGltfFileTriangleLimit) + " triangles in all",
+                about);
+    ++totals.triangles;
     out.push_back({base + a, base + b, base + c});
   }
 };
 
 void ReadPrimitive(const Model& m, const tinygltf::Primitive& primitive, const std::vector<Mat4>& joint_matrices,
-                   const std::vector<int>& joint_nodes, const Mat4& node_world, GltfMesh& mesh,
+                   const std::vector<int>& joint_nodes, const Mat4& node_world, GltfMesh& mesh, Totals& totals,
                    const std::string& about) {
   const auto attribute = [&](const char* name) {
     const auto found = primitive.attributes.find(name);
@@ -546,6 +635,12 @@ void ReadPrimitive(const Model& m, const tinygltf::Primitive& primitive, const s
                             std::to_string(base + count) + " vertices; a mesh may hold " +
                                 std::to_string(kGltfVertexLimit))
                         .About(about));
+  if (count > kGltfFileVertexLimit - totals.vertices)
+    throw std::move(Failure(FailureKind::VertexLimit, 0,
+                            std::to_string(totals.vertices + count) + " vertices in all; a file may hold " +
+                                std::to_string(kGltfFileVertexLimit))
+                        .About(about));
+  totals.vertices += count;
   auto same_count = [&](const View& view, const char* name) {
     if (view.count != count)
       throw Bad(err::kInvalidArgument,
@@ -678,7 +773,7 @@ void ReadPrimitive(const Model& m, const tinygltf::Primitive& primitive, const s
                 about + ", " + Counted("index", static_cast<long>(k)));
     corner[k] = static_cast<std::uint32_t>(value);
   }
-  Triangles out{mesh.triangles, static_cast<std::uint32_t>(base)};
+  Triangles out{mesh.triangles, static_cast<std::uint32_t>(base), totals};
   if (mode == TINYGLTF_MODE_TRIANGLES) {
     if (index_count % 3 != 0)
       throw Bad(err::kInvalidArgument, std::to_string(index_count) + " indices do not make whole triangles", about);
@@ -724,20 +819,27 @@ GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std:
       chain.clear();
     }
 
-    // The scene's nodes: those under its roots (every root when there is no scene).
+    // The scene's nodes: those under its roots (every root when there is no
+    // scene). A walk up stops at a root or at a node already decided, whose
+    // answer the nodes walked take.
     std::vector<bool> in_scene(m.nodes.size(), m.scenes.empty());
     if (!m.scenes.empty()) {
       const auto& roots = m.scenes[static_cast<std::size_t>(std::max(0, m.defaultScene))].nodes;
-      std::vector<bool> is_root(m.nodes.size(), false);
-      for (const int root : roots) is_root[static_cast<std::size_t>(root)] = true;
-      for (std::size_t i = 0; i < m.nodes.size(); ++i)
-        for (int at = static_cast<int>(i); at != -1; at = parents[static_cast<std::size_t>(at)])
-          if (is_root[static_cast<std::size_t>(at)]) {
-            in_scene[i] = true;
-            break;
-          }
+      std::vector<bool> decided(m.nodes.size(), false);
+      for (const int root : roots) decided[static_cast<std::size_t>(root)] = in_scene[static_cast<std::size_t>(root)] = true;
+      for (std::size_t i = 0; i < m.nodes.size(); ++i) {
+        int at = static_cast<int>(i);
+        while (at != -1 && !decided[static_cast<std::size_t>(at)]) {
+          chain.push_back(static_cast<std::size_t>(at));
+          at = parents[static_cast<std::size_t>(at)];
+        }
+        const bool under_root = at != -1 && in_scene[static_cast<std::size_t>(at)];
+        for (const std::size_t walked : chain) decided[walked] = true, in_scene[walked] = under_root;
+        chain.clear();
+      }
     }
 
+    Totals totals;
     for (std::size_t i = 0; i < m.nodes.size(); ++i) {
       const auto& node = m.nodes[i];
       if (!in_scene[i] || node.mesh < 0) continue;
@@ -768,7 +870,7 @@ GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std:
       for (const auto& primitive : source.primitives) {
         if (mesh.material.empty() && primitive.material >= 0)
           mesh.material = m.materials[static_cast<std::size_t>(primitive.material)].name;
-        ReadPrimitive(m, primitive, joint_matrices, joint_nodes, doc.nodes[i].world, mesh, about);
+        ReadPrimitive(m, primitive, joint_matrices, joint_nodes, doc.nodes[i].world, mesh, totals, about);
       }
       if (mesh.positions.empty()) throw Bad(err::kInvalidArgument, "it has no vertices", about);
       doc.meshes.push_back(std::move(mesh));

@@ -28,7 +28,12 @@ Mat4 AffineInverse(const Mat4& m);
 inline constexpr std::size_t kGltfVertexLimit = 65535;      // per mesh
 inline constexpr std::size_t kGltfTriangleLimit = 32001;    // per mesh, as a skin's faces
 inline constexpr std::size_t kGltfJointLimit = 256;         // per skin
+// A node may place a mesh that others place too, each time a copy: the
+// file as a whole holds at most sixteen meshes' worth.
+inline constexpr std::size_t kGltfFileVertexLimit = 16 * kGltfVertexLimit;
+inline constexpr std::size_t kGltfFileTriangleLimit = 16 * kGltfTriangleLimit;
 inline constexpr int kGltfNestingLimit = 64;                // of the JSON text
+inline constexpr std::uint64_t kGltfBufferLimit = std::uint64_t{1} << 30;  // bytes, all buffers together
 
 // A node of the scene with its transform in the file's world space.
 struct GltfNode {
@@ -68,11 +73,16 @@ struct GltfDocument {
 // only; images are not read) come from data: URIs or from files in folder
 // (the file's own, with its separator, or "") and below: a URL, an
 // absolute path or one that climbs out is refused, naming the URI.
-// name is the file's name, for failures. Throws Failure: error 62 for
-// bytes that end early, 5 for what is not valid glTF or not a skin's
-// material (naming the element), 6 for a value that is not finite, 9 for a
-// reference past what it refers to, 53 for a missing buffer file, and the
-// vertex limit for a mesh over kGltfVertexLimit.
+// In a .glb only the first buffer may lack a URI (the BIN chunk); buffers
+// announcing more than kGltfBufferLimit bytes in all are refused before
+// any is read. name is the file's name, for failures. Throws Failure:
+// error 62 for bytes that end early, 5 for what is not valid glTF or not a
+// skin's material (naming the element), 6 for a value that is not finite,
+// 9 for a reference past what it refers to and for buffers over the limit,
+// 53 for a missing buffer file, the vertex limit for a mesh over
+// kGltfVertexLimit or meshes over kGltfFileVertexLimit in all, and 9 for
+// triangles over kGltfTriangleLimit in a mesh or kGltfFileTriangleLimit
+// in all.
 GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std::string& folder);
 
 }  // namespace mervane
