@@ -10,6 +10,8 @@
 #include <limits>
 #include <sstream>
 
+#include "character/lookup.h"
+#include "character_files.h"
 #include "cli/converter.h"
 #include "gltf/glb.h"
 #include "gltf/glb_file.h"
@@ -441,6 +443,26 @@ TEST(GltfWriter, PlacesSkinsAsTheProjectDoesAndBindsAtRest) {
     EXPECT_NEAR(-p.x, world.positions[v].x, 1e-5);
     EXPECT_NEAR(p.y, world.positions[v].y - lowest, 1e-5);
     EXPECT_NEAR(p.z, world.positions[v].z, 1e-5);
+  }
+}
+
+// Saved from the window into another folder, a skin stands on the skeleton
+// beside the file it was read from; with none anywhere, on the built-in table.
+TEST(GltfWriter, SavingFindsTheSkeletonWhereTheSkinWasRead) {
+  const test::SmallCharacter character;
+  TempDir elsewhere;
+  const struct {
+    std::string source;
+    const char* skeleton;
+  } cases[] = {{character.mesh, "adult-skeleton.cmx"}, {"", kBuiltInSkeleton}};
+  for (const auto& c : cases) {
+    SkinModel model = ReadMeshFile(character.mesh);
+    model.SourcePath = c.source;
+    const std::string target = elsewhere.path("body.glb");
+    EXPECT_EQ(GlbSkeletonFor(model, target), c.skeleton);
+    test::WriteFile(target, RenderGlb(model, target, {}).front().bytes);
+    const GltfDocument doc = ParseGltf(test::ReadFile(target), target, "");
+    EXPECT_EQ(doc.nodes.size() > 10, c.source.empty()) << "the built-in table has many more bones than the small skeleton";
   }
 }
 

@@ -15,6 +15,14 @@ std::vector<std::string> Folders(std::string first, const std::vector<std::strin
   return folders;
 }
 
+// Saving one model: its skeleton and bitmap are looked for where it was
+// read from, as well as beside the target.
+RigContext SavingContext(const SkinModel& model) {
+  RigContext context;
+  if (!model.SourcePath.empty()) context.folders.push_back(FolderOf(model.SourcePath));
+  return context;
+}
+
 }  // namespace
 
 RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {
@@ -68,7 +76,16 @@ Outcome LoadGlb(SkinModel& model, Prompts& prompts, const std::string& path) {
 }
 
 std::vector<OutputFile> RenderGlb(const SkinModel& model, const std::string& path, const FolderFiles&) {
-  return RenderGlbFile({&model, 1}, path, {}).files;
+  return RenderGlbFile({&model, 1}, path, SavingContext(model)).files;
+}
+
+std::string GlbSkeletonFor(const SkinModel& model, const std::string& path) {
+  const RigContext context = SavingContext(model);
+  try {
+    return FindRig(context.sources, Folders(FolderOf(path), context.folders, true)).source;
+  } catch (const Failure&) {
+    return {};  // the save itself says what is wrong with it
+  }
 }
 
 Outcome SaveGlb(const SkinModel& model, Prompts& prompts, const std::string& path) {

@@ -24,12 +24,16 @@ RiggedRead ReadGlbFile(const std::string& path, const RigContext& context);
 // end in .glb is error 5.
 RiggedWrite RenderGlbFile(std::span<const SkinModel> models, const std::string& path, const RigContext& context);
 
-// The table's row: one skin, the skeleton found beside the file. A file of
+// The table's row: one skin, the skeleton found beside the file (when
+// saving, also beside the file the model was read from, as its bitmap). A file of
 // several skins asks which to open (AskChoice); more than two bones on a
 // vertex is told once. On failure the user is told and the model stays.
 Outcome LoadGlb(SkinModel& model, Prompts& prompts, const std::string& path);
 Outcome SaveGlb(const SkinModel& model, Prompts& prompts, const std::string& path);
 std::vector<OutputFile> RenderGlb(const SkinModel& model, const std::string& path, const FolderFiles& folder);
+// The skeleton SaveGlb puts model on at path (a file name, or the built-in
+// table); empty when none can be read.
+std::string GlbSkeletonFor(const SkinModel& model, const std::string& path);
 
 // "12 vertices had more than two bones; each keeps its two largest.", or
 // empty for none.

@@ -21,6 +21,7 @@
 #include "shell/elided_label.h"
 #include "shell/image_reader.h"
 #include "shell/import_dialog.h"
+#include "gltf/glb_file.h"
 #include "files/paths.h"
 #include "project/formats.h"
 #include "project/project.h"
@@ -478,6 +479,11 @@ bool frmMain::SaveTo(const std::string& path, bool ask_before_replacing) {
   Remember(path);
   std::string names;
   for (const std::string& file : files) names += (names.empty() ? "" : ", ") + FileNameOf(file);
+  // A rigged project says which skeleton it stands on: the game's, or the
+  // built-in table when none was found.
+  if (format->rigged)
+    if (const std::string skeleton = GlbSkeletonFor(model_, path); !skeleton.empty())
+      names += " on the skeleton of " + skeleton;
   statusBar()->showMessage(QString::fromStdString("Saved " + names));
   return true;
 }
