@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "files/paths.h"
@@ -354,6 +355,15 @@ void CharacterPanel::ChooseBitmap() {
     FillParts();
     emit SceneChanged(false);
   }
+}
+
+void CharacterPanel::ShowModelBitmap(const std::string& path) {
+  const auto& parts = scene_.parts();
+  const auto model = std::find_if(parts.begin(), parts.end(), [](const ScenePart& part) { return part.is_model; });
+  if (model == parts.end()) return;
+  scene_.ChooseBitmap(static_cast<int>(model - parts.begin()), path);
+  FillParts();
+  emit SceneChanged(false);
 }
 
 void CharacterPanel::SetTone(SkinTone tone) {

@@ -35,6 +35,9 @@ class CharacterPanel : public QDockWidget {
 
   // What the buttons do, callable by the window and by tests.
   void AddPartFrom(const std::string& path);
+  // The image at path on the loaded model's part, as its chosen bitmap
+  // (View > Texture and a dropped image, which the character view draws).
+  void ShowModelBitmap(const std::string& path);
   void AcceptOffer();
   void SetTone(SkinTone tone);
   void ChooseSkeleton(SkeletonKind kind, const std::string& file = {});

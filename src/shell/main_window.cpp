@@ -527,6 +527,7 @@ void frmMain::ShowTextureFrom(const std::string& path) {
                           "\"" + path + "\": choose a .bmp, .png, .jpg or .tga image.");
     return;
   }
+  character_panel_->ShowModelBitmap(path);
   Used(path);
   statusBar()->showMessage(QString::fromStdString("Showing " + FileNameOf(path) +
                                                   " on the model (preview only)"));

@@ -3,6 +3,7 @@
 // and Save As still writes the model alone.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QAction>
 #include <QListWidget>
 #include <QPushButton>
@@ -55,6 +56,12 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   EXPECT_FALSE(panel.Playing());
   panel.ShowFrame(2);
   EXPECT_EQ(window.character().frame(), 2);
+
+  // View > Texture puts the image on the model as the character view draws it.
+  const std::string image = character.dir.path("tried.png");
+  ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(QString::fromStdString(image)));
+  window.ShowTextureFrom(image);
+  EXPECT_EQ(window.character().parts().front().bitmap, image);
 
   // Save As writes the loaded model only.
   chooser.choices.push_back(FileChoice{character.dir.path("saved.skn"), 0});
