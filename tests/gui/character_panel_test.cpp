@@ -3,11 +3,10 @@
 // and Save As still writes the model alone.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QAction>
+#include <QImage>
 #include <QListWidget>
 #include <QPushButton>
-#include "shell/settings.h"
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -16,6 +15,7 @@
 #include "gui_support.h"
 #include "shell/character_panel.h"
 #include "shell/main_window.h"
+#include "shell/settings.h"
 #include "skn/skn.h"
 
 namespace mervane {

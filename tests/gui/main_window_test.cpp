@@ -22,9 +22,9 @@
 #include "shell/command_line.h"
 #include "shell/elided_label.h"
 #include "shell/main_window.h"
-#include "shell/settings.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
+#include "shell/settings.h"
 #include "skn/skn.h"
 #include "shell/wait_window.h"
 
