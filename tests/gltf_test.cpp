@@ -460,7 +460,7 @@ TEST(GltfWriter, SavingFindsTheSkeletonWhereTheSkinWasRead) {
     model.SourcePath = c.source;
     const std::string target = elsewhere.path("body.glb");
     EXPECT_EQ(GlbSkeletonFor(model, target), c.skeleton);
-    test::WriteFile(target, RenderGlb(model, target, {}).front().bytes);
+    test::WriteFile(target, RenderGlb(model, target, FolderFiles(FolderOf(target))).front().bytes);
     const GltfDocument doc = ParseGltf(test::ReadFile(target), target, "");
     EXPECT_EQ(doc.nodes.size() > 10, c.source.empty()) << "the built-in table has many more bones than the small skeleton";
   }

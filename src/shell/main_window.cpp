@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "shell/character_panel.h"
 #include "shell/elided_label.h"
 #include "shell/image_reader.h"
 #include "shell/import_dialog.h"
