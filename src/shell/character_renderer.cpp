@@ -10,6 +10,7 @@
 #include "files/textfile.h"
 #include "model/failure.h"
 #include "shell/image_reader.h"
+#include "shell/line_shader.h"
 
 namespace mervane {
 namespace {
@@ -66,17 +67,6 @@ void main() {
   vec3 lit = base * light;
   gl_FragColor = vec4(mix(lit, vec3(0.55, 0.6, 0.7), pale), 1.0);
 }
-)";
-
-const char* kLineVertexShader = R"(
-attribute vec3 position;
-uniform mat4 mvp;
-void main() { gl_Position = mvp * vec4(position, 1.0); }
-)";
-
-const char* kLineFragmentShader = R"(
-uniform vec3 colour;
-void main() { gl_FragColor = vec4(colour, 1.0); }
 )";
 
 constexpr int kFloats = sizeof(SkinVertex) / sizeof(float);

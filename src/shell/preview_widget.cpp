@@ -23,6 +23,7 @@
 #include "project/project.h"
 #include "project/world.h"
 #include "shell/image_reader.h"
+#include "shell/line_shader.h"
 
 namespace mervane {
 namespace {
@@ -55,17 +56,6 @@ void main() {
   float light = len > 1e-6 ? 0.25 + 0.75 * abs(dot(v_normal / len, toward_camera)) : 0.8;
   gl_FragColor = vec4(base * light, 1.0);
 }
-)";
-
-const char* kLineVertexShader = R"(
-attribute vec3 position;
-uniform mat4 mvp;
-void main() { gl_Position = mvp * vec4(position, 1.0); }
-)";
-
-const char* kLineFragmentShader = R"(
-uniform vec3 color;
-void main() { gl_FragColor = vec4(color, 1.0); }
 )";
 
 const QColor kBackground(58, 62, 70);
@@ -319,7 +309,7 @@ void PreviewCanvas::DrawLines(const std::vector<float>& lines, QOpenGLBuffer* bu
   if (lines.empty()) return;
   line_program_->bind();
   line_program_->setUniformValue("mvp", mvp);
-  line_program_->setUniformValue("color", color);
+  line_program_->setUniformValue("colour", color);
   const int position = line_program_->attributeLocation("position");
   line_program_->enableAttributeArray(position);
   if (buffer) {
