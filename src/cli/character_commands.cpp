@@ -151,7 +151,10 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     const auto [skill_path, skill_name] = SplitSkill(*request.animation);
     const CharacterFile skills = ReadCharacterFile(skill_path);
     const Skill& skill = ChooseSkill(skills, skill_path, skill_name);
-    const Frames frames = NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({FolderOf(skill_path)}, request.game)); });
+    // A named folder, not the binding: clang 14 cannot capture structured bindings.
+    const std::string skill_folder = FolderOf(skill_path);
+    const Frames frames =
+        NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({skill_folder}, request.game)); });
     const Animation animation = NamingFile(skill_path, [&] { return MakeAnimation(rig, skill, frames); });
     const double frame = request.frame.value_or(0);
     if (frame < 0 || frame > std::max(0, animation.frame_count - 1))
