@@ -31,6 +31,15 @@ void WhenBoxIsUp(std::function<void(QMessageBox&)> steps) {
   });
 }
 
+// A user's answer to a box: a click on one of its buttons, or a key.
+using Answer = std::function<void(QMessageBox&)>;
+Answer Click(QMessageBox::StandardButton button) {
+  return [button](QMessageBox& box) { box.button(button)->click(); };
+}
+Answer Press(Qt::Key key) {
+  return [key](QMessageBox& box) { QTest::keyClick(&box, key); };
+}
+
 // A failure to read or write carries the error icon, what the user can put
 // right at once the warning icon; the texts are the ones users know.
 TEST(MessageBoxPromptsTest, MessageCarriesTheProgramTitleTheDetailAndItsIcon) {
@@ -72,17 +81,17 @@ TEST(MessageBoxPromptsTest, QuestionIsYesNoWithYesTheDefaultAndTheQuestionIcon) 
   MessageBoxPrompts prompts(&parent);
   struct Case {
     const char* what;
-    std::function<void(QMessageBox&)> answer;
+    Answer answer;
     bool expected;
     bool yes_by_default = true;
   };
   const Case cases[] = {
-      {"Yes", [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); }, true},
-      {"No", [](QMessageBox& box) { box.button(QMessageBox::No)->click(); }, false},
-      {"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, true},
-      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, false},
+      {"Yes", Click(QMessageBox::Yes), true},
+      {"No", Click(QMessageBox::No), false},
+      {"Enter", Press(Qt::Key_Return), true},
+      {"Escape", Press(Qt::Key_Escape), false},
       // A question whose Yes replaces files: Enter must not say Yes.
-      {"Enter, No the default", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, false, false},
+      {"Enter, No the default", Press(Qt::Key_Return), false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -107,13 +116,13 @@ TEST(MessageBoxPromptsTest, SaveQuestionHasCancelAsItsDefault) {
   MessageBoxPrompts prompts(&parent);
   const struct {
     const char* what;
-    std::function<void(QMessageBox&)> answer;
+    Answer answer;
     Prompts::Keep expected;
   } cases[] = {
-      {"Save", [](QMessageBox& box) { box.button(QMessageBox::Save)->click(); }, Prompts::Keep::Save},
-      {"Discard", [](QMessageBox& box) { box.button(QMessageBox::Discard)->click(); }, Prompts::Keep::Discard},
-      {"Enter", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); }, Prompts::Keep::Cancel},
-      {"Escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, Prompts::Keep::Cancel},
+      {"Save", Click(QMessageBox::Save), Prompts::Keep::Save},
+      {"Discard", Click(QMessageBox::Discard), Prompts::Keep::Discard},
+      {"Enter", Press(Qt::Key_Return), Prompts::Keep::Cancel},
+      {"Escape", Press(Qt::Key_Escape), Prompts::Keep::Cancel},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
