@@ -44,6 +44,9 @@ FileFilter FilterOf(const Format& format, bool for_save) {
 
 const FileFilter kAllFiles{"All files (*.*)", "*"};
 
+// How many files File > Recent Files lists (its status tip says "eight").
+constexpr qsizetype kRecentFiles = 8;
+
 // The Save As list with the given format first, then the others.
 FilterList SaveFilters(std::string_view first) {
   FilterList filters{FilterOf(*FormatOf("." + std::string(first)), true)};
@@ -302,7 +305,7 @@ void frmMain::ReadSettings() {
   const QVariant recent = settings.value("recentFiles");
   if (recent.canConvert<QStringList>()) {
     for (const QString& path : recent.toStringList())
-      if (FormatOf(PathFromQt(path)) && !recent_.contains(path) && recent_.size() < 8) recent_.push_back(path);
+      if (FormatOf(PathFromQt(path)) && !recent_.contains(path) && recent_.size() < kRecentFiles) recent_.push_back(path);
   }
   const QVariant geometry = settings.value("geometry");
   if (geometry.typeId() == QMetaType::QByteArray) restoreGeometry(geometry.toByteArray());
@@ -318,7 +321,7 @@ void frmMain::Remember(const std::string& path) {
   const QString full = PathToQt(AbsolutePath(path));
   recent_.removeAll(full);
   recent_.prepend(full);
-  while (recent_.size() > 8) recent_.removeLast();
+  while (recent_.size() > kRecentFiles) recent_.removeLast();
   Settings().setValue("recentFiles", recent_);
 }
 
