@@ -176,6 +176,9 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"empty name", with(""), Act::Extract, {"ok.txt"}, "member 1 (counted from 0) \"\" was not written: its name is empty"},
       {"NUL inside", with("a\0b"s), Act::Extract, {"ok.txt"}, "\"a\\x00b\" was not written: its name holds a control"},
       {"escape sequence", with("\x1b[2Jx"), Act::Extract, {"ok.txt"}, "\"\\x1b[2Jx\" was not written"},
+      {"last control character", with("x\x1fy"), Act::Extract, {"ok.txt"}, "was not written: its name holds a control"},
+      {"DEL", with("x\x7fy"), Act::Extract, {"ok.txt"}, "was not written: its name holds a control"},
+      {"blank and tilde", with("~ x.txt"), Act::Extract, {"ok.txt", "~ x.txt"}, ""},
       {"device name", with("CON"), Act::Extract, {"ok.txt"}, "Windows reserves the name CON"},
       {"device with extension", with("sub/nul.txt"), Act::Extract, {"ok.txt"}, "Windows reserves the name NUL"},
       {"trailing dot", with("x."), Act::Extract, {"ok.txt"}, "ends in a dot or a space"},
@@ -184,10 +187,13 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"empty folder part", with("a//x"), Act::Extract, {"ok.txt"}, "empty folder part"},
       {"same name, other case", with("OK.TXT"), Act::Extract, {"ok.txt"},
        "\"OK.TXT\" was not written: an earlier member has the same name (case ignored)"},
+      {"same name, other separator", {{"ok.txt", "fine"}, {"a\\b", "one"}, {"a/B", "two"}}, Act::Extract, {"a", "a/b", "ok.txt"},
+       "\"a/B\" was not written: an earlier member has the same name"},
       {"folders are made", with("a/b\\c.txt"), Act::Extract, {"a", "a/b", "a/b/c.txt", "ok.txt"}, ""},
 #ifndef _WIN32
       // A link planted in the target folder: the text is harmless, the path it resolves to is not.
       {"through a link", with("link/x"), Act::Extract, {"link", "ok.txt"}, "would be written outside the folder"},
+      {"folders through a link", with("link/sub/x"), Act::Extract, {"link", "ok.txt"}, "would be written outside the folder"},
 #endif
       {"member read", ok, Act::Read, {}, "", "case.far/OK.TXT"},
       {"beside the archive", ok, Act::Read, {}, "the archive has no member named \"../beside.txt\"",

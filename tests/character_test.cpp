@@ -68,6 +68,8 @@ void ExpectNear(const Vec3& actual, const Vec3& expected, const std::string& wha
 TEST(CharacterFiles, TextAndBinaryHoldTheSameFieldsAndRoundTrip) {
   CharacterFile file = SmallCharacter();
   file.suits[0].skins[0].skin_name = std::string(300, 'n');  // a .bcf string's long form
+  // Either side of the long form's marker byte: 254 is short, 255 and 256 long.
+  for (const std::size_t length : {254, 255, 256}) file.suits[0].skins.push_back({"ROOT", std::string(length, 'm'), 0, {}});
   // Floats of every size need from six to nine digits to come back.
   std::mt19937 random(7);
   Skeleton chain{"chain", {}};
@@ -149,6 +151,7 @@ TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
       {9, "| 0 0 0 |", 5, "a rotation \"| 0 0 0 |\" is not 4 numbers between bars"},
       {8, "0 1 0", 5, "is not 3 numbers between bars"},
       {21, "| 1 0 0 | 2", 5, "line 22"},
+      {8, "| 0 1 0 5 |", 5, "line 9: bone 0 (counted from 0) of skeleton s: a position \"| 0 1 0 5 |\" is not 3 numbers between bars"},
       {10, "1.5", 5, "canTranslate \"1.5\" is not a whole number"},
       {10, "4294967296", 6, "canTranslate \"4294967296\" is beyond 32 bits"},
       {43, "-2147483649", 6, "the position offset \"-2147483649\" is beyond 32 bits"},
@@ -288,16 +291,31 @@ TEST(Posing, WorldTransformsAtRestAndBetweenFramesAndSkinningWithBlends) {
     ExpectNear(pose[1].position, c.arm, what);
     ExpectNear(pose[2].position, c.hand, what);
   }
+  // Keys of opposite sign are one rotation: the blend takes the short way round.
+  Frames flipped = SmallFrames();
+  for (float& value : flipped.rotations[5]) value = -value;
+  const Animation flipped_animation = MakeAnimation(rig, file.skills[0], flipped);
+  Pose flipped_pose;
+  AnimatedPose(rig, animation, 1.5, pose);
+  AnimatedPose(rig, flipped_animation, 1.5, flipped_pose);
+  ExpectNear(flipped_pose[2].position, pose[2].position, "opposite-sign keys");
   // A shader's matrix places a point as the transform does.
   AnimatedPose(rig, animation, 1, pose);
   const std::array<float, 16> m = BoneMatrix(pose[2]);
   ExpectNear({m[0] * 0.5 + m[12], m[1] * 0.5 + m[13], m[2] * 0.5 + m[14]}, pose[2].Apply({0.5, 0, 0}), "matrix", 1e-5);
 
-  std::vector<DressedMesh> dressed = Dress(rig, {MakeSkinMesh(test::ReadSknText(kTwoBoneSkn))});
+  // Vertex 3 is at ARM's origin (1, 2, 0); vertex 0 at (0, 2, 0) moves by the
+  // blend's weight towards it, all the way at 32768.
   SkinnedMesh skinned;
+  for (const auto& [weight, x] : {std::pair{"0", 0.0}, {"16384", 0.5}, {"32768", 1.0}}) {
+    std::vector<std::string> lines = test::SplitCrLf(kTwoBoneSkn);
+    lines[15] = std::string("0 ") + weight;
+    const std::vector<DressedMesh> blended = Dress(rig, {MakeSkinMesh(test::ReadSknText(test::CrLf(lines)))});
+    Skin(blended[0], RestPose(rig), skinned);
+    ExpectNear(skinned.positions[0], {x, 2, 0}, std::string("blend weight ") + weight);
+  }
+  std::vector<DressedMesh> dressed = Dress(rig, {MakeSkinMesh(test::ReadSknText(kTwoBoneSkn))});
   Skin(dressed[0], RestPose(rig), skinned);
-  // Vertex 3 is at ARM's origin (1, 2, 0); vertex 0 at (0, 2, 0) moves halfway.
-  ExpectNear(skinned.positions[0], {0.5, 2, 0}, "blended");
   ExpectNear(skinned.positions[2], {1, 3, 0}, "on ARM");
   ExpectNear(skinned.normals[0], {0, r, r}, "blended normal");  // (0, 0, 1) and ARM's (1, 0, 0) turned up
   // The shader's inputs give the same places.
@@ -337,6 +355,7 @@ TEST(Posing, FailuresNameTheSkillTheMotionTheMeshAndTheBone) {
   } cases[] = {
       {"motion bone", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.bone_name = "TAIL"; }), SmallFrames()); }, 5,
        "motion 1 (counted from 0) (bone TAIL) of skill walk: the skeleton tiny has no bone TAIL"},
+      {"offset at the end", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.rotation_offset = 3; }), SmallFrames()); }, 0, ""},
       {"offset past", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.rotation_offset = 4; }), SmallFrames()); }, 5,
        "of skill walk: its rotations at 4 for 3 frames reach past the 6 rotations of the frames"},
       {"negative offset", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.uses_positions = 1; }), SmallFrames()); }, 5,
@@ -345,12 +364,17 @@ TEST(Posing, FailuresNameTheSkillTheMotionTheMeshAndTheBone) {
       {"mesh bone", [&] { Dress(rig, {MakeSkinMesh(mesh_with(4, "TAIL"))}); }, 5, "mesh m: the skeleton tiny has no bone TAIL"},
       {"face", [&] { MakeSkinMesh(mesh_with(6, "0 1 3")); }, 9, "face 0 (counted from 0) of mesh m: its corner 3 is not a bound vertex (0 to 2)"},
       {"blend target", [&] { MakeSkinMesh(mesh_with(15, "3 16384")); }, 9, "blend entry 0 (counted from 0) of mesh m: its target 3"},
-      {"blend weight", [&] { MakeSkinMesh(mesh_with(15, "0 40000")); }, 5, "its weight 40000 is outside 0 to 32768"},
+      {"blend weight", [&] { MakeSkinMesh(mesh_with(15, "0 32769")); }, 5, "its weight 32769 is outside 0 to 32768"},
+      {"negative blend weight", [&] { MakeSkinMesh(mesh_with(15, "0 -1")); }, 5, "its weight -1 is outside 0 to 32768"},
       {"claimed twice", [&] { MakeSkinMesh(mesh_with(9, "1 1 2 0 1")); }, 5, "bone arm of mesh m: vertex 1 (counted from 0) is claimed by bone ROOT too"},
       {"unclaimed", [&] { MakeSkinMesh(mesh_with(9, "1 2 1 0 0")); }, 5, "vertex 3 (counted from 0) belongs to no bone"},
       {"range", [&] { MakeSkinMesh(mesh_with(9, "1 2 5 0 1")); }, 9, "its vertices 2 to 6 are outside 0 to 2"},
   };
   for (const auto& c : cases) {
+    if (c.number == 0) {  // the value at the limit, which must pass
+      EXPECT_NO_THROW(c.call()) << c.name;
+      continue;
+    }
     const Failure failure = ExpectFailure(c.call);
     EXPECT_EQ(failure.number(), c.number) << c.name;
     EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << c.name << ": " << failure.detail();

@@ -15,6 +15,7 @@
 #include "cli/converter.h"
 #include "gltf/glb.h"
 #include "gltf/glb_file.h"
+#include "gltf/gltf_document.h"
 #include "pose/skinning.h"
 #include "project/world.h"
 #include "skn/skn.h"
@@ -141,6 +142,9 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
   const SkinModel skin = ReadAsWritten(SampleSkn());
   const Glb good = Glb::Of(GlbOf({&skin, 1}));
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN(), kInf = std::numeric_limits<float>::infinity();
+  // A reference equal to its table's size is the first one past the end.
+  const auto size_of = [&](const char* table) { return std::to_string(good.doc.value(table, json::array()).size()); };
+  const std::string joints = std::to_string(good.doc["skins"][0]["joints"].size());
   struct Case {
     const char* name;
     std::function<void(Glb&)> change;
@@ -159,16 +163,20 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a joint not where the skeleton has it", [](Glb& g) { g.doc["nodes"][1]["translation"][1] = 3.0; }, "x.glb", "", 5, "--skeleton"},
       {"no mesh with weights", [](Glb& g) { g.Primitive()["attributes"].erase("JOINTS_0"); g.Primitive()["attributes"].erase("WEIGHTS_0"); }, "x.glb", "", 5, "no mesh with bone weights"},
       // References past what they refer to, and ranges past the bytes.
-      {"an index past the vertices", [](Glb& g) { g.Set<std::uint16_t>("#", 2, 0, 999); }, "x.glb", "", 9, "index 999 is past the 18 vertices"},
-      {"a joint past the skin", [](Glb& g) { g.Set<std::uint8_t>("JOINTS_0", 0, 0, 200); }, "x.glb", "", 9, "joint 200 is past the skin's"},
+      {"an index past the vertices", [](Glb& g) { g.Set<std::uint16_t>("#", 2, 0, 18); }, "x.glb", "", 9, "index 18 is past the 18 vertices"},
+      {"a joint past the skin", [](Glb& g) { g.Set<std::uint8_t>("JOINTS_0", 0, 0, static_cast<std::uint8_t>(g.doc["skins"][0]["joints"].size())); },
+       "x.glb", "", 9, "joint " + joints + " is past the skin's " + joints + " joints"},
       {"a view past its buffer", [](Glb& g) { g.doc["bufferViews"][0]["byteLength"] = g.bin.size() + 4; }, "x.glb", "", 9, "buffer view 0"},
       {"a stride smaller than its element", [](Glb& g) { g.doc["bufferViews"][g.doc["accessors"][g.Primitive()["attributes"]["POSITION"].get<int>()]["bufferView"].get<int>()]["byteStride"] = 4; }, "x.glb", "", 5, "stride 4 is smaller"},
       {"a count the bytes cannot hold", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()]["count"] = 5000; }, "x.glb", "", 9, "5000 elements"},
-      {"an accessor past the accessors", [](Glb& g) { g.Primitive()["attributes"]["TEXCOORD_0"] = 99; }, "x.glb", "", 9, "TEXCOORD_0: accessor 99 is past"},
-      {"a material past the materials", [](Glb& g) { g.Primitive()["material"] = 7; }, "x.glb", "", 9, "material 7 is past"},
-      {"a mesh past the meshes", [](Glb& g) { g.doc["nodes"].back()["mesh"] = 3; }, "x.glb", "", 9, "mesh 3 is past"},
-      {"a child past the nodes", [](Glb& g) { g.doc["nodes"][0]["children"].push_back(500); }, "x.glb", "", 9, "child node 500"},
-      {"a texture past the textures", [](Glb& g) { g.doc["materials"][0]["pbrMetallicRoughness"]["baseColorTexture"]["index"] = 4; }, "x.glb", "", 9, "texture 4 is past"},
+      {"an accessor past the accessors", [](Glb& g) { g.Primitive()["attributes"]["TEXCOORD_0"] = g.doc["accessors"].size(); }, "x.glb", "", 9,
+       "TEXCOORD_0: accessor " + size_of("accessors") + " is past the " + size_of("accessors") + " there are"},
+      {"a material past the materials", [](Glb& g) { g.Primitive()["material"] = g.doc["materials"].size(); }, "x.glb", "", 9, "material " + size_of("materials") + " is past"},
+      {"a mesh past the meshes", [](Glb& g) { g.doc["nodes"].back()["mesh"] = g.doc["meshes"].size(); }, "x.glb", "", 9, "mesh " + size_of("meshes") + " is past"},
+      {"a child past the nodes", [](Glb& g) { g.doc["nodes"][0]["children"].push_back(g.doc["nodes"].size()); }, "x.glb", "", 9, "child node " + size_of("nodes") + " is past"},
+      {"a far child", [](Glb& g) { g.doc["nodes"][0]["children"].push_back(500); }, "x.glb", "", 9, "child node 500"},
+      {"a texture past the textures", [](Glb& g) { g.doc["materials"][0]["pbrMetallicRoughness"]["baseColorTexture"]["index"] = g.doc["textures"].size(); }, "x.glb", "", 9,
+       "texture " + size_of("textures") + " is past"},
       // Node trees that are no trees, and joints outside the scene.
       {"a cycle through the nodes", [](Glb& g) { g.doc["nodes"][2]["children"].push_back(1); }, "x.glb", "", 5, "cycle"},
       {"a node with two parents", [](Glb& g) { g.doc["nodes"][3]["children"].push_back(g.doc["nodes"][1]["children"][1]); }, "x.glb", "", 5, "child of two nodes"},
@@ -255,6 +263,29 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
   for (std::size_t cut = 0; cut < bytes.size(); cut += 97) {
     test::WriteFile(dir.path("cut.glb"), bytes.substr(0, cut));
     EXPECT_THROW(ReadGlbFile(dir.path("cut.glb"), {}), Failure) << cut;
+  }
+}
+
+// A strip's every other triangle is turned so that all face one way; a fan's
+// share its first corner.
+TEST(GltfReader, StripsAndFansWindAsTheirFirstTriangle) {
+  const SkinModel skin = ReadAsWritten(SampleSkn());
+  const Glb good = Glb::Of(GlbOf({&skin, 1}));
+  const struct {
+    int mode;
+    std::vector<std::array<std::uint32_t, 3>> triangles;  // of the corners 0 1 2 3 4
+  } cases[] = {
+      {5, {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}}},
+      {6, {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}}},
+  };
+  for (const auto& c : cases) {
+    Glb glb = good;
+    glb.Primitive()["mode"] = c.mode;
+    glb.doc["accessors"][glb.Primitive()["indices"].get<int>()]["count"] = 5;
+    for (std::uint16_t k = 0; k < 5; ++k) glb.Set<std::uint16_t>("#", k, 0, k);
+    const GltfDocument doc = ParseGltf(glb.Bytes(), "x.glb", "");
+    ASSERT_FALSE(doc.meshes.empty());
+    EXPECT_EQ(doc.meshes[0].triangles, c.triangles) << "mode " << c.mode;
   }
 }
 
@@ -482,7 +513,7 @@ TEST(GltfWriter, AnimationKeysAreTheGamesPoseAtEachFrame) {
   Frames frames;
   frames.positions = {{0, 3, 0}, {0.2f, 3, 0}, {0.4f, 3.1f, 0}};
   frames.rotations = {{0, 0, 0, 1}, {0, 0.1f, 0, 0.995f}, {0, 0.2f, 0, 0.98f},
-                      {0.1f, 0.2f, 0.3f, 0.927f}, {-0.3f, 0.2f, 0.1f, 0.93f}, {0.5f, -0.5f, 0.5f, 0.5001f}};
+                      {0.1f, 0.2f, 0.3f, 0.927f}, {-0.3f, 0.2f, 0.1f, 0.93f}, {-0.78f, 0.52f, 0.26f, -0.13f}};
   const Animation animation = MakeAnimation(rig, skill, frames);
   SkinModel model = test::ReadSknText(test::CrLf({"m", "x", "1", "ARM", "1", "0 1 2", "1", "0 0 3 -1 0", "3", "0 0", "1 0",
                                                   "0 1", "0", "3", "0 0 0 0 1 0", "1 0 0 0 1 0", "0 1 0 0 1 0"}));
@@ -503,6 +534,17 @@ TEST(GltfWriter, AnimationKeysAreTheGamesPoseAtEachFrame) {
     std::memcpy(&f, gltf.buffers[0].data.data() + view.byteOffset + a.byteOffset + 4 * static_cast<std::size_t>(n * key + k), 4);
     return static_cast<double>(f);
   };
+  // Each key on the side of the one before (the last key's w is negative), so
+  // that a modeller's blend between them turns the short way.
+  for (const auto& channel : gltf.animations[0].channels) {
+    if (channel.target_path != "rotation") continue;
+    const int output = gltf.animations[0].samplers[static_cast<std::size_t>(channel.sampler)].output;
+    for (int key = 1; key < 3; ++key) {
+      double dot = 0;
+      for (int k = 0; k < 4; ++k) dot += value(output, key - 1, k) * value(output, key, k);
+      EXPECT_GT(dot, 0) << "joint " << channel.target_node << " key " << key;
+    }
+  }
   Pose pose;
   for (int frame = 0; frame < 3; ++frame) {
     AnimatedPose(rig, animation, frame, pose);

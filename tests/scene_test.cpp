@@ -222,8 +222,21 @@ TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
   EXPECT_EQ(FileNameOf(offer->head), "c001ma_test.cmx");
   EXPECT_EQ(FileNameOf(offer->left_hand), "hmlo.cmx");
   EXPECT_EQ(FileNameOf(offer->right_hand), "hmro.cmx");
+  // Either shown alone, the other is still offered; both shown, nothing is.
+  const struct {
+    std::vector<std::string> shown;
+    const char* head;
+    const char* hand;
+  } cases[] = {{{offer->head}, "", "hmlo.cmx"}, {{offer->left_hand, offer->right_hand}, "c001ma_test.cmx", ""}};
+  for (const auto& c : cases) {
+    CharacterScene partly = SceneOf(character);
+    for (const std::string& part : c.shown) partly.AddPart(part);
+    const auto rest = partly.Offer();
+    ASSERT_TRUE(rest) << c.head << c.hand;
+    EXPECT_EQ(FileNameOf(rest->head), c.head);
+    EXPECT_EQ(FileNameOf(rest->left_hand), c.hand);
+  }
   scene.AddPart(offer->head);
-  EXPECT_TRUE(scene.Offer()->head.empty());
   scene.AddPart(offer->left_hand);
   scene.AddPart(offer->right_hand);
   EXPECT_FALSE(scene.Offer());

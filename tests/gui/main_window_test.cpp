@@ -861,6 +861,12 @@ TEST_F(MainWindowTest, RecentFilesAndThePlaceAreKeptAndBadSettingsIgnored) {
       window.Open();
       expected.prepend(PathToQt(path));
     }
+    // A file opened again moves to the top rather than being listed twice.
+    const std::string again = dir.path("s6.skn");
+    chooser_.choices.push_back(FileChoice{again, 0});
+    window.Open();
+    expected.removeAll(PathToQt(again));
+    expected.prepend(PathToQt(again));
     window.Open();  // cancelled
     expected = expected.mid(0, 8);
     EXPECT_EQ(window.RecentFiles(), expected);
@@ -875,7 +881,7 @@ TEST_F(MainWindowTest, RecentFilesAndThePlaceAreKeptAndBadSettingsIgnored) {
   ASSERT_NE(recent, nullptr);
   emit recent->aboutToShow();
   ASSERT_EQ(recent->actions().size(), 8);
-  EXPECT_EQ(recent->actions()[0]->text(), "&1 s9.skn");
+  EXPECT_EQ(recent->actions()[0]->text(), "&1 s6.skn");
   recent->actions()[2]->trigger();
   EXPECT_EQ(next_run.centralWidget()->findChild<QLabel*>("Label2")->text(), expected[2]);
   std::filesystem::remove(std::filesystem::path(settings));
