@@ -14,6 +14,8 @@
 #include <QStackedLayout>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformintegration.h>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -115,6 +117,13 @@ QString WithAdvice(const QString& what) { return what + QStringLiteral(" ") + kA
 }  // namespace
 
 GlReport ProbeOpenGL() {
+  // QOpenGLWidget draws through the platform's compositing, which some
+  // platforms lack even where they make contexts; there it would take the
+  // window down, so its own test is asked, not only a context's.
+  const QPlatformIntegration* platform = QGuiApplicationPrivate::platformIntegration();
+  if (!platform || !platform->hasCapability(QPlatformIntegration::OpenGL)) return {};
+  if (!platform->hasCapability(QPlatformIntegration::RhiBasedRendering))
+    return GlReport{.no_views_on = QGuiApplication::platformName(), .version = {}};
   QOpenGLContext context;
   context.setFormat(QSurfaceFormat::defaultFormat());
   if (!context.create()) return {};
@@ -128,6 +137,10 @@ GlReport ProbeOpenGL() {
 }
 
 QString PreviewProblem(const GlReport& gl) {
+  if (!gl.no_views_on.isEmpty())
+    return QStringLiteral("The 3D preview cannot be shown on this display (Qt's \"%1\" platform does not show OpenGL "
+                          "views in windows). Opening, saving and importing work without it.")
+        .arg(gl.no_views_on);
   if (!gl.context)
     return WithAdvice(QStringLiteral("The 3D preview needs OpenGL 2.1 or later; this system gave Mervane no "
                                      "OpenGL drawing context at all."));

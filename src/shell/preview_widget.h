@@ -19,6 +19,9 @@ namespace mervane {
 
 // What an OpenGL context offers the preview, found before any of it is used.
 struct GlReport {
+  // The platform's name when it cannot show an OpenGL view inside a window
+  // (Qt's offscreen one, say), however well it makes contexts.
+  QString no_views_on;
   bool context = false;        // a context was created and made current
   int major = 0, minor = 0;    // OpenGL version
   QString version;             // as the driver spells it, e.g. "1.1"
@@ -27,7 +30,9 @@ struct GlReport {
   int max_texture_size = 0;    // GL_MAX_TEXTURE_SIZE
 };
 
-// Makes a context of the kind the preview would get and reports on it.
+// Asks the platform that will draw the window whether it shows OpenGL
+// views at all, then makes a context of the kind the preview would get and
+// reports on it.
 GlReport ProbeOpenGL();
 
 // Why the preview cannot draw with that OpenGL, in words a user can act on;

@@ -236,6 +236,9 @@ TEST(PreviewProblem, NamesWhatTheSystemLacks) {
     QString problem;
   } cases[] = {
       {GlReport{}, "The 3D preview needs OpenGL 2.1 or later; this system gave Mervane no OpenGL drawing context at all." + advice},
+      {[&] { GlReport r = gl(4, 5, 4, 50, true); r.no_views_on = "offscreen"; return r; }(),
+       "The 3D preview cannot be shown on this display (Qt's \"offscreen\" platform does not show OpenGL views in windows). "
+       "Opening, saving and importing work without it."},
       {gl(1, 1, 0, 0, false), "The 3D preview needs OpenGL 2.1 or later; this system offers 1.1." + advice},
       {gl(2, 0, 1, 10, true), "The 3D preview needs OpenGL 2.1 or later; this system offers 2.0." + advice},
       {gl(2, 1, 1, 0, true), "The 3D preview needs the OpenGL shading language 1.10 or later; this system's OpenGL 2.1 offers 1.0." + advice},
