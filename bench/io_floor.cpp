@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/far.h"
 #include "files/textfile.h"
 
 int main(int argc, char** argv) {

@@ -12,11 +12,12 @@
 #include "archive/far.h"
 #include "character/character.h"
 #include "character/lookup.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "cli/converter.h"
 #include "frames/cfp.h"
 #include "pose/skinning.h"
 #include "skn/skn.h"
+#include "character_files.h"
 #include "convert_support.h"
 #include "support.h"
 
@@ -396,7 +397,7 @@ TEST(FileFinder, FindsByNameIgnoringCaseInOrderThenAsksTheExtraLookup) {
   EXPECT_EQ(name_of(FindSkeletonFile(finder)), "adult-skeleton.cmx");
   EXPECT_EQ(name_of(FindMeshFile(finder, "MESH-A")), "Mesh-A.bmf");
   EXPECT_EQ(std::filesystem::path(*FindMeshFile(finder, "mesh-b")), second.root() / "mesh-b.skn");
-  EXPECT_EQ(name_of(FindBitmapFile(finder, "Tex")), "tex.BMP");
+  EXPECT_EQ(name_of(FindToneBitmap(finder, "m", "Tex")), "tex.BMP");
   EXPECT_EQ(name_of(FindFramesFile(finder, "WALK")), "walk.cfp");
   EXPECT_EQ(FindFramesFile(finder, "game"), "game.far/game.cfp");
   EXPECT_EQ(FindFramesFile(finder, "none"), std::nullopt);
@@ -404,8 +405,67 @@ TEST(FileFinder, FindsByNameIgnoringCaseInOrderThenAsksTheExtraLookup) {
   EXPECT_EQ(name_of(FindSkeletonFile(FileFinder({second.root().string()}))), "-");
 }
 
+// "FILE[:SKILL]": the colon splits only after a character file's name.
+TEST(SkillRequests, SplitAfterACharacterFileOnly) {
+  const struct {
+    const char* text;
+    std::string file;
+    std::optional<std::string> skill;
+  } cases[] = {
+      {"walk.cmx:Walk", "walk.cmx", "Walk"},
+      {"dir/walk.cmx.bcf:idle", "dir/walk.cmx.bcf", "idle"},
+      {"walk.cmx:", "walk.cmx", std::nullopt},
+      {"C:\\walk.cmx", "C:\\walk.cmx", std::nullopt},
+      {"C:walk.cmx", "C:walk.cmx", std::nullopt},
+      {"a.cmx:b/walk.cmx", "a.cmx:b/walk.cmx", std::nullopt},
+      {"notes.txt:x", "notes.txt:x", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const SkillRequest request = ParseSkillRequest(c.text);
+    EXPECT_EQ(request.file, c.file) << c.text;
+    EXPECT_EQ(request.skill, c.skill) << c.text;
+  }
+}
+
 using Ran = test::Converted;
 using test::Convert;
+
+// One rule, the game's, names a mesh's bitmap for --pose's .mtl and for the
+// .glb's texture alike. The right file is a real bitmap and the wrong ones
+// junk, which a .glb that took one could not decode.
+TEST(CharacterCommands, PoseAndGlbWearTheBitmapTheGameNames) {
+  CharacterFile skeleton = SmallCharacter();
+  skeleton.suits.clear();
+  skeleton.skills.clear();
+  const struct {
+    const char *mesh, *texture;
+    std::vector<std::string> right, wrong;
+    std::string mtl;
+  } cases[] = {
+      {"xskin-c001ma_ross-HEAD-HEADB", "x", {"C001MAlgt_Ross.bmp"}, {"x.bmp"}, "map_Kd C001MAlgt_Ross.bmp"},
+      {"xskin-hmlo-L_HAND-HANDML", "X", {"HMLOlgt.bmp"}, {}, "map_Kd HMLOlgt.bmp"},
+      {"xskin-b002mafit_a-b-PELVIS-BODY", "x", {"b002mafitlgt_a-b.bmp"}, {"b002mafitlgt_a.bmp"}, "map_Kd b002mafitlgt_a-b.bmp"},
+      {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitdrk_Ross", {"B002MAFitdrk_Ross01.bmp"}, {}, "map_Kd B002MAFitdrk_Ross01.bmp"},
+      {"xskin-c001ma_ross-HEAD-HEADB", "x", {}, {"x.bmp"}, "# no bitmap c001malgt_ross.bmp is found"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mesh) + " " + c.texture);
+    TempDir dir;
+    test::WriteFile(dir.path("adult-skeleton.cmx"), CmxText(skeleton));
+    std::vector<std::string> lines = test::SplitCrLf(kTwoBoneSkn);
+    lines[0] = c.mesh;
+    lines[1] = c.texture;
+    test::WriteFile(dir.path("m.skn"), test::CrLf(lines));
+    for (const std::string& name : c.right) test::WriteFile(dir.path(name), test::TwoColourBitmap());
+    for (const std::string& name : c.wrong) test::WriteFile(dir.path(name), "junk");
+    const Ran posed = Convert({"--pose", dir.path("m.skn"), dir.path("out.obj")});
+    ASSERT_EQ(posed.status, 0) << posed.err;
+    EXPECT_EQ(test::ReadFile(dir.path("out.mtl")), "newmtl " + std::string(c.mesh) + "\n" + c.mtl + "\n");
+    const Ran glb = Convert({dir.path("m.skn"), dir.path("m.glb")});
+    ASSERT_EQ(glb.status, 0) << glb.err;
+    EXPECT_EQ(test::ReadFile(dir.path("m.glb")).find("\x89PNG") != std::string::npos, !c.right.empty());
+  }
+}
 
 TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   TempDir dir;
@@ -484,6 +544,61 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   test::WriteFile(game.path("GameData/skeletons.far"), FarBytes(members));
   const Ran from_game = Convert({"--pose", "--game", game.root().string(), bare.path("mesh-a.skn"), bare.path("o.obj")});
   EXPECT_EQ(from_game.status, 0) << from_game.err;
+  const Ran glb_from_game = Convert({"--game", game.root().string(), bare.path("mesh-a.skn"), bare.path("o.glb")});
+  EXPECT_EQ(glb_from_game.status, 0) << glb_from_game.err;
+  EXPECT_NE(glb_from_game.out.find("on the skeleton of Adult-Skeleton.cmx"), std::string::npos) << glb_from_game.out;
+  // --game is honoured where files are looked up and refused where it means nothing; a
+  // folder that is none is named.
+  TempDir empty;
+  const std::string mesh = bare.path("mesh-a.skn"), g = game.root().string();
+  const struct {
+    std::vector<std::string> args;
+    const char* err;
+  } games[] = {
+      {{"--game", empty.root().string(), "--pose", mesh, bare.path("o.obj")}, "the folder holds no .far archive"},
+      {{"--game", bare.path("nowhere"), mesh, bare.path("o.glb")}, "nowhere\": there is no such folder"},
+      {{"--game", g, mesh, bare.path("o.bmf")}, "--game goes with the commands that look files up"},
+      {{"--game", g, "--to", "bmf", mesh}, "--game goes with the commands that look files up"},
+      {{"--game", g, "--info", dir.path("xskill-walk.cfp"), "--animation", dir.path("walk.cmx")}, "--info on a .cfp takes --animation only"},
+      {{"--game", g, dir.path("suit.bcf"), bare.path("s.cmx")}, "takes no --skeleton, --animation, --frame or --game"},
+  };
+  for (const auto& c : games) {
+    const Ran run = Convert(c.args);
+    EXPECT_EQ(run.status, 2) << c.err;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(bare.path("o.bmf")));
+  }
+}
+
+// A .cfp belongs to the skill that names it, wherever that skill stands in
+// its file.
+TEST(CharacterCommands, FramesInfoTakesTheSkillThatNamesTheFrames) {
+  TempDir dir;
+  CharacterFile skills = SmallCharacter();
+  skills.skeletons.clear();
+  skills.suits.clear();
+  std::swap(skills.skills[0], skills.skills[1]);  // "still" first
+  skills.skills[0].frames_name = "xskill-still";
+  test::WriteFile(dir.path("both.cmx"), CmxText(skills));
+  test::WriteFile(dir.path("xskill-walk.cfp"), CfpBytes(SmallFrames()));
+  const struct {
+    std::string animation;
+    int status;
+    const char* text;
+  } cases[] = {
+      {dir.path("both.cmx"), 0, "frames of skill walk: "},
+      {dir.path("both.cmx") + ":walk", 0, "frames of skill walk: "},
+      {dir.path("both.cmx") + ":nothing", 1, "both.cmx: it holds no skill nothing"},
+  };
+  for (const auto& c : cases) {
+    const Ran run = Convert({"--info", dir.path("xskill-walk.cfp"), "--animation", c.animation});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << run.out << run.err;
+  }
+  test::WriteFile(dir.path("other.cfp"), CfpBytes(SmallFrames()));
+  const Ran none = Convert({"--info", dir.path("other.cfp"), "--animation", dir.path("both.cmx")});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("none of its skills has its frames in other.cfp"), std::string::npos) << none.err;
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST(Converter, HelpListsTheAttachSitesAndVersionIsThePrograms) {
   EXPECT_NE(help.out.find("--fix-normals"), std::string::npos);
   const Result version = Convert({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "mervane-convert 1.0.13\n");
+  EXPECT_EQ(version.out, std::string("mervane-convert ") + kVersion + "\n");
 }
 
 TEST(Converter, ConvertsBetweenSkinsAndProjects) {

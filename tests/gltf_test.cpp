@@ -17,7 +17,7 @@
 #include "gltf/glb_file.h"
 #include "gltf/gltf_document.h"
 #include "pose/skinning.h"
-#include "project/world.h"
+#include "model/world.h"
 #include "skn/skn.h"
 #include "support.h"
 

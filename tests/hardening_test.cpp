@@ -22,7 +22,7 @@
 #include "import/obj_import.h"
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/skeleton.h"
 #include "project/project.h"
 #include "skn/skn.h"

@@ -3,7 +3,7 @@
 #include "import/obj_import.h"
 #include "model/failure.h"
 #include "project/project.h"
-#include "project/world.h"
+#include "model/world.h"
 #include "skn/skn.h"
 #include "support.h"
 

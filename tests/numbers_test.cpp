@@ -9,7 +9,7 @@
 #include "model/failure.h"
 #include "model/numbers.h"
 #include "files/line_reader.h"
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/converter.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/skeleton.h"
 #include "support.h"
 

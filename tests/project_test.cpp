@@ -11,11 +11,11 @@
 #include "model/failure.h"
 #include "model/numbers.h"
 #include "files/line_reader.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "project/obj_reader.h"
 #include "files/textfile.h"
 #include "project/project.h"
-#include "project/world.h"
+#include "model/world.h"
 #include "skn/skn.h"
 #include "support.h"
 

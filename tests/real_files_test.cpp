@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "character/lookup.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "cli/converter.h"
 #include "pose/pose.h"
 #include "support.h"

@@ -7,10 +7,10 @@
 
 #include "character_files.h"
 #include "character/lookup.h"
-#include "files/paths.h"
-#include "project/formats.h"
+#include "model/paths.h"
+#include "formats/formats.h"
 #include "scene/character_scene.h"
-#include "scene/naming.h"
+#include "character/naming.h"
 #include "scene/seams.h"
 
 namespace mervane {
@@ -29,10 +29,15 @@ TEST(SceneNaming, ToneBitmapStems) {
       {"xskin-hmlo-L_HAND-HANDML", "", SkinTone::Light, "hmlolgt"},
       {"xskin-a-b-c-HEAD-HEADB", "X", SkinTone::Dark, "a-b-cdrk"},  // dashes inside the suit's name
       {"cube", "mannequin_skin", SkinTone::Dark, "mannequin_skin"},   // no tone in it: kept
+      // The tone is where the game puts it, not a word that holds the letters.
+      {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitlgt_Medic", SkinTone::Dark, "B002MAFitdrk_Medic"},
+      {"xskin-b002mafit_01-PELVIS-BODY", "lgtb002mafitmed_x", SkinTone::Dark, "lgtb002mafitdrk_x"},
   };
   for (const Case& c : cases) EXPECT_EQ(ToneBitmapStem(c.mesh, c.texture, c.tone), c.stem) << c.mesh << " " << c.texture;
   EXPECT_EQ(ToneOf("B002MAFitdrk_Ross01"), SkinTone::Dark);
   EXPECT_EQ(ToneOf("mannequin"), std::nullopt);
+  EXPECT_EQ(ToneOf("B002MAFitlgt_Medic"), SkinTone::Light);
+  EXPECT_EQ(ToneOf("HMLOmed"), SkinTone::Medium);
 }
 
 TEST(SceneNaming, FindsBitmapsExactFirstThenByPrefix) {

@@ -10,10 +10,11 @@
 #include <functional>
 #include <sstream>
 
+#include "archive/far.h"
 #include "cli/converter.h"
 #include "model/failure.h"
 #include "files/file_io_windows.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "output_set.h"
 #include "support.h"

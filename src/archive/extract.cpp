@@ -3,7 +3,7 @@
 #include <set>
 #include <unordered_set>
 
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 
 namespace mervane {

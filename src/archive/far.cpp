@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {
@@ -211,6 +211,11 @@ std::string ReadFarMember(const std::string& archive_path, std::string_view memb
     throw Failure::Error(err::kFileNotFound, "the archive has no member named " + QuotedName(member))
         .InFile(archive_path);
   return archive.Read(*found);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  if (auto inside = SplitArchivePath(path)) return ReadFarMember(inside->archive, inside->member);
+  return ReadDiskFile(path);
 }
 
 std::string FarBytes(std::span<const FarFile> files) {

@@ -80,6 +80,12 @@ class FarArchive {
 // archive_path. A name the archive lacks is error 53 naming both.
 std::string ReadFarMember(const std::string& archive_path, std::string_view member);
 
+// Reads a whole file as ReadDiskFile does; but a path whose folder part
+// ends in an existing archive ("skins.far/body.bmf") reads that member of
+// the archive, found by name without regard to case, and a name the archive
+// lacks is error 53 that never reaches a file beside the archive.
+std::string ReadWholeFile(const std::string& path);
+
 // What an archive is made from.
 struct FarFile {
   std::string name;

@@ -1,10 +1,20 @@
 #include "archive/game_index.h"
 
 #include "archive/far.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 
 namespace mervane {
+
+std::string GameFolderProblem(const std::string& folder) {
+  if (!IsFolder(folder)) return "there is no such folder";
+  for (const std::string& path : FilesBelow(folder)) {
+    const std::string extension = ExtensionOf(path);
+    for (const char* game : {"far", "cmx", "bcf", "cfp", "skn", "bmf"})
+      if (extension == game) return {};
+  }
+  return "the folder holds no .far archive and none of the game's character files (.cmx, .bcf, .cfp, .skn, .bmf)";
+}
 
 GameIndex::GameIndex(const std::string& folder) {
   const std::vector<std::string> files = FilesBelow(folder);

@@ -12,6 +12,11 @@ namespace mervane {
 // The files of a game install, found by name without regard to case: every
 // ordinary file below a folder, and every member of every .far archive among
 // them. Built once per run; lookups then cost a hash.
+// Why folder is not a game folder, in words for the user; empty when it is
+// one: a folder holding, at any depth, a .far archive or a file of the
+// game's characters (.cmx, .bcf, .cfp, .skn, .bmf).
+std::string GameFolderProblem(const std::string& folder);
+
 class GameIndex {
  public:
   // Indexes folder. A loose file wins over an archive member of the same

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "archive/far.h"
 #include "bmf/bmf.h"
 #include "model/guard.h"
 #include "model/numbers.h"

@@ -1,7 +1,10 @@
 #include "character/lookup.h"
 
+#include <algorithm>
+
+#include "archive/far.h"
 #include "bmf/bmf.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/failure.h"
 #include "skn/skn.h"
@@ -25,8 +28,9 @@ std::optional<std::string> FindFirst(const FileFinder& finder, std::initializer_
 
 FileFinder::FileFinder(std::vector<std::string> folders, ExtraLookup extra) : extra_(std::move(extra)) {
   for (const std::string& folder : folders) {
-    Folder listed{WithSeparator(folder), {}};
-    for (std::string& name : OrdinaryFilesIn(folder)) listed.by_lower.emplace(ToLowerAscii(name), std::move(name));
+    Folder listed{WithSeparator(folder), {}, OrdinaryFilesIn(folder)};
+    std::sort(listed.names.begin(), listed.names.end());
+    for (const std::string& name : listed.names) listed.by_lower.emplace(ToLowerAscii(name), name);
     folders_.push_back(std::move(listed));
   }
 }
@@ -38,6 +42,12 @@ std::optional<std::string> FileFinder::Find(std::string_view file_name) const {
       return folder.prefix + found->second;
   if (extra_) return extra_(file_name);
   return std::nullopt;
+}
+
+std::vector<std::string> FileFinder::Names() const {
+  std::vector<std::string> names;
+  for (const Folder& folder : folders_) names.insert(names.end(), folder.names.begin(), folder.names.end());
+  return names;
 }
 
 std::optional<std::string> FindSkeletonFile(const FileFinder& finder) {
@@ -53,8 +63,43 @@ std::optional<std::string> FindFramesFile(const FileFinder& finder, std::string_
   return finder.Find(std::string(frames_name) + ".cfp");
 }
 
-std::optional<std::string> FindBitmapFile(const FileFinder& finder, std::string_view texture_name) {
-  return finder.Find(std::string(texture_name) + ".bmp");
+std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_view mesh_name,
+                                          std::string_view texture_name, std::optional<SkinTone> tone) {
+  const std::string stem = ToneBitmapStem(mesh_name, texture_name, tone);
+  if (auto path = finder.Find(stem + ".bmp")) return path;
+  if (const auto name = FindBitmap(finder.Names(), stem)) return finder.Find(*name);
+  return std::nullopt;
+}
+
+SkillRequest ParseSkillRequest(std::string_view text) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string_view::npos || text.find_first_of("/\\", colon) != std::string_view::npos)
+    return {std::string(text), std::nullopt};
+  const std::string file(text.substr(0, colon));
+  const std::string extension = ExtensionOf(file);
+  if (extension != "cmx" && extension != "bcf") return {std::string(text), std::nullopt};
+  if (colon + 1 == text.size()) return {file, std::nullopt};
+  return {file, std::string(text.substr(colon + 1))};
+}
+
+const Skill& ChooseSkill(const CharacterFile& file, const std::string& path, const std::optional<std::string>& name) {
+  if (file.skills.empty()) throw std::move(Failure::Error(err::kInvalidArgument, "it holds no skill").InFile(path));
+  if (!name) return file.skills.front();
+  for (const Skill& skill : file.skills)
+    if (ToLowerAscii(skill.name) == ToLowerAscii(*name)) return skill;
+  throw std::move(Failure::Error(err::kInvalidArgument, "it holds no skill " + *name).InFile(path));
+}
+
+const Skill& SkillOfFrames(const CharacterFile& file, const std::string& path, const std::optional<std::string>& name,
+                           std::string_view cfp_path) {
+  if (name) return ChooseSkill(file, path, name);
+  const std::string frames = ToLowerAscii(FileNameOf(BasePathOf(cfp_path)));
+  for (const Skill& skill : file.skills)
+    if (ToLowerAscii(skill.frames_name) == frames) return skill;
+  throw std::move(Failure::Error(err::kInvalidArgument,
+                                 "none of its skills has its frames in " + FileNameOf(cfp_path) +
+                                     "; name one as FILE:SKILL")
+                      .InFile(path));
 }
 
 CharacterFile ReadCharacterFile(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "character/character.h"
+#include "character/naming.h"
 #include "frames/cfp.h"
 #include "model/model.h"
 
@@ -25,11 +26,15 @@ class FileFinder {
   // The path of the file of that name, case ignored: the first folder's
   // that has one, else the extra lookup's answer.
   std::optional<std::string> Find(std::string_view file_name) const;
+  // The names of the files in the folders, each folder's sorted, in the
+  // folders' order (not the extra lookup's, which answers by name only).
+  std::vector<std::string> Names() const;
 
  private:
   struct Folder {
     std::string prefix;  // the folder with its separator, or "" for the current one
     std::unordered_map<std::string, std::string> by_lower;
+    std::vector<std::string> names;  // sorted
   };
   std::vector<Folder> folders_;
   ExtraLookup extra_;
@@ -41,8 +46,33 @@ std::optional<std::string> FindSkeletonFile(const FileFinder& finder);
 std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name);
 // A skill's frames: frames_name.cfp.
 std::optional<std::string> FindFramesFile(const FileFinder& finder, std::string_view frames_name);
-// A texture: texture_name.bmp.
-std::optional<std::string> FindBitmapFile(const FileFinder& finder, std::string_view texture_name);
+// The bitmap a mesh wears by the game's naming (ToneBitmapStem, then
+// FindBitmap among the finder's names): in tone, or without one in its
+// texture's own tone, else light. So a head or hand whose texture is "x"
+// wears "C001MAlgt_Ross.bmp" or "HMLOlgt.bmp" as the game shows it.
+std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_view mesh_name,
+                                          std::string_view texture_name, std::optional<SkinTone> tone = {});
+
+// A skill as the user names it: "FILE[:SKILL]". Without SKILL, a command
+// takes every skill of the file, or the one it needs (see SkillOfFrames).
+struct SkillRequest {
+  std::string file;
+  std::optional<std::string> skill;
+};
+// Splits at the last ":" when what comes before it names a .cmx or .bcf and
+// no folder follows; otherwise the whole text is the file ("C:\x.cmx" and
+// "C:x.cmx" name a drive). An empty SKILL is none.
+SkillRequest ParseSkillRequest(std::string_view text);
+
+// The skill of file named name, case ignored; without a name, the first.
+// Error 5 naming path when the file holds no skill or none of that name.
+const Skill& ChooseSkill(const CharacterFile& file, const std::string& path, const std::optional<std::string>& name);
+
+// The skill whose frames are the .cfp cfp_path: the one named, else the one
+// whose frames name is the .cfp's (a skill file of several skills holds one
+// for each of its .cfp files). Error 5 naming path when there is none.
+const Skill& SkillOfFrames(const CharacterFile& file, const std::string& path, const std::optional<std::string>& name,
+                           std::string_view cfp_path);
 
 // Reads a .cmx (text) or a .bcf (binary, as in name.cmx.bcf) by the path's
 // extension, through the file layer; another extension is error 5. Failures

@@ -1,7 +1,7 @@
 #include <unordered_map>
 
 #include "character/character.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/failure.h"
 
 namespace mervane {

@@ -4,7 +4,7 @@
 
 #include "archive/extract.h"
 #include "archive/far.h"
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <stop_token>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
@@ -14,15 +13,13 @@
 
 #include "cli/console_prompts.h"
 #include "model/guard.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb_file.h"
-#include "project/formats.h"
+#include "formats/formats.h"
 
 namespace mervane {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr std::size_t kCommitThreads = 8;
 
@@ -37,20 +34,15 @@ struct Job {
 };
 
 // Paths compared as the file system would see them.
-std::string Key(const std::string& path) {
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(fs::path(path), ec);
-  return (ec ? fs::path(path) : absolute).lexically_normal().string();
-}
+std::string Key(const std::string& path) { return ResolvedPath(path); }
 
 std::vector<std::string> CollectSources(const std::vector<std::string>& args) {
   std::vector<std::string> sources;
   for (const std::string& arg : args) {
-    std::error_code ec;
-    if (fs::is_directory(arg, ec)) {
+    if (IsFolder(arg)) {
       std::vector<std::string> found;
-      for (const auto& entry : fs::directory_iterator(arg, ec))
-        if (entry.is_regular_file(ec) && FormatOf(entry.path().string())) found.push_back(entry.path().string());
+      for (const std::string& name : OrdinaryFilesIn(arg))
+        if (FormatOf(name)) found.push_back(JoinPath(arg, name));
       std::sort(found.begin(), found.end());
       sources.insert(sources.end(), found.begin(), found.end());
     } else if (FormatOf(arg)) {
@@ -66,7 +58,7 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
   std::vector<Job> jobs;
   auto target_of = [&](const std::string& source, const std::string& base_name) {
     const std::string name = base_name + "." + std::string(to.extension);
-    return request.out ? (fs::path(*request.out) / name).string() : FolderOf(source) + name;
+    return request.out ? JoinPath(*request.out, name) : FolderOf(source) + name;
   };
   for (const std::string& source : CollectSources(request.sources)) {
     Job job;
@@ -162,9 +154,12 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
   const Format* to = FormatOf("." + request.to);
   if (!to) throw BatchUsageError("--to takes one of " + FormatExtensionsText() + " without the dot");
   if (request.out) {
-    std::error_code ec;
-    fs::create_directories(*request.out, ec);
-    if (!fs::is_directory(*request.out, ec))
+    try {
+      MakeFolders(*request.out);
+    } catch (const Failure&) {
+      // told below, as a folder that cannot be made
+    }
+    if (!IsFolder(*request.out))
       throw BatchUsageError("the output folder \"" + *request.out + "\" cannot be made");
   }
   std::vector<Job> jobs = PlanJobs(request, *to);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "project/formats.h"
+#include "formats/formats.h"
 
 namespace mervane {
 

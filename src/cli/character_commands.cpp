@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <iomanip>
 #include <sstream>
 
+#include "archive/far.h"
 #include "character/character.h"
-#include "archive/game_index.h"
 #include "character/lookup.h"
+#include "cli/request.h"
 #include "cli/console_prompts.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "frames/cfp.h"
 #include "model/guard.h"
+#include "pose/rig_files.h"
 #include "pose/skinning.h"
 
 namespace mervane {
@@ -35,36 +36,9 @@ const char* const kCharacterUsage =
 
 namespace {
 
-struct Usage {
-  std::string what;
-};
-
 bool IsCharacterPath(std::string_view path) {
   const std::string extension = ExtensionOf(path);
   return extension == "cmx" || extension == "bcf";
-}
-
-// SKILLFILE[:SKILL]; a colon belongs to the path unless a character file's
-// name comes before it (C:\x.cmx is a path).
-std::pair<std::string, std::string> SplitSkill(const std::string& arg) {
-  const auto colon = arg.rfind(':');
-  if (colon != std::string::npos && IsCharacterPath(arg.substr(0, colon)) &&
-      arg.find_first_of("/\\", colon) == std::string::npos)
-    return {arg.substr(0, colon), arg.substr(colon + 1)};
-  return {arg, {}};
-}
-
-const Skill& ChooseSkill(const CharacterFile& file, const std::string& path, const std::string& name) {
-  if (file.skills.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no skill").InFile(path);
-  if (name.empty()) return file.skills.front();
-  for (const Skill& skill : file.skills)
-    if (ToLowerAscii(skill.name) == ToLowerAscii(name)) return skill;
-  throw Failure::Error(err::kInvalidArgument, "it holds no skill " + name).InFile(path);
-}
-
-const Skeleton& FirstSkeleton(const CharacterFile& file, const std::string& path) {
-  if (file.skeletons.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no skeleton").InFile(path);
-  return file.skeletons.front();
 }
 
 // Six decimals, as the .obj files around Mervane have them.
@@ -85,7 +59,8 @@ void AppendLine(std::string& out, std::string_view keyword, std::initializer_lis
 }
 
 struct PoseRequest {
-  std::optional<std::string> skeleton, animation;
+  std::optional<std::string> skeleton;
+  std::optional<SkillRequest> animation;
   std::optional<double> frame;
   std::vector<std::string> meshes;
   std::string target;
@@ -107,12 +82,11 @@ std::vector<SkinModel> MeshesOf(const std::string& path, const ExtraLookup& game
 }
 
 std::string MaterialName(const std::string& texture_path, const std::string& target) {
-  if (FolderOf(texture_path) == FolderOf(target) ||
-      (FolderOf(target).empty() && std::filesystem::path(texture_path).parent_path() == std::filesystem::current_path()))
-    return FileNameOf(texture_path);
-  std::error_code ec;
-  const auto absolute = std::filesystem::absolute(texture_path, ec);
-  return ec ? texture_path : absolute.generic_string();
+  const std::string absolute = AbsolutePath(texture_path);
+  if (FolderOf(absolute) == FolderOf(AbsolutePath(target))) return FileNameOf(texture_path);
+  std::string forward = absolute;
+  std::replace(forward.begin(), forward.end(), '\\', '/');
+  return forward;
 }
 
 void PoseMeshes(const PoseRequest& request, std::ostream& out) {
@@ -129,8 +103,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
                           .InFile(request.meshes.front()));
     skeleton_path = *found;
   }
-  const CharacterFile skeleton_file = ReadCharacterFile(skeleton_path);
-  const Rig rig = NamingFile(skeleton_path, [&] { return MakeRig(FirstSkeleton(skeleton_file, skeleton_path)); });
+  const Rig rig = ReadRig(skeleton_path);
 
   // The meshes, dressed.
   std::vector<SkinMesh> meshes;
@@ -148,14 +121,10 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   // The pose.
   Pose pose = RestPose(rig);
   if (request.animation) {
-    const auto [skill_path, skill_name] = SplitSkill(*request.animation);
+    const std::string& skill_path = request.animation->file;
     const CharacterFile skills = ReadCharacterFile(skill_path);
-    const Skill& skill = ChooseSkill(skills, skill_path, skill_name);
-    // A named folder, not the binding: clang 14 cannot capture structured bindings.
-    const std::string skill_folder = FolderOf(skill_path);
-    const Frames frames =
-        NamingFile(skill_path, [&] { return ReadSkillFrames(skill, FileFinder({skill_folder}, request.game)); });
-    const Animation animation = NamingFile(skill_path, [&] { return MakeAnimation(rig, skill, frames); });
+    const Skill& skill = ChooseSkill(skills, skill_path, request.animation->skill);
+    const Animation animation = ReadAnimation(rig, skill, skill_path, FileFinder({FolderOf(skill_path)}, request.game));
     const double frame = request.frame.value_or(0);
     if (frame < 0 || frame > std::max(0, animation.frame_count - 1))
       throw std::move(Failure::Error(err::kInvalidArgument,
@@ -175,9 +144,15 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     const SkinMesh& mesh = dressed[m].mesh;
     Skin(dressed[m], pose, skinned);
     obj += "o " + mesh.name + "\n";
-    for (const Vec3& p : skinned.positions) AppendLine(obj, "v", {-p.x, p.y, p.z});
+    for (const Vec3& place : skinned.positions) {
+      const Vec3 p = MirrorX(place);
+      AppendLine(obj, "v", {p.x, p.y, p.z});
+    }
     for (const auto& uv : mesh.uvs) AppendLine(obj, "vt", {uv[0], 1 - uv[1]});
-    for (const Vec3& n : skinned.normals) AppendLine(obj, "vn", {-n.x, n.y, n.z});
+    for (const Vec3& normal : skinned.normals) {
+      const Vec3 n = MirrorX(normal);
+      AppendLine(obj, "vn", {n.x, n.y, n.z});
+    }
     obj += "usemtl " + mesh.name + "\n";
     for (const auto& face : mesh.faces) {
       obj += 'f';
@@ -189,18 +164,19 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     }
     base += skinned.positions.size();
     mtl += "newmtl " + mesh.name + "\n";
-    if (const auto bitmap = FindBitmapFile(FileFinder({folders[m]}, request.game), mesh.texture))
+    if (const auto bitmap = FindToneBitmap(FileFinder({folders[m]}, request.game), mesh.name, mesh.texture))
       mtl += "map_Kd " + MaterialName(*bitmap, request.target) + "\n";
     else
-      mtl += "# no bitmap " + mesh.texture + ".bmp is found\n";
+      mtl += "# no bitmap " + ToneBitmapStem(mesh.name, mesh.texture) + ".bmp is found\n";
   }
   const FileToWrite files[] = {{request.target, obj}, {mtl_path, mtl}};
   WriteFilesAtomically(files);
   out << "posed " << dressed.size() << " meshes on skeleton " << rig.name << " into " << request.target << "\n";
 }
 
-void PrintCharacterInfo(const CharacterFile& file, const std::string& path, std::ostream& out) {
-  const FileFinder beside({FolderOf(path)});
+void PrintCharacterInfo(const CharacterFile& file, const std::string& path, const ExtraLookup& game,
+                        std::ostream& out) {
+  const FileFinder beside({FolderOf(path)}, game);
   out << "skeletons: " << file.skeletons.size() << "\n";
   for (const Skeleton& skeleton : file.skeletons) {
     out << "  skeleton " << skeleton.name << ": " << skeleton.bones.size() << " bones\n";
@@ -235,10 +211,9 @@ void PrintCharacterInfo(const CharacterFile& file, const std::string& path, std:
   }
 }
 
-void PrintFramesInfo(const std::string& cfp_path, const std::string& animation, std::ostream& out) {
-  const auto [skill_path, skill_name] = SplitSkill(animation);
-  const CharacterFile file = ReadCharacterFile(skill_path);
-  const Skill& skill = ChooseSkill(file, skill_path, skill_name);
+void PrintFramesInfo(const std::string& cfp_path, const SkillRequest& animation, std::ostream& out) {
+  const CharacterFile file = ReadCharacterFile(animation.file);
+  const Skill& skill = SkillOfFrames(file, animation.file, animation.skill, cfp_path);
   const std::string bytes = ReadWholeFile(cfp_path);
   const Frames frames = ParseCfp(bytes, skill.position_count, skill.rotation_count, FileNameOf(cfp_path));
   out << "frames of skill " << skill.name << ": " << bytes.size() << " bytes, " << frames.positions.size()
@@ -255,75 +230,56 @@ void PrintFramesInfo(const std::string& cfp_path, const std::string& animation, 
   }
 }
 
-std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  PoseRequest pose;
-  std::optional<std::string> game_folder;
-  bool posing = false, info = false;
-  const bool ours = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
-    return arg == "--pose" || arg == "--skeleton" || arg == "--animation" || arg == "--frame";
-  });
-  std::vector<std::string> positional;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw Usage{arg + " needs a value"};
-      return args[++i];
-    };
-    if (arg == "--pose") posing = true;
-    else if (arg == "--info") info = true;
-    else if (arg == "--skeleton") pose.skeleton = value();
-    else if (arg == "--animation") pose.animation = value();
-    else if (arg == "--game") game_folder = value();
-    else if (arg == "--frame") {
-      const std::string text = value();
-      double frame = 0;
-      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);
-      if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(frame))
-        throw Usage{"--frame needs a number, not \"" + text + "\""};
-      pose.frame = frame;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      if (ours) throw Usage{"unknown option " + arg};
-      return std::nullopt;  // another command's option
-    } else {
-      positional.push_back(arg);
-    }
+std::optional<int> Dispatch(const ConvertRequest& request, std::ostream& out, std::ostream& err) {
+  const bool ours = request.pose || request.skeleton || !request.animations.empty() || request.frame;
+  const bool others = request.to || request.out || request.import_path || request.attach || request.name ||
+                      request.texture || request.extract || request.fix_normals;
+  if (others) {
+    if (!ours) return std::nullopt;  // another command's
+    throw UsageError{"--pose, --skeleton, --animation and --frame take no --to, --out, --import, --attach, --name, "
+                     "--texture, --extract or --fix-normals"};
   }
+  if (request.animations.size() > 1) throw UsageError{"--animation goes once here"};
+  PoseRequest pose;
+  pose.skeleton = request.skeleton;
+  if (!request.animations.empty()) pose.animation = request.animations.front();
+  pose.frame = request.frame;
+  std::vector<std::string> positional = request.positional;
   const bool character_options = pose.skeleton || pose.animation || pose.frame;
   ConsolePrompts prompts(err, std::nullopt);
-  if (posing) {
-    if (info) throw Usage{"--pose and --info go separately"};
-    if (pose.frame && !pose.animation) throw Usage{"--frame goes with --animation"};
-    if (positional.size() < 2) throw Usage{"--pose needs at least one MESH and the OUT.obj"};
+  if (request.pose) {
+    if (request.info) throw UsageError{"--pose and --info go separately"};
+    if (pose.frame && !pose.animation) throw UsageError{"--frame goes with --animation"};
+    if (positional.size() < 2) throw UsageError{"--pose needs at least one MESH and the OUT.obj"};
     pose.target = positional.back();
-    if (ExtensionOf(pose.target) != "obj") throw Usage{"--pose writes an .obj: \"" + pose.target + "\""};
+    if (ExtensionOf(pose.target) != "obj") throw UsageError{"--pose writes an .obj: \"" + pose.target + "\""};
     positional.pop_back();
     for (const std::string& mesh : positional) {
       const std::string extension = ExtensionOf(mesh);
       if (extension != "skn" && extension != "bmf" && !IsCharacterPath(mesh))
-        throw Usage{"a MESH ends in .skn, .bmf, .cmx or .bcf: \"" + mesh + "\""};
+        throw UsageError{"a MESH ends in .skn, .bmf, .cmx or .bcf: \"" + mesh + "\""};
     }
     pose.meshes = std::move(positional);
-    // Indexed once per run, and only when a pose needs it.
-    std::optional<GameIndex> game;
-    if (game_folder)
-      pose.game = [&game, &game_folder](std::string_view name) {
-        if (!game) game.emplace(*game_folder);
-        return game->Find(name);
-      };
+    pose.game = GameLookup(request);
     return RunReported(prompts, [&] { PoseMeshes(pose, out); }) == Outcome::Succeeded ? 0 : 1;
   }
-  if (info && positional.size() == 1 && ExtensionOf(positional[0]) == "cfp") {
-    if (!pose.animation) throw Usage{"--info on a .cfp needs --animation SKILLFILE[:SKILL]"};
-    if (pose.skeleton || pose.frame) throw Usage{"--info on a .cfp takes --animation only"};
+  if (request.info && positional.size() == 1 && ExtensionOf(positional[0]) == "cfp") {
+    if (!pose.animation) throw UsageError{"--info on a .cfp needs --animation SKILLFILE[:SKILL]"};
+    if (pose.skeleton || pose.frame || request.game) throw UsageError{"--info on a .cfp takes --animation only"};
     return RunReported(prompts, [&] { PrintFramesInfo(positional[0], *pose.animation, out); }) == Outcome::Succeeded ? 0 : 1;
   }
-  if (info && positional.size() == 1 && IsCharacterPath(positional[0])) {
-    if (character_options) throw Usage{"--info on a character file takes no other option"};
+  if (request.info && positional.size() == 1 && IsCharacterPath(positional[0])) {
+    if (character_options) throw UsageError{"--info on a character file takes --game only"};
     const std::string& path = positional[0];
-    return RunReported(prompts, [&] { PrintCharacterInfo(ReadCharacterFile(path), path, out); }) == Outcome::Succeeded ? 0 : 1;
+    const ExtraLookup game = GameLookup(request);
+    return RunReported(prompts, [&] { PrintCharacterInfo(ReadCharacterFile(path), path, game, out); }) ==
+                   Outcome::Succeeded
+               ? 0
+               : 1;
   }
-  if (!info && positional.size() == 2 && IsCharacterPath(positional[0]) && IsCharacterPath(positional[1])) {
-    if (character_options) throw Usage{"a conversion takes no --skeleton, --animation or --frame"};
+  if (!request.info && positional.size() == 2 && IsCharacterPath(positional[0]) && IsCharacterPath(positional[1])) {
+    if (character_options || request.game)
+      throw UsageError{"a conversion of a character file takes no --skeleton, --animation, --frame or --game"};
     return RunReported(prompts, [&] {
              const CharacterFile file = ReadCharacterFile(positional[0]);
              const std::string& target = positional[1];
@@ -331,22 +287,16 @@ std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& 
              WriteFileAtomically(target, bytes);
            }) == Outcome::Succeeded ? 0 : 1;
   }
-  if (character_options) throw Usage{"--skeleton, --animation and --frame go with --pose (or --animation with --info on a .cfp)"};
-  if (!info && positional.size() == 2 && (IsCharacterPath(positional[0]) || IsCharacterPath(positional[1])))
-    throw Usage{"a character file converts to another: .cmx and .bcf"};
+  if (character_options) throw UsageError{"--skeleton, --animation and --frame go with --pose (or --animation with --info on a .cfp)"};
+  if (!request.info && positional.size() == 2 && (IsCharacterPath(positional[0]) || IsCharacterPath(positional[1])))
+    throw UsageError{"a character file converts to another: .cmx and .bcf"};
   return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<int> RunCharacterCommand(const std::vector<std::string>& args, std::ostream& out,
-                                       std::ostream& err) {
-  try {
-    return Dispatch(args, out, err);
-  } catch (const Usage& usage) {
-    err << "mervane-convert: " << usage.what << "\n\nUsage:\n" << kCharacterUsage;
-    return 2;
-  }
+std::optional<int> RunCharacterCommand(const ConvertRequest& request, std::ostream& out, std::ostream& err) {
+  return Dispatch(request, out, err);
 }
 
 }  // namespace mervane

@@ -2,16 +2,16 @@
 
 #include <optional>
 #include <ostream>
-#include <string>
-#include <vector>
+
+#include "cli/request.h"
 
 namespace mervane {
 
 // The converter's commands on characters: .cmx <-> .bcf, --info on .cmx,
-// .bcf and .cfp, and --pose. Returns the exit status when args are one of
-// them (0 done, 1 failed, 2 usage), nothing when they are not.
-std::optional<int> RunCharacterCommand(const std::vector<std::string>& args, std::ostream& out,
-                                       std::ostream& err);
+// .bcf and .cfp, and --pose. Returns the exit status when the request is
+// one of them (0 done, 1 failed), nothing when it is not; throws
+// UsageError for what means nothing there.
+std::optional<int> RunCharacterCommand(const ConvertRequest& request, std::ostream& out, std::ostream& err);
 
 // Their lines of the usage text.
 extern const char* const kCharacterUsage;

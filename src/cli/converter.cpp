@@ -4,16 +4,17 @@
 #include "cli/batch.h"
 #include "cli/character_commands.h"
 #include "cli/console_prompts.h"
+#include "cli/request.h"
 #include "cli/rigged_commands.h"
 
 #include <iomanip>
 #include <optional>
 
 #include "import/obj_import.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/skeleton.h"
-#include "project/formats.h"
-#include "project/world.h"
+#include "formats/formats.h"
+#include "model/world.h"
 
 namespace mervane {
 namespace {
@@ -37,55 +38,15 @@ constexpr const char* kUsage =
     "      land outside DIR, or that Windows cannot hold, are refused and named.\n"
     "  mervane-convert --help | --version\n"
     "\n"
-    "--game DIR names the game's folder: files are looked up by name in it, its\n"
-    "subfolders and the .far archives there.\n"
+    "--game DIR names the game's folder: --pose, .glb files and --info on a character\n"
+    "file look up skeletons, meshes, frames and bitmaps by name in it, its subfolders and\n"
+    "the .far archives there. Other commands refuse it.\n"
     "--fix-normals answers the \"Invalid Normals\" question that an .obj whose first\n"
     "face names normals it does not hold raises: yes takes each vertex's own normal,\n"
     "no keeps the normals the faces name.\n"
     "\n"
     "Exit status: 0 done, 1 the conversion failed (nothing written; with --to, any file\n"
     "failed), 2 usage error (with --to, found before any file is converted).\n";
-
-struct Options {
-  std::vector<std::string> positional;
-  std::optional<bool> fix_normals;
-  std::optional<std::string> import_path, attach, name, texture, to, out, game;
-  bool info = false, extract = false, help = false, version = false;
-};
-
-struct UsageError {
-  std::string what;
-};
-
-Options Parse(const std::vector<std::string>& args) {
-  Options options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::optional<std::string>& slot) {
-      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
-      slot = args[++i];
-    };
-    if (arg == "--help" || arg == "-h") options.help = true;
-    else if (arg == "--version") options.version = true;
-    else if (arg == "--info") options.info = true;
-    else if (arg == "--extract") options.extract = true;
-    else if (arg == "--game") value(options.game);
-    else if (arg == "--fix-normals=yes") options.fix_normals = true;
-    else if (arg == "--fix-normals=no") options.fix_normals = false;
-    else if (arg == "--import") value(options.import_path);
-    else if (arg == "--attach") value(options.attach);
-    else if (arg == "--name") value(options.name);
-    else if (arg == "--texture") value(options.texture);
-    else if (arg == "--to") value(options.to);
-    else if (arg == "--out") value(options.out);
-    else if (arg == "--") {
-      options.positional.insert(options.positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') throw UsageError{"unknown option " + arg};
-    else options.positional.push_back(arg);
-  }
-  return options;
-}
 
 const Format& RequireFormat(const std::string& path) {
   const Format* format = FormatOf(path);
@@ -130,7 +91,7 @@ void PrintSkinInfo(const SkinModel& model, std::ostream& out) {
 
 namespace {
 
-int Run(const Options& options, std::ostream& out, std::ostream& err, bool terminal) {
+int Run(const ConvertRequest& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
     out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
@@ -144,6 +105,13 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
     out << "mervane-convert " << kVersion << "\n";
     return 0;
   }
+  // What only posing and .glb files take, and what looks files up in the
+  // game: none of the commands below reads more than the files named.
+  if (options.skeleton || !options.animations.empty() || options.frame || options.pose)
+    throw UsageError{"--skeleton, --animation and --frame go with --pose or a .glb"};
+  if (options.game)
+    throw UsageError{"--game goes with the commands that look files up: --pose, a .glb, and --info on a "
+                     "character file"};
   if (options.extract) {
     if (options.info || options.to || options.import_path) throw UsageError{"--extract goes alone"};
     if (options.positional.size() < 2) throw UsageError{"--extract takes an ARCHIVE.far, a DIR and any MEMBERs"};
@@ -201,9 +169,12 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, bool termi
 int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  bool terminal) {
   try {
-    if (const auto status = RunRiggedCommand(args, out, err, terminal)) return *status;
-    if (const auto status = RunCharacterCommand(args, out, err)) return *status;
-    return Run(Parse(args), out, err, terminal);
+    const ConvertRequest request = ParseConvertArguments(args);
+    if (!request.help && !request.version) {
+      if (const auto status = RunRiggedCommand(request, out, err, terminal)) return *status;
+      if (const auto status = RunCharacterCommand(request, out, err)) return *status;
+    }
+    return Run(request, out, err, terminal);
   } catch (const UsageError& usage) {
     err << "mervane-convert: " << usage.what << "\nTry 'mervane-convert --help'.\n";
     return 2;

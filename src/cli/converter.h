@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "model/model.h"
+#include "model/version.h"
 
 namespace mervane {
-
-inline constexpr const char* kVersion = "1.0.13";
 
 // The command-line converter: args without the program name. Returns the
 // exit status: 0 done, 1 the conversion failed (nothing written), 2 usage.

@@ -1,14 +1,17 @@
 #include "cli/rigged_commands.h"
 
+#include <algorithm>
+
 #include "character/lookup.h"
 #include "cli/batch.h"
 #include "cli/console_prompts.h"
 #include "cli/converter.h"
-#include "files/paths.h"
+#include "cli/request.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb_file.h"
 #include "model/guard.h"
-#include "project/formats.h"
+#include "formats/formats.h"
 
 namespace mervane {
 
@@ -28,10 +31,6 @@ const char* const kRiggedUsage =
     "      The skeleton it is read on, and each of its skins.\n";
 
 namespace {
-
-struct Usage {
-  std::string what;
-};
 
 bool IsRigged(const std::string& path) {
   const Format* format = FormatOf(path);
@@ -65,7 +64,7 @@ std::vector<SkinModel> SkinsOf(const std::string& path, Prompts& prompts, const 
     return skins;
   }
   const Format* format = FormatOf(path);
-  if (!format) throw Usage{"a MESH ends in " + FormatExtensionsText() + ", .cmx or .bcf: \"" + path + "\""};
+  if (!format) throw UsageError{"a MESH ends in " + FormatExtensionsText() + ", .cmx or .bcf: \"" + path + "\""};
   if (format->rigged) return format->rigged->read(path, request.rig).models;
   SkinModel model;
   if (format->load(model, prompts, path) != Outcome::Succeeded)
@@ -126,72 +125,53 @@ int ReadGlb(const Request& request, std::ostream& out, std::ostream& err) {
   return FormatOf(target)->save(read.models.front(), prompts, target) == Outcome::Succeeded ? 0 : 1;
 }
 
-std::optional<int> Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                            bool terminal) {
-  Request request;
-  std::vector<std::string> unknown;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw Usage{arg + " needs a value"};
-      return args[++i];
-    };
-    if (arg == "--skeleton") request.rig.sources.skeleton = value();
-    else if (arg == "--animation") request.rig.animations.push_back(ParseSkillRequest(value()));
-    else if (arg == "--to") request.to = value();
-    else if (arg == "--out") request.out = value();
-    else if (arg == "--info") request.info = true;
-    else if (arg == "--fix-normals=yes") request.fix_normals = true;
-    else if (arg == "--fix-normals=no") request.fix_normals = false;
-    else if (arg == "--") {
-      request.positional.insert(request.positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') unknown.push_back(arg);
-    else request.positional.push_back(arg);
-  }
-  const bool to_rigged = request.to && FormatOf("." + *request.to) && FormatOf("." + *request.to)->rigged;
-  const bool names_rigged = std::any_of(request.positional.begin(), request.positional.end(), IsRigged);
+std::optional<int> Dispatch(const ConvertRequest& given, std::ostream& out, std::ostream& err, bool terminal) {
+  const bool to_rigged = given.to && FormatOf("." + *given.to) && FormatOf("." + *given.to)->rigged;
+  const bool names_rigged = std::any_of(given.positional.begin(), given.positional.end(), IsRigged);
   if (!to_rigged && !names_rigged) return std::nullopt;
-  if (!unknown.empty()) {
-    if (unknown.front() == "--pose") throw Usage{"--pose writes an .obj; it reads no .glb"};
-    throw Usage{"unknown option " + unknown.front() + " with a .glb"};
-  }
+  if (given.pose) throw UsageError{"--pose writes an .obj; it reads no .glb"};
+  if (given.frame || given.import_path || given.attach || given.name || given.texture || given.extract)
+    throw UsageError{"with a .glb, only --skeleton, --animation, --game, --to, --out, --info and --fix-normals go"};
+  Request request;
+  request.rig.sources.skeleton = given.skeleton;
+  request.rig.sources.game = GameLookup(given);
+  request.rig.animations = given.animations;
+  request.to = given.to;
+  request.out = given.out;
+  request.fix_normals = given.fix_normals;
+  request.info = given.info;
+  request.positional = given.positional;
   if (request.to) {
-    if (request.info) throw Usage{"--to converts files as they are: no --info"};
-    if (request.positional.empty()) throw Usage{"--to needs at least one FILE or FOLDER"};
+    if (request.info) throw UsageError{"--to converts files as they are: no --info"};
+    if (request.positional.empty()) throw UsageError{"--to needs at least one FILE or FOLDER"};
     try {
       return RunBatch({*request.to, request.out, request.fix_normals, request.positional, request.rig}, out, err,
                       terminal);
     } catch (const BatchUsageError& usage) {
-      throw Usage{usage.what()};
+      throw UsageError{usage.what()};
     }
   }
-  if (request.out) throw Usage{"--out goes with --to"};
+  if (request.out) throw UsageError{"--out goes with --to"};
   if (request.info) {
-    if (request.positional.size() != 1) throw Usage{"--info takes one SOURCE"};
-    if (!request.rig.animations.empty()) throw Usage{"--info on a glTF takes --skeleton only"};
+    if (request.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
+    if (!request.rig.animations.empty()) throw UsageError{"--info on a glTF takes --skeleton and --game only"};
     return ReadGlb(request, out, err);
   }
-  if (request.positional.size() < 2) throw Usage{"give the SOURCE (or MESH...) and the TARGET"};
+  if (request.positional.size() < 2) throw UsageError{"give the SOURCE (or MESH...) and the TARGET"};
   if (IsRigged(request.positional.back())) return WriteGlb(request, out, err);
   if (request.positional.size() != 2 || !IsRigged(request.positional[0]))
-    throw Usage{"several MESH files go into one .glb: \"" + request.positional.back() + "\" is not one"};
+    throw UsageError{"several MESH files go into one .glb: \"" + request.positional.back() + "\" is not one"};
   if (!FormatOf(request.positional[1]))
-    throw Usage{"\"" + request.positional[1] + "\" must end in " + FormatExtensionsText()};
-  if (!request.rig.animations.empty()) throw Usage{"--animation goes with writing a .glb"};
+    throw UsageError{"\"" + request.positional[1] + "\" must end in " + FormatExtensionsText()};
+  if (!request.rig.animations.empty()) throw UsageError{"--animation goes with writing a .glb"};
   return ReadGlb(request, out, err);
 }
 
 }  // namespace
 
-std::optional<int> RunRiggedCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+std::optional<int> RunRiggedCommand(const ConvertRequest& request, std::ostream& out, std::ostream& err,
                                     bool terminal) {
-  try {
-    return Dispatch(args, out, err, terminal);
-  } catch (const Usage& usage) {
-    err << "mervane-convert: " << usage.what << "\n\nUsage:\n" << kRiggedUsage;
-    return 2;
-  }
+  return Dispatch(request, out, err, terminal);
 }
 
 }  // namespace mervane

@@ -1,10 +1,10 @@
 // The parts of the file layer that need no system calls of their own:
-// archive paths, and folders through std::filesystem with UTF-8 names.
+// the shape of archive paths, and folders through std::filesystem with
+// UTF-8 names. Reading inside archives is the archive layer's.
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "archive/far.h"
 #include "files/file_io_shared.h"
 #include "files/textfile.h"
 
@@ -37,11 +37,6 @@ std::optional<ArchivePath> SplitArchivePath(std::string_view path) {
   return std::nullopt;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  if (auto inside = SplitArchivePath(path)) return ReadFarMember(inside->archive, inside->member);
-  return ReadDiskFile(path);
-}
-
 void RefuseArchiveTarget(const std::string& target) {
   if (const auto inside = SplitArchivePath(target))
     throw Failure::Error(err::kAccessDenied,
@@ -58,6 +53,14 @@ void MakeFolders(const std::string& folder) {
     throw Failure::Error(err::kBadFileName, "cannot be created (the name is not valid UTF-8)").InFile(folder);
   }
   if (ec) throw WriteFailure(WriteErrorNumber(ec.default_error_condition().value()), folder, false, false, ec.message());
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  try {
+    return Utf8(FsPath(folder) / FsPath(name));
+  } catch (const std::exception&) {
+    return folder + "/" + name;
+  }
 }
 
 std::string ResolvedPath(const std::string& path) {

@@ -16,7 +16,7 @@
 #include "model/failure.h"
 #include "model/numbers.h"
 #include "files/file_io_shared.h"
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {
@@ -142,6 +142,11 @@ Fd OpenForReading(const std::string& path, struct stat& st) {
 bool IsOrdinaryFile(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {

@@ -13,7 +13,7 @@
 #include "model/failure.h"
 #include "files/file_io_windows.h"
 #include "files/file_io_shared.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 
 namespace mervane {
@@ -224,6 +224,17 @@ bool IsOrdinaryFile(const std::string& path) {
            !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   } catch (const Failure&) {
     return false;  // not UTF-8: no file has that name
+  }
+}
+
+bool IsFolder(const std::string& path) {
+  if (path.empty()) return false;
+  try {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    return ::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) &&
+           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  } catch (const Failure&) {
+    return false;  // not UTF-8: no folder has that name
   }
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane::windows {
 

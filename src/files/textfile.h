@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "model/failure.h"
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 
 // True when an ordinary file exists at path (a folder does not count).
 bool IsOrdinaryFile(const std::string& path);
+// True when path is a folder (or a link to one).
+bool IsFolder(const std::string& path);
 
 // The names of the ordinary files in folder ("" for the current one), in
 // the order the system lists them; none when the folder cannot be read.
@@ -49,14 +51,12 @@ inline std::string FindFileIgnoringCase(const std::string& folder, const std::st
 // it; a path that is absolute already comes back as it is.
 std::string AbsolutePath(const std::string& path);
 
-// Reads a whole text file; a missing file is error 53, and so is anything
-// that is not an ordinary file (a folder, a device, a pipe). A path whose
-// folder part ends in an existing archive ("skins.far/body.bmf") reads that
-// member of the archive, found by name without regard to case; a name the
-// archive lacks is error 53 and never reaches a file beside the archive.
-std::string ReadWholeFile(const std::string& path);
+// The path of name inside folder, joined as the system joins them.
+std::string JoinPath(const std::string& folder, const std::string& name);
 
-// ReadWholeFile for a file on the disk, not looking into archives.
+// Reads a whole file on the disk, not looking into archives (ReadWholeFile
+// does); a missing file is error 53, and so is anything that is not an
+// ordinary file (a folder, a device, a pipe).
 std::string ReadDiskFile(const std::string& path);
 
 // The archive and the member that a path names, when a folder part of it is
@@ -110,6 +110,12 @@ bool IsInsideFolder(const std::string& path, const std::string& folder);
 // folder, sorted; links to folders are not followed. Folders that cannot be
 // read are passed over.
 std::vector<std::string> FilesBelow(const std::string& folder);
+
+// A file a writer produces, in memory: its path and its bytes.
+struct OutputFile {
+  std::string path;
+  std::string bytes;
+};
 
 // Writes files so that a failed save never costs the user a file: each text
 // goes to a temporary file beside its target, and only when every one is

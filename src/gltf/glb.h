@@ -46,30 +46,21 @@ FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& fold
 // lowest bone stands at height 0.
 Rig BuiltInRig();
 
-// A skill to add as an animation: "FILE[:SKILL]" as the user gives it; a
-// file without SKILL adds each of its skills.
-struct SkillRequest {
-  std::string file;
-  std::optional<std::string> skill;
-};
-// Splits at the last ":" unless that would cut a drive letter or a folder.
-SkillRequest ParseSkillRequest(std::string_view text);
-
-// The animations of the requests, bound to rig: each skill's frames found
-// beside its file or through game. Failures as ReadCharacterFile,
-// ReadSkillFrames and MakeAnimation; a skill name the file lacks is error 5.
+// The animations of the requests, bound to rig: the skill named, or every
+// skill of a file named without one, each skill's frames found beside its
+// file or through game. Failures as ReadCharacterFile, ChooseSkill,
+// ReadSkillFrames and MakeAnimation.
 std::vector<Animation> ReadAnimations(std::span<const SkillRequest> requests, const Rig& rig,
                                       const ExtraLookup& game);
 
-// The names a skin's bitmap may have, in the order they are tried: its
-// texture name; then for each tone (lgt, med, drk, in that order) the
-// texture name with its tone changed, and the name of the suit in the
-// mesh's name ("xskin-SUIT-BONE-...") with the tone inserted before its
-// first "_" or at its end.
-std::vector<std::string> BitmapNames(const SkinModel& model);
+// An image file (.bmp, .png, .tga or .jpg; an archive member too) as PNG
+// bytes for a .glb. Failures as ReadWholeFile; an image that cannot be
+// decoded is error 5 naming it.
+std::string BitmapPng(const std::string& path);
 
-// The first bitmap of BitmapNames that finder finds, as PNG bytes; empty
-// when there is none. A bitmap that cannot be decoded is error 5 naming it.
+// The bitmap the skin wears by the game's naming (FindToneBitmap) in its
+// own tone, else in light, medium or dark, as PNG bytes; empty when there
+// is none. A bitmap that cannot be decoded is error 5 naming it.
 std::string TexturePng(const SkinModel& model, const FileFinder& finder);
 
 // The .glb bytes of the models on rig, one mesh node each named by its mesh

@@ -1,6 +1,7 @@
 #include "gltf/glb_file.h"
 
-#include "files/paths.h"
+#include "archive/far.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/guard.h"
 

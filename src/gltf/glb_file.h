@@ -3,13 +3,36 @@
 #include <span>
 #include <string>
 
+#include "files/textfile.h"
+#include "gltf/glb.h"
 #include "model/model.h"
 #include "model/prompts.h"
-#include "project/formats.h"
 
 namespace mervane {
 
 // .glb files as a format of the table.
+
+// What a format that places skins on a skeleton (.glb) needs besides a
+// path: where the skeleton comes from, the folders its files are looked for
+// in (those of the meshes read, before the target's own), and the skills
+// to add as animations.
+struct RigContext {
+  RigSources sources;
+  std::vector<std::string> folders;
+  std::vector<SkillRequest> animations;
+};
+
+// What reading such a file gives: every skin in it, and the skeleton used.
+struct RiggedRead {
+  std::vector<SkinModel> models;
+  std::string skeleton;      // FoundRig::source
+  int extra_influences = 0;  // vertices kept to their two largest bones
+};
+// What writing one gives: its files, and the skeleton used.
+struct RiggedWrite {
+  std::vector<OutputFile> files;
+  std::string skeleton;
+};
 
 // Reads every skin of a .glb or .gltf (see SkinsFromGltf), on the skeleton
 // FindRig finds from context.sources, the file's folder and then

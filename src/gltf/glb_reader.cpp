@@ -2,8 +2,9 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "archive/far.h"
 #include "bmf/bmf.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb.h"
 #include "model/numbers.h"
@@ -20,8 +21,6 @@ namespace {
 // 6e-5, but measured on the game's body a few moved by up to 1e-2.
 constexpr double kPlaceTolerance = 1e-5, kNormalTolerance = 2e-2, kUvTolerance = 1e-4;
 constexpr double kWeightTolerance = 1.0 / 32768 + 1e-9;
-
-Vec3 Mirror(const Vec3& v) { return {-v.x, v.y, v.z}; }
 
 // A vertex as the writer writes it, in the game's axes and rig bones.
 struct Written {
@@ -203,7 +202,7 @@ class SkinBuilder {
     // the places read would be relative to another skeleton.
     const Mat4& world = doc_.nodes[static_cast<std::size_t>(node)].world;
     const Vec3 at{world[12], world[13], world[14]};
-    const Vec3 expected = Mirror(rest_[static_cast<std::size_t>(bone)].position);
+    const Vec3 expected = MirrorX(rest_[static_cast<std::size_t>(bone)].position);
     if (!Near(at, expected, 1e-3))
       throw Refuse("its bone " + name + " is at (" + FormatCoord(at.x, at.y, at.z) + ") in the file but at (" +
                    FormatCoord(expected.x, expected.y, expected.z) + ") on the skeleton (" + rig_source_ +
@@ -217,8 +216,8 @@ class SkinBuilder {
     read_.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
       Written& w = read_[i];
-      w.position = Mirror(mesh_.positions[i]);
-      w.normal = Mirror(mesh_.normals[i]);
+      w.position = MirrorX(mesh_.positions[i]);
+      w.normal = MirrorX(mesh_.normals[i]);
       w.uv = mesh_.uvs[i];
       // The influences by bone, largest first; a tie keeps the file's order.
       std::array<std::pair<int, double>, 4> by_bone{};

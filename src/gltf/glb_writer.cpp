@@ -12,9 +12,8 @@
 namespace mervane {
 namespace {
 
-// The game's axes to glTF's: x negated. A rotation q (as applied) becomes
+// The game's axes to glTF's are MirrorX. A rotation q (as applied) becomes
 // the mirrored rotation (q.x, -q.y, -q.z, q.w).
-Vec3 Mirror(const Vec3& v) { return {-v.x, v.y, v.z}; }
 
 // glTF's normals are unit length; the game's need not be.
 Vec3 Unit(const Vec3& v) {
@@ -127,7 +126,7 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
   for (std::size_t b = 0; b < bones; ++b) {
     tinygltf::Node& node = gltf.nodes[b];
     node.name = rig.bone_names[b];
-    const Vec3 t = Mirror(rig.rest_positions[b]);
+    const Vec3 t = MirrorX(rig.rest_positions[b]);
     const GltfTurn turn = GltfRotation(rig.rest_rotations[b]);
     node.translation = {t.x, t.y, t.z};
     node.rotation = {turn.rotation.begin(), turn.rotation.end()};
@@ -167,8 +166,8 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
     std::vector<std::uint8_t> joints8;
     std::vector<std::uint16_t> joints16;
     for (std::size_t i = 0; i < count; ++i) {
-      Push(positions, Mirror(skinned.positions[i]));
-      Push(normals, Mirror(Unit(skinned.normals[i])));
+      Push(positions, MirrorX(skinned.positions[i]));
+      Push(normals, MirrorX(Unit(skinned.normals[i])));
       uvs.push_back(static_cast<float>(mesh.mesh.uvs[i][0]));
       uvs.push_back(static_cast<float>(mesh.mesh.uvs[i][1]));
       const VertexBinding& binding = bindings[i];
@@ -264,7 +263,7 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
         std::vector<float> values;
         for (std::size_t k = 0; k < frames; ++k) {
           const auto& p = animation.frames.positions[static_cast<std::size_t>(channel.position_offset) + k];
-          Push(values, Mirror({p[0], p[1], p[2]}));
+          Push(values, MirrorX({p[0], p[1], p[2]}));
         }
         add(channel.bone, "translation", buffer.FloatAccessor(values, 3, TINYGLTF_TYPE_VEC3, false), channel.frames);
       }

@@ -9,7 +9,8 @@
 #include <exception>
 #include <optional>
 
-#include "files/paths.h"
+#include "archive/far.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/failure.h"
 

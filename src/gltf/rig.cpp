@@ -1,10 +1,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "files/paths.h"
+#include "model/paths.h"
 #include "gltf/glb.h"
 #include "model/failure.h"
-#include "project/world.h"
+#include "model/world.h"
+#include "pose/rig_files.h"
 
 namespace mervane {
 namespace {
@@ -89,19 +90,7 @@ FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& fold
   std::optional<std::string> path = sources.skeleton;
   if (!path) path = FindSkeletonFile(FileFinder(folders, sources.game));
   if (!path) return {BuiltInRig(), kBuiltInSkeleton};
-  const CharacterFile file = ReadCharacterFile(*path);
-  if (file.skeletons.empty())
-    throw std::move(Failure::Error(err::kInvalidArgument, "it holds no skeleton").InFile(*path));
-  return {NamingFile(*path, [&] { return MakeRig(file.skeletons.front()); }), FileNameOf(*path)};
-}
-
-SkillRequest ParseSkillRequest(std::string_view text) {
-  const std::size_t colon = text.rfind(':');
-  // "C:\x.cmx" and "C:x.cmx" name a drive; "a:b/c.cmx" a folder.
-  if (colon == std::string_view::npos || colon == 1 || colon + 1 == text.size() ||
-      text.find_first_of("/\\", colon) != std::string_view::npos)
-    return {std::string(text), std::nullopt};
-  return {std::string(text.substr(0, colon)), std::string(text.substr(colon + 1))};
+  return {ReadRig(*path), FileNameOf(*path)};
 }
 
 std::vector<Animation> ReadAnimations(std::span<const SkillRequest> requests, const Rig& rig,
@@ -110,16 +99,9 @@ std::vector<Animation> ReadAnimations(std::span<const SkillRequest> requests, co
   for (const SkillRequest& request : requests) {
     const CharacterFile file = ReadCharacterFile(request.file);
     const FileFinder finder({FolderOf(request.file)}, game);
-    bool found = false;
-    for (const Skill& skill : file.skills) {
-      if (request.skill && ToLowerAscii(skill.name) != ToLowerAscii(*request.skill)) continue;
-      found = true;
-      animations.push_back(MakeAnimation(rig, skill, ReadSkillFrames(skill, finder)));
-    }
-    if (!found)
-      throw std::move(Failure::Error(err::kInvalidArgument, request.skill ? "it holds no skill " + *request.skill
-                                                                          : "it holds no skill")
-                          .InFile(request.file));
+    const Skill& chosen = ChooseSkill(file, request.file, request.skill);
+    for (const Skill& skill : file.skills)
+      if (!request.skill || &skill == &chosen) animations.push_back(ReadAnimation(rig, skill, request.file, finder));
   }
   return animations;
 }

@@ -1,5 +1,6 @@
 #include "import/obj_import.h"
 
+#include "archive/far.h"
 #include "model/guard.h"
 #include "files/line_reader.h"
 #include "files/textfile.h"

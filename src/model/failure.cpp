@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 

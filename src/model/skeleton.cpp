@@ -3,7 +3,7 @@
 #include <string>
 
 #include "model/failure.h"
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

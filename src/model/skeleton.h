@@ -13,6 +13,11 @@ struct Vec3 {
   bool operator==(const Vec3&) const = default;
 };
 
+// The game's space is left-handed and modelling files (.obj, glTF) are
+// right-handed: one mirror, x negated, turns a place or a direction from
+// either into the other.
+inline Vec3 MirrorX(const Vec3& v) { return {-v.x, v.y, v.z}; }
+
 // The kind of limb a bone belongs to picks the fixed axis change between its
 // local space and the assembled body's world space.
 enum class LimbClass { Body, Leg, RightArm, LeftArm };

@@ -5,7 +5,7 @@
 #include <limits>
 #include <unordered_map>
 
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/failure.h"
 
 namespace mervane {

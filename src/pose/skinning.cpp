@@ -4,7 +4,7 @@
 
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "project/world.h"
+#include "model/world.h"
 
 namespace mervane {
 namespace {

@@ -4,9 +4,9 @@
 #include <span>
 
 #include "model/numbers.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "project/obj_reader.h"
-#include "project/world.h"
+#include "model/world.h"
 
 namespace mervane {
 namespace {

@@ -4,11 +4,11 @@
 
 #include "model/guard.h"
 #include "model/numbers.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/text_sink.h"
 #include "files/textfile.h"
 #include "project/project.h"
-#include "project/world.h"
+#include "model/world.h"
 
 namespace mervane {
 namespace {

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/failure.h"
-#include "project/formats.h"
+#include "formats/formats.h"
+#include "pose/rig_files.h"
 
 namespace mervane {
 namespace {
@@ -100,11 +101,7 @@ std::string CharacterScene::UseSkeleton(SkeletonKind kind, const std::string& fi
   }
   if (!skeleton_file_.empty()) {
     try {
-      const CharacterFile character = ReadCharacterFile(skeleton_file_);
-      if (character.skeletons.empty())
-        skeleton_problem_ = FileNameOf(skeleton_file_) + " holds no skeleton";
-      else
-        rig_ = MakeRig(character.skeletons.front());
+      rig_ = ReadRig(skeleton_file_);
     } catch (const Failure& failure) {
       skeleton_problem_ = Message(failure);
     }
@@ -330,7 +327,7 @@ std::string CharacterScene::SelectSkill(const SkillEntry& entry) {
     std::vector<std::string> folders{FolderOf(entry.file)};
     for (const std::string& folder : Folders()) folders.push_back(folder);
     const FileFinder finder(std::move(folders), game_find_);
-    animation_ = MakeAnimation(*rig_, skill, ReadSkillFrames(skill, finder));
+    animation_ = ReadAnimation(*rig_, skill, entry.file, finder);
   } catch (const Failure& failure) {
     return entry.name + ": " + Message(failure);
   }

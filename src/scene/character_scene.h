@@ -8,7 +8,7 @@
 #include "model/model.h"
 #include "pose/pose.h"
 #include "pose/skinning.h"
-#include "scene/naming.h"
+#include "character/naming.h"
 #include "scene/seams.h"
 
 namespace mervane {

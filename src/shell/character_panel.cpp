@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

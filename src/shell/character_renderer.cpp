@@ -10,7 +10,7 @@
 #include "files/textfile.h"
 #include "model/failure.h"
 #include "shell/image_reader.h"
-#include "shell/line_shader.h"
+#include "shell/gl_drawing.h"
 
 namespace mervane {
 namespace {
@@ -239,25 +239,8 @@ void CharacterRenderer::Upload(Part& part) {
   part.edge_buffer.bind();
   part.edge_buffer.allocate(part.edges.data(), static_cast<int>(part.edges.size() * sizeof(unsigned)));
   part.edge_buffer.release();
-  part.texture.reset();
-  if (part.bitmap.isNull()) return;
-  QImage image = part.bitmap.convertToFormat(QImage::Format_RGBA8888);
-  if (max_texture_ > 0 && (image.width() > max_texture_ || image.height() > max_texture_))
-    image = image.scaled(max_texture_, max_texture_, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                .convertToFormat(QImage::Format_RGBA8888);
-  // Rows as the bitmap holds them, the top row first: the files' v counts
-  // from the top, so the texture comes out upright without a flip.
-  part.texture = std::make_unique<QOpenGLTexture>(QOpenGLTexture::Target2D);
-  part.texture->setFormat(QOpenGLTexture::RGBA8_UNorm);
-  part.texture->setSize(image.width(), image.height());
-  part.texture->setMipLevels(1);
-  part.texture->allocateStorage(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8);
-  QOpenGLPixelTransferOptions options;
-  options.setAlignment(4);
-  part.texture->setData(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8, image.constBits(), &options);
-  part.texture->setMinificationFilter(QOpenGLTexture::Linear);
-  part.texture->setMagnificationFilter(QOpenGLTexture::Linear);
-  part.texture->setWrapMode(QOpenGLTexture::Repeat);
+  // The game's files count v from the top.
+  part.texture = UploadTexture(part.bitmap, max_texture_, VOrigin::Top, nullptr);
 }
 
 void CharacterRenderer::BindAttributes(QOpenGLShaderProgram& program) {
@@ -282,19 +265,6 @@ void CharacterRenderer::ReleaseAttributes(QOpenGLShaderProgram& program) {
     const int location = program.attributeLocation(name);
     if (location >= 0) program.disableAttributeArray(location);
   }
-}
-
-void CharacterRenderer::DrawLines(const std::vector<float>& lines, const QMatrix4x4& mvp, const QVector3D& colour) {
-  if (lines.empty()) return;
-  line_program_.bind();
-  line_program_.setUniformValue("mvp", mvp);
-  line_program_.setUniformValue("colour", colour);
-  const int position = line_program_.attributeLocation("position");
-  line_program_.enableAttributeArray(position);
-  line_program_.setAttributeArray(position, lines.data(), 3);
-  gl_->glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size() / 3));
-  line_program_.disableAttributeArray(position);
-  line_program_.release();
 }
 
 void CharacterRenderer::Draw(const QMatrix4x4& view_projection, const QVector3D& toward_camera, bool overlay) {
@@ -336,7 +306,7 @@ void CharacterRenderer::Draw(const QMatrix4x4& view_projection, const QVector3D&
   }
   skin_program_.release();
   gl_->glDisable(GL_DEPTH_TEST);  // bones and marks show through the skin
-  if (overlay) DrawLines(bone_lines_, mvp, QVector3D(1.0f, 0.75f, 0.2f));
+  if (overlay) DrawLines(*gl_, line_program_, bone_lines_, mvp, QVector3D(1.0f, 0.75f, 0.2f));
   if (!marks_.empty()) {
     std::vector<float> crosses;
     constexpr float r = 0.025f;
@@ -347,7 +317,7 @@ void CharacterRenderer::Draw(const QMatrix4x4& view_projection, const QVector3D&
         b[static_cast<std::size_t>(axis)] += r;
         crosses.insert(crosses.end(), {a[0], a[1], a[2], b[0], b[1], b[2]});
       }
-    DrawLines(crosses, mvp, QVector3D(1.0f, 0.15f, 0.75f));
+    DrawLines(*gl_, line_program_, crosses, mvp, QVector3D(1.0f, 0.15f, 0.75f));
   }
 }
 

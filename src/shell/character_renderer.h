@@ -106,7 +106,6 @@ class CharacterRenderer {
   void Upload(Part& part);
   void BindAttributes(QOpenGLShaderProgram& program);
   void ReleaseAttributes(QOpenGLShaderProgram& program);
-  void DrawLines(const std::vector<float>& lines, const QMatrix4x4& mvp, const QVector3D& color);
 
   QOpenGLFunctions* gl_ = nullptr;
   int bone_count_ = 0;

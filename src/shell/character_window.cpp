@@ -1,19 +1,16 @@
 // The main window's character view: the Character panel, its menu items,
 // and the loaded model put into the scene after each read.
 #include <QAction>
-#include <QBuffer>
-#include <QImage>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QStatusBar>
 
 #include "character/lookup.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb.h"
 #include "model/failure.h"
-#include "project/formats.h"
-#include "shell/image_reader.h"
+#include "formats/formats.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
 #include "shell/main_window.h"
@@ -126,11 +123,13 @@ void frmMain::ExportCharacter() {
     for (const ScenePart& part : character_.parts()) {
       if (!part.shown || !part.dressed) continue;
       models.push_back(part.is_model ? model_ : ReadMeshFile(part.source));
-      QByteArray png;
-      QBuffer buffer(&png);
-      const QImage image = ReadImage(part.bitmap);
-      if (!part.bitmap.empty() && !image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
-      pngs.emplace_back(png.constData(), static_cast<std::size_t>(png.size()));
+      std::string png;
+      try {
+        if (!part.bitmap.empty()) png = BitmapPng(part.bitmap);
+      } catch (const Failure&) {
+        // A bitmap the view could not show either: the part goes untextured.
+      }
+      pngs.push_back(std::move(png));
     }
     std::vector<Animation> animations;
     if (character_.animation()) animations.push_back(*character_.animation());

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "character/lookup.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/failure.h"
 #include "shell/path_text.h"
 #include "shell/settings.h"

@@ -7,7 +7,7 @@
 #include <QStatusBar>
 
 #include "character/lookup.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "model/failure.h"
 #include "shell/character_panel.h"
 #include "shell/game_dialog.h"

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "archive/far.h"
 #include "files/textfile.h"
 #include "model/failure.h"
 

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "shell/file_chooser.h"
 

@@ -15,17 +15,16 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <filesystem>
 #include <functional>
 
 #include "shell/character_panel.h"
 #include "shell/elided_label.h"
 #include "shell/image_reader.h"
 #include "shell/import_dialog.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb_file.h"
-#include "project/formats.h"
+#include "formats/formats.h"
 #include "project/project.h"
 #include "shell/message_prompts.h"
 #include "shell/path_text.h"
@@ -347,9 +346,7 @@ void frmMain::UpdateActions() {
 
 void frmMain::Used(const std::string& path) {
   const std::string folder = FolderOf(path);
-  std::error_code error;
-  if (!folder.empty() && std::filesystem::is_directory(std::filesystem::path(folder), error))
-    chooser_->folder = folder;
+  if (!folder.empty() && IsFolder(folder)) chooser_->folder = folder;
 }
 
 void frmMain::SetCurrentFile(const std::string& path) {
@@ -464,10 +461,8 @@ bool frmMain::SaveTo(const std::string& path, bool ask_before_replacing) {
   }
   const std::vector<std::string> files = FilesWrittenBy(path);
   std::vector<std::string> existing;
-  for (const std::string& file : files) {
-    std::error_code error;
-    if (ask_before_replacing && std::filesystem::exists(std::filesystem::path(file), error)) existing.push_back(file);
-  }
+  for (const std::string& file : files)
+    if (ask_before_replacing && (IsOrdinaryFile(file) || IsFolder(file))) existing.push_back(file);
   if (!existing.empty() && prompts_->AskYesNo(kProgramTitle, ReplaceQuestion(existing), /*yes_by_default=*/false) != true)
     return false;  // No writes nothing
   ShowWait();

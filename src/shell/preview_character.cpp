@@ -26,7 +26,7 @@ void PreviewWidget::CharacterPosed(std::optional<float> seams) {
 
 QString PreviewWidget::BoneAt(const QPoint& pos) const {
   if (!DrawsCharacter() || !overlay_) return {};
-  const QMatrix4x4 mvp = ProjectionMatrix() * ViewMatrix();
+  const QMatrix4x4 mvp = Camera().ProjectionMatrix() * Camera().ViewMatrix();
   QString nearest;
   double best = 8.0 * 8.0;  // pixels, squared
   for (const auto& bone : character_renderer_.bone_labels()) {

@@ -23,9 +23,9 @@
 #include "files/textfile.h"
 #include "model/failure.h"
 #include "project/project.h"
-#include "project/world.h"
+#include "model/world.h"
 #include "shell/image_reader.h"
-#include "shell/line_shader.h"
+#include "shell/gl_drawing.h"
 
 namespace mervane {
 namespace {
@@ -62,7 +62,6 @@ void main() {
 
 const QColor kBackground(58, 62, 70);
 const QColor kText(200, 204, 212);
-constexpr float kFov = 35.0f;
 // The oldest OpenGL whose shaders and buffers the preview uses.
 constexpr int kNeedMajor = 2, kNeedMinor = 1;
 const char* kAdvice = "Install or update the graphics driver. Opening, saving and importing work without it.";
@@ -206,9 +205,6 @@ class PreviewCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
  private:
   void Release();
   void Upload();
-  // Lines from a buffer on the GPU when given, else from lines in memory.
-  void DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
-                 const QVector3D& color);
   // The owner changes its page after this paint, not inside it.
   void GiveUp(const QString& problem);
   void Note(const QString& note);
@@ -295,46 +291,12 @@ void PreviewCanvas::Upload() {
   wire_buffer_.bind();
   wire_buffer_.allocate(owner_.wire_lines_.data(), static_cast<int>(owner_.wire_lines_.size() * sizeof(float)));
   wire_buffer_.release();
-  texture_.reset();
-  QImage image = owner_.texture_image_;
-  if (image.isNull()) return;
-  if (image.width() > max_texture_size_ || image.height() > max_texture_size_) {
-    // The owner reduced it for the probe's limit; this context's is smaller.
-    Note(TextureReducedNote(image.size(), max_texture_size_));
-    image = image.scaled(max_texture_size_, max_texture_size_, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-  }
-  // OpenGL's first row is the bottom one (V = 0), the .obj's convention
-  // that the flipped V follows; QOpenGLTexture uploads the image's top row
-  // first, so the image goes up mirrored.
-  texture_ = std::make_unique<QOpenGLTexture>(image.convertToFormat(QImage::Format_RGBA8888).mirrored(false, true));
-  if (!texture_->isCreated()) {
-    texture_.reset();
-    Note(QStringLiteral("The texture did not fit in the graphics memory; the model is shown without it."));
-    return;
-  }
-  texture_->setMinificationFilter(QOpenGLTexture::LinearMipMapLinear);
-  texture_->setMagnificationFilter(QOpenGLTexture::Linear);
-  texture_->setWrapMode(QOpenGLTexture::Repeat);
-}
-
-void PreviewCanvas::DrawLines(const std::vector<float>& lines, QOpenGLBuffer* buffer, const QMatrix4x4& mvp,
-                              const QVector3D& color) {
-  if (lines.empty()) return;
-  line_program_->bind();
-  line_program_->setUniformValue("mvp", mvp);
-  line_program_->setUniformValue("colour", color);
-  const int position = line_program_->attributeLocation("position");
-  line_program_->enableAttributeArray(position);
-  if (buffer) {
-    buffer->bind();
-    line_program_->setAttributeBuffer(position, GL_FLOAT, 0, 3);
-  } else {
-    line_program_->setAttributeArray(position, lines.data(), 3);
-  }
-  glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size() / 3));
-  if (buffer) buffer->release();
-  line_program_->disableAttributeArray(position);
-  line_program_->release();
+  // The preview's v counts from the bottom, as the project's .obj has it.
+  // The owner reduced the image for the probe's limit; this context's may
+  // be smaller still.
+  QString note;
+  texture_ = UploadTexture(owner_.texture_image_, max_texture_size_, VOrigin::Bottom, &note);
+  if (!note.isEmpty()) Note(note);
 }
 
 void PreviewCanvas::paintGL() {
@@ -342,7 +304,7 @@ void PreviewCanvas::paintGL() {
   if (!context()->isValid()) return GiveUp(LostContextProblem());
   glClearColor(kBackground.redF(), kBackground.greenF(), kBackground.blueF(), 1.0f);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  const QMatrix4x4 mvp = owner_.ProjectionMatrix() * owner_.ViewMatrix();
+  const QMatrix4x4 mvp = owner_.Camera().ProjectionMatrix() * owner_.Camera().ViewMatrix();
   if (PaintCharacter(mvp)) {
     // The model alone is not drawn under the character.
   } else if (owner_.HasModel()) {
@@ -368,7 +330,7 @@ bool PreviewCanvas::PaintCharacter(const QMatrix4x4& view_projection) {
       return false;
     }
   }
-  renderer.Draw(view_projection, -owner_.CameraForward(), owner_.overlay_);
+  renderer.Draw(view_projection, -owner_.Camera().Forward(), owner_.overlay_);
   return true;
 }
 
@@ -381,7 +343,7 @@ void PreviewCanvas::PaintModel(const QMatrix4x4& mvp) {
     QOpenGLShaderProgram& program = *mesh_program_;
     program.bind();
     program.setUniformValue("mvp", mvp);
-    program.setUniformValue("toward_camera", -owner_.CameraForward());
+    program.setUniformValue("toward_camera", -owner_.Camera().Forward());
     program.setUniformValue("textured", texture_ != nullptr);
     program.setUniformValue("skin", 0);
     if (texture_) texture_->bind(0);
@@ -412,9 +374,9 @@ void PreviewCanvas::PaintModel(const QMatrix4x4& mvp) {
     glDisable(GL_POLYGON_OFFSET_FILL);
   }
   if (owner_.overlay_) {
-    DrawLines(owner_.wire_lines_, &wire_buffer_, mvp, QVector3D(0.15f, 0.16f, 0.2f));
+    DrawLines(*this, *line_program_, owner_.wire_lines_, mvp, QVector3D(0.15f, 0.16f, 0.2f), &wire_buffer_);
     glDisable(GL_DEPTH_TEST);  // bones show through the skin
-    DrawLines(owner_.bone_lines_, nullptr, mvp, QVector3D(1.0f, 0.75f, 0.2f));
+    DrawLines(*this, *line_program_, owner_.bone_lines_, mvp, QVector3D(1.0f, 0.75f, 0.2f));
   }
 }
 
@@ -620,82 +582,28 @@ QSize PreviewWidget::ViewSize() const {
   return canvas_ && canvas_->width() > 0 ? canvas_->size() : size();
 }
 
-float PreviewWidget::FarthestDistance() const {
-  // Fit the bounding box as the camera sees it, with a small margin.
-  const QVector3D right = CameraRight(), up = CameraUp(), forward = CameraForward();
-  const QVector3D middle = (bounds_min_ + bounds_max_) / 2;
-  float half_x = 0.05f, half_y = 0.05f, half_depth = 0.0f;
-  for (int corner = 0; corner < 8; ++corner) {
-    const QVector3D p((corner & 1) ? bounds_max_.x() : bounds_min_.x(), (corner & 2) ? bounds_max_.y() : bounds_min_.y(),
-                      (corner & 4) ? bounds_max_.z() : bounds_min_.z());
-    const QVector3D d = p - middle;
-    half_x = std::max(half_x, std::abs(QVector3D::dotProduct(d, right)));
-    half_y = std::max(half_y, std::abs(QVector3D::dotProduct(d, up)));
-    half_depth = std::max(half_depth, std::abs(QVector3D::dotProduct(d, forward)));
-  }
-  const QSize view = ViewSize();
-  const float aspect = view.height() > 0 ? static_cast<float>(view.width()) / static_cast<float>(view.height()) : 1.0f;
-  const float tan_half = std::tan(qDegreesToRadians(kFov / 2));
-  return std::max(half_y / tan_half, half_x / (tan_half * aspect)) * 1.1f + half_depth;
+const OrbitCamera& PreviewWidget::Camera() const {
+  camera_.SetViewSize(ViewSize());
+  return camera_;
 }
 
-float PreviewWidget::NearestDistance() const {
-  // How far the model reaches from the target's plane towards the camera;
-  // the near plane (1% of the distance in front of the camera) stays short
-  // of it.
-  const QVector3D toward_camera = -CameraForward();
-  float reach = 0.0f, size = (bounds_max_ - bounds_min_).length();
-  for (int corner = 0; corner < 8; ++corner) {
-    const QVector3D p((corner & 1) ? bounds_max_.x() : bounds_min_.x(), (corner & 2) ? bounds_max_.y() : bounds_min_.y(),
-                      (corner & 4) ? bounds_max_.z() : bounds_min_.z());
-    reach = std::max(reach, QVector3D::dotProduct(p - target_, toward_camera));
-  }
-  return std::max(reach / 0.95f, std::max(size, 0.05f) * 0.02f);
-}
-
-void PreviewWidget::KeepDistance() {
-  distance_ = std::clamp(distance_, std::min(NearestDistance(), FarthestDistance()), FarthestDistance());
+OrbitCamera& PreviewWidget::Camera() {
+  camera_.SetViewSize(ViewSize());
+  return camera_;
 }
 
 void PreviewWidget::FrameAll() {
-  if (DrawsCharacter()) character_renderer_.Bounds(bounds_min_, bounds_max_);
   if (!HasModel() && !DrawsCharacter()) return;
-  target_ = (bounds_min_ + bounds_max_) / 2;
-  distance_ = FarthestDistance();
+  QVector3D min = bounds_min_, max = bounds_max_;
+  if (DrawsCharacter()) character_renderer_.Bounds(min, max);
+  Camera().SetBox(min, max);
+  Camera().Frame();
   Repaint();
 }
 
 void PreviewWidget::SetView(View view) {
-  // Front looks at the body's front (+Z) with Y up; side from +X; top from above.
-  yaw_ = view == View::Side ? 90.0f : 0.0f;
-  pitch_ = view == View::Top ? 89.9f : 0.0f;
+  Camera().SetView(view);
   FrameAll();
-}
-
-QVector3D PreviewWidget::CameraForward() const {
-  const float yaw = qDegreesToRadians(yaw_), pitch = qDegreesToRadians(pitch_);
-  // From the camera towards the target.
-  return -QVector3D(std::sin(yaw) * std::cos(pitch), std::sin(pitch), std::cos(yaw) * std::cos(pitch));
-}
-
-QVector3D PreviewWidget::CameraRight() const {
-  return QVector3D::crossProduct(CameraForward(), QVector3D(0, 1, 0)).normalized();
-}
-
-QVector3D PreviewWidget::CameraUp() const { return QVector3D::crossProduct(CameraRight(), CameraForward()); }
-
-QMatrix4x4 PreviewWidget::ViewMatrix() const {
-  QMatrix4x4 view;
-  view.lookAt(target_ - CameraForward() * distance_, target_, CameraUp());
-  return view;
-}
-
-QMatrix4x4 PreviewWidget::ProjectionMatrix() const {
-  QMatrix4x4 projection;
-  const QSize view = ViewSize();
-  const float aspect = view.height() > 0 ? static_cast<float>(view.width()) / static_cast<float>(view.height()) : 1.0f;
-  projection.perspective(kFov, aspect, distance_ * 0.01f, distance_ * 100.0f);
-  return projection;
 }
 
 void PreviewWidget::mousePressEvent(QMouseEvent* event) {
@@ -711,13 +619,9 @@ void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
   const bool pan = (event->buttons() & Qt::MiddleButton) ||
                    ((event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ShiftModifier));
   if (pan) {
-    const float per_pixel = 2 * distance_ * std::tan(qDegreesToRadians(kFov / 2)) / std::max(1, ViewSize().height());
-    target_ += (-CameraRight() * delta.x() + CameraUp() * delta.y()) * per_pixel;
+    Camera().Pan(delta);
   } else if (event->buttons() & Qt::LeftButton) {
-    yaw_ -= delta.x() * 0.5f;
-    pitch_ = std::clamp(pitch_ + delta.y() * 0.5f, -89.9f, 89.9f);
-    // Turned, the model may reach nearer the camera than before.
-    distance_ = std::max(distance_, std::min(NearestDistance(), FarthestDistance()));
+    Camera().Orbit(delta);
   } else {
     return;
   }
@@ -725,20 +629,8 @@ void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PreviewWidget::wheelEvent(QWheelEvent* event) {
-  const float steps = event->angleDelta().y() / 120.0f;
-  if (steps == 0 || (!HasModel() && !DrawsCharacter())) return;
-  const float before = distance_;
-  distance_ *= std::pow(0.85f, steps);
-  KeepDistance();
-  const float factor = distance_ / before;
-  // The point under the cursor, at the target's depth, stays where it is.
-  const QPointF pos = event->position();
-  const QSize view = ViewSize();
-  const float per_pixel = 2 * before * std::tan(qDegreesToRadians(kFov / 2)) / std::max(1, view.height());
-  const QVector3D under_cursor = target_ +
-                                 CameraRight() * static_cast<float>(pos.x() - view.width() / 2.0) * per_pixel -
-                                 CameraUp() * static_cast<float>(pos.y() - view.height() / 2.0) * per_pixel;
-  target_ = under_cursor + (target_ - under_cursor) * factor;
+  if (!HasModel() && !DrawsCharacter()) return;
+  Camera().Zoom(event->angleDelta().y() / 120.0f, event->position());
   Repaint();
 }
 

@@ -11,6 +11,7 @@
 
 #include "model/model.h"
 #include "shell/character_renderer.h"
+#include "shell/orbit_camera.h"
 
 class QLabel;
 class QStackedLayout;
@@ -58,7 +59,7 @@ class PreviewWidget : public QWidget {
   Q_OBJECT
 
  public:
-  enum class View { Front, Side, Top };
+  using View = OrbitCamera::View;
   static constexpr const char* kHint = "File > Open a .skn, .bmf or .spj, or drop one here";
 
   explicit PreviewWidget(QWidget* parent = nullptr);
@@ -126,16 +127,9 @@ class PreviewWidget : public QWidget {
   // Repaints the OpenGL view, when there is one.
   void Repaint();
   QSize ViewSize() const;
-  QMatrix4x4 ViewMatrix() const;
-  QMatrix4x4 ProjectionMatrix() const;
-  QVector3D CameraRight() const;
-  QVector3D CameraUp() const;
-  QVector3D CameraForward() const;
-  // The camera's distance from its target: no farther than where the whole
-  // model fits the view, no nearer than where the near plane meets it.
-  float FarthestDistance() const;
-  float NearestDistance() const;
-  void KeepDistance();
+  // The camera, told the view's size as it is now.
+  const OrbitCamera& Camera() const;
+  OrbitCamera& Camera();
   void SetTextureImage(QImage image);
   // The canvas gave up: the area shows why from now on.
   void SetProblem(const QString& problem);
@@ -156,9 +150,8 @@ class PreviewWidget : public QWidget {
   QString problem_;
   QString note_text_;
 
-  QVector3D bounds_min_, bounds_max_;
-  QVector3D target_;
-  float distance_ = 5.0f, yaw_ = 0.0f, pitch_ = 0.0f;
+  QVector3D bounds_min_, bounds_max_;  // the model's; the character has its own
+  mutable OrbitCamera camera_;
   bool overlay_ = true;
   QPoint last_mouse_;
 

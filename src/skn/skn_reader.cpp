@@ -1,5 +1,6 @@
 #include <array>
 
+#include "archive/far.h"
 #include "model/guard.h"
 #include "files/line_reader.h"
 #include "model/numbers.h"

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "archive/far.h"
 #include "cli/converter.h"
 #include "gui_support.h"
 #include "files/file_io_windows.h"

@@ -1,4 +1,4 @@
-#include "project/world.h"
+#include "model/world.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 

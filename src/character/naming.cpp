@@ -1,10 +1,11 @@
-#include "scene/naming.h"
+#include "character/naming.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <vector>
 
-#include "files/paths.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {
@@ -19,14 +20,15 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
-// The position of the last tone code in a lower-case name.
-std::optional<std::size_t> LastToneAt(std::string_view lower) {
-  std::optional<std::size_t> at;
-  for (std::string_view code : kToneCodes) {
-    const std::size_t found = lower.rfind(code);
-    if (found != std::string_view::npos && (!at || found > *at)) at = found;
-  }
-  return at;
+// Where a lower-case name spells its tone: the three letters before the
+// first "_", or its last three without one. Anywhere else "med" or "lgt"
+// is part of a word ("_medic").
+std::optional<std::size_t> ToneAt(std::string_view lower) {
+  const std::size_t end = std::min(lower.find('_'), lower.size());
+  if (end < 3) return std::nullopt;
+  for (std::string_view code : kToneCodes)
+    if (lower.substr(end - 3, 3) == code) return end - 3;
+  return std::nullopt;
 }
 
 // A lower-case file name without its extensions: "c001ma_ross.cmx.bcf" is
@@ -71,7 +73,7 @@ std::string_view ToneCode(SkinTone tone) { return kToneCodes[static_cast<std::si
 
 std::optional<SkinTone> ToneOf(std::string_view bitmap_name) {
   const std::string lower = ToLowerAscii(bitmap_name);
-  const auto at = LastToneAt(lower);
+  const auto at = ToneAt(lower);
   if (!at) return std::nullopt;
   for (std::size_t k = 0; k < kToneCodes.size(); ++k)
     if (lower.compare(*at, 3, kToneCodes[k]) == 0) return static_cast<SkinTone>(k);
@@ -89,11 +91,11 @@ std::string SuitNameOfMesh(std::string_view mesh_name) {
   return std::string(rest.substr(0, bone));
 }
 
-std::string ToneBitmapStem(std::string_view mesh_name, std::string_view texture_name, SkinTone tone) {
-  const std::string code(ToneCode(tone));
+std::string ToneBitmapStem(std::string_view mesh_name, std::string_view texture_name, std::optional<SkinTone> tone) {
+  const std::string code(ToneCode(tone.value_or(ToneOf(texture_name).value_or(SkinTone::Light))));
   if (!texture_name.empty() && ToLowerAscii(texture_name) != "x") {
     std::string stem(texture_name);
-    if (const auto at = LastToneAt(ToLowerAscii(stem))) stem.replace(*at, 3, code);
+    if (const auto at = ToneAt(ToLowerAscii(stem))) stem.replace(*at, 3, code);
     return stem;
   }
   std::string suit = SuitNameOfMesh(mesh_name);

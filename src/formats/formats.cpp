@@ -1,10 +1,10 @@
-#include "project/formats.h"
+#include "formats/formats.h"
 
 #include <array>
 
 #include "bmf/bmf.h"
 #include "gltf/glb_file.h"
-#include "files/paths.h"
+#include "model/paths.h"
 #include "project/project.h"
 #include "skn/skn.h"
 

@@ -1,4 +1,4 @@
-#include "files/paths.h"
+#include "model/paths.h"
 
 #include <algorithm>
 #include <array>

@@ -5,40 +5,12 @@
 #include <string_view>
 #include <vector>
 
-#include "gltf/glb.h"
+#include "files/textfile.h"
+#include "gltf/glb_file.h"
 #include "model/model.h"
 #include "model/prompts.h"
-#include "files/textfile.h"
 
 namespace mervane {
-
-// A file a writer produces: its path and its bytes.
-struct OutputFile {
-  std::string path;
-  std::string bytes;
-};
-
-// What a format that places skins on a skeleton (.glb) needs besides a
-// path: where the skeleton comes from, the folders its files are looked for
-// in (those of the meshes read, before the target's own), and the skills
-// to add as animations.
-struct RigContext {
-  RigSources sources;
-  std::vector<std::string> folders;
-  std::vector<SkillRequest> animations;
-};
-
-// What reading such a file gives: every skin in it, and the skeleton used.
-struct RiggedRead {
-  std::vector<SkinModel> models;
-  std::string skeleton;      // FoundRig::source
-  int extra_influences = 0;  // vertices kept to their two largest bones
-};
-// What writing one gives: its files, and the skeleton used.
-struct RiggedWrite {
-  std::vector<OutputFile> files;
-  std::string skeleton;
-};
 
 // The rigged form of a format: several skins in one file. Both throw
 // Failure as load and render report it.

@@ -7,8 +7,9 @@
 
 namespace mervane {
 
-// How the game names the files that dress one Sim, so that the window can
-// pick bitmaps by skin tone and offer the head and hands that suit a body.
+// How the game names the files that dress one Sim: the one rule by which the
+// window, the converter and the glTF writer pick a mesh's bitmap by skin
+// tone, and by which the window offers the head and hands that suit a body.
 // Every comparison ignores case.
 
 enum class SkinTone { Light, Medium, Dark };
@@ -16,7 +17,9 @@ enum class SkinTone { Light, Medium, Dark };
 // "lgt", "med" or "drk", as the game spells a tone inside a bitmap's name.
 std::string_view ToneCode(SkinTone tone);
 
-// The tone a bitmap's name spells (its last tone code), if any.
+// The tone a bitmap's name spells, if any: the game puts the tone code
+// right after the mesh's prefix, so just before the first "_"
+// ("b002mafitlgt_medic" is light), or last when there is none ("hmlolgt").
 std::optional<SkinTone> ToneOf(std::string_view bitmap_name);
 
 // The suit a mesh belongs to: "xskin-c001ma_ross-HEAD-HEADB" is
@@ -24,12 +27,14 @@ std::optional<SkinTone> ToneOf(std::string_view bitmap_name);
 std::string SuitNameOfMesh(std::string_view mesh_name);
 
 // The bitmap base name (no extension) a mesh wears in a tone. A texture
-// name that spells a tone has it replaced: "b002mafitlgt_ross" in dark is
-// "b002mafitdrk_ross". A texture name that is empty or "x" (heads and
-// hands name none) is made from the mesh's suit name with the tone after
-// its first word: "c001malgt_ross", "hmlolgt". A texture name without a
-// tone is kept as it is.
-std::string ToneBitmapStem(std::string_view mesh_name, std::string_view texture_name, SkinTone tone);
+// name that spells a tone (as ToneOf reads it) has it replaced:
+// "b002mafitlgt_ross" in dark is "b002mafitdrk_ross". A texture name that
+// is empty or "x" (the game then takes the bitmap by its naming) is made
+// from the mesh's suit name with the tone after its first word:
+// "c001malgt_ross", "hmlolgt". A texture name without a tone is kept.
+// Without a tone, the texture's own, else light.
+std::string ToneBitmapStem(std::string_view mesh_name, std::string_view texture_name,
+                           std::optional<SkinTone> tone = {});
 
 // The file among names (file names with extensions) that is the bitmap
 // stem names: "stem.bmp" first, else the first "stem*.bmp" in the order

@@ -1,0 +1,67 @@
+#include "cli/request.h"
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+
+#include "archive/game_index.h"
+
+namespace mervane {
+
+ConvertRequest ParseConvertArguments(const std::vector<std::string>& args) {
+  ConvertRequest request;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw UsageError{arg + " needs a value"};
+      return args[++i];
+    };
+    if (arg == "--help" || arg == "-h") request.help = true;
+    else if (arg == "--version") request.version = true;
+    else if (arg == "--info") request.info = true;
+    else if (arg == "--extract") request.extract = true;
+    else if (arg == "--pose") request.pose = true;
+    else if (arg == "--fix-normals=yes") request.fix_normals = true;
+    else if (arg == "--fix-normals=no") request.fix_normals = false;
+    else if (arg == "--game") request.game = value();
+    else if (arg == "--import") request.import_path = value();
+    else if (arg == "--attach") request.attach = value();
+    else if (arg == "--name") request.name = value();
+    else if (arg == "--texture") request.texture = value();
+    else if (arg == "--to") request.to = value();
+    else if (arg == "--out") request.out = value();
+    else if (arg == "--skeleton") request.skeleton = value();
+    else if (arg == "--animation") request.animations.push_back(ParseSkillRequest(value()));
+    else if (arg == "--frame") {
+      const std::string& text = value();
+      double frame = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);
+      if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(frame))
+        throw UsageError{"--frame needs a number, not \"" + text + "\""};
+      request.frame = frame;
+    } else if (arg == "--") {
+      request.positional.insert(request.positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+      break;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      throw UsageError{"unknown option " + arg};
+    } else {
+      request.positional.push_back(arg);
+    }
+  }
+  return request;
+}
+
+ExtraLookup GameLookup(const ConvertRequest& request) {
+  if (!request.game) return {};
+  if (const std::string problem = GameFolderProblem(*request.game); !problem.empty())
+    throw UsageError{"--game \"" + *request.game + "\": " + problem};
+  // Shared by the copies a command makes of the lookup, so that the folder
+  // is indexed once, and only when something is looked up.
+  auto index = std::make_shared<std::optional<GameIndex>>();
+  return [index, folder = *request.game](std::string_view name) {
+    if (!*index) index->emplace(folder);
+    return (*index)->Find(name);
+  };
+}
+
+}  // namespace mervane

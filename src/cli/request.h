@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "character/lookup.h"
+
+namespace mervane {
+
+// Every option of the converter, read once from the command line; each
+// command then takes what it needs and refuses what means nothing to it.
+struct ConvertRequest {
+  std::vector<std::string> positional;
+  std::optional<bool> fix_normals;
+  std::optional<std::string> import_path, attach, name, texture, to, out, game, skeleton;
+  std::vector<SkillRequest> animations;  // --animation, in order
+  std::optional<double> frame;
+  bool info = false, extract = false, pose = false, help = false, version = false;
+};
+
+// A command line that cannot be carried out as given; nothing was read or
+// written. The converter prints it on one line and exits with 2.
+struct UsageError {
+  std::string what;
+};
+
+// Reads args (without the program name). Throws UsageError for an unknown
+// option, an option without its value, or a --frame that is not a number.
+// "--" ends the options.
+ConvertRequest ParseConvertArguments(const std::vector<std::string>& args);
+
+// The files of the game folder request.game names, looked up by name: empty
+// without --game. The folder is indexed once, at the first lookup. Throws
+// UsageError, naming the folder, when it is missing or holds nothing of
+// the game (GameFolderProblem).
+ExtraLookup GameLookup(const ConvertRequest& request);
+
+}  // namespace mervane

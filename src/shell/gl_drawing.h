@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+#include <QMatrix4x4>
+#include <QString>
+#include <QVector3D>
+#include <memory>
+#include <vector>
+
+class QOpenGLBuffer;
+class QOpenGLFunctions;
+class QOpenGLShaderProgram;
+class QOpenGLTexture;
+
+namespace mervane {
+
+// What the model's preview and the character view draw alike, in the
+// current context: flat-coloured lines and textures.
+
+// The line program's sources: positions in, uniforms mvp and colour.
+extern const char* const kLineVertexShader;
+extern const char* const kLineFragmentShader;
+
+// Draws pairs of positions (x y z each) as lines in one colour with the
+// line program; from buffer on the GPU when given, else from lines.
+void DrawLines(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::vector<float>& lines,
+               const QMatrix4x4& mvp, const QVector3D& colour, QOpenGLBuffer* buffer = nullptr);
+
+// Where a mesh's texture coordinates put v = 0: the bitmap's top row (the
+// game's files) or its bottom row (the .obj's convention).
+enum class VOrigin { Top, Bottom };
+
+// The image as a texture, mipmapped and repeating, upright for v_origin.
+// An image larger than max_size on a side goes up reduced, and note says
+// so; nullptr when the driver could not make it (note says that too).
+std::unique_ptr<QOpenGLTexture> UploadTexture(QImage image, int max_size, VOrigin v_origin, QString* note);
+
+}  // namespace mervane
