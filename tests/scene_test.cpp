@@ -2,6 +2,7 @@
 // hands, the gaps between parts) and the scene it shows.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,34 @@ TEST(SceneSeams, MarksOnlyOpenEdgesFartherThanTheDistance) {
     ASSERT_EQ(gaps.size(), 2u);
     EXPECT_EQ(gaps[0], c.left) << c.gap << " " << c.distance;
     EXPECT_EQ(gaps[1], c.right) << c.gap << " " << c.distance;
+  }
+  // Against every pair compared: loose triangles (all their corners open)
+  // scattered across grid cells in every direction.
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> place(-0.5f, 0.5f);
+  std::vector<std::vector<Point3>> points(2);
+  std::vector<std::vector<Triangle>> faces(2);
+  for (int part = 0; part < 2; ++part)
+    for (int t = 0; t < 300; ++t) {
+      const int base = static_cast<int>(points[part].size());
+      for (int k = 0; k < 3; ++k) points[part].push_back({place(random), place(random), place(random)});
+      faces[part].push_back({base, base + 1, base + 2});
+    }
+  const float distance = 0.08f;
+  const std::vector<SeamPart> scattered{{points[0], faces[0]}, {points[1], faces[1]}};
+  const auto gaps = SeamGaps(scattered, distance);
+  for (int part = 0; part < 2; ++part) {
+    std::vector<int> expected;
+    for (int v = 0; v < static_cast<int>(points[part].size()); ++v) {
+      bool near = false;
+      for (const Point3& q : points[1 - part]) {
+        const Point3& p = points[part][static_cast<std::size_t>(v)];
+        const float x = p[0] - q[0], y = p[1] - q[1], z = p[2] - q[2];
+        near = near || x * x + y * y + z * z <= distance * distance;
+      }
+      if (!near) expected.push_back(v);
+    }
+    EXPECT_EQ(gaps[static_cast<std::size_t>(part)], expected) << "part " << part;
   }
 }
 

@@ -192,7 +192,7 @@ void CharacterRenderer::SetPose(const CharacterScene& scene) {
   for (const BoneTransform& transform : pose) matrices_.push_back(BoneMatrix(transform));
   for (int bone = 0; bone < rig.size() && bone < static_cast<int>(pose.size()); ++bone) {
     const Vec3& p = pose[static_cast<std::size_t>(bone)].position;
-    const QVector3D origin(static_cast<float>(-p.x), static_cast<float>(p.y), static_cast<float>(p.z));
+    const QVector3D origin = Drawn({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
     bone_labels_.push_back({origin, QString::fromStdString(rig.bone_names[static_cast<std::size_t>(bone)])});
     const int parent = rig.parents[static_cast<std::size_t>(bone)];
     if (parent < 0) continue;

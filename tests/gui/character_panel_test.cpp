@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
@@ -14,6 +15,8 @@
 #include "character_files.h"
 #include "gui_support.h"
 #include "shell/character_panel.h"
+#include "shell/character_renderer.h"
+#include "shell/preview_widget.h"
 #include "shell/main_window.h"
 #include "shell/settings.h"
 #include "skn/skn.h"
@@ -34,6 +37,26 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   CharacterPanel& panel = *window.character_panel();
   ASSERT_TRUE(panel.isVisibleTo(&window));
   ASSERT_EQ(window.character().parts().size(), 1u);
+
+  // The Skeleton box picks the skeleton it names (no child skeleton here:
+  // a status line, and Adult brings the rig back).
+  auto* skeletons = panel.findChild<QComboBox*>("cmbSkeleton");
+  ASSERT_NE(skeletons, nullptr);
+  for (const auto& [index, kind] : {std::pair{1, SkeletonKind::Child}, {0, SkeletonKind::Adult}}) {
+    emit skeletons->activated(index);
+    EXPECT_EQ(window.character().skeleton_kind(), kind) << index;
+  }
+  ASSERT_TRUE(window.character().HasRig());
+  // Hovering finds a bone where it is drawn: its label in the drawn axes.
+  const auto& labels = window.preview()->character_renderer().bone_labels();
+  const Pose& pose = window.character().pose();
+  ASSERT_EQ(labels.size(), pose.size());
+  for (std::size_t b = 0; b < labels.size(); ++b) {
+    const Vec3& p = pose[b].position;
+    const QVector3D drawn = CharacterRenderer::GameToDrawn().map(
+        QVector3D(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
+    EXPECT_LT((labels[b].origin - drawn).length(), 1e-5f) << labels[b].name.toStdString();
+  }
 
   auto* offer = panel.findChild<QPushButton*>("cmdAddHeadHands");
   ASSERT_TRUE(offer->isVisibleTo(&panel));
