@@ -12,8 +12,8 @@
 #include "archive/far.h"
 #include "archive/game_index.h"
 #include "cli/converter.h"
-#include "files/textfile.h"
 #include "convert_support.h"
+#include "files/textfile.h"
 #include "support.h"
 
 namespace mervane {

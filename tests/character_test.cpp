@@ -12,13 +12,13 @@
 #include "archive/far.h"
 #include "character/character.h"
 #include "character/lookup.h"
-#include "model/paths.h"
+#include "character_files.h"
 #include "cli/converter.h"
+#include "convert_support.h"
 #include "frames/cfp.h"
+#include "model/paths.h"
 #include "pose/skinning.h"
 #include "skn/skn.h"
-#include "character_files.h"
-#include "convert_support.h"
 #include "support.h"
 
 namespace mervane {
@@ -544,6 +544,15 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   test::WriteFile(game.path("GameData/skeletons.far"), FarBytes(members));
   const Ran from_game = Convert({"--pose", "--game", game.root().string(), bare.path("mesh-a.skn"), bare.path("o.obj")});
   EXPECT_EQ(from_game.status, 0) << from_game.err;
+  // A child's mesh stands on the child skeleton beside it.
+  CharacterFile kid = skeleton;
+  kid.skeletons.front().name = "kid";
+  test::WriteFile(dir.path("child-skeleton.cmx"), CmxText(kid));
+  std::vector<std::string> kid_lines = test::SplitCrLf(kTwoBoneSkn);
+  kid_lines[0] = "xskin-b001ucchd_kid-ROOT-BODY";
+  test::WriteFile(dir.path("kid.skn"), test::CrLf(kid_lines));
+  const Ran child = Convert({"--pose", dir.path("kid.skn"), dir.path("kid.obj")});
+  EXPECT_NE(child.out.find("on skeleton kid"), std::string::npos) << child.out << child.err;
   const Ran glb_from_game = Convert({"--game", game.root().string(), bare.path("mesh-a.skn"), bare.path("o.glb")});
   EXPECT_EQ(glb_from_game.status, 0) << glb_from_game.err;
   EXPECT_NE(glb_from_game.out.find("on the skeleton of Adult-Skeleton.cmx"), std::string::npos) << glb_from_game.out;

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "cli/converter.h"
-#include "model/failure.h"
 #include "convert_support.h"
+#include "model/failure.h"
 #include "support.h"
 
 namespace mervane {

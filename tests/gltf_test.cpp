@@ -16,8 +16,8 @@
 #include "gltf/glb.h"
 #include "gltf/glb_file.h"
 #include "gltf/gltf_document.h"
-#include "pose/skinning.h"
 #include "model/world.h"
+#include "pose/skinning.h"
 #include "skn/skn.h"
 #include "support.h"
 
@@ -474,6 +474,19 @@ TEST(GltfWriter, PlacesSkinsAsTheProjectDoesAndBindsAtRest) {
     EXPECT_NEAR(-p.x, world.positions[v].x, 1e-5);
     EXPECT_NEAR(p.y, world.positions[v].y - lowest, 1e-5);
     EXPECT_NEAR(p.z, world.positions[v].z, 1e-5);
+  }
+  // The bounds the POSITION accessor declares are its data's, axis by axis.
+  Glb glb = Glb::Of(GlbOf({&model, 1}));
+  const json& accessor = glb.doc["accessors"][glb.Primitive()["attributes"]["POSITION"].get<int>()];
+  for (int k = 0; k < 3; ++k) {
+    double low = 1e300, high = -1e300;
+    for (std::size_t v = 0; v < doc.meshes[0].positions.size(); ++v) {
+      const double value = glb.Get<float>("POSITION", v, k);
+      low = std::min(low, value);
+      high = std::max(high, value);
+    }
+    EXPECT_EQ(accessor["min"][k].get<double>(), low) << "axis " << k;
+    EXPECT_EQ(accessor["max"][k].get<double>(), high) << "axis " << k;
   }
 }
 

@@ -18,7 +18,9 @@
 #include <random>
 #include <sstream>
 
+#include "../bench/max_skin.h"
 #include "cli/converter.h"
+#include "convert_support.h"
 #include "import/obj_import.h"
 #include "model/failure.h"
 #include "model/numbers.h"
@@ -26,8 +28,6 @@
 #include "model/skeleton.h"
 #include "project/project.h"
 #include "skn/skn.h"
-#include "../bench/max_skin.h"
-#include "convert_support.h"
 #include "support.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -2,8 +2,8 @@
 
 #include "import/obj_import.h"
 #include "model/failure.h"
-#include "project/project.h"
 #include "model/world.h"
+#include "project/project.h"
 #include "skn/skn.h"
 #include "support.h"
 

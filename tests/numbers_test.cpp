@@ -6,9 +6,9 @@
 #include <cmath>
 #include <random>
 
+#include "files/line_reader.h"
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "files/line_reader.h"
 #include "model/paths.h"
 
 namespace mervane {

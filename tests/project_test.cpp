@@ -8,14 +8,14 @@
 #include <sstream>
 
 #include "cli/converter.h"
+#include "files/line_reader.h"
+#include "files/textfile.h"
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "files/line_reader.h"
 #include "model/paths.h"
-#include "project/obj_reader.h"
-#include "files/textfile.h"
-#include "project/project.h"
 #include "model/world.h"
+#include "project/obj_reader.h"
+#include "project/project.h"
 #include "skn/skn.h"
 #include "support.h"
 
@@ -529,7 +529,8 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
       {"face with two corners", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1\n", ErrorMessage(5), "in.obj line 4", {}},
       {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "in.obj line 4", {}},
       {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
-      {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "vertex 2 (counted from 0)", {}},
+      {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5),
+       "vertex 2 (counted from 0) of bone EXTRA: no face uses it any longer (were faces deleted in the modeller?)", {}},
       {"no normals, answered no", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1/1 2/1/1 3/1/1\n", ErrorMessage(5), "vertex 0 (counted from 0) of bone EXTRA: its faces name normal 1 (counted from 1), which the file does not hold", {false}},
   };
   for (const auto& c : cases) {

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "character/lookup.h"
-#include "model/paths.h"
 #include "cli/converter.h"
+#include "model/paths.h"
 #include "pose/pose.h"
 #include "support.h"
 

@@ -2,16 +2,17 @@
 // hands, the gaps between parts) and the scene it shows.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "character_files.h"
 #include "character/lookup.h"
-#include "model/paths.h"
-#include "formats/formats.h"
-#include "scene/character_scene.h"
 #include "character/naming.h"
+#include "character_files.h"
+#include "formats/formats.h"
+#include "model/paths.h"
+#include "scene/character_scene.h"
 #include "scene/seams.h"
 
 namespace mervane {
@@ -170,6 +171,38 @@ CharacterScene SceneOf(const test::SmallCharacter& character) {
   EXPECT_EQ(scene.SetModel(test::ReadSknText(test::ReadFile(character.mesh)), character.mesh), "");
   EXPECT_TRUE(scene.HasRig());
   return scene;
+}
+
+// A child's body stands on the child skeleton and an adult's on the adult
+// one, as their names say, until the user picks a skeleton for the model.
+TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
+  const test::SmallCharacter character;
+  CharacterFile child = ReadCharacterFile(character.dir.path("adult-skeleton.cmx"));
+  child.skeletons.front().name = "child";
+  test::WriteFile(character.dir.path("child-skeleton.cmx"), CmxText(child));
+  const std::string kid = character.dir.path("xskin-b001ucchd_kid-PELVIS-BODY.skn");
+  test::WriteFile(kid, test::SmallSkn("xskin-b001ucchd_kid-PELVIS-BODY", "x"));
+  const SkinModel adult_body = test::ReadSknText(test::ReadFile(character.mesh));
+  const SkinModel kid_body = ReadMeshFile(kid);
+
+  CharacterScene scene = SceneOf(character);
+  auto skeleton = [&] { return scene.HasRig() ? scene.rig().name : std::string("none"); };
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    const char* name;
+  } steps[] = {
+      {"an adult body", [] {}, "adult"},
+      {"a child body opened", [&] { scene.SetModel(kid_body, kid); }, "child"},
+      {"Adult picked", [&] { scene.UseSkeleton(SkeletonKind::Adult); }, "adult"},
+      {"a part added to the pick", [&] { scene.AddPart(kid); }, "adult"},
+      {"the child opened again", [&] { scene.SetModel(kid_body, kid); }, "child"},
+      {"an adult opened", [&] { scene.SetModel(adult_body, character.mesh); }, "adult"},
+  };
+  for (const auto& s : steps) {
+    s.act();
+    EXPECT_EQ(skeleton(), s.name) << s.step;
+  }
 }
 
 // Whatever cannot be had is a line and a mark on its part; the rest stays.

@@ -12,10 +12,10 @@
 
 #include "archive/far.h"
 #include "cli/converter.h"
-#include "model/failure.h"
 #include "files/file_io_windows.h"
-#include "model/paths.h"
 #include "files/textfile.h"
+#include "model/failure.h"
+#include "model/paths.h"
 #include "output_set.h"
 #include "support.h"
 

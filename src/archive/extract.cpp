@@ -3,8 +3,8 @@
 #include <set>
 #include <unordered_set>
 
-#include "model/paths.h"
 #include "files/textfile.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

@@ -1,19 +1,23 @@
 #include "archive/game_index.h"
 
 #include "archive/far.h"
-#include "model/paths.h"
 #include "files/textfile.h"
+#include "model/paths.h"
 
 namespace mervane {
 
+bool IsGameFile(std::string_view name) {
+  const std::string extension = ExtensionOf(name);
+  for (const char* game : {"far", "cmx", "bcf", "cfp", "skn", "bmf"})
+    if (extension == game) return true;
+  return false;
+}
+
 std::string GameFolderProblem(const std::string& folder) {
   if (!IsFolder(folder)) return "there is no such folder";
-  for (const std::string& path : FilesBelow(folder)) {
-    const std::string extension = ExtensionOf(path);
-    for (const char* game : {"far", "cmx", "bcf", "cfp", "skn", "bmf"})
-      if (extension == game) return {};
-  }
-  return "the folder holds no .far archive and none of the game's character files (.cmx, .bcf, .cfp, .skn, .bmf)";
+  for (const std::string& path : FilesBelow(folder))
+    if (IsGameFile(path)) return {};
+  return kNoGameFiles;
 }
 
 GameIndex::GameIndex(const std::string& folder) {

@@ -12,9 +12,15 @@ namespace mervane {
 // The files of a game install, found by name without regard to case: every
 // ordinary file below a folder, and every member of every .far archive among
 // them. Built once per run; lookups then cost a hash.
-// Why folder is not a game folder, in words for the user; empty when it is
-// one: a folder holding, at any depth, a .far archive or a file of the
-// game's characters (.cmx, .bcf, .cfp, .skn, .bmf).
+// True for the name of a file the game is made of: a .far archive or a file
+// of its characters (.cmx, .bcf, .cfp, .skn, .bmf).
+bool IsGameFile(std::string_view name);
+
+// Why folder is not a game folder, in words for the user (kNoGameFiles for
+// a folder without one); empty when it is one: a folder holding a game
+// file (IsGameFile) at any depth.
+inline constexpr const char* kNoGameFiles =
+    "the folder holds no .far archive and none of the game's character files (.cmx, .bcf, .cfp, .skn, .bmf)";
 std::string GameFolderProblem(const std::string& folder);
 
 class GameIndex {

@@ -5,10 +5,10 @@
 
 #include "archive/far.h"
 #include "bmf/bmf.h"
+#include "files/textfile.h"
 #include "model/guard.h"
 #include "model/numbers.h"
 #include "model/skeleton.h"
-#include "files/textfile.h"
 
 namespace mervane {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "archive/far.h"
 #include "bmf/bmf.h"
-#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/failure.h"
+#include "model/paths.h"
 #include "skn/skn.h"
 
 namespace mervane {
@@ -50,8 +50,11 @@ std::vector<std::string> FileFinder::Names() const {
   return names;
 }
 
-std::optional<std::string> FindSkeletonFile(const FileFinder& finder) {
-  return FindFirst(finder, {"adult-skeleton.cmx", "adult-skeleton.cmx.bcf"});
+std::string SkeletonFileName(char age) { return age == 'c' ? "child-skeleton.cmx" : "adult-skeleton.cmx"; }
+
+std::optional<std::string> FindSkeletonFile(const FileFinder& finder, char age) {
+  const std::string name = SkeletonFileName(age);
+  return FindFirst(finder, {name, name + ".bcf"});
 }
 
 std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name) {

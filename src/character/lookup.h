@@ -40,8 +40,11 @@ class FileFinder {
   ExtraLookup extra_;
 };
 
-// The adult skeleton: adult-skeleton.cmx, else adult-skeleton.cmx.bcf.
-std::optional<std::string> FindSkeletonFile(const FileFinder& finder);
+// The skeleton of an age ('a' adult, 'c' child; see AgeOfNames):
+// adult-skeleton.cmx, else adult-skeleton.cmx.bcf (child-… for a child).
+std::optional<std::string> FindSkeletonFile(const FileFinder& finder, char age = 'a');
+// "adult-skeleton.cmx" or "child-skeleton.cmx", for messages.
+std::string SkeletonFileName(char age);
 // A mesh by its skin name: name.bmf, else name.skn.
 std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name);
 // A skill's frames: frames_name.cfp.

@@ -123,6 +123,12 @@ std::optional<SimKind> SimKindOf(std::string_view name) {
   return SimKind{gender, age};
 }
 
+char AgeOfNames(std::span<const std::string> names) {
+  for (const std::string& name : names)
+    if (const auto kind = SimKindOf(name)) return kind->age;
+  return 'a';
+}
+
 Companions FindCompanions(std::span<const std::string> names, std::span<const std::string> body_names) {
   std::optional<SimKind> kind;
   std::vector<std::string> suffixes;

@@ -51,6 +51,11 @@ struct SimKind {
 };
 std::optional<SimKind> SimKindOf(std::string_view name);
 
+// The age ('a' or 'c') meshes are for, by their names: the first name that
+// tells (SimKindOf; hands' names do not), else adult. A child's meshes
+// stand on the child skeleton.
+char AgeOfNames(std::span<const std::string> names);
+
 // The head and the two hands to offer for a body, chosen among names (file
 // names with extensions: suits .cmx, .bcf or .cmx.bcf, and meshes .skn or
 // .bmf). body_names are the body's own names (its mesh, its suit, its

@@ -1,8 +1,8 @@
 #include <unordered_map>
 
 #include "character/character.h"
-#include "model/paths.h"
 #include "model/failure.h"
+#include "model/paths.h"
 
 namespace mervane {
 

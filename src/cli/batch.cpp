@@ -12,11 +12,11 @@
 #include <thread>
 
 #include "cli/console_prompts.h"
+#include "files/textfile.h"
+#include "formats/formats.h"
+#include "gltf/glb_file.h"
 #include "model/guard.h"
 #include "model/paths.h"
-#include "files/textfile.h"
-#include "gltf/glb_file.h"
-#include "formats/formats.h"
 
 namespace mervane {
 namespace {

@@ -9,12 +9,12 @@
 #include "archive/far.h"
 #include "character/character.h"
 #include "character/lookup.h"
-#include "cli/request.h"
 #include "cli/console_prompts.h"
-#include "model/paths.h"
+#include "cli/request.h"
 #include "files/textfile.h"
 #include "frames/cfp.h"
 #include "model/guard.h"
+#include "model/paths.h"
 #include "pose/rig_files.h"
 #include "pose/skinning.h"
 
@@ -90,32 +90,34 @@ std::string MaterialName(const std::string& texture_path, const std::string& tar
 }
 
 void PoseMeshes(const PoseRequest& request, std::ostream& out) {
-  // The skeleton.
-  std::string skeleton_path;
-  if (request.skeleton) {
-    skeleton_path = *request.skeleton;
-  } else {
-    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}, request.game));
-    if (!found)
-      throw std::move(Failure::Error(err::kFileNotFound,
-                                     "no adult-skeleton.cmx or adult-skeleton.cmx.bcf is beside it; name one "
-                                     "with --skeleton")
-                          .InFile(request.meshes.front()));
-    skeleton_path = *found;
-  }
-  const Rig rig = ReadRig(skeleton_path);
-
-  // The meshes, dressed.
+  // The meshes.
   std::vector<SkinMesh> meshes;
-  std::vector<std::string> folders;  // where each mesh's bitmap is looked for
+  std::vector<std::string> folders, names;  // where each mesh's bitmap is looked for; the meshes' names
   for (const std::string& path : request.meshes) {
     std::vector<SkinModel> models = MeshesOf(path, request.game);
     if (models.empty()) models.push_back(ReadMeshFile(path));
     for (const SkinModel& model : models) {
       meshes.push_back(NamingFile(path, [&] { return MakeSkinMesh(model); }));
       folders.push_back(FolderOf(path));
+      names.push_back(model.MeshName);
     }
   }
+
+  // The skeleton: the one named, else that of the meshes' age beside the first.
+  std::string skeleton_path;
+  if (request.skeleton) {
+    skeleton_path = *request.skeleton;
+  } else {
+    const char age = AgeOfNames(names);
+    const auto found = FindSkeletonFile(FileFinder({FolderOf(request.meshes.front())}, request.game), age);
+    if (!found)
+      throw std::move(Failure::Error(err::kFileNotFound, "no " + SkeletonFileName(age) + " or " +
+                                                             SkeletonFileName(age) +
+                                                             ".bcf is beside it; name one with --skeleton")
+                          .InFile(request.meshes.front()));
+    skeleton_path = *found;
+  }
+  const Rig rig = ReadRig(skeleton_path);
   std::vector<DressedMesh> dressed = Dress(rig, std::move(meshes));
 
   // The pose.

@@ -10,10 +10,10 @@
 #include <iomanip>
 #include <optional>
 
+#include "formats/formats.h"
 #include "import/obj_import.h"
 #include "model/paths.h"
 #include "model/skeleton.h"
-#include "formats/formats.h"
 #include "model/world.h"
 
 namespace mervane {

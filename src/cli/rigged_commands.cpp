@@ -7,11 +7,11 @@
 #include "cli/console_prompts.h"
 #include "cli/converter.h"
 #include "cli/request.h"
-#include "model/paths.h"
 #include "files/textfile.h"
+#include "formats/formats.h"
 #include "gltf/glb_file.h"
 #include "model/guard.h"
-#include "formats/formats.h"
+#include "model/paths.h"
 
 namespace mervane {
 

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "files/file_io_shared.h"
 #include "model/failure.h"
 #include "model/numbers.h"
-#include "files/file_io_shared.h"
 #include "model/paths.h"
 
 namespace mervane {

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "model/failure.h"
-#include "files/file_io_windows.h"
 #include "files/file_io_shared.h"
-#include "model/paths.h"
+#include "files/file_io_windows.h"
 #include "files/textfile.h"
+#include "model/failure.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace windows {

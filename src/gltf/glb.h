@@ -39,7 +39,8 @@ inline constexpr const char* kBuiltInSkeleton = "the built-in table";
 // that has one, or through sources.game; else the built-in table, so that a
 // lone skin still works. Failures as ReadCharacterFile; a file without a
 // skeleton is error 5 naming it.
-FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders);
+// The skeleton looked for is of age (see AgeOfNames).
+FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders, char age = 'a');
 
 // The built-in table as a rig: every bone of it where the project writer
 // puts it, with the axes it gives the bone's limb, raised so that the

@@ -1,9 +1,9 @@
 #include "gltf/glb_file.h"
 
 #include "archive/far.h"
-#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/guard.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {
@@ -14,6 +14,12 @@ std::vector<std::string> Folders(std::string first, const std::vector<std::strin
   folders.insert(folders.end(), rest.begin(), rest.end());
   if (first_last) folders.push_back(std::move(first));
   return folders;
+}
+
+char AgeOfModels(std::span<const SkinModel> models) {
+  std::vector<std::string> names;
+  for (const SkinModel& model : models) names.push_back(model.MeshName);
+  return AgeOfNames(names);
 }
 
 // Saving one model: its skeleton and bitmap are looked for where it was
@@ -30,7 +36,9 @@ RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {
   return NamingFile(path, [&] {
     const std::string bytes = ReadWholeFile(path);
     const GltfDocument doc = ParseGltf(bytes, path, FolderOf(path));
-    FoundRig found = FindRig(context.sources, Folders(FolderOf(path), context.folders, false));
+    std::vector<std::string> names;
+    for (const GltfMesh& mesh : doc.meshes) names.push_back(mesh.name);
+    FoundRig found = FindRig(context.sources, Folders(FolderOf(path), context.folders, false), AgeOfNames(names));
     SkinsRead skins = SkinsFromGltf(doc, found.rig, found.source, OriginalsBeside(path));
     return RiggedRead{std::move(skins.models), std::move(found.source), skins.extra_influences};
   });
@@ -41,7 +49,7 @@ RiggedWrite RenderGlbFile(std::span<const SkinModel> models, const std::string& 
     throw std::move(Failure::Error(err::kInvalidArgument, "glTF is written as .glb (binary); .gltf is only read")
                         .InFile(path));
   const std::string folder = FolderOf(path);
-  FoundRig found = FindRig(context.sources, Folders(folder, context.folders, true));
+  FoundRig found = FindRig(context.sources, Folders(folder, context.folders, true), AgeOfModels(models));
   const FileFinder textures(Folders(folder, context.folders, false), context.sources.game);
   std::vector<std::string> pngs;
   for (const SkinModel& model : models) pngs.push_back(TexturePng(model, textures));
@@ -83,7 +91,7 @@ std::vector<OutputFile> RenderGlb(const SkinModel& model, const std::string& pat
 std::string GlbSkeletonFor(const SkinModel& model, const std::string& path) {
   const RigContext context = SavingContext(model);
   try {
-    return FindRig(context.sources, Folders(FolderOf(path), context.folders, true)).source;
+    return FindRig(context.sources, Folders(FolderOf(path), context.folders, true), AgeOfModels({&model, 1})).source;
   } catch (const Failure&) {
     return {};  // the save itself says what is wrong with it
   }

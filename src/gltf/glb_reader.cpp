@@ -4,10 +4,10 @@
 
 #include "archive/far.h"
 #include "bmf/bmf.h"
-#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb.h"
 #include "model/numbers.h"
+#include "model/paths.h"
 #include "model/skeleton.h"
 #include "pose/skinning.h"
 #include "skn/skn.h"

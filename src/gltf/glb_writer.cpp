@@ -83,8 +83,9 @@ class Buffer {
     const int index = Accessor(values, components, type, TINYGLTF_COMPONENT_TYPE_FLOAT);
     if (bounds && !values.empty()) {
       auto& accessor = model_.accessors.back();
-      accessor.minValues.assign(static_cast<std::size_t>(components), values[0]);
-      accessor.maxValues.assign(static_cast<std::size_t>(components), values[0]);
+      // Each component starts from its own first value, not the element's first.
+      accessor.minValues.assign(values.begin(), values.begin() + components);
+      accessor.maxValues = accessor.minValues;
       for (std::size_t i = 0; i < values.size(); ++i) {
         const std::size_t k = i % static_cast<std::size_t>(components);
         accessor.minValues[k] = std::min<double>(accessor.minValues[k], values[i]);

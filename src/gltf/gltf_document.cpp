@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "archive/far.h"
-#include "model/paths.h"
 #include "files/textfile.h"
 #include "model/failure.h"
+#include "model/paths.h"
 
 namespace mervane {
 

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/paths.h"
 #include "gltf/glb.h"
 #include "model/failure.h"
+#include "model/paths.h"
 #include "model/world.h"
 #include "pose/rig_files.h"
 
@@ -86,9 +86,9 @@ Rig BuiltInRig() {
   return rig;
 }
 
-FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders) {
+FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders, char age) {
   std::optional<std::string> path = sources.skeleton;
-  if (!path) path = FindSkeletonFile(FileFinder(folders, sources.game));
+  if (!path) path = FindSkeletonFile(FileFinder(folders, sources.game), age);
   if (!path) return {BuiltInRig(), kBuiltInSkeleton};
   return {ReadRig(*path), FileNameOf(*path)};
 }

@@ -20,9 +20,9 @@
 #include <optional>
 
 #include "archive/far.h"
-#include "model/paths.h"
 #include "files/textfile.h"
 #include "gltf/glb.h"
+#include "model/paths.h"
 
 namespace mervane {
 

@@ -1,9 +1,9 @@
 #include "import/obj_import.h"
 
 #include "archive/far.h"
-#include "model/guard.h"
 #include "files/line_reader.h"
 #include "files/textfile.h"
+#include "model/guard.h"
 
 namespace mervane {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <unordered_map>
 
-#include "model/paths.h"
 #include "model/failure.h"
+#include "model/paths.h"
 
 namespace mervane {
 namespace {

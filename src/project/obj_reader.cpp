@@ -5,8 +5,8 @@
 
 #include "model/numbers.h"
 #include "model/paths.h"
-#include "project/obj_reader.h"
 #include "model/world.h"
+#include "project/obj_reader.h"
 
 namespace mervane {
 namespace {
@@ -302,7 +302,10 @@ void BackTransform(SkinModel& model, const ObjLists& lists) {
                                    " (counted from 1), which the file does not hold; answered Yes, the "
                                    "Invalid Normals question gives each vertex the normal with its own index");
         else if (k < 0)
-          throw Failure::Error(err::kInvalidArgument, "its normal (no face uses the vertex) needs three numbers");
+          throw Failure::Error(err::kInvalidArgument,
+                               "no face uses it any longer (were faces deleted in the modeller?): a skin project "
+                               "keeps every vertex and its faces; to delete faces or vertices, edit the rigged "
+                               ".glb instead");
         const Vec3 n = normals[v] = NormalToLocal(limb, normals[v]);
         model.NormalLines.set(j, CoordText(n.x, n.y, n.z).view());
       } catch (Failure& failure) {

@@ -1,14 +1,14 @@
 #include <algorithm>
 
 #include "archive/far.h"
-#include "model/guard.h"
 #include "files/textfile.h"
+#include "model/guard.h"
 #include "model/numbers.h"
 #include "model/paths.h"
 #include "model/skeleton.h"
+#include "model/world.h"
 #include "project/obj_reader.h"
 #include "project/project.h"
-#include "model/world.h"
 
 namespace mervane {
 namespace {

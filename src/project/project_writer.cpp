@@ -2,13 +2,13 @@
 #include <array>
 #include <charconv>
 
+#include "files/textfile.h"
 #include "model/guard.h"
 #include "model/numbers.h"
 #include "model/paths.h"
 #include "model/text_sink.h"
-#include "files/textfile.h"
-#include "project/project.h"
 #include "model/world.h"
+#include "project/project.h"
 
 namespace mervane {
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "model/paths.h"
 #include "files/textfile.h"
-#include "model/failure.h"
 #include "formats/formats.h"
+#include "model/failure.h"
+#include "model/paths.h"
 #include "pose/rig_files.h"
 
 namespace mervane {
@@ -78,6 +78,22 @@ std::string CharacterScene::Resolve(const std::string& path) const {
 }
 
 std::string CharacterScene::UseSkeleton(SkeletonKind kind, const std::string& file) {
+  skeleton_picked_ = true;
+  return LoadSkeleton(kind, file);
+}
+
+std::string CharacterScene::FindSkeletonAgain() {
+  return skeleton_picked_ ? LoadSkeleton(skeleton_kind_, skeleton_file_) : LoadSkeleton(KindByAge());
+}
+
+SkeletonKind CharacterScene::KindByAge() const {
+  std::vector<std::string> names;
+  for (const ScenePart& part : parts_)
+    if (part.mesh) names.push_back(part.mesh->name);
+  return AgeOfNames(names) == 'c' ? SkeletonKind::Child : SkeletonKind::Adult;
+}
+
+std::string CharacterScene::LoadSkeleton(SkeletonKind kind, const std::string& file) {
   skeleton_kind_ = kind;
   rig_.reset();
   animation_.reset();
@@ -86,18 +102,12 @@ std::string CharacterScene::UseSkeleton(SkeletonKind kind, const std::string& fi
     skeleton_file_ = file;
   } else {
     const FileFinder finder = Finder();
-    std::optional<std::string> found;
-    if (kind == SkeletonKind::Adult) {
-      found = FindSkeletonFile(finder);
-    } else if (!(found = finder.Find("child-skeleton.cmx"))) {
-      found = finder.Find("child-skeleton.cmx.bcf");
-    }
+    const char age = kind == SkeletonKind::Child ? 'c' : 'a';
+    const std::optional<std::string> found = FindSkeletonFile(finder, age);
     skeleton_file_ = found.value_or("");
-    if (!found) {
-      const char* name = kind == SkeletonKind::Adult ? "adult-skeleton.cmx" : "child-skeleton.cmx";
-      skeleton_problem_ = std::string("No ") + name + " beside the parts" + (HasGame() ? " or in the game folder" : "") +
-                          ": choose the skeleton's file";
-    }
+    if (!found)
+      skeleton_problem_ = "No " + SkeletonFileName(age) + " beside the parts" +
+                          (HasGame() ? " or in the game folder" : "") + ": choose the skeleton's file";
   }
   if (!skeleton_file_.empty()) {
     try {
@@ -146,12 +156,9 @@ std::string CharacterScene::SetModel(const SkinModel& model, const std::string& 
   }
   if (!tone_set_ && part.mesh) tone_ = ToneOf(part.mesh->texture).value_or(SkinTone::Light);
   parts_.insert(parts_.begin(), std::move(part));
-  std::string status;
-  if (skeleton_kind_ != SkeletonKind::File || !rig_) {
-    status = UseSkeleton(skeleton_kind_, skeleton_file_);
-  } else {
-    Dress(parts_.front());
-  }
+  // A skeleton picked for the model before is not this model's.
+  skeleton_picked_ = false;
+  const std::string status = LoadSkeleton(KindByAge());
   PickBitmap(parts_.front());
   return Problems(status);
 }
@@ -209,9 +216,10 @@ std::string CharacterScene::AddPart(const std::string& given, std::string_view e
   } else {
     return FileNameOf(path) + ": a part is a .skn, .bmf, .glb, .gltf, .cmx or .bcf file";
   }
-  // The first part brings its folder in: a skeleton beside it may be found now.
-  if (!rig_ && skeleton_kind_ != SkeletonKind::File) {
-    const std::string found = UseSkeleton(skeleton_kind_);
+  // The parts' ages choose the skeleton unless the user did; the first part
+  // brings its folder in, so a skeleton beside it may be found now.
+  if (!skeleton_picked_ && (!rig_ || KindByAge() != skeleton_kind_)) {
+    const std::string found = LoadSkeleton(KindByAge());
     if (status.empty()) status = found;
   }
   for (std::size_t k = before; k < parts_.size(); ++k) {

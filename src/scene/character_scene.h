@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "character/lookup.h"
+#include "character/naming.h"
 #include "model/model.h"
 #include "pose/pose.h"
 #include "pose/skinning.h"
-#include "character/naming.h"
 #include "scene/seams.h"
 
 namespace mervane {
@@ -46,10 +46,14 @@ class CharacterScene {
   void SetGame(ExtraLookup find, std::vector<std::string> names, std::vector<SkillEntry> skills);
   bool HasGame() const { return static_cast<bool>(game_find_); }
 
-  // Finds the adult or child skeleton beside the parts (the model's folder
-  // first) or in the game, or reads the given file; the parts are dressed
-  // on it again. Returns the status line: empty when it was found.
+  // The user's pick: finds the adult or child skeleton beside the parts
+  // (the model's folder first) or in the game, or reads the given file; the
+  // parts are dressed on it again. It is kept for this model, whatever the
+  // parts' names say. Returns the status line: empty when it was found.
   std::string UseSkeleton(SkeletonKind kind, const std::string& file = {});
+  // Looks for the skeleton again (the game folder changed, say): the one
+  // picked for this model, else the one the parts' ages ask for.
+  std::string FindSkeletonAgain();
   SkeletonKind skeleton_kind() const { return skeleton_kind_; }
   const std::string& skeleton_file() const { return skeleton_file_; }
   const std::string& skeleton_problem() const { return skeleton_problem_; }
@@ -57,7 +61,9 @@ class CharacterScene {
   const Rig& rig() const { return *rig_; }
 
   // Puts the model in as the loaded part (replacing the one before) read
-  // from source; finds the skeleton anew when none is set by file.
+  // from source; the skeleton follows the parts' ages (AgeOfNames: a
+  // child's body or head stands on the child skeleton), as after AddPart,
+  // until the user picks one for this model.
   std::string SetModel(const SkinModel& model, const std::string& source);
   // Removes the loaded part (the window was emptied).
   void ClearModel();
@@ -108,6 +114,9 @@ class CharacterScene {
 
  private:
   std::vector<std::string> Folders() const;
+  std::string LoadSkeleton(SkeletonKind kind, const std::string& file = {});
+  // The skeleton the shown parts' names ask for.
+  SkeletonKind KindByAge() const;
   std::vector<std::string> CandidateNames() const;
   std::string Resolve(const std::string& path) const;
   void Dress(ScenePart& part);
@@ -118,6 +127,7 @@ class CharacterScene {
   std::vector<std::string> game_names_;
   std::vector<SkillEntry> game_skills_;
   SkeletonKind skeleton_kind_ = SkeletonKind::Adult;
+  bool skeleton_picked_ = false;  // by the user, for this model
   std::string skeleton_file_, skeleton_problem_;
   std::optional<Rig> rig_;
   std::vector<ScenePart> parts_;

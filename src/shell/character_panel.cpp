@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "model/paths.h"
+#include "shell/image_reader.h"
 
 namespace mervane {
 namespace {
@@ -351,6 +352,13 @@ void CharacterPanel::ChooseBitmap() {
     return;
   }
   if (auto choice = chooser_.ChooseOpen("Choose the Part's Bitmap", BitmapFilters())) {
+    // A file that is no image would turn the part grey without a word.
+    if (ReadImage(choice->path).isNull()) {
+      emit Status(QStringLiteral("%1 is not an image Mervane can read (.bmp, .png, .jpg or .tga); the part keeps "
+                                 "its bitmap")
+                      .arg(QString::fromStdString(FileNameOf(choice->path))));
+      return;
+    }
     scene_.ChooseBitmap(row, choice->path);
     FillParts();
     emit SceneChanged(false);

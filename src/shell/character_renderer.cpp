@@ -9,8 +9,8 @@
 
 #include "files/textfile.h"
 #include "model/failure.h"
-#include "shell/image_reader.h"
 #include "shell/gl_drawing.h"
+#include "shell/image_reader.h"
 
 namespace mervane {
 namespace {

@@ -6,11 +6,11 @@
 #include <QStatusBar>
 
 #include "character/lookup.h"
-#include "model/paths.h"
 #include "files/textfile.h"
+#include "formats/formats.h"
 #include "gltf/glb.h"
 #include "model/failure.h"
-#include "formats/formats.h"
+#include "model/paths.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
 #include "shell/main_window.h"

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "character/lookup.h"
-#include "model/paths.h"
 #include "model/failure.h"
+#include "model/paths.h"
 #include "shell/path_text.h"
 #include "shell/settings.h"
 

@@ -6,9 +6,12 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
+#include <algorithm>
+
+#include "archive/game_index.h"
 #include "character/lookup.h"
-#include "model/paths.h"
 #include "model/failure.h"
+#include "model/paths.h"
 #include "shell/character_panel.h"
 #include "shell/game_dialog.h"
 #include "shell/game_folder.h"
@@ -42,25 +45,31 @@ void frmMain::SetUpGameFolder(QMenu* file, QAction* before) {
   statusBar()->addPermanentWidget(indexing_);
 
   connect(game_, &GameFolder::Started, this, [this](const QString& folder) {
+    // Until the new folder is read, the old one's files are no choice.
+    open_from_game_->setEnabled(false);
     indexing_->show();
     statusBar()->showMessage(QStringLiteral("Indexing the game folder %1\u2026").arg(folder));
   });
   connect(game_, &GameFolder::Indexed, this, [this](const QString& folder, int files, const QStringList& problems) {
     indexing_->hide();
+    const std::vector<std::string>& names = game_->names();
+    const bool game_found = std::any_of(names.begin(), names.end(), [](const std::string& name) { return IsGameFile(name); });
     const GameIndex* index = game_->index();
     character_.SetGame([index](std::string_view name) { return index->Find(name); }, game_->names(),
                        game_->skills());
-    open_from_game_->setEnabled(true);
+    open_from_game_->setEnabled(game_found);
     // What was not found beside the parts may be in the game.
-    if (!character_.HasRig() && character_.skeleton_kind() != SkeletonKind::File)
-      character_.UseSkeleton(character_.skeleton_kind());
+    if (!character_.HasRig() && character_.skeleton_kind() != SkeletonKind::File) character_.FindSkeletonAgain();
     character_.SetTone(character_.tone());
     character_panel_->Refresh();
     preview_->CharacterChanged(true);
     CharacterPosed();
-    statusBar()->showMessage(
-        QStringLiteral("Game folder %1: %2 files").arg(folder).arg(files) +
-        (problems.isEmpty() ? QString() : QStringLiteral("; not read: ") + problems.front()));
+    if (!game_found)
+      statusBar()->showMessage(QStringLiteral("No game was found in %1: %2").arg(folder, kNoGameFiles));
+    else
+      statusBar()->showMessage(
+          QStringLiteral("Game folder %1: %2 files").arg(folder).arg(files) +
+          (problems.isEmpty() ? QString() : QStringLiteral("; not read: ") + problems.front()));
   });
   const QString kept = GameFolder::Remembered();
   if (!kept.isEmpty()) game_->Index(kept);

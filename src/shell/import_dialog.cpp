@@ -9,8 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "model/paths.h"
 #include "files/textfile.h"
+#include "model/paths.h"
 #include "shell/file_chooser.h"
 
 namespace mervane {

@@ -17,15 +17,15 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "files/textfile.h"
+#include "formats/formats.h"
+#include "gltf/glb_file.h"
+#include "model/paths.h"
+#include "project/project.h"
 #include "shell/character_panel.h"
 #include "shell/elided_label.h"
 #include "shell/image_reader.h"
 #include "shell/import_dialog.h"
-#include "model/paths.h"
-#include "files/textfile.h"
-#include "gltf/glb_file.h"
-#include "formats/formats.h"
-#include "project/project.h"
 #include "shell/message_prompts.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
@@ -433,7 +433,8 @@ void frmMain::OpenPath(const std::string& path) {
 
 void frmMain::Save() {
   if (!model_.ModelLoaded) return;
-  if (current_path_.empty() || !FormatOf(current_path_)) {
+  // An import has no file yet, and an archive member cannot be written over.
+  if (current_path_.empty() || !FormatOf(current_path_) || SplitArchivePath(current_path_)) {
     SaveAs();
     return;
   }

@@ -22,10 +22,10 @@
 
 #include "files/textfile.h"
 #include "model/failure.h"
-#include "project/project.h"
 #include "model/world.h"
-#include "shell/image_reader.h"
+#include "project/project.h"
 #include "shell/gl_drawing.h"
+#include "shell/image_reader.h"
 
 namespace mervane {
 namespace {

@@ -1,11 +1,11 @@
 #include <array>
 
 #include "archive/far.h"
-#include "model/guard.h"
 #include "files/line_reader.h"
+#include "files/textfile.h"
+#include "model/guard.h"
 #include "model/numbers.h"
 #include "model/skeleton.h"
-#include "files/textfile.h"
 #include "skn/skn.h"
 
 namespace mervane {

@@ -16,8 +16,8 @@
 #include "gui_support.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
-#include "shell/preview_widget.h"
 #include "shell/main_window.h"
+#include "shell/preview_widget.h"
 #include "shell/settings.h"
 #include "skn/skn.h"
 
@@ -85,6 +85,14 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   ASSERT_TRUE(QImage(4, 4, QImage::Format_RGB32).save(QString::fromStdString(image)));
   window.ShowTextureFrom(image);
   EXPECT_EQ(window.character().parts().front().bitmap, image);
+  // Bitmap… with a file that is no image says so and keeps the bitmap.
+  test::WriteFile(character.dir.path("notes.bmp"), "not a bitmap");
+  panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);
+  chooser.choices.push_back(FileChoice{character.dir.path("notes.bmp"), 0});
+  panel.findChild<QPushButton*>("cmdPartBitmap")->click();
+  EXPECT_EQ(window.character().parts().front().bitmap, image);
+  EXPECT_TRUE(window.statusBar()->currentMessage().startsWith("notes.bmp is not an image"))
+      << window.statusBar()->currentMessage().toStdString();
 
   // Save As writes the loaded model only.
   chooser.choices.push_back(FileChoice{character.dir.path("saved.skn"), 0});

@@ -15,19 +15,20 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "archive/far.h"
+#include "formats/formats.h"
 #include "gui_support.h"
 #include "model/failure.h"
-#include "model/version.h"
 #include "model/paths.h"
-#include "formats/formats.h"
+#include "model/version.h"
 #include "shell/command_line.h"
 #include "shell/elided_label.h"
 #include "shell/main_window.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
 #include "shell/settings.h"
-#include "skn/skn.h"
 #include "shell/wait_window.h"
+#include "skn/skn.h"
 
 namespace mervane {
 namespace {
@@ -789,6 +790,17 @@ TEST_F(MainWindowTest, SaveWritesTheCurrentFileAndSaveAsProposesItsName) {
   guitest::WriteFile(dir.path("copy.skn"), "");
   Action("mnuSaveFile")->trigger();
   EXPECT_EQ(guitest::ReadFile(dir.path("copy.skn")), written);
+
+  // A skin read from inside an archive cannot be saved over: Save is Save As.
+  const FarFile members[] = {{"Skins/body.skn", written}};
+  guitest::WriteFile(dir.path("skins.far"), FarBytes(members));
+  OpenFile(dir.path("skins.far") + "/Skins/body.skn");
+  ASSERT_TRUE(window_->model().ModelLoaded);
+  chooser_.choices.push_back(std::nullopt);
+  const std::size_t before = chooser_.calls.size();
+  Action("mnuSaveFile")->trigger();
+  EXPECT_EQ(chooser_.calls.size(), before + 1) << "Save As asks where";
+  EXPECT_TRUE(prompts_.messages.empty());
 }
 
 // A skin whose bitmap is not beside it says which bitmap was looked for, and

@@ -12,9 +12,9 @@
 
 #include "archive/far.h"
 #include "cli/converter.h"
-#include "gui_support.h"
 #include "files/file_io_windows.h"
 #include "files/textfile.h"
+#include "gui_support.h"
 #include "shell/command_line.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"
