@@ -157,6 +157,11 @@ TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
       {10, "4294967296", 6, "canTranslate \"4294967296\" is beyond 32 bits"},
       {43, "-2147483649", 6, "the position offset \"-2147483649\" is beyond 32 bits"},
       {37, "7", 62, "the motion count \"7\" is more than the lines left"},
+      // As many as the lines left could hold gets past the count, then runs out.
+      {37, "6", 62, "the file ends where a motion's bone name was expected"},
+      {10, "4294967295", 0, ""},  // the largest uint32 reads
+      {43, "2147483647", 0, ""},  // and the largest int32
+      {43, "2147483648", 6, "the position offset \"2147483648\" is beyond 32 bits"},
       {48, "x", 5, "line 49: motion 0 (counted from 0) of skill walk: a time \"x\" is not a whole number"},
       {52, "more", 5, "line 53: the text after the skills \"more\" is not empty"},
   };
@@ -164,6 +169,10 @@ TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
     std::vector<std::string> lines = SmallCmxLines();
     if (c.line < lines.size()) lines[c.line] = c.text;
     else lines.push_back(c.text);
+    if (c.number == 0) {  // at the limit: reads
+      EXPECT_NO_THROW(ParseCmx(test::CrLf(lines), "t.cmx")) << c.text;
+      continue;
+    }
     const Failure failure = ExpectFailure([&] { ParseCmx(test::CrLf(lines), "t.cmx"); });
     EXPECT_EQ(failure.number(), c.number) << c.detail;
     EXPECT_NE(failure.detail().find(c.detail), std::string::npos) << failure.detail();
@@ -199,6 +208,7 @@ TEST(CharacterFiles, TheBinaryReaderRefusesWithFileOffsetAndElement) {
       {"infinity", WithU32(whole, 28, 0xff800000), 6, "byte 28"},
       {"parent", parent_missing, 5, "t.bcf byte 4: bone ROOT of skeleton s: its parent NULX is not in the skeleton"},
       {"long form", long_short, 5, "byte 4: skeleton 0 (counted from 0): a skeleton name has the long form's length 1, below 255"},
+      {"long form one short", WithU32(long_short, 5, 254), 5, "long form's length 254, below 255"},
       {"negative long form", WithU32(long_short, 5, 0x80000000), 5, "long form's length -2147483648"},
       {"after", whole + "x", 5, "1 bytes follow the skills"},
   };
@@ -365,11 +375,14 @@ TEST(Posing, FailuresNameTheSkillTheMotionTheMeshAndTheBone) {
       {"mesh bone", [&] { Dress(rig, {MakeSkinMesh(mesh_with(4, "TAIL"))}); }, 5, "mesh m: the skeleton tiny has no bone TAIL"},
       {"face", [&] { MakeSkinMesh(mesh_with(6, "0 1 3")); }, 9, "face 0 (counted from 0) of mesh m: its corner 3 is not a bound vertex (0 to 2)"},
       {"blend target", [&] { MakeSkinMesh(mesh_with(15, "3 16384")); }, 9, "blend entry 0 (counted from 0) of mesh m: its target 3"},
+      {"last blend target", [&] { MakeSkinMesh(mesh_with(15, "2 16384")); }, 0, ""},
+      {"negative blend target", [&] { MakeSkinMesh(mesh_with(15, "-1 16384")); }, 9, "its target -1"},
       {"blend weight", [&] { MakeSkinMesh(mesh_with(15, "0 32769")); }, 5, "its weight 32769 is outside 0 to 32768"},
       {"negative blend weight", [&] { MakeSkinMesh(mesh_with(15, "0 -1")); }, 5, "its weight -1 is outside 0 to 32768"},
       {"claimed twice", [&] { MakeSkinMesh(mesh_with(9, "1 1 2 0 1")); }, 5, "bone arm of mesh m: vertex 1 (counted from 0) is claimed by bone ROOT too"},
       {"unclaimed", [&] { MakeSkinMesh(mesh_with(9, "1 2 1 0 0")); }, 5, "vertex 3 (counted from 0) belongs to no bone"},
       {"range", [&] { MakeSkinMesh(mesh_with(9, "1 2 5 0 1")); }, 9, "its vertices 2 to 6 are outside 0 to 2"},
+      {"range one past", [&] { MakeSkinMesh(mesh_with(9, "1 2 2 0 1")); }, 9, "its vertices 2 to 3 are outside 0 to 2"},
   };
   for (const auto& c : cases) {
     if (c.number == 0) {  // the value at the limit, which must pass

@@ -191,19 +191,22 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a rotation of length 0", [](Glb& g) { g.doc["nodes"][0]["rotation"] = json::array({0, 0, 0, 0}); }, "x.glb", "", 5, "not a rotation"},
       // What the JSON and the container must be.
       {"nesting without end", [](Glb& g) { g.doc["extras"] = json::parse(std::string(200, '[') + std::string(200, ']')); }, "x.glb", "", 5, "nests deeper than 64"},
+      {"nesting one too deep", [](Glb& g) { g.doc["extras"] = json::parse(std::string(64, '[') + std::string(64, ']')); }, "x.glb", "", 5, "nests deeper than 64"},
+      {"nesting at the limit", [](Glb& g) { g.doc["extras"] = json::parse(std::string(63, '[') + std::string(63, ']')); }, "x.glb", "", 0, ""},
       {"a sparse accessor", [](Glb& g) { g.doc["accessors"][0]["sparse"] = {{"count", 1}, {"indices", {{"bufferView", 0}, {"componentType", 5123}}}, {"values", {{"bufferView", 0}}}}; }, "x.glb", "", 5, "sparse"},
       {"a required extension", [](Glb& g) { g.doc["extensionsRequired"] = {"KHR_draco_mesh_compression"}; g.doc["extensionsUsed"] = {"KHR_draco_mesh_compression"}; }, "x.glb", "", 5, "KHR_draco_mesh_compression"},
       {"lines, not triangles", [](Glb& g) { g.Primitive()["mode"] = 1; }, "x.glb", "", 5, "only triangles"},
       // Limits announced, refused before anything is allocated for them.
       {"more vertices than a mesh may hold", [](Glb& g) {
          const int a = g.Primitive()["attributes"]["POSITION"].get<int>();
-         g.doc["accessors"][a]["count"] = 70000;
-         g.doc["bufferViews"][g.doc["accessors"][a]["bufferView"].get<int>()]["byteLength"] = 70000 * 12;
+         g.doc["accessors"][a]["count"] = 65536;
+         g.doc["bufferViews"][g.doc["accessors"][a]["bufferView"].get<int>()]["byteLength"] = 65536 * 12;
          g.doc["bufferViews"][g.doc["accessors"][a]["bufferView"].get<int>()]["byteOffset"] = g.bin.size();
-         g.bin.resize(g.bin.size() + 70000 * 12);
+         g.bin.resize(g.bin.size() + 65536 * 12);
          g.doc["buffers"][0]["byteLength"] = g.bin.size();
-       }, "x.glb", "", -1, "70000 vertices"},
-      {"more joints than a skin may hold", [](Glb& g) { for (int k = 0; k < 300; ++k) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "joints are more than the 256"},
+       }, "x.glb", "", -1, "65536 vertices"},
+      {"more joints than a skin may hold", [](Glb& g) { while (g.doc["skins"][0]["joints"].size() < 257) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "257 joints are more than the 256"},
+      {"as many joints as a skin may hold", [](Glb& g) { while (g.doc["skins"][0]["joints"].size() < 256) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "inverse bind matrices"},
       {"one large mesh placed by many nodes", [](Glb& g) { g.PlaceManyTimes(64998, 0); }, "x.glb", "", -1, "vertices in all; a file may hold 1048560"},
       {"many triangles placed by many nodes", [](Glb& g) { g.PlaceManyTimes(0, 96000); }, "x.glb", "", 9, "more than 512016 triangles in all"},
       {"a second buffer copying the BIN chunk", [](Glb& g) { g.doc["buffers"].push_back({{"byteLength", g.bin.size()}}); }, "x.glb", "", 5, "buffer 1 (counted from 0): it has no URI"},
