@@ -53,6 +53,12 @@ void frmOpenFromGame::SetNames(const std::vector<std::string>& names) {
 
 void frmOpenFromGame::SetSearch(const QString& text) { search_->setText(text); }
 
+void frmOpenFromGame::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  search_->setFocus();
+  search_->selectAll();
+}
+
 void frmOpenFromGame::Fill() {
   const QString wanted = search_->text().trimmed();
   list_->clear();

@@ -24,6 +24,10 @@ class frmOpenFromGame : public QDialog {
   std::string Chosen() const;
   int ListedCount() const;
 
+ protected:
+  // Each time it opens, typing goes to the search, replacing the last one.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void Fill();
 
