@@ -62,6 +62,12 @@ TEST(Archive, MembersReadBackFromMemoryDiskPathsAndExtraction) {
     EXPECT_EQ(disk.Read(disk.members()[i]), members[i].bytes);
     EXPECT_EQ(memory.Read(memory.members()[i]), members[i].bytes);
   }
+  // The longest name an archive holds is written and read back; one byte more is refused.
+  const std::string longest(4096, 'n'), too_long(4097, 'n');
+  const FarFile at_limit[] = {{longest, "x"}}, past_limit[] = {{too_long, "x"}};
+  const std::string longest_bytes = FarBytes(at_limit);
+  EXPECT_EQ(FarArchive::FromBytes(longest_bytes, "l.far").members().at(0).name, longest);
+  EXPECT_EQ(test::ExpectFailure([&] { FarBytes(past_limit); }).number(), err::kInvalidArgument);
   // A read that runs past the end (the file shrank since it was opened) names where.
   char tail[8];
   const ReadOnlyFile file(dir.path("g.far"));

@@ -92,10 +92,10 @@ struct Glb {
     std::memcpy(&value, bin.data() + At(Primitive()["attributes"][attribute].get<int>(), element) + sizeof(T) * static_cast<std::size_t>(component), sizeof(T));
     return value;
   }
-  // A new mesh of zeroed data, placed by 17 nodes of the scene: `vertices`
-  // positions of its own (else the first primitive's) and `indices` 16-bit
-  // indices (else none).
-  void PlaceManyTimes(std::size_t vertices, std::size_t indices) {
+  // A new mesh of zeroed data, placed by `placements` nodes of the scene:
+  // `vertices` positions of its own (else the first primitive's) and
+  // `indices` 16-bit indices (else none) read in `mode`.
+  void PlaceManyTimes(std::size_t vertices, std::size_t indices, int placements = 17, int mode = 4) {
     auto add = [&](std::size_t count, int type, const char* shape, std::size_t element) {
       doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", bin.size()}, {"byteLength", count * element}});
       doc["accessors"].push_back(
@@ -107,8 +107,9 @@ struct Glb {
     json primitive;
     primitive["attributes"]["POSITION"] = vertices ? json(add(vertices, 5126, "VEC3", 12)) : Primitive()["attributes"]["POSITION"];
     if (indices) primitive["indices"] = add(indices, 5123, "SCALAR", 2);
+    primitive["mode"] = mode;
     doc["meshes"].push_back({{"primitives", json::array({primitive})}});
-    for (int k = 0; k < 17; ++k) {
+    for (int k = 0; k < placements; ++k) {
       doc["scenes"][0]["nodes"].push_back(doc["nodes"].size());
       doc["nodes"].push_back({{"mesh", doc["meshes"].size() - 1}});
     }
@@ -266,6 +267,44 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
   for (std::size_t cut = 0; cut < bytes.size(); cut += 97) {
     test::WriteFile(dir.path("cut.glb"), bytes.substr(0, cut));
     EXPECT_THROW(ReadGlbFile(dir.path("cut.glb"), {}), Failure) << cut;
+  }
+}
+
+// A mesh and a file hold as many vertices and triangles as their limits and
+// not one more; the file's totals count every placement of a mesh.
+TEST(GltfReader, MeshAndFileLimitsHoldAtTheLimitAndNotOnePast) {
+  const SkinModel skin = ReadAsWritten(SampleSkn());
+  const Glb good = Glb::Of(GlbOf({&skin, 1}));
+  const std::size_t vertices = good.doc["accessors"][good.doc["meshes"][0]["primitives"][0]["attributes"]["POSITION"].get<int>()]["count"];
+  const std::size_t triangles = good.doc["accessors"][good.doc["meshes"][0]["primitives"][0]["indices"].get<int>()]["count"].get<std::size_t>() / 3;
+  constexpr int kStrip = 5;
+  const struct {
+    const char* name;
+    std::function<void(Glb&, std::size_t)> add;  // at the limit, or one past it when given 1
+    const char* past;
+  } cases[] = {
+      {"triangles in a mesh", [](Glb& g, std::size_t extra) { g.PlaceManyTimes(0, kGltfTriangleLimit + 2 + extra, 1, kStrip); },
+       "(the faces a skin holds)"},
+      {"vertices in a file", [&](Glb& g, std::size_t extra) {
+         g.PlaceManyTimes(kGltfVertexLimit, 0, 15);
+         g.PlaceManyTimes(kGltfFileVertexLimit - vertices - 15 * kGltfVertexLimit + extra, 0, 1);
+       }, "vertices in all"},
+      {"triangles in a file", [&](Glb& g, std::size_t extra) {
+         g.PlaceManyTimes(0, kGltfTriangleLimit + 2, 15, kStrip);
+         g.PlaceManyTimes(0, kGltfFileTriangleLimit - triangles - 15 * kGltfTriangleLimit + 2 + extra, 1, kStrip);
+       }, "triangles in all"},
+  };
+  for (const auto& c : cases) {
+    for (std::size_t extra : {0, 1}) {
+      Glb glb = good;
+      c.add(glb, extra);
+      if (extra == 0) {
+        EXPECT_NO_THROW(ParseGltf(glb.Bytes(), "x.glb", "")) << c.name;
+      } else {
+        const Failure failure = test::ExpectFailure([&] { ParseGltf(glb.Bytes(), "x.glb", ""); });
+        EXPECT_NE(failure.detail().find(c.past), std::string::npos) << c.name << ": " << failure.detail();
+      }
+    }
   }
 }
 
