@@ -105,6 +105,11 @@ TEST(SceneSeams, OpenEdgesWeldTwinVertices) {
   const std::vector<Point3> tet{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   const std::vector<Triangle> faces{{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {7, 0, 1}};
   EXPECT_TRUE(OpenEdgeVertices({tet, faces}).empty());
+  // Nor when one face names a twin of a corner (a texture split), as the game's meshes do.
+  std::vector<Point3> split = tet;
+  split.push_back(tet[3]);
+  const std::vector<Triangle> split_faces{{0, 2, 1}, {0, 1, 3}, {0, 4, 2}, {1, 2, 3}};
+  EXPECT_TRUE(OpenEdgeVertices({split, split_faces}).empty());
 }
 
 TEST(SceneSeams, MarksOnlyOpenEdgesFartherThanTheDistance) {

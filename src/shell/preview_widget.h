@@ -111,6 +111,11 @@ class PreviewWidget : public QWidget {
   bool Overlay() const { return overlay_; }
   void FrameAll();
   void SetView(View view);
+  // The camera, told the view's size as it is now.
+  const OrbitCamera& Camera() const;
+  // The bone whose origin is nearest pos on screen, within a few pixels,
+  // while bones are drawn; empty otherwise.
+  QString BoneAt(const QPoint& pos) const;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -122,13 +127,10 @@ class PreviewWidget : public QWidget {
  private:
   friend class PreviewCanvas;
 
-  // The bone whose origin is nearest pos on screen, within a few pixels.
-  QString BoneAt(const QPoint& pos) const;
+
   // Repaints the OpenGL view, when there is one.
   void Repaint();
   QSize ViewSize() const;
-  // The camera, told the view's size as it is now.
-  const OrbitCamera& Camera() const;
   OrbitCamera& Camera();
   void SetTextureImage(QImage image);
   // The canvas gave up: the area shows why from now on.

@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
+#include <QVector4D>
+#include <cmath>
 
 #include "character_files.h"
 #include "gui_support.h"
@@ -56,6 +58,16 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
     const QVector3D drawn = CharacterRenderer::GameToDrawn().map(
         QVector3D(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)));
     EXPECT_LT((labels[b].origin - drawn).length(), 1e-5f) << labels[b].name.toStdString();
+  }
+  // And hovering where a bone's origin is on screen names that bone.
+  const PreviewWidget& preview = *window.preview();
+  const QMatrix4x4 mvp = preview.Camera().ProjectionMatrix() * preview.Camera().ViewMatrix();
+  const QSize view = preview.size();
+  for (const auto& label : labels) {
+    const QVector4D clip = mvp * QVector4D(label.origin, 1.0f);
+    const QPoint pixel(static_cast<int>(std::lround((clip.x() / clip.w() + 1) / 2 * view.width())),
+                       static_cast<int>(std::lround((1 - clip.y() / clip.w()) / 2 * view.height())));
+    EXPECT_EQ(preview.BoneAt(pixel), label.name) << label.name.toStdString();
   }
 
   auto* offer = panel.findChild<QPushButton*>("cmdAddHeadHands");

@@ -43,6 +43,8 @@ TEST(OrbitCamera, FramesTheBoxAndZoomStaysBetweenFillingTheViewAndTheNearPlane) 
     camera.SetViewSize(c.size);
     camera.SetBox(kMin, kMax);
     camera.SetView(c.view);
+    // Front and side look level; top looks down from above.
+    EXPECT_NEAR(camera.Forward().y(), c.view == OrbitCamera::View::Top ? -1.0f : 0.0f, 1e-3f);
     // Framed: every corner on screen, and the box fills most of one side.
     double widest = 0, tallest = 0;
     for (int k = 0; k < 8; ++k) {
