@@ -435,6 +435,7 @@ TEST(SkillRequests, SplitAfterACharacterFileOnly) {
       {"walk.cmx:", "walk.cmx", std::nullopt},
       {"C:\\walk.cmx", "C:\\walk.cmx", std::nullopt},
       {"C:walk.cmx", "C:walk.cmx", std::nullopt},
+      {"C:\\sims\\walk.cmx:Walk", "C:\\sims\\walk.cmx", "Walk"},  // a drive's colon is not the skill's
       {"a.cmx:b/walk.cmx", "a.cmx:b/walk.cmx", std::nullopt},
       {"notes.txt:x", "notes.txt:x", std::nullopt},
   };

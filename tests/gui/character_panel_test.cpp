@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "gui_support.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
+#include "shell/game_folder.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"
 #include "shell/settings.h"
@@ -125,6 +127,26 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   panel.toggleViewAction()->trigger();
   frmMain next("", &chooser, &prompts);
   EXPECT_FALSE(next.character_panel()->isVisibleTo(&next));
+  Settings().clear();
+}
+
+// A folder chosen while another is being indexed is the one that ends up
+// indexed: the first one's index is dropped when it ends.
+TEST(GameFolderTest, TheFolderChosenLastIsTheOneIndexed) {
+  QStandardPaths::setTestModeEnabled(true);
+  test::TempDir first, second;
+  test::WriteFile(first.path("only-first.cmx"), "x");
+  test::WriteFile(second.path("only-second.cmx"), "x");
+  GameFolder game;
+  QSignalSpy indexed(&game, &GameFolder::Indexed);
+  game.Index(QString::fromStdString(first.root().string()));
+  game.Index(QString::fromStdString(second.root().string()));
+  ASSERT_TRUE(indexed.wait(20000));
+  while (game.Indexing()) QTest::qWait(10);
+  ASSERT_NE(game.index(), nullptr);
+  EXPECT_TRUE(game.index()->Find("only-second.cmx").has_value());
+  EXPECT_FALSE(game.index()->Find("only-first.cmx").has_value());
+  EXPECT_EQ(indexed.last().at(0).toString().toStdString(), second.root().string());
   Settings().clear();
 }
 
