@@ -57,6 +57,8 @@ TEST(Bmf, ReadingRefusesWhatASknReadRefuses) {
       {"32000 texture vertices", WithU32(tiny, 102, 32000), FailureKind::TexVertexLimit, 0, "byte 102"},
       {"32000 vertices", WithU32(tiny, 150, 32000), FailureKind::VertexLimit, 0, "byte 150"},
       {"vertex count", WithU32(tiny, 150, 4), FailureKind::Error, 5, "byte 150: the vertex count 4 is not"},
+      {"one vertex more than the texture vertices and blends", WithU32(tiny, 150, [&] { std::uint32_t v; std::memcpy(&v, tiny.data() + 150, 4); return v + 1; }()),
+       FailureKind::Error, 5, "is not the texture vertices and blend entries together"},
       {"vertices cut", tiny.substr(0, 273), FailureKind::Error, 62, "byte 154: the file ends where the vertices"},
       {"NaN", nan_coord, FailureKind::Error, 6, "byte 154"},
       {"infinity", inf_coord, FailureKind::Error, 6, "byte 158"},

@@ -540,6 +540,7 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
       {{"--pose", dir.path("suit.bcf"), dir.path("o.skn")}, 2, "--pose writes an .obj"},
       {{"--frame", "2", "--pose", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame goes with --animation"},
       {{"--pose", "--frame", "x", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame needs a number"},
+      {{"--pose", "--frame", "inf", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame needs a number, not \"inf\""},
       {{"--pose", "--skeleton", dir.path("walk.cmx"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "walk.cmx: it holds no skeleton"},
       {{"--pose", "--animation", dir.path("walk.cmx"), "--frame", "3", dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "skill walk: frame 3 is outside its frames 0 to 2"},
       {{"--info", dir.path("xskill-walk.cfp")}, 2, "needs --animation"},
