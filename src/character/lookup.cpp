@@ -105,12 +105,16 @@ const Skill& SkillOfFrames(const CharacterFile& file, const std::string& path, c
                       .InFile(path));
 }
 
-CharacterFile ReadCharacterFile(const std::string& path) {
+bool IsCharacterPath(std::string_view path) {
   const std::string extension = ExtensionOf(path);
-  if (extension != "cmx" && extension != "bcf")
+  return extension == "cmx" || extension == "bcf";
+}
+
+CharacterFile ReadCharacterFile(const std::string& path) {
+  if (!IsCharacterPath(path))
     throw std::move(Failure::Error(err::kInvalidArgument, "a character file ends in .cmx or .bcf").InFile(path));
   const std::string bytes = ReadWholeFile(path);
-  return extension == "cmx" ? ParseCmx(bytes, FileNameOf(path)) : ParseBcf(bytes, FileNameOf(path));
+  return ExtensionOf(path) == "cmx" ? ParseCmx(bytes, FileNameOf(path)) : ParseBcf(bytes, FileNameOf(path));
 }
 
 SkinModel ReadMeshFile(const std::string& path) {

@@ -77,6 +77,9 @@ const Skill& ChooseSkill(const CharacterFile& file, const std::string& path, con
 const Skill& SkillOfFrames(const CharacterFile& file, const std::string& path, const std::optional<std::string>& name,
                            std::string_view cfp_path);
 
+// True for a character file's name: .cmx, or .bcf (as in name.cmx.bcf).
+bool IsCharacterPath(std::string_view path);
+
 // Reads a .cmx (text) or a .bcf (binary, as in name.cmx.bcf) by the path's
 // extension, through the file layer; another extension is error 5. Failures
 // as ReadWholeFile, ParseCmx and ParseBcf, naming the file.

@@ -36,11 +36,6 @@ const char* const kCharacterUsage =
 
 namespace {
 
-bool IsCharacterPath(std::string_view path) {
-  const std::string extension = ExtensionOf(path);
-  return extension == "cmx" || extension == "bcf";
-}
-
 // Six decimals, as the .obj files around Mervane have them.
 void AppendFixed(std::string& out, double value) {
   char buf[64];

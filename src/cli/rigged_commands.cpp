@@ -37,17 +37,10 @@ bool IsRigged(const std::string& path) {
   return format && format->rigged;
 }
 
-bool IsCharacterPath(const std::string& path) {
-  const std::string extension = ExtensionOf(path);
-  return extension == "cmx" || extension == "bcf";
-}
-
+// The command line, and the rig it asks for.
 struct Request {
+  const ConvertRequest& args;
   RigContext rig;
-  std::optional<std::string> to, out;
-  std::optional<bool> fix_normals;
-  bool info = false;
-  std::vector<std::string> positional;
 };
 
 // The skins a MESH argument stands for: a suit's skins found beside it, or
@@ -73,15 +66,15 @@ std::vector<SkinModel> SkinsOf(const std::string& path, Prompts& prompts, const 
 }
 
 int WriteGlb(const Request& request, std::ostream& out, std::ostream& err) {
-  const std::string& target = request.positional.back();
-  ConsolePrompts prompts(err, request.fix_normals);
+  const std::string& target = request.args.positional.back();
+  ConsolePrompts prompts(err, request.args.fix_normals);
   std::string skeleton;
   std::size_t meshes = 0;
   const Outcome outcome = RunReported(prompts, [&] {
     RigContext rig = request.rig;
     std::vector<SkinModel> models;
-    for (std::size_t i = 0; i + 1 < request.positional.size(); ++i) {
-      const std::string& source = request.positional[i];
+    for (std::size_t i = 0; i + 1 < request.args.positional.size(); ++i) {
+      const std::string& source = request.args.positional[i];
       for (SkinModel& model : SkinsOf(source, prompts, request)) models.push_back(std::move(model));
       rig.folders.push_back(FolderOf(source));
     }
@@ -99,14 +92,14 @@ int WriteGlb(const Request& request, std::ostream& out, std::ostream& err) {
 }
 
 int ReadGlb(const Request& request, std::ostream& out, std::ostream& err) {
-  const std::string& source = request.positional[0];
-  ConsolePrompts prompts(err, request.fix_normals);
+  const std::string& source = request.args.positional[0];
+  ConsolePrompts prompts(err, request.args.fix_normals);
   RiggedRead read;
   if (RunReported(prompts, [&] { read = FormatOf(source)->rigged->read(source, request.rig); }) != Outcome::Succeeded)
     return 1;
   if (const std::string note = ExtraInfluencesNote(read.extra_influences); !note.empty())
     prompts.ShowMessage(note, FileNameOf(source));
-  if (request.info) {
+  if (request.args.info) {
     out << "skeleton: " << read.skeleton << "\n";
     for (const SkinModel& model : read.models) {
       if (read.models.size() > 1) out << "\n";
@@ -114,7 +107,7 @@ int ReadGlb(const Request& request, std::ostream& out, std::ostream& err) {
     }
     return 0;
   }
-  const std::string& target = request.positional[1];
+  const std::string& target = request.args.positional[1];
   if (read.models.size() > 1) {
     std::string names;
     for (const SkinModel& model : read.models) names += (names.empty() ? "" : ", ") + model.MeshName;
@@ -132,37 +125,32 @@ std::optional<int> Dispatch(const ConvertRequest& given, std::ostream& out, std:
   if (given.pose) throw UsageError{"--pose writes an .obj; it reads no .glb"};
   if (given.frame || given.import_path || given.attach || given.name || given.texture || given.extract)
     throw UsageError{"with a .glb, only --skeleton, --animation, --game, --to, --out, --info and --fix-normals go"};
-  Request request;
+  Request request{given, {}};
   request.rig.sources.skeleton = given.skeleton;
   request.rig.sources.game = GameLookup(given);
   request.rig.animations = given.animations;
-  request.to = given.to;
-  request.out = given.out;
-  request.fix_normals = given.fix_normals;
-  request.info = given.info;
-  request.positional = given.positional;
-  if (request.to) {
-    if (request.info) throw UsageError{"--to converts files as they are: no --info"};
-    if (request.positional.empty()) throw UsageError{"--to needs at least one FILE or FOLDER"};
+  if (given.to) {
+    if (given.info) throw UsageError{"--to converts files as they are: no --info"};
+    if (given.positional.empty()) throw UsageError{"--to needs at least one FILE or FOLDER"};
     try {
-      return RunBatch({*request.to, request.out, request.fix_normals, request.positional, request.rig}, out, err,
+      return RunBatch({*given.to, given.out, given.fix_normals, given.positional, request.rig}, out, err,
                       terminal);
     } catch (const BatchUsageError& usage) {
       throw UsageError{usage.what()};
     }
   }
-  if (request.out) throw UsageError{"--out goes with --to"};
-  if (request.info) {
-    if (request.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
+  if (given.out) throw UsageError{"--out goes with --to"};
+  if (given.info) {
+    if (given.positional.size() != 1) throw UsageError{"--info takes one SOURCE"};
     if (!request.rig.animations.empty()) throw UsageError{"--info on a glTF takes --skeleton and --game only"};
     return ReadGlb(request, out, err);
   }
-  if (request.positional.size() < 2) throw UsageError{"give the SOURCE (or MESH...) and the TARGET"};
-  if (IsRigged(request.positional.back())) return WriteGlb(request, out, err);
-  if (request.positional.size() != 2 || !IsRigged(request.positional[0]))
-    throw UsageError{"several MESH files go into one .glb: \"" + request.positional.back() + "\" is not one"};
-  if (!FormatOf(request.positional[1]))
-    throw UsageError{"\"" + request.positional[1] + "\" must end in " + FormatExtensionsText()};
+  if (given.positional.size() < 2) throw UsageError{"give the SOURCE (or MESH...) and the TARGET"};
+  if (IsRigged(given.positional.back())) return WriteGlb(request, out, err);
+  if (given.positional.size() != 2 || !IsRigged(given.positional[0]))
+    throw UsageError{"several MESH files go into one .glb: \"" + given.positional.back() + "\" is not one"};
+  if (!FormatOf(given.positional[1]))
+    throw UsageError{"\"" + given.positional[1] + "\" must end in " + FormatExtensionsText()};
   if (!request.rig.animations.empty()) throw UsageError{"--animation goes with writing a .glb"};
   return ReadGlb(request, out, err);
 }

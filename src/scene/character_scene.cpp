@@ -12,11 +12,6 @@
 namespace mervane {
 namespace {
 
-bool IsCharacterFile(const std::string& name) {
-  const std::string ext = ExtensionOf(name);
-  return ext == "cmx" || ext == "bcf";
-}
-
 bool IsMeshFile(const std::string& name) {
   const std::string ext = ExtensionOf(name);
   return ext == "skn" || ext == "bmf";
@@ -188,7 +183,7 @@ std::string CharacterScene::AddPart(const std::string& given, std::string_view e
   const Format* format = FormatOf(path);
   if (IsMeshFile(path)) {
     add(FileNameOf(path), [&](ScenePart& part) { part.mesh = MakeSkinMesh(ReadMeshFile(path)); });
-  } else if (IsCharacterFile(path) || (format && format->rigged)) {
+  } else if (IsCharacterPath(path) || (format && format->rigged)) {
     try {
       if (format && format->rigged) {
         for (const SkinModel& model : format->rigged->read(path, {}).models)
@@ -301,7 +296,7 @@ std::vector<SkillEntry> CharacterScene::FindSkills() const {
   std::vector<std::string> files;
   for (const std::string& folder : Folders())
     for (const std::string& name : OrdinaryFilesIn(folder))
-      if (IsCharacterFile(name)) files.push_back(folder + name);
+      if (IsCharacterPath(name)) files.push_back(folder + name);
   std::vector<SkillEntry> skills;
   for (const std::string& file : files) {
     auto cached = std::find_if(skill_names_.begin(), skill_names_.end(),
