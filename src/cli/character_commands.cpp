@@ -116,21 +116,22 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   std::vector<DressedMesh> dressed = Dress(rig, std::move(meshes));
 
   // The pose.
-  Pose pose = RestPose(rig);
+  std::optional<Animation> animation;
+  const double frame = request.frame.value_or(0);
   if (request.animation) {
     const std::string& skill_path = request.animation->file;
     const CharacterFile skills = ReadCharacterFile(skill_path);
     const Skill& skill = ChooseSkill(skills, skill_path, request.animation->skill);
-    const Animation animation = ReadAnimation(rig, skill, skill_path, FileFinder({FolderOf(skill_path)}, request.game));
-    const double frame = request.frame.value_or(0);
-    if (frame < 0 || frame > std::max(0, animation.frame_count - 1))
-      throw std::move(Failure::Error(err::kInvalidArgument,
-                                     "frame " + (std::ostringstream() << frame).str() + " is outside its frames 0 to " +
-                                         std::to_string(std::max(0, animation.frame_count - 1)))
+    animation = ReadAnimation(rig, skill, skill_path, FileFinder({FolderOf(skill_path)}, request.game));
+    const int last = std::max(0, animation->frame_count - 1);
+    if (frame < 0 || frame > last)
+      throw std::move(Failure::Error(err::kInvalidArgument, "frame " + (std::ostringstream() << frame).str() +
+                                                                " is outside its frames 0 to " + std::to_string(last))
                           .About("skill " + skill.name)
                           .InFile(skill_path));
-    AnimatedPose(rig, animation, frame, pose);
   }
+  Pose pose;
+  PoseAt(rig, animation ? &*animation : nullptr, frame, pose);
 
   // The files: right-handed, as modelling programs take them.
   const std::string mtl_path = BasePathOf(request.target) + ".mtl";

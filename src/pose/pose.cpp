@@ -177,6 +177,13 @@ Pose RestPose(const Rig& rig) {
   return pose;
 }
 
+void PoseAt(const Rig& rig, const Animation* animation, double frame, Pose& out) {
+  if (animation)
+    AnimatedPose(rig, *animation, frame, out);
+  else
+    Compose(rig, rig.rest_positions, rig.rest_rotations, out);
+}
+
 void AnimatedPose(const Rig& rig, const Animation& animation, double frame, Pose& out) {
   std::vector<Vec3> positions = rig.rest_positions;
   std::vector<Quat> rotations = rig.rest_rotations;

@@ -105,4 +105,9 @@ Pose RestPose(const Rig& rig);
 // rig; reusing it spares the allocation.
 void AnimatedPose(const Rig& rig, const Animation& animation, double frame, Pose& out);
 
+// The pose every posed picture shows (the character view, --pose, the
+// exported character's first frame): the animation's at frame, or the rest
+// pose when animation is null. out as AnimatedPose.
+void PoseAt(const Rig& rig, const Animation* animation, double frame, Pose& out);
+
 }  // namespace mervane

@@ -345,13 +345,10 @@ void CharacterScene::RestPose() {
 
 void CharacterScene::SetFrame(double frame) {
   frame_ = frame;
-  if (!rig_) {
+  if (rig_)
+    PoseAt(*rig_, animation_ ? &*animation_ : nullptr, frame, pose_);
+  else
     pose_.clear();
-  } else if (animation_) {
-    AnimatedPose(*rig_, *animation_, frame, pose_);
-  } else {
-    pose_ = mervane::RestPose(*rig_);
-  }
 }
 
 std::vector<SkinnedMesh> CharacterScene::Skinned() const {
