@@ -24,7 +24,9 @@ GameIndex::GameIndex(const std::string& folder) {
   const std::vector<std::string> files = FilesBelow(folder);
   std::vector<const std::string*> archives;
   for (const std::string& path : files) {
-    by_name_.try_emplace(ToLowerAscii(FileNameOf(path)), path);
+    std::string lower = ToLowerAscii(FileNameOf(path));
+    by_name_.try_emplace(lower, path);
+    loose_.insert(std::move(lower));
     if (ExtensionOf(path) == "far") archives.push_back(&path);
   }
   for (const std::string* path : archives) {
@@ -34,7 +36,10 @@ GameIndex::GameIndex(const std::string& folder) {
       by_name_.reserve(by_name_.size() + archive.members().size());
       for (const FarMember& member : archive.members()) {
         const std::string name = FileNameOf(member.name);
-        if (!name.empty()) by_name_.try_emplace(ToLowerAscii(name), prefix + member.name);
+        if (name.empty()) continue;
+        std::string lower = ToLowerAscii(name);
+        const bool added = by_name_.try_emplace(lower, prefix + member.name).second;
+        if (!added && loose_.count(lower)) overridden_.try_emplace(std::move(lower), prefix + member.name);
       }
     } catch (const Failure& failure) {
       problems_.push_back(failure.detail());
@@ -45,6 +50,14 @@ GameIndex::GameIndex(const std::string& folder) {
 std::optional<std::string> GameIndex::Find(std::string_view file_name) const {
   const auto found = by_name_.find(ToLowerAscii(file_name));
   if (found == by_name_.end()) return std::nullopt;
+  return found->second;
+}
+
+std::optional<std::string> GameIndex::FindMember(std::string_view file_name) const {
+  const std::string lower = ToLowerAscii(file_name);
+  if (const auto hidden = overridden_.find(lower); hidden != overridden_.end()) return hidden->second;
+  const auto found = by_name_.find(lower);
+  if (found == by_name_.end() || loose_.count(lower)) return std::nullopt;
   return found->second;
 }
 

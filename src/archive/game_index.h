@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace mervane {
@@ -38,6 +39,10 @@ class GameIndex {
   // found by the name after it.
   std::optional<std::string> Find(std::string_view file_name) const;
 
+  // The archive member named file_name, case ignored, even where a loose
+  // file of that name overrides it; none when no archive holds one.
+  std::optional<std::string> FindMember(std::string_view file_name) const;
+
   // How many names are indexed.
   std::size_t size() const { return by_name_.size(); }
   // Every indexed file's name as its path spells it, in no particular
@@ -48,6 +53,8 @@ class GameIndex {
 
  private:
   std::unordered_map<std::string, std::string> by_name_;  // lower-cased name -> path
+  std::unordered_map<std::string, std::string> overridden_;  // members a loose file hides
+  std::unordered_set<std::string> loose_;                    // lower-cased names of loose files
   std::vector<std::string> problems_;
 };
 

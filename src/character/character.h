@@ -115,8 +115,12 @@ CharacterFile ParseCmx(std::string_view text, std::string_view name);
 // field, lines ending in CR LF. Floats are written in the layout of printf's
 // %g with a three-digit exponent ("-5.88894e-005", "700000") and the fewest
 // significant digits, six at least, that read back to the same float32.
-// Names holding a line break are error 5, naming the element.
-std::string CmxText(const CharacterFile& file);
+// Names holding a line break are error 5, naming the element. The comment
+// line is ours unless another is given (a suit published into the game
+// carries the game's own, kGameCmxComment).
+inline constexpr std::string_view kMervaneCmxComment = "// Character File. Written by Mervane.";
+inline constexpr std::string_view kGameCmxComment = "// Character File. Copyright 1997, Maxis Inc.";
+std::string CmxText(const CharacterFile& file, std::string_view comment = kMervaneCmxComment);
 
 // Reads .bcf bytes: the fields of a .cmx after its version line, in the same
 // order, little-endian; strings as a length byte and the bytes (a length

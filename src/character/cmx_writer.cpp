@@ -89,9 +89,9 @@ std::string FormatCmxFloat(float value) {
   return {buf, static_cast<std::size_t>(WriteCmxFloat(buf, value) - buf)};
 }
 
-std::string CmxText(const CharacterFile& file) {
+std::string CmxText(const CharacterFile& file, std::string_view comment) {
   TextSink sink(4096);
-  sink.Line("// Character File. Written by Mervane.");
+  sink.Line(comment);
   sink.Line("version 300");
   CmxOut out(sink);
   grammar::WriteCharacter(out, file);

@@ -7,6 +7,7 @@
 #include "files/textfile.h"
 #include "model/failure.h"
 #include "model/paths.h"
+#include "model/skeleton.h"
 #include "skn/skn.h"
 
 namespace mervane {
@@ -55,6 +56,29 @@ std::string SkeletonFileName(char age) { return age == 'c' ? "child-skeleton.cmx
 std::optional<std::string> FindSkeletonFile(const FileFinder& finder, char age) {
   const std::string name = SkeletonFileName(age);
   return FindFirst(finder, {name, name + ".bcf"});
+}
+
+std::vector<std::string> SkeletonBoneNames(const FileFinder& finder, char age) {
+  std::vector<std::string> bones;
+  try {
+    if (const auto path = FindSkeletonFile(finder, age))
+      for (const Skeleton& skeleton : ReadCharacterFile(*path).skeletons)
+        for (const Bone& bone : skeleton.bones) bones.push_back(ToLowerAscii(bone.name));
+  } catch (const Failure&) {
+    bones.clear();  // an unreadable skeleton is its own file's problem
+  }
+  if (bones.empty())
+    for (const BoneRow& row : kBoneTable) bones.push_back(ToLowerAscii(row.name));
+  return bones;
+}
+
+std::vector<std::string> BonesNotIn(const SkinModel& model, const std::vector<std::string>& bones) {
+  std::vector<std::string> missing;
+  for (int b = 0; b < model.BoneCount; ++b) {
+    const std::string_view name = model.BoneNames.at(b);
+    if (std::find(bones.begin(), bones.end(), ToLowerAscii(name)) == bones.end()) missing.emplace_back(name);
+  }
+  return missing;
 }
 
 std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name) {

@@ -45,6 +45,13 @@ class FileFinder {
 std::optional<std::string> FindSkeletonFile(const FileFinder& finder, char age = 'a');
 // "adult-skeleton.cmx" or "child-skeleton.cmx", for messages.
 std::string SkeletonFileName(char age);
+// The bone names, lower-case, of the skeleton of an age: those of its file
+// (FindSkeletonFile), else, when none is found or it does not read, the
+// built-in table's. What a mesh for that age may be dressed on.
+std::vector<std::string> SkeletonBoneNames(const FileFinder& finder, char age);
+// The model's bones, as it spells them, that are not among bones
+// (lower-case names, as SkeletonBoneNames gives them).
+std::vector<std::string> BonesNotIn(const SkinModel& model, const std::vector<std::string>& bones);
 // A mesh by its skin name: name.bmf, else name.skn.
 std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name);
 // A skill's frames: frames_name.cfp.

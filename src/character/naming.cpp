@@ -43,6 +43,16 @@ std::pair<std::string, Kind> StemAndKind(std::string_view file_name) {
   return {lower, Kind::Other};
 }
 
+}  // namespace
+
+std::string FileStem(std::string_view file_name) {
+  std::string stem = StemAndKind(FileNameOf(file_name)).first;
+  if (EndsWith(stem, ".bmp")) stem.resize(stem.size() - 4);
+  return stem;
+}
+
+namespace {
+
 // The "_word" a name ends in, lower-case, or empty.
 std::string SimSuffix(std::string_view name) {
   const std::string suit = ToLowerAscii(SuitNameOfMesh(name));
@@ -127,6 +137,93 @@ char AgeOfNames(std::span<const std::string> names) {
   for (const std::string& name : names)
     if (const auto kind = SimKindOf(name)) return kind->age;
   return 'a';
+}
+
+std::optional<OutfitName> ParseOutfitName(std::string_view name) {
+  std::string lower = ToLowerAscii(SuitNameOfMesh(FileStem(name)));
+  // A bitmap's name has its tone between the prefix and the "_".
+  if (const auto at = ToneAt(lower); at && lower.find('_') != std::string::npos) lower.erase(*at, 3);
+  if (lower.size() < 6 || (lower[0] != 'b' && lower[0] != 'c')) return std::nullopt;
+  OutfitName outfit;
+  outfit.kind = lower[0];
+  outfit.id = lower.substr(1, 3);
+  outfit.gender = lower[4];
+  outfit.age = lower[5];
+  if ((outfit.gender != 'm' && outfit.gender != 'f' && outfit.gender != 'u') ||
+      (outfit.age != 'a' && outfit.age != 'c'))
+    return std::nullopt;
+  for (const char c : outfit.id)
+    if (!std::isalnum(static_cast<unsigned char>(c))) return std::nullopt;
+  const std::size_t under = lower.find('_');
+  const std::string_view head = std::string_view(lower).substr(0, std::min(under, lower.size()));
+  if (outfit.kind == 'b') {
+    if (head.size() != 9 || !IsBuildOfAge(head.substr(6), outfit.age)) return std::nullopt;
+    outfit.build = head.substr(6);
+  } else if (head.size() != 6) {
+    return std::nullopt;
+  }
+  if (under != std::string::npos) outfit.name = lower.substr(under + 1);
+  return outfit;
+}
+
+bool IsBuildOfAge(std::string_view build, char age) {
+  const std::string lower = ToLowerAscii(build);
+  return age == 'c' ? lower == "chd" : (lower == "fit" || lower == "fat" || lower == "skn");
+}
+
+std::string OutfitPrefix(const OutfitName& outfit, std::optional<char> gender) {
+  std::string prefix{static_cast<char>(std::toupper(static_cast<unsigned char>(outfit.kind)))};
+  prefix += outfit.id;
+  for (char& c : prefix) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  prefix += static_cast<char>(std::toupper(static_cast<unsigned char>(gender.value_or(outfit.gender))));
+  prefix += static_cast<char>(std::toupper(static_cast<unsigned char>(outfit.age)));
+  if (!outfit.build.empty()) {
+    prefix += static_cast<char>(std::toupper(static_cast<unsigned char>(outfit.build[0])));
+    prefix += ToLowerAscii(outfit.build.substr(1));
+  }
+  return prefix;
+}
+
+namespace {
+bool IsChildBody(const OutfitName& outfit) { return outfit.kind == 'b' && outfit.age == 'c'; }
+}  // namespace
+
+std::string SuitStem(const OutfitName& outfit) {
+  return OutfitPrefix(outfit, IsChildBody(outfit) ? std::optional<char>('u') : std::nullopt) + "_" + outfit.name;
+}
+
+std::string SuitMeshName(const OutfitName& outfit) {
+  return "xskin-" + ToLowerAscii(SuitStem(outfit)) + (outfit.kind == 'b' ? "-PELVIS-BODY" : "-HEAD-HEAD");
+}
+
+std::string_view SuitBone(const OutfitName& outfit) { return outfit.kind == 'b' ? "PELVIS" : "HEAD"; }
+
+std::string BitmapGenders(const OutfitName& outfit) {
+  if (IsChildBody(outfit) && outfit.gender == 'u') return "fm";
+  return std::string(1, outfit.gender);
+}
+
+std::string OutfitBitmapStem(std::string_view prefix, SkinTone tone, std::string_view texture) {
+  return std::string(prefix) + std::string(ToneCode(tone)) + "_" + std::string(texture);
+}
+
+int OutfitBitmapSize(const OutfitName& outfit) { return outfit.kind == 'b' ? 256 : 128; }
+
+std::string PairingKey(std::string_view file_name) {
+  std::string base = FileStem(file_name);
+  if (auto outfit = ParseOutfitName(base)) {
+    if (IsChildBody(*outfit)) outfit->gender = 'u';
+    return ToLowerAscii(OutfitPrefix(*outfit));
+  }
+  // Hands: "h", gender, side, pose, then the tone on a bitmap.
+  if (const auto at = ToneAt(base); at && base.find('_') == std::string::npos) base.erase(*at);
+  if (base.size() == 4 && base[0] == 'h' && std::string_view("mfu").find(base[1]) != std::string_view::npos &&
+      std::string_view("lra").find(base[2]) != std::string_view::npos &&
+      std::string_view("ocp").find(base[3]) != std::string_view::npos) {
+    base[2] = 'a';
+    return base;
+  }
+  return {};
 }
 
 Companions FindCompanions(std::span<const std::string> names, std::span<const std::string> body_names) {

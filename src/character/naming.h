@@ -56,6 +56,57 @@ std::optional<SimKind> SimKindOf(std::string_view name);
 // stand on the child skeleton.
 char AgeOfNames(std::span<const std::string> names);
 
+// A file's name without folder and extensions (.cmx.bcf, .cmx, .bcf, .skn,
+// .bmf, .bmp), lower-case: what the game knows a skin file by.
+std::string FileStem(std::string_view file_name);
+
+// A body's or head's name taken apart as the game spells it:
+// "B002MAFit_01" (a suit's stem) or "xskin-b002mafit_01-PELVIS-BODY" (its
+// mesh) is kind 'b', id "002", gender 'm', age 'a', build "fit", name "01";
+// "C001MA_Ross" is kind 'c' with no build. Letters are kept lower-case.
+struct OutfitName {
+  char kind = 'b';     // 'b' body, 'c' head
+  std::string id;      // three characters
+  char gender = 'm';   // 'm', 'f' or 'u'
+  char age = 'a';      // 'a' or 'c'
+  std::string build;   // "fit", "fat", "skn" or "chd"; empty for a head
+  std::string name;    // after the "_"; may be empty
+  bool operator==(const OutfitName&) const = default;
+};
+// The parts of name (a suit's, mesh's or bitmap's file name or stem; a
+// bitmap's tone comes after the prefix), or none when it does not follow the naming.
+std::optional<OutfitName> ParseOutfitName(std::string_view name);
+
+// True for the builds of an age: "fit", "fat", "skn" for adults, "chd" for
+// children.
+bool IsBuildOfAge(std::string_view build, char age);
+
+// What the game pairs suits and bitmaps by, as the game's files spell it:
+// "B002MAFit", "C001MA". A child's body suit is unisex ("B100UCChd") while
+// its bitmaps carry the gender: gender, when given, replaces the outfit's.
+std::string OutfitPrefix(const OutfitName& outfit, std::optional<char> gender = {});
+// The suit's file stem: "B002MAFit_01", "C001MA_Ross", "B100UCChd_Kid"
+// (a child's body suit is always unisex).
+std::string SuitStem(const OutfitName& outfit);
+// The mesh a suit names, as the game's suits do: "xskin-b002mafit_01-PELVIS-BODY",
+// "xskin-c001ma_ross-HEAD-HEAD".
+std::string SuitMeshName(const OutfitName& outfit);
+// The bone the suit hangs its skin on: PELVIS for a body, HEAD for a head.
+std::string_view SuitBone(const OutfitName& outfit);
+// The genders whose bitmaps dress the outfit: a child body of gender 'u'
+// needs both a girl's and a boy's ("f", "m"); any other outfit its own.
+std::string BitmapGenders(const OutfitName& outfit);
+// A bitmap's stem: prefix, tone and texture, "B002MAFitlgt_Ross".
+std::string OutfitBitmapStem(std::string_view prefix, SkinTone tone, std::string_view texture);
+// The bitmap size the game draws the part with: 256 for a body, 128 for a head.
+int OutfitBitmapSize(const OutfitName& outfit);
+
+// The pairing key of a suit's or bitmap's file name, lower-case, without
+// tone, texture or extension: bodies and heads by their prefix with a
+// child body's gender made unisex ("b100ucchd"), hands by their name with
+// the side made "a" for both ("hmao"). Empty for a name that is neither.
+std::string PairingKey(std::string_view file_name);
+
 // The head and the two hands to offer for a body, chosen among names (file
 // names with extensions: suits .cmx, .bcf or .cmx.bcf, and meshes .skn or
 // .bmf). body_names are the body's own names (its mesh, its suit, its

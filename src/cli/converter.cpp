@@ -4,6 +4,7 @@
 #include "cli/batch.h"
 #include "cli/character_commands.h"
 #include "cli/console_prompts.h"
+#include "cli/publish_commands.h"
 #include "cli/request.h"
 #include "cli/rigged_commands.h"
 
@@ -38,9 +39,9 @@ constexpr const char* kUsage =
     "      land outside DIR, or that Windows cannot hold, are refused and named.\n"
     "  mervane-convert --help | --version\n"
     "\n"
-    "--game DIR names the game's folder: --pose, .glb files and --info on a character\n"
-    "file look up skeletons, meshes, frames and bitmaps by name in it, its subfolders and\n"
-    "the .far archives there. Other commands refuse it.\n"
+    "--game DIR names the game's folder: --pose, .glb files, --info on a character file,\n"
+    "--publish and --check look up skeletons, meshes, frames and bitmaps by name in it, its\n"
+    "subfolders and the .far archives there. Other commands refuse it.\n"
     "--fix-normals answers the \"Invalid Normals\" question that an .obj whose first\n"
     "face names normals it does not hold raises: yes takes each vertex's own normal,\n"
     "no keeps the normals the faces name.\n"
@@ -93,7 +94,7 @@ namespace {
 
 int Run(const ConvertRequest& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
-    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
+    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nInto the game:\n" << kPublishUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
       out << "  ." << format.extension << "  " << format.description << "\n";
     out << "\nAttach sites:";
@@ -110,8 +111,8 @@ int Run(const ConvertRequest& options, std::ostream& out, std::ostream& err, boo
   if (options.skeleton || !options.animations.empty() || options.frame || options.pose)
     throw UsageError{"--skeleton, --animation and --frame go with --pose or a .glb"};
   if (options.game)
-    throw UsageError{"--game goes with the commands that look files up: --pose, a .glb, and --info on a "
-                     "character file"};
+    throw UsageError{"--game goes with the commands that look files up: --pose, a .glb, --info on a "
+                     "character file, --publish and --check"};
   if (options.extract) {
     if (options.info || options.to || options.import_path) throw UsageError{"--extract goes alone"};
     if (options.positional.size() < 2) throw UsageError{"--extract takes an ARCHIVE.far, a DIR and any MEMBERs"};
@@ -171,6 +172,7 @@ int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::o
   try {
     const ConvertRequest request = ParseConvertArguments(args);
     if (!request.help && !request.version) {
+      if (const auto status = RunPublishCommand(request, out, err)) return *status;
       if (const auto status = RunRiggedCommand(request, out, err, terminal)) return *status;
       if (const auto status = RunCharacterCommand(request, out, err)) return *status;
     }

@@ -21,6 +21,18 @@ ConvertRequest ParseConvertArguments(const std::vector<std::string>& args) {
     else if (arg == "--info") request.info = true;
     else if (arg == "--extract") request.extract = true;
     else if (arg == "--pose") request.pose = true;
+    else if (arg == "--publish") request.publish = true;
+    else if (arg == "--check") request.check = true;
+    else if (arg == "--replace") request.replace = true;
+    else if (arg == "--light") request.light = value();
+    else if (arg == "--medium") request.medium = value();
+    else if (arg == "--dark") request.dark = value();
+    else if (arg == "--mesh-name") request.mesh_name = value();
+    else if (arg == "--mesh") request.mesh = value();
+    else if (arg == "--id") request.id = value();
+    else if (arg == "--gender") request.gender = value();
+    else if (arg == "--age") request.age = value();
+    else if (arg == "--build") request.build = value();
     else if (arg == "--fix-normals=yes") request.fix_normals = true;
     else if (arg == "--fix-normals=no") request.fix_normals = false;
     else if (arg == "--game") request.game = value();

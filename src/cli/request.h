@@ -14,9 +14,12 @@ struct ConvertRequest {
   std::vector<std::string> positional;
   std::optional<bool> fix_normals;
   std::optional<std::string> import_path, attach, name, texture, to, out, game, skeleton;
+  // Publishing: the tones' images and what names the outfit.
+  std::optional<std::string> light, medium, dark, mesh_name, mesh, id, gender, age, build;
   std::vector<SkillRequest> animations;  // --animation, in order
   std::optional<double> frame;
   bool info = false, extract = false, pose = false, help = false, version = false;
+  bool publish = false, check = false, replace = false;
 };
 
 // A command line that cannot be carried out as given; nothing was read or

@@ -271,3 +271,11 @@ void WriteFilesAtomically(std::span<const FileToWrite> files) {
 }
 
 }  // namespace mervane
+
+namespace mervane {
+
+void RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowWrite(path, errno);
+}
+
+}  // namespace mervane

@@ -382,3 +382,11 @@ void WriteFilesAtomically(std::span<const FileToWrite> files) {
 }
 
 }  // namespace mervane
+
+namespace mervane {
+
+void RemoveFile(const std::string& path) {
+  if (!::DeleteFileW(SystemPath(path).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) ThrowWrite(path, ::GetLastError());
+}
+
+}  // namespace mervane

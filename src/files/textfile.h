@@ -106,6 +106,9 @@ std::string ResolvedPath(const std::string& path);
 // True when path, resolved, lies inside folder (resolved), below it at any depth.
 bool IsInsideFolder(const std::string& path, const std::string& folder);
 
+// Removes a file; one that is not there is no failure. Fails as a write.
+void RemoveFile(const std::string& path);
+
 // Every ordinary file below folder at any depth, as paths that begin with
 // folder, sorted; links to folders are not followed. Folders that cannot be
 // read are passed over.

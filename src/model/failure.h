@@ -17,6 +17,7 @@ inline constexpr int kIndexOutOfRange = 9;
 inline constexpr int kBadFileName = 52;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kOtherIo = 57;
+inline constexpr int kFileExists = 58;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kPastEndOfFile = 62;
 inline constexpr int kAccessDenied = 75;

@@ -1,0 +1,353 @@
+// Publishing outfits into the game's Skins folder, and checking a folder as
+// the game reads it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive/far.h"
+#include "bitmap/bitmap.h"
+#include "character/character.h"
+#include "character/naming.h"
+#include "convert_support.h"
+#include "publish/check.h"
+#include "publish/publish.h"
+#include "skn/skn.h"
+#include "support.h"
+
+namespace mervane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Convert;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// A 24-bit BMP of a gradient, as a paint program saves one: the game
+// cannot show it, publishing makes it 8-bit.
+std::string Bmp24(int width, int height) {
+  const int row = (width * 3 + 3) & ~3;
+  std::string bytes(54 + static_cast<std::size_t>(row * height), '\0');
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) bytes[at + static_cast<std::size_t>(k)] = static_cast<char>(v >> (8 * k));
+  };
+  bytes[0] = 'B', bytes[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(bytes.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(width));
+  put32(22, static_cast<std::uint32_t>(height));
+  bytes[26] = 1, bytes[28] = 24;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::size_t at = 54 + static_cast<std::size_t>(y * row + x * 3);
+      bytes[at] = static_cast<char>(x * 255 / std::max(1, width - 1));
+      bytes[at + 1] = static_cast<char>(y * 255 / std::max(1, height - 1));
+      bytes[at + 2] = static_cast<char>((x + y) % 7 * 30);
+    }
+  return bytes;
+}
+
+SkinModel Mesh(std::string name, const std::vector<std::string>& bones) {
+  SkinModel model = ParseSkn(test::MakeSkn({bones, std::vector<int>(bones.size(), 3), 0, 7}), "in.skn");
+  model.MeshName = std::move(name);
+  return model;
+}
+
+TEST(OutfitNaming, NamesFollowTheGame) {
+  struct Row {
+    const char* name;
+    const char* prefix;
+    const char* suit;
+    const char* mesh;
+    const char* key;
+  };
+  const Row rows[] = {
+      {"xskin-b006fafat_01-PELVIS-BODY", "B006FAFat", "B006FAFat_01", "xskin-b006fafat_01-PELVIS-BODY", "b006fafat"},
+      {"C001MA_Ross.cmx", "C001MA", "C001MA_ross", "xskin-c001ma_ross-HEAD-HEAD", "c001ma"},
+      {"C001MAlgt_Ross.bmp", "C001MA", "C001MA_ross", "xskin-c001ma_ross-HEAD-HEAD", "c001ma"},
+      // A child's body: the suit is unisex, its bitmaps carry the gender.
+      {"B100FCChdmed_Kid.bmp", "B100FCChd", "B100UCChd_kid", "xskin-b100ucchd_kid-PELVIS-BODY", "b100ucchd"},
+      {"B100UCChd_Kid.cmx.bcf", "B100UCChd", "B100UCChd_kid", "xskin-b100ucchd_kid-PELVIS-BODY", "b100ucchd"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto outfit = ParseOutfitName(row.name);
+    ASSERT_TRUE(outfit);
+    EXPECT_EQ(OutfitPrefix(*outfit), row.prefix);
+    EXPECT_EQ(SuitStem(*outfit), row.suit);
+    EXPECT_EQ(SuitMeshName(*outfit), row.mesh);
+    EXPECT_EQ(PairingKey(row.name), row.key);
+  }
+  // Hands pair by gender and pose, either side; other names by nothing.
+  EXPECT_EQ(PairingKey("HMLOlgt.bmp"), "hmao");
+  EXPECT_EQ(PairingKey("HMRO.cmx"), "hmao");
+  for (const char* other : {"adult-skeleton.cmx", "B002MAKid_01.cmx", "B002MCFit_01.cmx", "xskill-a2o.cfp"}) {
+    EXPECT_FALSE(ParseOutfitName(other)) << other;
+    EXPECT_EQ(PairingKey(other), "") << other;
+  }
+}
+
+TEST(Publish, TheLowestFreeIdFromOneHundredOfTheFamily) {
+  OutfitName body{'b', "", 'm', 'a', "fit", "x"};
+  OutfitName child{'b', "", 'f', 'c', "chd", "x"};
+  struct Row {
+    const OutfitName* outfit;
+    std::vector<std::string> names;
+    const char* id;
+  };
+  const Row rows[] = {
+      {&body, {}, "100"},
+      {&body, {"B100MAFit_A.cmx", "B101MAFitlgt_B.bmp", "B102FAFit_C.cmx", "B102MAFat_C.cmx", "c102ma_d.cmx"}, "102"},
+      {&body, {"b100mafit_a.CMX", "B099MAFit_z.cmx"}, "101"},
+      // A boy's bitmap takes the ID from a girl's body too: one unisex suit.
+      {&child, {"B100MCChdlgt_Kid.bmp", "B101UCChd_Other.cmx"}, "102"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FreeOutfitId(*row.outfit, row.names), row.id);
+}
+
+// A folder to publish into, and the images to publish.
+struct PublishFixture : ::testing::Test {
+  TempDir dir;
+  std::string skins = dir.path("Skins");
+  std::string light = dir.path("light.bmp");
+  std::string dark = dir.path("dark.bmp");
+  void SetUp() override {
+    fs::create_directories(skins);
+    WriteFile(light, Bmp24(256, 256));
+    WriteFile(dark, Bmp24(100, 60));
+  }
+  PublishRequest Body() const {
+    PublishRequest request;
+    request.mesh = Mesh("body", {"PELVIS", "SPINE", "L_LEG"});
+    request.texture = "Denim";
+    request.images = {light, "", dark};
+    request.gender = 'f';
+    request.age = 'a';
+    request.build = "fat";
+    request.folder = skins;
+    return request;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(skins)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(PublishFixture, ABodyIsWrittenAsTheGameNamesAndReadsIt) {
+  const PublishResult result = PublishOutfit(Body());
+  EXPECT_EQ(result.suit, "B100FAFat_Denim");
+  const std::vector<std::string> expected{"B100FAFat_Denim.cmx",     "B100FAFatdrk_Denim.bmp",
+                                          "B100FAFatlgt_Denim.bmp",  "B100FAFatmed_Denim.bmp",
+                                          "xskin-b100fafat_denim-PELVIS-BODY.skn"};
+  EXPECT_EQ(Names(), expected);
+  EXPECT_EQ(ReadFile(skins + "/B100FAFat_Denim.cmx"),
+            test::CrLf({"// Character File. Copyright 1997, Maxis Inc.", "version 300", "0", "1", "b100fafat_denim",
+                        "0", "0", "1", "PELVIS", "xskin-b100fafat_denim-PELVIS-BODY", "0", "0", "0"}));
+  // The mesh: the source line for line, but its name and bitmap lines.
+  const std::vector<std::string> source = test::SplitCrLf(SknText(*Body().mesh));
+  const std::vector<std::string> published = test::SplitCrLf(ReadFile(skins + "/xskin-b100fafat_denim-PELVIS-BODY.skn"));
+  ASSERT_EQ(published.size(), source.size());
+  EXPECT_EQ(published[0], "xskin-b100fafat_denim-PELVIS-BODY");
+  EXPECT_EQ(published[1], "b100fafatlgt_denim");
+  EXPECT_TRUE(std::equal(source.begin() + 2, source.end(), published.begin() + 2));
+  // Bitmaps: 8-bit, square; the medium tone is the light image, the odd-sized dark one is scaled.
+  for (const char* tone : {"lgt", "med", "drk"}) {
+    const auto info = ReadBmpInfo(ReadFile(skins + "/B100FAFat" + tone + "_Denim.bmp"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(std::make_tuple(info->bits, info->compression, info->width, info->height), std::make_tuple(8, 0, 256, 256));
+  }
+  EXPECT_EQ(ReadFile(skins + "/B100FAFatmed_Denim.bmp"), ReadFile(skins + "/B100FAFatlgt_Denim.bmp"));
+  ASSERT_EQ(result.notes.size(), 2u);
+  EXPECT_NE(result.notes[0].find("medium tone takes the light image"), std::string::npos);
+  EXPECT_NE(result.notes[1].find("dark.bmp is 100 x 60: scaled to 256 x 256"), std::string::npos);
+  const CheckReport report = CheckSkins(std::vector<std::string>{skins}, nullptr);
+  EXPECT_TRUE(report.findings.empty()) << FindingLine(report.findings.front());
+  EXPECT_EQ(report.files, 5u);
+  // The next outfit of the family takes the next ID.
+  PublishRequest next = Body();
+  next.texture = "Silk";
+  EXPECT_EQ(PublishOutfit(next).suit, "B101FAFat_Silk");
+}
+
+TEST_F(PublishFixture, AChildBodyIsUnisexWithBitmapsOfBothGendersAndAHeadIsNamedByItsMesh) {
+  PublishRequest child = Body();
+  child.mesh->MeshName = "xskin-b003ucchd_01-PELVIS-BODY";
+  child.gender.reset(), child.age.reset(), child.build.reset();
+  EXPECT_EQ(PublishOutfit(child).suit, "B100UCChd_Denim");
+  for (const char* name : {"B100UCChd_Denim.cmx", "B100FCChdlgt_Denim.bmp", "B100MCChddrk_Denim.bmp"})
+    EXPECT_TRUE(fs::exists(skins + "/" + name)) << name;
+
+  PublishRequest head = Body();
+  head.mesh = Mesh("face", {"HEAD"});
+  head.gender = 'm', head.age = 'a', head.build.reset();
+  head.mesh_name = "Bob";
+  const PublishResult result = PublishOutfit(head);
+  EXPECT_EQ(result.suit, "C100MA_Bob");
+  EXPECT_EQ(ReadBmpInfo(ReadFile(skins + "/C100MAlgt_Denim.bmp"))->width, 256);  // a power of two is kept
+  EXPECT_EQ(ReadBmpInfo(ReadFile(skins + "/C100MAdrk_Denim.bmp"))->width, 128);  // scaled to a head's size
+  EXPECT_TRUE(CheckSkins(result.written, nullptr).findings.empty());
+}
+
+TEST_F(PublishFixture, RefusalsWriteNothing) {
+  WriteFile(skins + "/B100FAFat_Old.cmx", "old");
+  WriteFile(dir.path("garbage.png"), "not an image");
+  struct Row {
+    const char* why;
+    std::function<void(PublishRequest&)> change;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"a texture name with a dash", [](PublishRequest& r) { r.texture = "my-skin"; }, "letters, digits and _"},
+      {"a two-character ID", [](PublishRequest& r) { r.id = "10"; }, "three letters or digits"},
+      {"an ID taken", [](PublishRequest& r) { r.id = "100"; }, "ID 100 is taken on B100FAFat by"},
+      {"no gender", [](PublishRequest& r) { r.gender.reset(); }, "--gender M, F or U is needed"},
+      {"a child's build on an adult", [](PublishRequest& r) { r.build = "chd", r.age = 'a'; }, "not one of an adult's"},
+      {"an image that is none", [&](PublishRequest& r) { r.images[2] = dir.path("garbage.png"); }, "garbage.png"},
+      {"an image that is missing", [&](PublishRequest& r) { r.images[1] = dir.path("none.png"); }, "none.png"},
+      {"a bone the skeleton lacks", [](PublishRequest& r) { r.mesh = Mesh("body", {"PELVIS", "TAIL"}); }, "bone TAIL"},
+  };
+  const std::vector<std::string> before = Names();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    PublishRequest request = Body();
+    row.change(request);
+    try {
+      PublishOutfit(request);
+      ADD_FAILURE() << "published";
+    } catch (const Failure& failure) {
+      EXPECT_NE(failure.detail().find(row.message), std::string::npos) << failure.detail();
+    }
+    EXPECT_EQ(Names(), before);
+  }
+}
+
+TEST_F(PublishFixture, ClashesWithTheGameAndReplacingASet) {
+  // The game holds B100FAFat in an archive and a loose B101: the first free is B102.
+  const std::string game = dir.path("game");
+  fs::create_directories(game + "/GameData/Skins");
+  const std::string suit = "x";
+  const FarFile members[] = {{"B100FAFat_Game.cmx", suit}, {"B102FAFatlgt_Denim.bmp", suit}};
+  WriteFile(game + "/GameData/Skins.far", FarBytes(members));
+  WriteFile(game + "/GameData/Skins/B101FAFat_Loose.cmx", suit);
+  const GameIndex index(game);
+  PublishRequest request = Body();
+  request.game = &index;
+  EXPECT_EQ(PlanOutfit(request).id, "103");
+  // A name that would hide an archive member is refused, whatever --replace says.
+  request.id = "102";
+  request.replace = true;
+  EXPECT_THROW(PublishOutfit(request), Failure);
+  EXPECT_TRUE(Names().empty());
+
+  // --replace takes the place of the target folder's own set only.
+  request = Body();
+  PublishOutfit(request);
+  request.mesh_name = "Newer";
+  request.id = "100";
+  EXPECT_THROW(PublishOutfit(request), Failure);
+  request.replace = true;
+  const PublishResult result = PublishOutfit(request);
+  EXPECT_EQ(result.removed.size(), 2u);  // the old suit and its mesh; the bitmaps are overwritten
+  EXPECT_FALSE(fs::exists(skins + "/B100FAFat_Denim.cmx"));
+  EXPECT_TRUE(CheckSkins(std::vector<std::string>{skins}, nullptr).findings.empty());
+}
+
+// The converter's --publish, on a retexture of a suit that is only in the
+// game's archive, and its --check.
+TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
+  const std::string game = dir.path("game");
+  fs::create_directories(game + "/GameData/Skins");
+  CharacterFile file;
+  file.suits.push_back({"b002mafit_01", 0, {}, {{"PELVIS", "xskin-b002mafit_01-PELVIS-BODY", 0, {}}}});
+  const std::string cmx = CmxText(file, kGameCmxComment);
+  const std::string skn = SknText(Mesh("xskin-b002mafit_01-PELVIS-BODY", {"PELVIS"}));
+  const FarFile members[] = {{"B002MAFit_01.cmx", cmx}, {"xskin-b002mafit_01-PELVIS-BODY.skn", skn}};
+  WriteFile(game + "/GameData/Skins.far", FarBytes(members));
+  const auto published = Convert({"--publish", "B002MAFit_01", "--texture", "Plaid", "--light", light, "--game", game});
+  ASSERT_EQ(published.status, 0) << published.err;
+  EXPECT_NE(published.out.find("suit: b002mafit_01"), std::string::npos) << published.out;
+  EXPECT_EQ(published.out.find("error"), std::string::npos) << published.out;
+  EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B002MAFitdrk_Plaid.bmp"));
+  EXPECT_EQ(Convert({"--publish", "B002MAFit_01", "--texture", "Plaid", "--light", light, "--game", game}).status, 1);
+
+  const auto checked = Convert({"--check", game, "--game", game});
+  EXPECT_EQ(checked.status, 0) << checked.out;
+  EXPECT_NE(checked.out.find("0 errors, 0 warnings in 3 files"), std::string::npos) << checked.out;
+  for (const auto& usage : std::vector<std::vector<std::string>>{
+           {"--publish", "a.skn", "--texture", "T", "--light", light},
+           {"--publish", "a.skn", "--light", light, "--out", skins},
+           {"--check", game, "--texture", "T"},
+           {"--light", light, "a.skn", "b.bmf"}})
+    EXPECT_EQ(Convert(usage).status, 2) << usage[0];
+}
+
+// The game's own files are the judge: they give no error, and each error
+// rule names its fault planted into a copy of them.
+TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
+  const fs::path real = fs::path(MERVANE_REAL_FILES) / "ross";
+  if (!fs::is_directory(real)) GTEST_SKIP() << "the game's files are not at " << real.string() << " (a clone has none)";
+  const CheckReport clean = CheckSkins(std::vector<std::string>{real.string()}, nullptr);
+  for (const Finding& finding : clean.findings)
+    EXPECT_EQ(finding.level, Finding::Level::Warning) << FindingLine(finding);
+  EXPECT_EQ(clean.files, 22u);
+
+  struct Row {
+    const char* fault;
+    const char* file;  // the file the finding names
+    std::function<void(const fs::path&)> plant;
+    const char* message;
+  };
+  auto patch = [](const fs::path& path, std::size_t at, char value) {
+    std::string bytes = ReadFile(path.string());
+    bytes[at] = value;
+    WriteFile(path.string(), bytes);
+  };
+  const Row rows[] = {
+      {"a 24-bit bitmap", "HMLOlgt.bmp", [](const fs::path& d) { WriteFile((d / "HMLOlgt.bmp").string(), Bmp24(64, 64)); },
+       "24-bit BMP"},
+      {"an RLE bitmap", "HMLOmed.bmp", [&](const fs::path& d) { patch(d / "HMLOmed.bmp", 30, 1); }, "compressed"},
+      {"a PNG named .bmp", "HMLOdrk.bmp", [](const fs::path& d) { WriteFile((d / "HMLOdrk.bmp").string(), "\x89PNG\r\n"); },
+       "not a BMP"},
+      {"a bitmap not square", "HMROlgt.bmp", [&](const fs::path& d) { patch(d / "HMROlgt.bmp", 22, 32); }, "square"},
+      {"a suit named after another file", "B002MAFit_02.cmx",
+       [](const fs::path& d) { fs::rename(d / "B002MAFit_01.cmx", d / "B002MAFit_02.cmx"); }, "ignores it"},
+      {"a mesh missing", "HMRO.cmx", [](const fs::path& d) { fs::remove(d / "xskin-hmro-R_HAND-HANDMR.skn"); },
+       "found nowhere"},
+      {"a suit that does not parse", "HMLO.cmx", [](const fs::path& d) { WriteFile((d / "HMLO.cmx").string(), "// x\r\n"); },
+       "does not read"},
+      {"a skin in a subfolder", "C001MAmed_Ross.bmp",
+       [](const fs::path& d) {
+         fs::create_directories(d / "sub");
+         fs::rename(d / "C001MAmed_Ross.bmp", d / "sub" / "C001MAmed_Ross.bmp");
+       },
+       "subfolder"},
+      {"a bone the skeleton lacks", "xskin-C001MA_Ross-HEAD-HEADB.skn",
+       [](const fs::path& d) {
+         std::string text = ReadFile((d / "xskin-C001MA_Ross-HEAD-HEADB.skn").string());
+         text.replace(text.find("\nHEAD\r\n"), 7, "\nHAT\r\n");
+         WriteFile((d / "xskin-C001MA_Ross-HEAD-HEADB.skn").string(), text);
+       },
+       "bone HAT"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    TempDir copy;
+    fs::copy(real, copy.root(), fs::copy_options::recursive);
+    row.plant(copy.root());
+    const CheckReport report = CheckSkins(std::vector<std::string>{copy.root().string()}, nullptr);
+    const auto named = std::find_if(report.findings.begin(), report.findings.end(), [&](const Finding& f) {
+      return f.level == Finding::Level::Error && fs::path(f.path).filename() == row.file &&
+             f.message.find(row.message) != std::string::npos;
+    });
+    EXPECT_NE(named, report.findings.end());
+    for (const Finding& finding : report.findings)
+      if (finding.level == Finding::Level::Error && fs::path(finding.path).filename() != row.file)
+        ADD_FAILURE() << "also: " << FindingLine(finding);
+  }
+}
+
+}  // namespace
+}  // namespace mervane
