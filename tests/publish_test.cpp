@@ -351,3 +351,40 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
 
 }  // namespace
 }  // namespace mervane
+
+namespace mervane {
+namespace {
+
+// What the game shows of a published outfit is its source: the published
+// suit poses vertex for vertex as the mesh it was made from.
+TEST(Publish, APublishedSuitPosesAsItsSource) {
+  const std::filesystem::path real = std::filesystem::path(MERVANE_REAL_FILES) / "ross";
+  if (!std::filesystem::is_directory(real))
+    GTEST_SKIP() << "the game's files are not at " << real.string() << " (a clone has none)";
+  const std::string skeleton = (real / "adult-skeleton.cmx").string();
+  const std::string image = (real / "C001MAlgt_Ross.bmp").string();
+  for (const char* source : {"xskin-b002mafit_01-PELVIS-BODY.skn", "xskin-C001MA_Ross-HEAD-HEADB.skn"}) {
+    SCOPED_TRACE(source);
+    test::TempDir dir;
+    const std::string mesh = (real / source).string();
+    const auto published = test::Convert({"--publish", mesh, "--texture", "Mended", "--light", image, "--out", dir.path("")});
+    ASSERT_EQ(published.status, 0) << published.err;
+    const std::string suit = published.out.substr(published.out.find("suit: ") + 6, published.out.find('\n', published.out.find("suit: ")) - published.out.find("suit: ") - 6);
+    ASSERT_EQ(test::Convert({"--pose", "--skeleton", skeleton, mesh, dir.path("source.obj")}).status, 0);
+    const auto posed = test::Convert({"--pose", "--skeleton", skeleton, dir.path(suit + ".cmx"), dir.path("published.obj")});
+    ASSERT_EQ(posed.status, 0) << posed.err;
+    auto geometry = [](const std::string& obj) {
+      std::string lines;
+      std::istringstream in(obj);
+      for (std::string line; std::getline(in, line);)
+        if (line.starts_with("v ") || line.starts_with("vt ") || line.starts_with("vn ") || line.starts_with("f ")) lines += line + "\n";
+      return lines;
+    };
+    const std::string expected = geometry(test::ReadFile(dir.path("source.obj")));
+    EXPECT_GT(expected.size(), 1000u);
+    EXPECT_EQ(geometry(test::ReadFile(dir.path("published.obj"))), expected);
+  }
+}
+
+}  // namespace
+}  // namespace mervane
