@@ -112,7 +112,9 @@ class Search {
 
   // Steam's folder is its first library; libraryfolders.vdf there lists
   // all of them. Proton keeps a prefix per game in each library.
-  void Steam(const std::string& steam, const std::string& how) {
+  void Steam(const std::string& given, const std::string& how) {
+    // As the system spells it: Steam records its own folder with "/" on Windows too.
+    const std::string steam = ResolvedPath(given);
     const std::string list = Join(steam, {"steamapps", "libraryfolders.vdf"});
     std::vector<std::pair<std::string, std::string>> libraries{{steam, how}};
     try {
