@@ -41,7 +41,9 @@ constexpr const char* kUsage =
     "\n"
     "--game DIR names the game's folder: --pose, .glb files, --info on a character file,\n"
     "--publish and --check look up skeletons, meshes, frames and bitmaps by name in it, its\n"
-    "subfolders and the .far archives there. Other commands refuse it.\n"
+    "subfolders and the .far archives there. Other commands refuse it. --game auto takes\n"
+    "the first install found (the registry, Steam's libraries, the EA app's folder; on\n"
+    "Linux Steam, Proton and wine) and prints it.\n"
     "--fix-normals answers the \"Invalid Normals\" question that an .obj whose first\n"
     "face names normals it does not hold raises: yes takes each vertex's own normal,\n"
     "no keeps the normals the faces name.\n"
@@ -170,8 +172,9 @@ int Run(const ConvertRequest& options, std::ostream& out, std::ostream& err, boo
 int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  bool terminal) {
   try {
-    const ConvertRequest request = ParseConvertArguments(args);
+    ConvertRequest request = ParseConvertArguments(args);
     if (!request.help && !request.version) {
+      ResolveGameAuto(request, SystemEnvironment(), out);
       if (const auto status = RunPublishCommand(request, out, err)) return *status;
       if (const auto status = RunRiggedCommand(request, out, err, terminal)) return *status;
       if (const auto status = RunCharacterCommand(request, out, err)) return *status;

@@ -63,6 +63,19 @@ ConvertRequest ParseConvertArguments(const std::vector<std::string>& args) {
   return request;
 }
 
+void ResolveGameAuto(ConvertRequest& request, const Environment& env, std::ostream& out) {
+  if (request.game != "auto") return;
+  const InstallSearch search = FindGameInstalls(env);
+  if (search.found.empty()) {
+    std::string looked;
+    for (const std::string& place : search.looked) looked += (looked.empty() ? "" : "; ") + place;
+    throw UsageError{"--game auto: no install of the game was found; looked in " + (looked.empty() ? "no place" : looked)};
+  }
+  const GameInstall& install = search.found.front();
+  out << "game: " << install.folder << " (found by " << install.found_by << ")\n";
+  request.game = install.folder;
+}
+
 ExtraLookup GameLookup(const ConvertRequest& request) {
   if (!request.game) return {};
   if (const std::string problem = GameFolderProblem(*request.game); !problem.empty())

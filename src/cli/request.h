@@ -1,10 +1,12 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "character/lookup.h"
+#include "install/find_game.h"
 
 namespace mervane {
 
@@ -32,6 +34,12 @@ struct UsageError {
 // option, an option without its value, or a --frame that is not a number.
 // "--" ends the options.
 ConvertRequest ParseConvertArguments(const std::vector<std::string>& args);
+
+// Turns --game auto into the first install of the game found in env, and
+// says on out which folder that is and how it was found. Throws UsageError
+// naming every place looked when there is none. Any other --game is left
+// as it is, and nothing is searched.
+void ResolveGameAuto(ConvertRequest& request, const Environment& env, std::ostream& out);
 
 // The files of the game folder request.game names, looked up by name: empty
 // without --game. The folder is indexed once, at the first lookup. Throws

@@ -86,6 +86,22 @@ bool IsInsideFolder(const std::string& path, const std::string& folder) {
   }
 }
 
+std::vector<std::string> FoldersIn(const std::string& folder) {
+  std::vector<std::string> names;
+  try {
+    std::error_code ec;
+    fs::directory_iterator it(FsPath(folder.empty() ? "." : folder), ec);
+    for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+      std::error_code type_ec;
+      if (it->is_directory(type_ec)) names.push_back(Utf8(it->path().filename()));
+    }
+  } catch (const std::exception&) {
+    // A name the system cannot convert ends the listing; what was found stays.
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 std::vector<std::string> FilesBelow(const std::string& folder) {
   std::vector<std::string> files;
   try {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -158,6 +159,12 @@ std::vector<std::string> OrdinaryFilesIn(const std::string& folder) {
     if (it->is_regular_file(type_ec)) names.push_back(it->path().filename().string());
   }
   return names;
+}
+
+std::optional<std::string> EnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (!value) return std::nullopt;
+  return std::string(value);
 }
 
 std::string AbsolutePath(const std::string& path) {

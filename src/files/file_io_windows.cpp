@@ -97,7 +97,58 @@ std::string Describe(unsigned long error) {
   }
 }
 
+std::optional<std::string> RegistryString(const std::string& key, const std::string& value) {
+  constexpr std::string_view kLocalMachine = "HKEY_LOCAL_MACHINE\\", kCurrentUser = "HKEY_CURRENT_USER\\";
+  HKEY root = nullptr;
+  std::string_view path = key;
+  if (path.starts_with(kLocalMachine)) {
+    root = HKEY_LOCAL_MACHINE;
+    path.remove_prefix(kLocalMachine.size());
+  } else if (path.starts_with(kCurrentUser)) {
+    root = HKEY_CURRENT_USER;
+    path.remove_prefix(kCurrentUser.size());
+  } else {
+    return std::nullopt;
+  }
+  std::wstring wide_key, wide_value;
+  try {
+    wide_key = Widen(path);
+    wide_value = Widen(value);
+  } catch (const Failure&) {
+    return std::nullopt;
+  }
+  // Asked twice, size then text; the value may grow in between, hence the loop.
+  DWORD bytes = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    if (::RegGetValueW(root, wide_key.c_str(), wide_value.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+        ERROR_SUCCESS)
+      return std::nullopt;
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    const LSTATUS status =
+        ::RegGetValueW(root, wide_key.c_str(), wide_value.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &bytes);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    text.resize(bytes / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return Narrow(text);
+  }
+  return std::nullopt;
+}
+
 }  // namespace windows
+
+std::optional<std::string> EnvironmentVariable(const std::string& name) {
+  std::wstring wide;
+  try {
+    wide = windows::Widen(name);
+  } catch (const Failure&) {
+    return std::nullopt;
+  }
+  const wchar_t* value = ::_wgetenv(wide.c_str());
+  if (!value) return std::nullopt;
+  return windows::Narrow(value);
+}
 
 namespace {
 

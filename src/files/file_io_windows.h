@@ -4,6 +4,7 @@
 // to the tests. Paths inside the program are UTF-8; they become UTF-16 only
 // here, at the system's edge.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,10 @@ enum class Access { Read, Write };
 int ErrorNumber(unsigned long error, Access access);
 // A short, plain description of a Windows error code.
 std::string Describe(unsigned long error);
+
+// A string value of the registry, as a 64-bit program sees it. key starts
+// with its hive, HKEY_LOCAL_MACHINE\ or HKEY_CURRENT_USER\ (any other is
+// none); none too when the key or the value is missing or holds no string.
+std::optional<std::string> RegistryString(const std::string& key, const std::string& value);
 
 }  // namespace mervane::windows

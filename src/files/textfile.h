@@ -23,6 +23,14 @@ bool IsFolder(const std::string& path);
 // the order the system lists them; none when the folder cannot be read.
 std::vector<std::string> OrdinaryFilesIn(const std::string& folder);
 
+// The names of the folders in folder (links to folders too), sorted; none
+// when it cannot be read.
+std::vector<std::string> FoldersIn(const std::string& folder);
+
+// The value of the environment variable name, in UTF-8; none when it is
+// not set.
+std::optional<std::string> EnvironmentVariable(const std::string& name);
+
 // A folder's ordinary files, found by name without regard to case. One
 // listing serves any number of lookups: saving many projects into one
 // folder must not list it once per project.

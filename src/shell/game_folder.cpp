@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "character/lookup.h"
+#include "install/find_game.h"
 #include "model/failure.h"
 #include "model/paths.h"
 #include "shell/path_text.h"
@@ -34,15 +35,8 @@ QString GameFolder::Remembered() {
   const QVariant kept = Settings().value(kFolderSetting);
   if (kept.canConvert<QString>() && !kept.toString().isEmpty() && QDir(kept.toString()).exists())
     return kept.toString();
-#ifdef _WIN32
-  // The installer's record, in the 32-bit view of the registry on 64-bit Windows too.
-  for (const char* key : {"HKEY_LOCAL_MACHINE\\SOFTWARE\\Maxis\\The Sims",
-                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Maxis\\The Sims"}) {
-    const QString path = QSettings(key, QSettings::NativeFormat).value("InstallPath").toString();
-    if (!path.isEmpty() && QDir(path).exists()) return path;
-  }
-#endif
-  return {};
+  const InstallSearch installs = FindGameInstalls(SystemEnvironment());
+  return installs.found.empty() ? QString() : PathToQt(installs.found.front().folder);
 }
 
 void GameFolder::Index(const QString& folder) {

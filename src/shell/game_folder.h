@@ -23,8 +23,8 @@ class GameFolder : public QObject {
   explicit GameFolder(QObject* parent = nullptr);
   ~GameFolder() override;
 
-  // The folder kept from the last run, else (on Windows) the one the
-  // game's installer wrote in the registry; empty when neither is known.
+  // The folder kept from the last run, else the first install of the game
+  // found (FindGameInstalls); empty when neither is known.
   static QString Remembered();
   // Starts indexing folder (remembered for next time); an index being made
   // for another folder is dropped when it ends.
