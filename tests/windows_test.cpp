@@ -17,6 +17,7 @@
 #include "model/failure.h"
 #include "model/paths.h"
 #include "output_set.h"
+#include "publish/check.h"
 #include "support.h"
 
 namespace mervane {
@@ -323,6 +324,29 @@ TEST(WindowsPrograms, IconAndVersionInformation) {
     EXPECT_NE(::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)), nullptr) << "no manifest";
     ::FreeLibrary(module);
   }
+}
+
+// A skin that a program without administrator rights wrote into Skins
+// under Program Files lives only in the user's VirtualStore: the check
+// names it there.
+TEST(WindowsCheck, ASkinOnlyInTheVirtualStoreIsNamed) {
+  TempDir dir;
+  const std::string program_files = dir.path("PF");
+  const std::string skins = program_files + "\\Maxis\\GameData\\Skins";
+  fs::create_directories(fs::path(Widen(skins)));
+  Environment env;
+  env.variable = [&](const std::string& name) -> std::optional<std::string> {
+    if (name == "ProgramFiles") return program_files;
+    if (name == "LOCALAPPDATA") return dir.path("Local");
+    return std::nullopt;
+  };
+  const std::optional<std::string> store = VirtualStoreOf(skins, env);
+  ASSERT_TRUE(store);
+  fs::create_directories(fs::path(Widen(*store)));
+  test::WriteFile(*store + "\\HMLOlgt.bmp", "BM");
+  const CheckReport report = CheckSkins(std::vector<std::string>{skins}, nullptr, &env);
+  ASSERT_EQ(report.findings.size(), 1u);
+  EXPECT_NE(report.findings[0].message.find("VirtualStore"), std::string::npos) << FindingLine(report.findings[0]);
 }
 
 }  // namespace

@@ -108,8 +108,8 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
   publish.replace = request.replace;
   publish.game = game ? &*game : nullptr;
   if (game) {
-    publish.folder = SkinsFolderOf(*request.game);
-    if (publish.folder.empty()) publish.folder = JoinPath(JoinPath(*request.game, "GameData"), "Skins");
+    publish.folder = SkinsFolderOf(*request.game)
+                         .value_or(JoinPath(GameDataFolderOf(*request.game).value_or(JoinPath(*request.game, "GameData")), "Skins"));
   } else {
     publish.folder = *request.out;
   }
@@ -131,7 +131,8 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
   for (const std::string& path : result.written) out << "wrote " << path << "\n";
   out << "suit: " << result.suit << "\n";
   // What was written must pass the check the game's rules make.
-  const CheckReport report = CheckSkins(result.written, publish.game);
+  const Environment env = SystemEnvironment();
+  const CheckReport report = CheckSkins(result.written, publish.game, &env);
   PrintFindings(report, out);
   for (const Finding& finding : report.findings)
     if (finding.level == Finding::Level::Error) {
@@ -144,7 +145,8 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
 int Check(const ConvertRequest& request, std::ostream& out) {
   if (request.positional.empty()) throw UsageError{"--check takes at least one PATH"};
   const std::optional<GameIndex> game = IndexGame(request);
-  const CheckReport report = CheckSkins(request.positional, game ? &*game : nullptr);
+  const Environment env = SystemEnvironment();
+  const CheckReport report = CheckSkins(request.positional, game ? &*game : nullptr, &env);
   PrintFindings(report, out);
   out << FindingsSummary(report) << "\n";
   for (const Finding& finding : report.findings)

@@ -229,6 +229,14 @@ std::optional<std::string> GameDataFolderOf(const std::string& install) {
   return std::nullopt;
 }
 
+std::optional<std::string> SkinsFolderOf(const std::string& install) {
+  const auto game_data = GameDataFolderOf(install);
+  if (!game_data) return std::nullopt;
+  for (const std::string& name : FoldersIn(*game_data))
+    if (ToLowerAscii(name) == "skins") return JoinPath(*game_data, name);
+  return std::nullopt;
+}
+
 std::vector<std::string> SteamLibraryPaths(std::string_view vdf) {
   std::vector<VdfToken> tokens = VdfTokens(vdf);
   std::vector<std::string> paths;

@@ -60,6 +60,10 @@ InstallSearch FindGameInstalls(const Environment& env);
 // install has none.
 std::optional<std::string> GameDataFolderOf(const std::string& install);
 
+// The folder the game reads custom skins from: the install's GameData's
+// Skins (names in any case); none when there is none.
+std::optional<std::string> SkinsFolderOf(const std::string& install);
+
 // The library folders a Steam libraryfolders.vdf lists: each "path" value
 // (escapes such as \\ undone), and in the older form each numbered value,
 // in the order written. Text that is not such a file gives what it can.

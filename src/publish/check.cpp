@@ -10,6 +10,7 @@
 #include "character/lookup.h"
 #include "character/naming.h"
 #include "files/textfile.h"
+#include "install/find_game.h"
 #include "model/paths.h"
 #include "skn/skn.h"
 
@@ -155,15 +156,7 @@ bool IsSkinFile(std::string_view name) { return KindOf(name) != FileKind::Other;
 
 }  // namespace
 
-std::string SkinsFolderOf(const std::string& install) {
-  // Windows ignores the case; on Linux the install keeps the spellings seen.
-  for (const char* game_data : {"GameData", "gamedata", "Gamedata"})
-    for (const char* skins : {"Skins", "skins"})
-      if (const std::string folder = JoinPath(JoinPath(install, game_data), skins); IsFolder(folder)) return folder;
-  return {};
-}
-
-CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game) {
+CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game, const Environment* env) {
   CheckReport report;
   std::vector<Finding>& findings = report.findings;
   Checker checker(game, findings);
@@ -178,8 +171,7 @@ CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game
   for (const std::string& path : paths) {
     Target target;
     if (IsFolder(path)) {
-      const std::string skins = SkinsFolderOf(path);
-      target.folder = skins.empty() ? path : skins;
+      target.folder = SkinsFolderOf(path).value_or(path);
       for (const std::string& name : OrdinaryFilesIn(target.folder))
         if (IsSkinFile(name)) target.files.push_back(JoinPath(target.folder, name));
       std::sort(target.files.begin(), target.files.end());
@@ -188,6 +180,17 @@ CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game
           checker.Error(below, "the game reads no skins in a subfolder of " + FileNameOf(target.folder) +
                                    ": move it into " + target.folder);
       for (const std::string& name : OrdinaryFilesIn(target.folder)) catalogue.Add(name);
+      // What a program without administrator rights wrote under Program
+      // Files went to Windows' VirtualStore: the game sees it or not by how
+      // it is started.
+      if (const auto store = env ? VirtualStoreOf(target.folder, *env) : std::nullopt) {
+        const FolderFiles real(target.folder);
+        for (const std::string& name : OrdinaryFilesIn(*store))
+          if (IsSkinFile(name) && real.Find(name).empty())
+            checker.Warn(JoinPath(*store, name),
+                         "only Windows' VirtualStore copy of Skins holds it: the game shows it when started without "
+                         "administrator rights and not with them; move it into " + target.folder);
+      }
     } else if (IsOrdinaryFile(path) || SplitArchivePath(path)) {
       target.folder = FolderOf(path);
       target.files.push_back(path);

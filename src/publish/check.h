@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/game_index.h"
+#include "install/find_game.h"
 
 namespace mervane {
 
@@ -33,17 +34,14 @@ struct CheckReport {
 // Warnings: a suit without a bitmap in some tone, a bitmap that no suit of
 // its prefix wears, two suits on one prefix, a .skn whose first line is
 // not its file's name, a loose file hiding one of the game's archive
-// members. game may be null.
-CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game);
+// members, and with env a skin that only Windows' VirtualStore copy of a
+// Skins folder holds. game and env may be null.
+CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game, const Environment* env = nullptr);
 
 // "PATH: error: message", as the converter prints a finding.
 std::string FindingLine(const Finding& finding);
 
 // "2 errors, 1 warning in 14 files".
 std::string FindingsSummary(const CheckReport& report);
-
-// The folder the game reads custom skins from inside an install, spelled
-// as it is on disk ("GameData/Skins" in any case); empty when there is none.
-std::string SkinsFolderOf(const std::string& install);
 
 }  // namespace mervane

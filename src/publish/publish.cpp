@@ -229,8 +229,17 @@ PublishResult PublishOutfit(const PublishRequest& request) {
 
   std::vector<FileToWrite> writes;
   for (const OutputFile& file : files) writes.push_back({file.path, file.bytes});
-  MakeFolders(request.folder);
-  WriteFilesAtomically(writes);
+  try {
+    MakeFolders(request.folder);
+    WriteFilesAtomically(writes);
+  } catch (const Failure& failure) {
+    if (failure.number() != err::kAccessDenied) throw;
+    // Windows keeps Program Files for administrators; a 32-bit program would
+    // be sent to the VirtualStore, where the game may not look.
+    throw Failure::Error(err::kAccessDenied, failure.detail() + ": this folder takes files only from an administrator "
+                                                                "(under Program Files, start Mervane as administrator "
+                                                                "once), or publish into another folder and copy");
+  }
   for (const OutputFile& file : files) result.written.push_back(file.path);
   // The set replaced: what the new one did not overwrite goes.
   for (const std::string& path : replaced)
