@@ -7,13 +7,14 @@
 # STEP is one of (default: all of them, in this order)
 #   setup   install the Debian packages the Windows build needs
 #   qt      build Qt for Windows from Debian's qt6-base source, once, into the cache
+#   imagequant  build libimagequant for Windows from Debian's source, once, into the cache
 #   gtest   build GoogleTest for Windows from Debian's googletest source, once
 #   build   cross-build the programs and the tests into build-windows/
 #   test    run the tests under wine, compare converter output with the Linux build
 #   shot    draw docs/screenshot-windows.png under wine
 #   zip     pack dist/mervane-<version>-windows-x64.zip
 #
-# The cache (Qt, GoogleTest, the wine prefix) lives outside the repository,
+# The cache (Qt, libimagequant, GoogleTest, the wine prefix) lives outside the repository,
 # in $MERVANE_WINDOWS_CACHE or ~/.cache/mervane-windows, and is reused.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,7 @@ triple=x86_64-w64-mingw32
 qt_version=6.4.2
 qt_prefix=$cache/qt-$qt_version
 gtest_prefix=$cache/googletest
+imagequant_prefix=$cache/imagequant
 toolchain=$root/cmake/mingw-w64.cmake
 export WINEPREFIX=$cache/wine
 export WINEDEBUG=-all
@@ -89,6 +91,39 @@ qt_options() {
 EOF
 }
 
+# Fetches Debian's source package $1 (its version starting with $3, when
+# given) into $2/src, and its Debian version into $2/version, through a
+# sources list of our own so that the system's apt configuration stays as
+# it is. A source fetched before is kept.
+fetch_source() {
+  local package=$1 work=$2 version=${3:-}
+  [ ! -d "$work/src" ] || return 0
+  log "fetching Debian's $package source"
+  mkdir -p "$work/apt/lists/partial" "$work/apt/archives/partial"
+  cat >"$work/apt/sources.list" <<EOF
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-updates main
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security bookworm-security main
+EOF
+  local apt_opts=(
+    -o "Dir::Etc::sourcelist=$work/apt/sources.list" -o Dir::Etc::sourceparts=-
+    -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache::Archives=$work/apt/archives"
+    -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root
+  )
+  apt-get "${apt_opts[@]}" update -qq
+  rm -rf "$work/fetch" && mkdir -p "$work/fetch"
+  (cd "$work/fetch" && apt-get "${apt_opts[@]}" source -qq "$package" >/dev/null)
+  local dir
+  dir=$(find "$work/fetch" -maxdepth 1 -mindepth 1 -type d -name "$package-*" | head -1)
+  case ${dir##*/} in
+    "$package-$version"*) ;;
+    *) echo "windows.sh: expected $package $version, got ${dir##*/}" >&2; exit 1 ;;
+  esac
+  mv "$dir" "$work/src"
+  (cd "$work/src" && dpkg-parsechangelog -S Version) >"$work/version"
+  rm -rf "$work/fetch"
+}
+
 step_qt() {
   local key
   key=$( (qt_options; cat "$toolchain"; $triple-g++-posix --version | head -1) | sha256sum | cut -c1-16)
@@ -99,34 +134,7 @@ step_qt() {
   local start work
   start=$(now)
   work=$cache/qt-work
-  mkdir -p "$work/apt/lists/partial" "$work/apt/archives/partial"
-  # Debian's own source package, through a sources list of our own so that
-  # the system's apt configuration stays as it is.
-  if [ ! -d "$work/src" ]; then
-    log "fetching Debian's qt6-base source"
-    cat >"$work/apt/sources.list" <<EOF
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-updates main
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security bookworm-security main
-EOF
-    local apt_opts=(
-      -o "Dir::Etc::sourcelist=$work/apt/sources.list" -o Dir::Etc::sourceparts=-
-      -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache::Archives=$work/apt/archives"
-      -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root
-    )
-    apt-get "${apt_opts[@]}" update -qq
-    rm -rf "$work/fetch" && mkdir -p "$work/fetch"
-    (cd "$work/fetch" && apt-get "${apt_opts[@]}" source -qq qt6-base >/dev/null)
-    local dir
-    dir=$(find "$work/fetch" -maxdepth 1 -mindepth 1 -type d -name 'qt6-base-*' | head -1)
-    case $dir in
-      *-$qt_version*) ;;
-      *) echo "windows.sh: expected qt6-base $qt_version, got ${dir##*/}" >&2; exit 1 ;;
-    esac
-    mv "$dir" "$work/src"
-    (cd "$work/src" && dpkg-parsechangelog -S Version) >"$work/version"
-    rm -rf "$work/fetch"
-  fi
+  fetch_source qt6-base "$work" "$qt_version"
   log "configuring Qt for Windows"
   local options
   mapfile -t options < <(qt_options)
@@ -145,6 +153,60 @@ EOF
   rm -rf "$work"
   touch "$qt_prefix/.mervane-$key"
   log "Qt for Windows built in $(($(now) - start)) s"
+}
+
+# libimagequant's library sources, compiled as they are into a static
+# library with the flags its configure script picks for x86-64 with SSE, as
+# Debian's build does, but without OpenMP, which would bring a DLL of its
+# own. Its hidden-visibility marks mean nothing in a Windows library, hence
+# -Wno-attributes. The flags, the sources and the compiler are the cache's key.
+imagequant_flags() {
+  echo -std=c99 -O3 -DNDEBUG -fno-math-errno -funroll-loops -fomit-frame-pointer -DUSE_SSE=1 -msse -Wno-attributes
+}
+imagequant_sources=(blur.c kmeans.c libimagequant.c mediancut.c mempool.c nearest.c pam.c)
+
+step_imagequant() {
+  local key
+  key=$( (imagequant_flags; echo "${imagequant_sources[@]}"; $triple-gcc-posix --version | head -1) |
+    sha256sum | cut -c1-16)
+  if [ -f "$imagequant_prefix/.mervane-$key" ]; then
+    log "libimagequant for Windows: cached in $imagequant_prefix"
+    return
+  fi
+  local work=$cache/imagequant-work
+  fetch_source libimagequant "$work" 2.
+  log "building libimagequant for Windows"
+  rm -rf "$work/obj" "$imagequant_prefix" "$cache/imagequant.log"
+  mkdir -p "$work/obj" "$imagequant_prefix/include" "$imagequant_prefix/lib/pkgconfig" "$imagequant_prefix/licenses"
+  local flags source objects=()
+  read -ra flags < <(imagequant_flags)
+  for source in "${imagequant_sources[@]}"; do
+    $triple-gcc-posix "${flags[@]}" -c "$work/src/$source" -o "$work/obj/${source%.c}.o" >>"$cache/imagequant.log" 2>&1 ||
+      { tail -n 40 "$cache/imagequant.log"; exit 1; }
+    objects+=("$work/obj/${source%.c}.o")
+  done
+  $triple-gcc-ar-posix rcs "$imagequant_prefix/lib/libimagequant.a" "${objects[@]}"
+  cp "$work/src/libimagequant.h" "$imagequant_prefix/include/"
+  local version
+  version=$(cat "$work/version")
+  # What CMake's pkg-config search finds for Windows (see CMakeLists.txt).
+  cat >"$imagequant_prefix/lib/pkgconfig/imagequant.pc" <<EOF
+prefix=$imagequant_prefix
+includedir=\${prefix}/include
+libdir=\${prefix}/lib
+
+Name: imagequant
+Description: libimagequant from Debian's source $version, static, for Windows
+Version: ${version%%-*}
+Libs: -L\${libdir} -limagequant
+Cflags: -I\${includedir}
+EOF
+  # The licence goes into the zip; the source itself is not kept.
+  cp "$work/src/debian/copyright" "$imagequant_prefix/licenses/debian-copyright"
+  cp "$work/version" "$imagequant_prefix/licenses/debian-source-version"
+  rm -rf "$work"
+  touch "$imagequant_prefix/.mervane-$key"
+  log "libimagequant $version for Windows built"
 }
 
 # GoogleTest from Debian's source package, built with the cross compiler.
@@ -167,6 +229,7 @@ step_gtest() {
 
 step_build() {
   step_gtest
+  step_imagequant
   local gui=${MERVANE_WINDOWS_GUI:-ON} toolchain_file=$toolchain
   if [ "$gui" = ON ]; then
     # Qt's own toolchain file loads ours and adds what Qt needs.
@@ -180,7 +243,7 @@ step_build() {
   # the cache, which may be gone: it is named here, from this checkout.
   cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DQT_CHAINLOAD_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DMERVANE_GUI="$gui" -DMERVANE_BENCH=OFF -DCMAKE_PREFIX_PATH="$gtest_prefix" \
-    -DMERVANE_WINDOWS_PREFIXES="$gtest_prefix;$qt_prefix" >"$cache/configure-mervane.log" 2>&1 ||
+    -DMERVANE_WINDOWS_PREFIXES="$gtest_prefix;$qt_prefix;$imagequant_prefix" >"$cache/configure-mervane.log" 2>&1 ||
     { tail -n 40 "$cache/configure-mervane.log"; exit 1; }
   cmake --build "$build" -j"$jobs"
   # The DLLs beside the programs, as in the zip, so that wine finds them.
@@ -354,13 +417,15 @@ step_zip() {
   # Windows' own text files: CR LF.
   sed 's/$/\r/' README.md >"$dir/README.md"
   cp examples/mannequin.skn "$dir/"
-  sed "s/@QT_SOURCE_VERSION@/$(cat "$qt_prefix/licenses/debian-source-version")/; s/$/\r/" \
+  sed "s/@QT_SOURCE_VERSION@/$(cat "$qt_prefix/licenses/debian-source-version")/;
+    s/@IMAGEQUANT_SOURCE_VERSION@/$(cat "$imagequant_prefix/licenses/debian-source-version")/; s/$/\r/" \
     dist-extra/LICENSES.txt >"$dir/LICENSES.txt"
   cp /usr/share/common-licenses/LGPL-3 "$dir/licenses/LGPL-3.0.txt"
   cp /usr/share/common-licenses/GPL-3 "$dir/licenses/GPL-3.0.txt"
   cp "$qt_prefix/licenses/debian-copyright" "$dir/licenses/qt6-base-copyright.txt"
   cp /usr/share/doc/gcc-mingw-w64-base/copyright "$dir/licenses/gcc-mingw-w64-copyright.txt"
   cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$dir/licenses/mingw-w64-copyright.txt"
+  cp "$imagequant_prefix/licenses/debian-copyright" "$dir/licenses/libimagequant-copyright.txt"
   cp /usr/share/doc/libstb-dev/copyright "$dir/licenses/stb-copyright.txt"
   cp /usr/share/doc/libtinygltf-dev/copyright "$dir/licenses/tinygltf-copyright.txt"
   cp /usr/share/doc/nlohmann-json3-dev/copyright "$dir/licenses/nlohmann-json-copyright.txt"
@@ -403,10 +468,10 @@ check_zip() {
 
 main() {
   local steps=("$@") s
-  ((${#steps[@]})) || steps=(setup qt gtest build test shot zip)
+  ((${#steps[@]})) || steps=(setup qt imagequant gtest build test shot zip)
   for s in "${steps[@]}"; do
     case $s in
-      setup | qt | gtest | build | test | shot | zip) "step_$s" ;;
+      setup | qt | imagequant | gtest | build | test | shot | zip) "step_$s" ;;
       *) echo "windows.sh: unknown step $s" >&2; exit 2 ;;
     esac
   done

@@ -222,8 +222,8 @@ IndexedImage QuantizeImage(const Image& image) {
   CheckImage(image, "an image");
   if (image.width < 1 || image.height < 1)
     throw Failure::Error(err::kInvalidArgument, "an image without pixels has no colours to reduce");
-  // The quantizer may move a colour even when there is room for all of
-  // them, so few colours are mapped here, exactly.
+  // Few colours are mapped here, exactly, rather than trusting the
+  // quantizer to keep each one; their palette keeps the pixels' order too.
   if (std::optional<IndexedImage> exact = ExactPalette(image)) return std::move(*exact);
 
   std::vector<std::uint8_t> opaque = image.rgba;

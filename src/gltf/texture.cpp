@@ -1,25 +1,15 @@
-// A skin's bitmap as PNG for a .glb: Debian's stb decoders and encoder,
-// compiled here (the image kinds a part's bitmap may be) and kept to this
-// file, so that the converter and the window embed textures alike.
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_BMP
-#define STBI_ONLY_PNG
-#define STBI_ONLY_TGA
-#define STBI_ONLY_JPEG
-#define STBI_NO_STDIO
-#define STBI_MAX_DIMENSIONS 16384
+// A skin's bitmap as PNG for a .glb, decoded by the bitmap room and encoded
+// here with Debian's stb_image_write, so that the converter and the window
+// embed textures alike.
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
 #define STBI_WRITE_NO_STDIO
-#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 
-#include <algorithm>
-#include <memory>
 #include <optional>
 
 #include "archive/far.h"
+#include "bitmap/bitmap.h"
 #include "files/textfile.h"
 #include "gltf/glb.h"
 #include "model/paths.h"
@@ -28,22 +18,23 @@ namespace mervane {
 
 std::string BitmapPng(const std::string& path) {
   const std::string bytes = ReadWholeFile(path);
-  int width = 0, height = 0, channels = 0;
-  const std::unique_ptr<unsigned char, void (*)(void*)> pixels(
-      stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
-                            static_cast<int>(std::min<std::size_t>(bytes.size(), 0x7FFFFFFF)), &width, &height,
-                            &channels, 0),
-      stbi_image_free);
-  if (!pixels)
-    throw std::move(Failure::Error(err::kInvalidArgument, std::string("the bitmap cannot be decoded (") +
-                                                              stbi_failure_reason() + ")")
-                        .InFile(path));
+  Image image = NamingFile(path, [&] { return DecodeImage(bytes); });
+  // An opaque bitmap (every one the game draws) goes in as RGB: smaller,
+  // and the same pixels.
+  int channels = 4;
+  bool opaque = true;
+  for (std::size_t p = 3; p < image.rgba.size() && opaque; p += 4) opaque = image.rgba[p] == 255;
+  if (opaque) {
+    channels = 3;
+    for (std::size_t from = 0, to = 0; from < image.rgba.size(); from += 4, to += 3)
+      for (std::size_t c = 0; c < 3; ++c) image.rgba[to + c] = image.rgba[from + c];
+  }
   std::string png;
   stbi_write_png_to_func(
       [](void* context, void* data, int size) {
         static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<std::size_t>(size));
       },
-      &png, width, height, channels, pixels.get(), width * channels);
+      &png, image.width, image.height, channels, image.rgba.data(), image.width * channels);
   return png;
 }
 

@@ -96,8 +96,11 @@ QString AboutText() {
              "Edits the character meshes of The Sims in any 3D modeller: opens .skn and .bmf skins, saves "
              "them as skin projects (.spj, .obj, .mtl) or rigged glTF projects (.glb) and back, and shows "
              "the whole Sim on the game's skeleton, animated.\n\n"
+             "Mervane is free software under the GNU General Public License, version 3 or (at your option) "
+             "any later version, and comes with no warranty.\n\n"
              "Built with Qt %4, running on Qt %5. Qt is used under the GNU Lesser General Public License "
-             "version 3; the image reader stb_image is in the public domain (or under the MIT licence); the glTF "
+             "version 3; the colour reducer libimagequant is under the GNU General Public License version 3 "
+             "or later; the image reader stb_image is in the public domain (or under the MIT licence); the glTF "
              "library tinygltf and the JSON library it uses are under the MIT licence. "
              "LICENSES.txt beside the program says what is shipped under which licence.")
       .arg(MERVANE_VERSION_MAJOR)

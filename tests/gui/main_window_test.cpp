@@ -905,6 +905,8 @@ TEST(AboutTest, NamesTheVersionQtAndTheLicences) {
   EXPECT_TRUE(text.contains(QString("Mervane ") + kVersion));
   EXPECT_TRUE(text.contains(qVersion()));
   EXPECT_TRUE(text.contains("GNU Lesser General Public License"));
+  EXPECT_TRUE(text.contains("free software under the GNU General Public License, version 3 or"));
+  EXPECT_TRUE(text.contains("libimagequant"));
 }
 
 }  // namespace
