@@ -8,7 +8,10 @@
 #include <sstream>
 
 #include "character/lookup.h"
+#include "gltf/glb_file.h"
+#include "skn/skn.h"
 #include "cli/converter.h"
+#include "convert_support.h"
 #include "model/paths.h"
 #include "pose/pose.h"
 #include "support.h"
@@ -145,6 +148,55 @@ TEST(RealFiles, EveryCharacterFileReadsRoundTripsAndFindsItsFrames) {
   EXPECT_GE(files, 4);
   EXPECT_EQ(bound, 2);  // idle and the walking loop
   EXPECT_EQ(missing, 2);
+}
+
+// A .glb names the skeleton it was written on and reopens wherever it is:
+// on that skeleton found beside it (a child's too), else on the rest
+// transforms it carries, never on the built-in table. Either way the mesh
+// comes back line for line.
+TEST(RealFiles, AGlbReopensAnywhereOnTheSkeletonItWasWrittenOn) {
+  SKIP_WITHOUT_REAL_FILES();
+  const std::string body = "xskin-b002mafit_01-PELVIS-BODY.skn";
+  // A child's skeleton: the adult's renamed and shortened, so that standing
+  // on the wrong one shows.
+  CharacterFile child = ParseCmx(test::ReadFile(Real("adult-skeleton.cmx")), "adult-skeleton.cmx");
+  child.skeletons.front().name = "child";
+  for (Bone& bone : child.skeletons.front().bones)
+    for (float& v : bone.position) v *= 0.7f;
+  struct Row {
+    const char* age;
+    const char* mesh;       // the name the skin is written under
+    const char* skeleton;   // the skeleton's file
+    std::string text;       // its text
+  };
+  const Row rows[] = {{"adult", "xskin-b002mafit_01-PELVIS-BODY", "adult-skeleton.cmx", test::ReadFile(Real("adult-skeleton.cmx"))},
+                      {"child", "xskin-b002ucchd_01-PELVIS-BODY", "child-skeleton.cmx", CmxText(child)}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.age);
+    test::TempDir written, skeleton_only, alone;
+    SkinModel model = ParseSkn(test::ReadFile(Real(body)), body, SknDigits::AsWritten);
+    model.MeshName = row.mesh;
+    test::WriteFile(written.path(row.skeleton), row.text);
+    test::WriteFile(skeleton_only.path(row.skeleton), row.text);
+    test::WriteFile(written.path(std::string(row.mesh) + ".skn"), SknText(model));
+    const auto glb = test::Convert({written.path(std::string(row.mesh) + ".skn"), written.path("sim.glb")});
+    ASSERT_EQ(glb.status, 0) << glb.err;
+    EXPECT_NE(glb.out.find(row.skeleton), std::string::npos) << glb.out;
+    fs::copy_file(written.path("sim.glb"), skeleton_only.path("sim.glb"));
+    fs::copy_file(written.path("sim.glb"), alone.path("sim.glb"));
+    // Beside its original and skeleton: line for line.
+    const RiggedRead beside = ReadGlbFile(written.path("sim.glb"), {});
+    EXPECT_EQ(beside.skeleton, row.skeleton);
+    ASSERT_EQ(beside.models.size(), 1u);
+    EXPECT_EQ(SknText(beside.models.front()), SknText(model));
+    // Without the original: on the skeleton's file and on the file's own
+    // rest transforms, the same lines.
+    const RiggedRead on_file = ReadGlbFile(skeleton_only.path("sim.glb"), {});
+    const RiggedRead carried = ReadGlbFile(alone.path("sim.glb"), {});
+    EXPECT_EQ(carried.skeleton, "the skeleton the file carries (" + std::string(row.age) + ")");
+    ASSERT_EQ(carried.models.size(), 1u);
+    EXPECT_EQ(SknText(carried.models.front()), SknText(on_file.models.front()));
+  }
 }
 
 }  // namespace

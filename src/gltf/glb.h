@@ -33,6 +33,7 @@ struct FoundRig {
   std::string source;
 };
 inline constexpr const char* kBuiltInSkeleton = "the built-in table";
+inline constexpr const char* kBuiltInRigName = "built-in";  // BuiltInRig's name
 
 // The skeleton a skin is written or read on: sources.skeleton when given
 // (its first skeleton); else the adult skeleton in the first of folders
@@ -41,6 +42,13 @@ inline constexpr const char* kBuiltInSkeleton = "the built-in table";
 // skeleton is error 5 naming it.
 // The skeleton looked for is of age (see AgeOfNames).
 FoundRig FindRig(const RigSources& sources, const std::vector<std::string>& folders, char age = 'a');
+
+// The rig a glTF's first skin carries: its joints with their hierarchy
+// and rest transforms turned back into the game's axes, named name. The
+// writer stores a game skeleton's transforms exactly, so a file read this
+// way stands where it stood. Error 5 when there is no skin or a joint's
+// transform is a matrix.
+Rig RigFromGltf(const GltfDocument& doc, std::string name);
 
 // The built-in table as a rig: every bone of it where the project writer
 // puts it, with the axes it gives the bone's limb, raised so that the

@@ -4,6 +4,7 @@
 #include "files/textfile.h"
 #include "model/guard.h"
 #include "model/paths.h"
+#include "pose/rig_files.h"
 
 namespace mervane {
 namespace {
@@ -30,6 +31,22 @@ RigContext SavingContext(const SkinModel& model) {
   return context;
 }
 
+// The skeleton a glTF is read on: the one the user named; for a file
+// written on a game skeleton, that skeleton (by its age) beside the file,
+// in folders or in the game, else the rest transforms the file carries;
+// for any other file, as FindRig finds it.
+FoundRig RigOfGltf(const GltfDocument& doc, const RigContext& context, const std::vector<std::string>& folders,
+                   char age) {
+  if (context.sources.skeleton || doc.skeleton.empty() || doc.skeleton == kBuiltInRigName)
+    return FindRig(context.sources, folders, age);
+  if (ToLowerAscii(doc.skeleton).starts_with("child")) age = 'c';
+  if (const auto path = FindSkeletonFile(FileFinder(folders, context.sources.game), age)) {
+    Rig rig = ReadRig(*path);
+    if (ToLowerAscii(rig.name) == ToLowerAscii(doc.skeleton)) return {std::move(rig), FileNameOf(*path)};
+  }
+  return {RigFromGltf(doc, doc.skeleton), "the skeleton the file carries (" + doc.skeleton + ")"};
+}
+
 }  // namespace
 
 RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {
@@ -38,7 +55,7 @@ RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {
     const GltfDocument doc = ParseGltf(bytes, path, FolderOf(path));
     std::vector<std::string> names;
     for (const GltfMesh& mesh : doc.meshes) names.push_back(mesh.name);
-    FoundRig found = FindRig(context.sources, Folders(FolderOf(path), context.folders, false), AgeOfNames(names));
+    FoundRig found = RigOfGltf(doc, context, Folders(FolderOf(path), context.folders, false), AgeOfNames(names));
     SkinsRead skins = SkinsFromGltf(doc, found.rig, found.source, OriginalsBeside(path));
     return RiggedRead{std::move(skins.models), std::move(found.source), skins.extra_influences};
   });

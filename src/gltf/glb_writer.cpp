@@ -150,6 +150,10 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
   skin.inverseBindMatrices = buffer.FloatAccessor(inverse_bind, 16, TINYGLTF_TYPE_MAT4, false);
   if (scene.nodes.size() == 1) skin.skeleton = scene.nodes.front();
   gltf.skins.push_back(skin);
+  // Which skeleton the joints are, so that reading finds it again (or, where
+  // it is not to be had, takes the joints' own rest transforms). tinygltf
+  // writes no extras of a skin: the file's asset carries it.
+  gltf.asset.extras = tinygltf::Value(tinygltf::Value::Object{{"skeleton", tinygltf::Value(rig.name)}});
 
   // The meshes, each bound vertex at rest as the game shows it.
   const bool wide_joints = bones > 256;

@@ -803,6 +803,17 @@ GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std:
       doc.nodes[i].name = m.nodes[i].name;
       doc.nodes[i].parent = parents[i];
       local[i] = LocalMatrix(m.nodes[i], Counted("node", static_cast<long>(i)));
+      GltfNode& node = doc.nodes[i];
+      node.has_parts = m.nodes[i].matrix.empty();
+      if (!m.nodes[i].translation.empty()) std::copy_n(m.nodes[i].translation.begin(), 3, node.translation.begin());
+      if (!m.nodes[i].rotation.empty()) std::copy_n(m.nodes[i].rotation.begin(), 4, node.rotation.begin());
+      if (!m.nodes[i].scale.empty()) std::copy_n(m.nodes[i].scale.begin(), 3, node.scale.begin());
+    }
+    if (!m.skins.empty()) {
+      doc.joints = m.skins.front().joints;
+      const tinygltf::Value& extras = m.asset.extras;
+      if (extras.IsObject() && extras.Has("skeleton") && extras.Get("skeleton").IsString())
+        doc.skeleton = extras.Get("skeleton").Get<std::string>();
     }
     // Parents first: each node's world is ready when its children need it.
     std::vector<bool> done(m.nodes.size(), false);

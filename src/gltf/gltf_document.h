@@ -40,6 +40,11 @@ struct GltfNode {
   std::string name;
   int parent = -1;
   Mat4 world = kIdentity4;
+  // The local transform as the file gives it, when as parts (not a matrix):
+  // the rotation x y z w as stored (not normalised).
+  bool has_parts = true;
+  std::array<double, 3> translation{0, 0, 0}, scale{1, 1, 1};
+  std::array<double, 4> rotation{0, 0, 0, 1};
 };
 
 // A mesh that a node of the scene places, as numbers. Positions and normals
@@ -61,6 +66,8 @@ struct GltfMesh {
 struct GltfDocument {
   std::vector<GltfNode> nodes;
   std::vector<GltfMesh> meshes;  // in the order of their nodes
+  std::vector<int> joints;       // the first skin's joint nodes, in its order
+  std::string skeleton;          // the skeleton the file says its skin is on ("adult"); may be empty
 };
 
 // Reads a .glb (by its "glTF" magic) or .gltf text, checking every

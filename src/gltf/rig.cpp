@@ -48,7 +48,7 @@ Rig BuiltInRig() {
   };
   std::vector<Placed> placed;
   Rig rig;
-  rig.name = "built-in";
+  rig.name = kBuiltInRigName;
   double lowest = 0;
   for (const BoneRow& row : kBoneTable) {
     const Vec3 offset = row.in_skeleton ? *SkeletonOffset(row.name) : Vec3{};
@@ -83,6 +83,35 @@ Rig BuiltInRig() {
       rig.rest_rotations.push_back(StoredQuat(back * placed[b].axes));
     }
   }
+  return rig;
+}
+
+Rig RigFromGltf(const GltfDocument& doc, std::string name) {
+  if (doc.joints.empty()) throw Failure::Error(err::kInvalidArgument, "it has no skin to carry a skeleton");
+  Rig rig;
+  rig.name = std::move(name);
+  for (const int joint : doc.joints) {
+    const GltfNode& node = doc.nodes[static_cast<std::size_t>(joint)];
+    if (!node.has_parts)
+      throw Failure::Error(err::kInvalidArgument, "joint " + node.name + " is placed by a matrix, not a rest transform");
+    rig.bone_names.push_back(node.name);
+    const auto parent = std::find(doc.joints.begin(), doc.joints.end(), node.parent);
+    rig.parents.push_back(node.parent < 0 || parent == doc.joints.end() ? -1 : static_cast<int>(parent - doc.joints.begin()));
+    rig.rest_positions.push_back(MirrorX({node.translation[0], node.translation[1], node.translation[2]}));
+    // The writer's rotation undone: the mirrored unit quaternion, scaled
+    // back to the stored one's length (the square root of the node's scale).
+    const auto [x, y, z, w] = node.rotation;
+    const double length = std::sqrt(x * x + y * y + z * z + w * w);
+    const double stored = std::sqrt(node.scale[0]) / (length > 0 ? length : 1);
+    rig.rest_rotations.push_back({-x * stored, y * stored, z * stored, w * stored});
+  }
+  std::vector<bool> placed(rig.bone_names.size(), false);
+  while (rig.order.size() < rig.bone_names.size())
+    for (std::size_t b = 0; b < rig.bone_names.size(); ++b)
+      if (!placed[b] && (rig.parents[b] < 0 || placed[static_cast<std::size_t>(rig.parents[b])])) {
+        placed[b] = true;
+        rig.order.push_back(static_cast<int>(b));
+      }
   return rig;
 }
 
