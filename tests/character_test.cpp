@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "archive/far.h"
+#include "bitmap/bitmap.h"
 #include "character/character.h"
 #include "character/lookup.h"
 #include "character_files.h"
@@ -559,11 +560,15 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   // A game folder lends the skeleton from inside one of its archives.
   TempDir game;
   const std::string skeleton_text = CmxText(skeleton);
-  const FarFile members[] = {{"Skeletons/Adult-Skeleton.cmx", skeleton_text}};
+  const std::string bitmap = Bmp8Bytes({1, 1, {{9, 8, 7}}, {0}});
+  const FarFile members[] = {{"Skeletons/Adult-Skeleton.cmx", skeleton_text}, {"Skins/tex.bmp", bitmap}};
   std::filesystem::create_directories(game.root() / "GameData");
   test::WriteFile(game.path("GameData/skeletons.far"), FarBytes(members));
   const Ran from_game = Convert({"--pose", "--game", game.root().string(), bare.path("mesh-a.skn"), bare.path("o.obj")});
   EXPECT_EQ(from_game.status, 0) << from_game.err;
+  // ...and the bitmap, copied beside the .obj: no modeller reads inside an archive.
+  EXPECT_NE(test::ReadFile(bare.path("o.mtl")).find("map_Kd tex.bmp\n"), std::string::npos);
+  EXPECT_EQ(test::ReadFile(bare.path("tex.bmp")), bitmap);
   // A child's mesh stands on the child skeleton beside it.
   CharacterFile kid = skeleton;
   kid.skeletons.front().name = "kid";

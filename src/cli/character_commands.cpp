@@ -136,6 +136,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
   // The files: right-handed, as modelling programs take them.
   const std::string mtl_path = BasePathOf(request.target) + ".mtl";
   std::string obj = "mtllib " + FileNameOf(mtl_path) + "\n", mtl;
+  std::vector<OutputFile> bitmaps;  // those read from archives, copied beside the .obj
   SkinnedMesh skinned;
   std::size_t base = 1;
   for (std::size_t m = 0; m < dressed.size(); ++m) {
@@ -162,12 +163,22 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     }
     base += skinned.positions.size();
     mtl += "newmtl " + mesh.name + "\n";
-    if (const auto bitmap = FindToneBitmap(FileFinder({folders[m]}, request.game), mesh.name, mesh.texture))
-      mtl += "map_Kd " + MaterialName(*bitmap, request.target) + "\n";
+    if (const auto bitmap = FindToneBitmap(FileFinder({folders[m]}, request.game), mesh.name, mesh.texture)) {
+      if (SplitArchivePath(*bitmap)) {
+        // No modeller reads inside an archive: the bitmap goes beside the .obj.
+        const std::string copy = JoinPath(FolderOf(request.target), FileNameOf(*bitmap));
+        if (std::none_of(bitmaps.begin(), bitmaps.end(), [&](const OutputFile& b) { return b.path == copy; }))
+          bitmaps.push_back({copy, ReadWholeFile(*bitmap)});
+        mtl += "map_Kd " + FileNameOf(copy) + "\n";
+      } else {
+        mtl += "map_Kd " + MaterialName(*bitmap, request.target) + "\n";
+      }
+    }
     else
       mtl += "# no bitmap " + ToneBitmapStem(mesh.name, mesh.texture) + ".bmp is found\n";
   }
-  const FileToWrite files[] = {{request.target, obj}, {mtl_path, mtl}};
+  std::vector<FileToWrite> files{{request.target, obj}, {mtl_path, mtl}};
+  for (const OutputFile& bitmap : bitmaps) files.push_back({bitmap.path, bitmap.bytes});
   WriteFilesAtomically(files);
   out << "posed " << dressed.size() << " meshes on skeleton " << rig.name << " into " << request.target << "\n";
 }
