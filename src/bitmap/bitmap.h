@@ -72,8 +72,9 @@ struct BmpInfo {
 // *problem when problem is given, for bytes that are no BMP, whose headers
 // or palette are cut, or whose fields are out of range: a header size that
 // is none of BMP's, planes other than 1, a depth BMP has not, a compression
-// past 6, a width below 1, a height of 0, more palette colours than the
-// depth addresses, or pixel data starting past the end of the bytes.
+// past 6, RLE8 at other than 8 bits (RLE4 at other than 4), a width below 1,
+// a height of 0, more palette colours than the depth addresses (or over 256
+// above 8 bits), or pixel data starting past the end of the bytes.
 std::optional<BmpInfo> ReadBmpInfo(std::string_view bytes, std::string* problem = nullptr);
 
 // Peak signal-to-noise ratio in dB over R, G and B of two images of one
