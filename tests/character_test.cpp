@@ -244,6 +244,16 @@ TEST(Frames, DecodeStepsRepeatsAndFullValuesAndEncodeWithinATolerance) {
     for (std::size_t k = 0; k < 4; ++k) EXPECT_NEAR(back.rotations[i][k], many.rotations[i][k], 0.001) << i;
   }
   EXPECT_LT(encoded.size(), 3500u);  // steps and repeats, not full values: 3500 values
+
+  // Lossless: every value comes back as the very float32, -0 and tiny ones too,
+  // and the exact steps and repeats still spare most full values.
+  many.positions[7] = {-0.0f, 1e-40f, 0.0f};
+  many.rotations[8] = {0, 0.25f + 1e-7f, 0, 1};
+  const std::string exact = CfpBytes(many, 0);
+  const Frames same = ParseCfp(exact, 500, 500, "t.cfp");
+  EXPECT_EQ(std::memcmp(same.positions.data(), many.positions.data(), 500 * sizeof many.positions[0]), 0);
+  EXPECT_EQ(std::memcmp(same.rotations.data(), many.rotations.data(), 500 * sizeof many.rotations[0]), 0);
+  EXPECT_LT(exact.size(), 5 * 3500u / 2);
 }
 
 TEST(Frames, TheReaderRefusesWithFileOffsetAndValue) {

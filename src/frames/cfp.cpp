@@ -13,7 +13,6 @@ namespace {
 constexpr unsigned char kFull = 0xFF, kRepeat = 0xFE;
 constexpr unsigned kStepCount = 254;  // bytes 0 to 253 are steps
 constexpr std::uint64_t kMostRepeated = 65536;
-constexpr double kTolerance = 0.001;
 
 // The step each byte below 0xFE adds; rising with the byte.
 const std::array<float, kStepCount>& Steps() {
@@ -95,7 +94,12 @@ Frames ParseCfp(std::string_view bytes, std::uint32_t position_count, std::uint3
   });
 }
 
-std::string CfpBytes(const Frames& frames) {
+std::string CfpBytes(const Frames& frames, double tolerance) {
+  // Lossless: the reader's float32 sum must land on the value bit for bit.
+  auto close = [tolerance](float got, float want) {
+    return tolerance > 0 ? std::abs(static_cast<double>(got) - want) <= tolerance
+                         : std::bit_cast<std::uint32_t>(got) == std::bit_cast<std::uint32_t>(want);
+  };
   std::vector<float> values;
   const std::size_t p = frames.positions.size(), r = frames.rotations.size();
   values.reserve(3 * p + 4 * r);
@@ -123,7 +127,7 @@ std::string CfpBytes(const Frames& frames) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     const float v = values[i];
     if (!std::isfinite(v)) throw Failure::Error(err::kOverflow, "frame value " + std::to_string(i) + " is not a finite number");
-    if (i > 0 && std::abs(static_cast<double>(v) - running) <= kTolerance) {
+    if (i > 0 && close(running, v)) {
       ++pending;
       continue;
     }
@@ -132,11 +136,12 @@ std::string CfpBytes(const Frames& frames) {
     const float want = v - running;
     const auto above = std::lower_bound(steps.begin(), steps.end(), want);
     int best = -1;
-    double best_error = kTolerance;
+    double best_error = tolerance;
     for (auto it : {above - 1, above}) {
       if (it < steps.begin() || it >= steps.end() || i == 0) continue;
-      const double error = std::abs(static_cast<double>(running + *it) - v);
-      if (error <= best_error) {
+      const float sum = running + *it;
+      const double error = std::abs(static_cast<double>(sum) - v);
+      if (close(sum, v) && error <= best_error) {
         best_error = error;
         best = static_cast<int>(it - steps.begin());
       }

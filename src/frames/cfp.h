@@ -30,10 +30,13 @@ Frames ParseCfp(std::string_view bytes, std::uint32_t position_count, std::uint3
                 std::string_view name);
 
 // The .cfp bytes of the frames, in the order ParseCfp reads them: a full
-// value first, then for each value a repeat while it stays within 0.001 of
-// the running value, else the nearest step if that lands within 0.001 of
-// it, else a full value. ParseCfp of the bytes gives every value back to
-// within 0.001; values that are not finite are error 6.
-std::string CfpBytes(const Frames& frames);
+// value first, then for each value a repeat while it stays within
+// tolerance of the running value, else the nearest step if that lands
+// within tolerance of it, else a full value. ParseCfp of the bytes gives
+// every value back to within tolerance; with a tolerance of 0, as the very
+// float32 given (a repeat or a step only where the reader's sum lands on
+// it bit for bit). Values that are not finite are error 6.
+inline constexpr double kCfpGameTolerance = 0.001;  // what the game's own files allow themselves
+std::string CfpBytes(const Frames& frames, double tolerance = kCfpGameTolerance);
 
 }  // namespace mervane
