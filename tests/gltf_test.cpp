@@ -16,6 +16,7 @@
 #include "gltf/glb.h"
 #include "gltf/glb_file.h"
 #include "gltf/gltf_document.h"
+#include "gltf/gltf_skills.h"
 #include "model/world.h"
 #include "pose/skinning.h"
 #include "skn/skn.h"
@@ -552,27 +553,41 @@ TEST(GltfWriter, SavingFindsTheSkeletonWhereTheSkinWasRead) {
   }
 }
 
+// A two-bone skeleton, a one-triangle mesh on it, and a skill "wave" of
+// three frames whose rotations are a little off unit length and change sign.
+struct Waving {
+  Rig rig;
+  Skill skill;
+  Frames frames;
+  Animation animation;
+  SkinModel model;
+  Waving() {
+    Skeleton skeleton{"s", {}};
+    skeleton.bones.push_back({"ROOT", std::string(kNoParent), {}, {0, 3, 0}, {0, 0.70710678f, 0, 0.70710678f}});
+    skeleton.bones.push_back({"ARM", "ROOT", {}, {1, 0.5f, 0}, {0.1f, 0.2f, 0.3f, 0.927f}});
+    rig = MakeRig(skeleton);
+    skill.name = "wave";
+    skill.position_count = 3;
+    skill.rotation_count = 6;
+    skill.motions.push_back({"ROOT", 3, 100, 1, 1, 0, 0, {}, {}});
+    skill.motions.push_back({"ARM", 3, 100, 0, 1, -1, 3, {}, {}});
+    frames.positions = {{0, 3, 0}, {0.2f, 3, 0}, {0.4f, 3.1f, 0}};
+    frames.rotations = {{0, 0, 0, 1}, {0, 0.1f, 0, 0.995f}, {0, 0.2f, 0, 0.98f},
+                        {0.1f, 0.2f, 0.3f, 0.927f}, {-0.3f, 0.2f, 0.1f, 0.93f}, {-0.78f, 0.52f, 0.26f, -0.13f}};
+    animation = MakeAnimation(rig, skill, frames);
+    model = test::ReadSknText(test::CrLf({"m", "x", "1", "ARM", "1", "0 1 2", "1", "0 0 3 -1 0", "3", "0 0", "1 0",
+                                          "0 1", "0", "3", "0 0 0 0 1 0", "1 0 0 0 1 0", "0 1 0 0 1 0"}));
+  }
+  std::string Glb() const { return GlbBytes(rig, {&model, 1}, {}, {&animation, 1}); }
+};
+
 // Each key of an animation puts the joints where the game's posing puts the
 // bones at that frame, including rotations a little off unit length.
 TEST(GltfWriter, AnimationKeysAreTheGamesPoseAtEachFrame) {
-  Skeleton skeleton{"s", {}};
-  skeleton.bones.push_back({"ROOT", std::string(kNoParent), {}, {0, 3, 0}, {0, 0.70710678f, 0, 0.70710678f}});
-  skeleton.bones.push_back({"ARM", "ROOT", {}, {1, 0.5f, 0}, {0.1f, 0.2f, 0.3f, 0.927f}});
-  const Rig rig = MakeRig(skeleton);
-  Skill skill;
-  skill.name = "wave";
-  skill.position_count = 3;
-  skill.rotation_count = 6;
-  skill.motions.push_back({"ROOT", 3, 100, 1, 1, 0, 0, {}, {}});
-  skill.motions.push_back({"ARM", 3, 100, 0, 1, -1, 3, {}, {}});
-  Frames frames;
-  frames.positions = {{0, 3, 0}, {0.2f, 3, 0}, {0.4f, 3.1f, 0}};
-  frames.rotations = {{0, 0, 0, 1}, {0, 0.1f, 0, 0.995f}, {0, 0.2f, 0, 0.98f},
-                      {0.1f, 0.2f, 0.3f, 0.927f}, {-0.3f, 0.2f, 0.1f, 0.93f}, {-0.78f, 0.52f, 0.26f, -0.13f}};
-  const Animation animation = MakeAnimation(rig, skill, frames);
-  SkinModel model = test::ReadSknText(test::CrLf({"m", "x", "1", "ARM", "1", "0 1 2", "1", "0 0 3 -1 0", "3", "0 0", "1 0",
-                                                  "0 1", "0", "3", "0 0 0 0 1 0", "1 0 0 0 1 0", "0 1 0 0 1 0"}));
-  const std::string bytes = GlbBytes(rig, {&model, 1}, {}, {&animation, 1});
+  const Waving waving;
+  const Rig& rig = waving.rig;
+  const Animation& animation = waving.animation;
+  const std::string bytes = waving.Glb();
   tinygltf::Model gltf;
   tinygltf::TinyGLTF loader;
   std::string error, warning;
@@ -677,6 +692,105 @@ TEST(GltfReal, RossComesBackByteForByteAndStandsWhereTheReferencePutsHim) {
       EXPECT_NEAR(p.z, expected[k++].z, 1e-5);
     }
   EXPECT_EQ(k, expected.size());
+}
+
+// The .glb's animation read back as the skill it was made from, every
+// value the very float32; keys at another rate resampled; what no skill can
+// be refused, naming the animation and the channel.
+TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
+  const Waving waving;
+  auto load = [](const std::string& bytes) {
+    tinygltf::Model gltf;
+    tinygltf::TinyGLTF loader;
+    std::string error, warning;
+    EXPECT_TRUE(loader.LoadBinaryFromMemory(&gltf, &error, &warning, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                            static_cast<unsigned>(bytes.size())))
+        << error;
+    return gltf;
+  };
+  auto save = [](tinygltf::Model gltf) {
+    std::ostringstream out;
+    tinygltf::TinyGLTF().WriteGltfSceneToStream(&gltf, out, false, true);
+    return ParseGltf(out.str(), "edited.glb", "");
+  };
+  // Exact: the same motions, frames and values.
+  const SkillsMade same = SkillsFromGltf(ParseGltf(waving.Glb(), "w.glb", ""), waving.rig, {}, {});
+  ASSERT_EQ(same.file.skills.size(), 1u);
+  EXPECT_EQ(same.file.skills[0].motions.size(), 2u);
+  EXPECT_EQ(same.frames[0].positions, waving.frames.positions);
+  EXPECT_EQ(same.frames[0].rotations, waving.frames.rotations);
+  EXPECT_EQ(same.file.skills[0].frames_name, "xskill-wave");
+
+  // A modeller's 24 a second: three keys span 1/12 s, four frames at 30.
+  tinygltf::Model slow = load(waving.Glb());
+  for (const auto& sampler : slow.animations[0].samplers) {
+    auto& accessor = slow.accessors[static_cast<std::size_t>(sampler.input)];
+    auto& data = slow.buffers[0].data;
+    const auto& view = slow.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
+    for (int k = 0; k < 3; ++k) {
+      const float t = static_cast<float>(k / 24.0);
+      std::memcpy(data.data() + view.byteOffset + accessor.byteOffset + 4 * static_cast<std::size_t>(k), &t, 4);
+    }
+    accessor.maxValues = {2 / 24.0};
+  }
+  slow.animations[0].extras = tinygltf::Value();  // a modeller keeps none of ours
+  const SkillsMade resampled = SkillsFromGltf(save(slow), waving.rig, {}, {});
+  const Skill& skill = resampled.file.skills[0];
+  EXPECT_EQ(skill.motions[0].frames, 4u);
+  const Animation animation = MakeAnimation(waving.rig, skill, resampled.frames[0]);
+  Pose got, want;
+  for (const auto& [frame, original] : {std::pair{1, 0.8}, std::pair{2, 1.6}, std::pair{3, 2.0}}) {
+    AnimatedPose(waving.rig, animation, frame, got);
+    AnimatedPose(waving.rig, waving.animation, original, want);
+    // The root, whose keys are unit quaternions as the game's are (the arm's
+    // are 4 % off, and between keys the game's slerp of them scales otherwise
+    // than glTF's linear scale).
+    EXPECT_NEAR(got[0].position.x, want[0].position.x, 1e-5) << frame;
+    EXPECT_NEAR(got[0].position.y, want[0].position.y, 1e-5) << frame;
+    for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[0].rotation.m[e], want[0].rotation.m[e], 5e-4) << frame;
+  }
+
+  const struct {
+    const char* what;
+    std::function<void(tinygltf::Model&)> edit;
+    const char* message;
+  } refusals[] = {
+      {"a channel on the mesh's node", [](tinygltf::Model& g) { g.animations[0].channels[0].target_node = 2; },
+       "channel 0 (counted from 0): it moves m, which is not a bone"},
+      {"a scaled bone", [](tinygltf::Model& g) {
+         for (auto& c : g.animations[0].channels)
+           if (c.target_path == "scale") {
+             auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[static_cast<std::size_t>(c.sampler)].output)];
+             const float two = 2;
+             std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset, &two, 4);
+           }
+       }, "is scaled"},
+      {"times going backwards", [](tinygltf::Model& g) {
+         const auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].input)];
+         const float late = 1;
+         std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset, &late, 4);
+       }, "go backwards at key 1"},
+      {"a value that is not a number", [](tinygltf::Model& g) {
+         const auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].output)];
+         const float nan = std::numeric_limits<float>::quiet_NaN();
+         std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset, &nan, 4);
+       }, "value is not a finite number"},
+      {"fewer values than keys", [](tinygltf::Model& g) {
+         g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].output)].count = 2;
+       }, "has 3 keys but 2 values"},
+  };
+  for (const auto& refusal : refusals) {
+    SCOPED_TRACE(refusal.what);
+    tinygltf::Model edited = load(waving.Glb());
+    refusal.edit(edited);
+    const Failure failure = test::ExpectFailure([&] { SkillsFromGltf(save(edited), waving.rig, {}, {}); });
+    EXPECT_NE(failure.detail().find(refusal.message), std::string::npos) << failure.detail();
+  }
+  const std::string only[] = {"dance"};
+  EXPECT_NE(test::ExpectFailure([&] { SkillsFromGltf(ParseGltf(waving.Glb(), "w.glb", ""), waving.rig, only, {}); })
+                .detail()
+                .find("no animation dance"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -205,5 +205,58 @@ TEST(RealFiles, AGlbReopensAnywhereOnTheSkeletonItWasWrittenOn) {
   }
 }
 
+// The game's skills into a .glb and back: every key the very value the
+// game stores, alone; beside the original skill files, the same skills
+// line for line (what glTF cannot carry comes from them).
+TEST(RealFiles, SkillsRoundTripThroughAGlbExactly) {
+  SKIP_WITHOUT_REAL_FILES();
+  test::TempDir written, alone;
+  const auto glb = test::Convert({"--animation", Real("adult-idle1.cmx"), "--animation",
+                                  Real("ross-walking-loop.cmx") + ":a2o-walking-loop", Real("B002MAFit_01.cmx"),
+                                  written.path("ross.glb")});
+  ASSERT_EQ(glb.status, 0) << glb.err;
+  fs::copy_file(written.path("ross.glb"), alone.path("ross.glb"));
+  for (const char* original : {"adult-idle1.cmx", "ross-walking-loop.cmx"}) fs::copy_file(Real(original), written.path(original));
+  const FileFinder real({Real("")});
+  for (const bool beside : {false, true}) {
+    SCOPED_TRACE(beside ? "beside the originals" : "alone");
+    const test::TempDir& dir = beside ? written : alone;
+    const auto back = test::Convert({dir.path("ross.glb"), dir.path("skills.cmx")});
+    ASSERT_EQ(back.status, 0) << back.err;
+    const CharacterFile made = ReadCharacterFile(dir.path("skills.cmx"));
+    ASSERT_EQ(made.skills.size(), 2u);
+    for (const Skill& skill : made.skills) {
+      SCOPED_TRACE(skill.name);
+      const CharacterFile file = ReadCharacterFile(Real(skill.name == "a2o-idle1" ? "adult-idle1.cmx" : "ross-walking-loop.cmx"));
+      const Skill& before = ChooseSkill(file, "original", skill.name);
+      const Frames old_frames = ReadSkillFrames(before, real);
+      const Frames new_frames = ReadSkillFrames(skill, FileFinder({dir.path("")}));
+      if (beside) {
+        EXPECT_EQ(skill, before);
+        EXPECT_EQ(new_frames.positions, old_frames.positions);
+        EXPECT_EQ(new_frames.rotations, old_frames.rotations);
+        continue;
+      }
+      ASSERT_EQ(skill.motions.size(), before.motions.size());
+      for (const Motion& was : before.motions) {
+        const auto now = std::find_if(skill.motions.begin(), skill.motions.end(),
+                                      [&](const Motion& m) { return m.bone_name == was.bone_name; });
+        ASSERT_NE(now, skill.motions.end()) << was.bone_name;
+        EXPECT_EQ(now->frames, was.frames);
+        EXPECT_EQ(now->position_offset >= 0, was.position_offset >= 0) << was.bone_name;
+        for (std::uint32_t k = 0; k < was.frames; ++k) {
+          if (was.position_offset >= 0) {
+            EXPECT_EQ(new_frames.positions[static_cast<std::size_t>(now->position_offset) + k],
+                      old_frames.positions[static_cast<std::size_t>(was.position_offset) + k]) << was.bone_name << " " << k;
+          }
+          EXPECT_EQ(std::memcmp(&new_frames.rotations[static_cast<std::size_t>(now->rotation_offset) + k],
+                                &old_frames.rotations[static_cast<std::size_t>(was.rotation_offset) + k], 16), 0)
+              << was.bone_name << " frame " << k << " " << testing::PrintToString(new_frames.rotations[static_cast<std::size_t>(now->rotation_offset) + k]) << " vs " << testing::PrintToString(old_frames.rotations[static_cast<std::size_t>(was.rotation_offset) + k]);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace mervane

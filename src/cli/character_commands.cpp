@@ -242,7 +242,8 @@ void PrintFramesInfo(const std::string& cfp_path, const SkillRequest& animation,
 std::optional<int> Dispatch(const ConvertRequest& request, std::ostream& out, std::ostream& err) {
   const bool ours = request.pose || request.skeleton || !request.animations.empty() || request.frame;
   const bool others = request.to || request.out || request.import_path || request.attach || request.name ||
-                      request.texture || request.extract || request.fix_normals;
+                      request.texture || request.extract || request.fix_normals || !request.skills.empty() ||
+                      request.lossy;
   if (others) {
     if (!ours) return std::nullopt;  // another command's
     throw UsageError{"--pose, --skeleton, --animation and --frame take no --to, --out, --import, --attach, --name, "

@@ -110,6 +110,7 @@ int Run(const ConvertRequest& options, std::ostream& out, std::ostream& err, boo
   }
   // What only posing and .glb files take, and what looks files up in the
   // game: none of the commands below reads more than the files named.
+  if (!options.skills.empty() || options.lossy) throw UsageError{"--skill and --lossy go with writing skills from a glTF"};
   if (options.skeleton || !options.animations.empty() || options.frame || options.pose)
     throw UsageError{"--skeleton, --animation and --frame go with --pose or a .glb"};
   if (options.game)

@@ -44,7 +44,15 @@ ConvertRequest ParseConvertArguments(const std::vector<std::string>& args) {
     else if (arg == "--out") request.out = value();
     else if (arg == "--skeleton") request.skeleton = value();
     else if (arg == "--animation") request.animations.push_back(ParseSkillRequest(value()));
-    else if (arg == "--frame") {
+    else if (arg == "--skill") request.skills.push_back(value());
+    else if (arg == "--lossy") {
+      const std::string& text = value();
+      double tolerance = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), tolerance);
+      if (ec != std::errc() || end != text.data() + text.size() || !(tolerance >= 0 && tolerance <= 1))
+        throw UsageError{"--lossy needs a tolerance from 0 to 1, not \"" + text + "\""};
+      request.lossy = tolerance;
+    } else if (arg == "--frame") {
       const std::string& text = value();
       double frame = 0;
       const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);

@@ -20,6 +20,8 @@ struct ConvertRequest {
   std::optional<std::string> light, medium, dark, mesh_name, mesh, id, gender, age, build;
   std::vector<SkillRequest> animations;  // --animation, in order
   std::optional<double> frame;
+  std::vector<std::string> skills;  // --skill, in order
+  std::optional<double> lossy;
   bool info = false, extract = false, pose = false, help = false, version = false;
   bool publish = false, check = false, replace = false;
 };

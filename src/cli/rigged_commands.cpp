@@ -10,6 +10,9 @@
 #include "files/textfile.h"
 #include "formats/formats.h"
 #include "gltf/glb_file.h"
+#include "gltf/gltf_skills.h"
+#include "archive/far.h"
+#include "pose/pose.h"
 #include "model/guard.h"
 #include "model/paths.h"
 
@@ -28,7 +31,11 @@ const char* const kRiggedUsage =
     "                  [--animation SKILLFILE[:SKILL]]... FILE|FOLDER...\n"
     "      As --to above; a glTF of several meshes gives one MESHNAME.skn (or other) each.\n"
     "  mervane-convert [--skeleton FILE] --info IN.glb|IN.gltf\n"
-    "      The skeleton it is read on, and each of its skins.\n";
+    "      The skeleton it is read on, and each of its skins.\n"
+    "  mervane-convert [--skeleton FILE] [--skill NAME]... [--lossy TOLERANCE] IN.glb SKILLS.cmx|.cmx.bcf\n"
+    "      The glTF's animations (or those named) as the game's skills, each one's frames\n"
+    "      in a .cfp beside SKILLS, at 30 a second, exact unless --lossy. A skill file\n"
+    "      beside IN.glb lends what glTF cannot carry to the skills of its names.\n";
 
 namespace {
 
@@ -118,6 +125,47 @@ int ReadGlb(const Request& request, std::ostream& out, std::ostream& err) {
   return FormatOf(target)->save(read.models.front(), prompts, target) == Outcome::Succeeded ? 0 : 1;
 }
 
+// The skills of the file's folder, for what glTF cannot carry.
+std::vector<Skill> SkillsBeside(const std::string& path) {
+  std::vector<Skill> skills;
+  for (const std::string& name : FileFinder({FolderOf(path)}).Names()) {
+    if (!IsCharacterPath(name)) continue;
+    try {
+      for (Skill& skill : ReadCharacterFile(JoinPath(FolderOf(path), name)).skills) skills.push_back(std::move(skill));
+    } catch (const Failure&) {
+      // A file beside that does not read lends nothing.
+    }
+  }
+  return skills;
+}
+
+int WriteSkills(const Request& request, std::ostream& out, std::ostream& err) {
+  const std::string& source = request.args.positional[0];
+  const std::string& target = request.args.positional[1];
+  ConsolePrompts prompts(err, request.args.fix_normals);
+  std::vector<std::string> written;
+  const Outcome outcome = RunReported(prompts, [&] {
+    const GltfDocument doc = NamingFile(source, [&] { return ParseGltf(ReadWholeFile(source), source, FolderOf(source)); });
+    if (doc.animations.empty())
+      throw std::move(Failure::Error(err::kInvalidArgument, "it holds no animation").InFile(source));
+    const FoundRig rig = RigOfGltf(doc, request.rig, {FolderOf(source)}, 'a');
+    const std::vector<Skill> originals = SkillsBeside(source);
+    const SkillsMade made = NamingFile(source, [&] { return SkillsFromGltf(doc, rig.rig, request.args.skills, originals); });
+    std::vector<OutputFile> files;
+    files.push_back({target, ExtensionOf(target) == "bcf" ? BcfBytes(made.file) : CmxText(made.file)});
+    for (std::size_t s = 0; s < made.frames.size(); ++s)
+      files.push_back({JoinPath(FolderOf(target), made.file.skills[s].frames_name + ".cfp"),
+                       CfpBytes(made.frames[s], request.args.lossy.value_or(0))});
+    std::vector<FileToWrite> writes;
+    for (const OutputFile& file : files) writes.push_back({file.path, file.bytes});
+    WriteFilesAtomically(writes);
+    for (const OutputFile& file : files) written.push_back(file.path);
+  });
+  if (outcome != Outcome::Succeeded) return 1;
+  for (const std::string& path : written) out << "wrote " << path << "\n";
+  return 0;
+}
+
 std::optional<int> Dispatch(const ConvertRequest& given, std::ostream& out, std::ostream& err, bool terminal) {
   const bool to_rigged = given.to && FormatOf("." + *given.to) && FormatOf("." + *given.to)->rigged;
   const bool names_rigged = std::any_of(given.positional.begin(), given.positional.end(), IsRigged);
@@ -149,6 +197,11 @@ std::optional<int> Dispatch(const ConvertRequest& given, std::ostream& out, std:
   if (IsRigged(given.positional.back())) return WriteGlb(request, out, err);
   if (given.positional.size() != 2 || !IsRigged(given.positional[0]))
     throw UsageError{"several MESH files go into one .glb: \"" + given.positional.back() + "\" is not one"};
+  if (IsCharacterPath(given.positional[1])) {
+    if (!request.rig.animations.empty()) throw UsageError{"--animation goes with writing a .glb"};
+    return WriteSkills(request, out, err);
+  }
+  if (!given.skills.empty() || given.lossy) throw UsageError{"--skill and --lossy go with writing skills (.cmx, .bcf)"};
   if (!FormatOf(given.positional[1]))
     throw UsageError{"\"" + given.positional[1] + "\" must end in " + FormatExtensionsText()};
   if (!request.rig.animations.empty()) throw UsageError{"--animation goes with writing a .glb"};

@@ -72,6 +72,16 @@ std::string BitmapPng(const std::string& path);
 // is none. A bitmap that cannot be decoded is error 5 naming it.
 std::string TexturePng(const SkinModel& model, const FileFinder& finder);
 
+// A stored rotation as glTF has it: the game applies the conjugate in the
+// form whose diagonal is w² ± x² ± y² ± z², which is the unit rotation
+// scaled by the quaternion's length squared (frames are a little off unit
+// length). So: the mirrored unit quaternion, and that scale.
+struct GltfTurn {
+  std::array<double, 4> rotation{0, 0, 0, 1};
+  double scale = 1;
+};
+GltfTurn GltfRotation(const Quat& stored);
+
 // The .glb bytes of the models on rig, one mesh node each named by its mesh
 // name, on one skin whose joints are the rig's bones (names, hierarchy and
 // rest transforms, with inverse bind matrices). A vertex is a bound vertex

@@ -31,10 +31,8 @@ RigContext SavingContext(const SkinModel& model) {
   return context;
 }
 
-// The skeleton a glTF is read on: the one the user named; for a file
-// written on a game skeleton, that skeleton (by its age) beside the file,
-// in folders or in the game, else the rest transforms the file carries;
-// for any other file, as FindRig finds it.
+}  // namespace
+
 FoundRig RigOfGltf(const GltfDocument& doc, const RigContext& context, const std::vector<std::string>& folders,
                    char age) {
   if (context.sources.skeleton || doc.skeleton.empty() || doc.skeleton == kBuiltInRigName)
@@ -46,8 +44,6 @@ FoundRig RigOfGltf(const GltfDocument& doc, const RigContext& context, const std
   }
   return {RigFromGltf(doc, doc.skeleton), "the skeleton the file carries (" + doc.skeleton + ")"};
 }
-
-}  // namespace
 
 RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {
   return NamingFile(path, [&] {

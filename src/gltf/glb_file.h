@@ -34,6 +34,13 @@ struct RiggedWrite {
   std::string skeleton;
 };
 
+// The skeleton a glTF is read on: context's skeleton when named; for a
+// file written on a game skeleton, that skeleton (by its age) in folders or
+// through the game, else the rest transforms the file carries
+// (RigFromGltf); for any other file, as FindRig finds it.
+FoundRig RigOfGltf(const GltfDocument& doc, const RigContext& context, const std::vector<std::string>& folders,
+                   char age);
+
 // Reads every skin of a .glb or .gltf (see SkinsFromGltf), on the skeleton
 // FindRig finds from context.sources, the file's folder and then
 // context.folders; originals are looked for beside the file. Failures as

@@ -21,20 +21,16 @@ Vec3 Unit(const Vec3& v) {
   return length > 0 ? Vec3{v.x / length, v.y / length, v.z / length} : Vec3{0, 1, 0};
 }
 
-// A stored rotation as glTF has it: the game applies the conjugate in the
-// form whose diagonal is w² ± x² ± y² ± z², which is the unit rotation
-// scaled by the quaternion's length squared (frames are a little off unit
-// length). So: the mirrored unit quaternion, and that scale.
-struct GltfTurn {
-  std::array<double, 4> rotation{0, 0, 0, 1};
-  double scale = 1;
-};
+}  // namespace
+
 GltfTurn GltfRotation(const Quat& stored) {
   const double n = stored.x * stored.x + stored.y * stored.y + stored.z * stored.z + stored.w * stored.w;
   if (!(n > 0)) return {};
   const double length = std::sqrt(n);
   return {{-stored.x / length, stored.y / length, stored.z / length, stored.w / length}, n};
 }
+
+namespace {
 
 Mat4 NodeMatrix(const Vec3& t, const GltfTurn& turn) {
   const auto [x, y, z, w] = turn.rotation;
@@ -273,7 +269,7 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
         add(channel.bone, "translation", buffer.FloatAccessor(values, 3, TINYGLTF_TYPE_VEC3, false), channel.frames);
       }
       if (channel.rotation_offset >= 0) {
-        std::vector<float> values, scales;
+        std::vector<float> values, scales, stored;
         std::array<double, 4> previous{0, 0, 0, 1};
         for (std::size_t k = 0; k < frames; ++k) {
           const auto& r = animation.frames.rotations[static_cast<std::size_t>(channel.rotation_offset) + k];
@@ -282,12 +278,21 @@ std::string GlbBytes(const Rig& rig, std::span<const SkinModel> models, std::spa
           // Each key on the side of the last, so that every step turns the short way, as the game's does.
           if (k > 0 && q[0] * previous[0] + q[1] * previous[1] + q[2] * previous[2] + q[3] * previous[3] < 0)
             for (double& e : q) e = -e;
+          stored.insert(stored.end(), r.begin(), r.end());
           previous = q;
           for (const double e : q) values.push_back(static_cast<float>(e));
           Push(scales, {turn.scale, turn.scale, turn.scale});
         }
         add(channel.bone, "rotation", buffer.FloatAccessor(values, 4, TINYGLTF_TYPE_VEC4, false), channel.frames);
         add(channel.bone, "scale", buffer.FloatAccessor(scales, 3, TINYGLTF_TYPE_VEC3, false), channel.frames);
+        // The game's own values beside them: a rotation and its negation
+        // turn alike and a unit quaternion loses the last bit, but the game
+        // keeps what it stored, and reading gives it back.
+        tinygltf::Value::Object game = out.extras.IsObject() ? out.extras.Get("game").Get<tinygltf::Value::Object>()
+                                                             : tinygltf::Value::Object{};
+        game[rig.bone_names[static_cast<std::size_t>(channel.bone)]] =
+            tinygltf::Value(buffer.FloatAccessor(stored, 4, TINYGLTF_TYPE_VEC4, false));
+        out.extras = tinygltf::Value(tinygltf::Value::Object{{"game", tinygltf::Value(std::move(game))}});
       }
     }
     if (!out.channels.empty()) gltf.animations.push_back(std::move(out));

@@ -788,6 +788,64 @@ void ReadPrimitive(const Model& m, const tinygltf::Primitive& primitive, const s
   }
 }
 
+// One animation's channels as keys, each checked: times finite and rising,
+// values finite and one per key (three per key for a cubic spline).
+GltfAnimation ReadAnimation(const Model& m, std::size_t index) {
+  const auto& source = m.animations[index];
+  GltfAnimation animation;
+  animation.name = source.name.empty() ? Counted("animation", static_cast<long>(index)) : source.name;
+  for (std::size_t c = 0; c < source.channels.size(); ++c) {
+    const auto& channel = source.channels[c];
+    const std::string about = "animation " + animation.name + ", " + Counted("channel", static_cast<long>(c));
+    GltfChannel out;
+    if (channel.target_node < 0 || channel.target_path == "weights") continue;
+    out.node = channel.target_node;
+    if (channel.target_path == "translation") out.path = GltfChannel::Path::Translation;
+    else if (channel.target_path == "rotation") out.path = GltfChannel::Path::Rotation;
+    else if (channel.target_path == "scale") out.path = GltfChannel::Path::Scale;
+    else throw Bad(err::kInvalidArgument, "it moves \"" + channel.target_path + "\", which no bone has", about);
+    const auto& sampler = source.samplers[static_cast<std::size_t>(channel.sampler)];
+    const bool cubic = sampler.interpolation == "CUBICSPLINE";
+    out.step = sampler.interpolation == "STEP";
+    const View input = AttributeView(m, sampler.input, 1, {TINYGLTF_COMPONENT_TYPE_FLOAT}, about);
+    const int components = out.path == GltfChannel::Path::Rotation ? 4 : 3;
+    const View output = AttributeView(m, sampler.output, components, {TINYGLTF_COMPONENT_TYPE_FLOAT}, about);
+    if (input.count > kGltfKeyLimit)
+      throw Bad(err::kIndexOutOfRange,
+                std::to_string(input.count) + " keys are more than a skill's " + std::to_string(kGltfKeyLimit) + " frames",
+                about);
+    if (input.count == 0 || output.count != input.count * (cubic ? 3 : 1))
+      throw Bad(err::kInvalidArgument,
+                "its sampler has " + std::to_string(input.count) + " keys but " + std::to_string(output.count) + " values",
+                about);
+    for (std::size_t k = 0; k < input.count; ++k) {
+      const double t = Finite(Component(input, k, 0), "a key's time", about);
+      if (!out.times.empty() && !(t > out.times.back()))
+        throw Bad(err::kInvalidArgument, "its key times go backwards at key " + std::to_string(k), about);
+      out.times.push_back(t);
+      std::array<double, 4> value{0, 0, 0, 0};
+      for (int e = 0; e < components; ++e)
+        value[static_cast<std::size_t>(e)] =
+            Finite(Component(output, cubic ? 3 * k + 1 : k, e), "key " + std::to_string(k) + "'s value", about);
+      out.values.push_back(value);
+    }
+    animation.channels.push_back(std::move(out));
+  }
+  if (source.extras.IsObject() && source.extras.Has("game") && source.extras.Get("game").IsObject()) {
+    const tinygltf::Value& game = source.extras.Get("game");
+    for (const std::string& node : game.Keys()) {
+      if (!game.Get(node).IsInt()) continue;
+      const View view = AttributeView(m, game.Get(node).Get<int>(), 4, {TINYGLTF_COMPONENT_TYPE_FLOAT},
+                                      "animation " + animation.name + ", the game's rotations of " + node);
+      std::vector<std::array<float, 4>>& values = animation.stored[node];
+      for (std::size_t k = 0; k < view.count; ++k)
+        values.push_back({static_cast<float>(Component(view, k, 0)), static_cast<float>(Component(view, k, 1)),
+                          static_cast<float>(Component(view, k, 2)), static_cast<float>(Component(view, k, 3))});
+    }
+  }
+  return animation;
+}
+
 }  // namespace
 
 GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std::string& folder) {
@@ -887,6 +945,7 @@ GltfDocument ParseGltf(std::string_view bytes, std::string_view name, const std:
       if (mesh.positions.empty()) throw Bad(err::kInvalidArgument, "it has no vertices", about);
       doc.meshes.push_back(std::move(mesh));
     }
+    for (std::size_t a = 0; a < m.animations.size(); ++a) doc.animations.push_back(ReadAnimation(m, a));
     return doc;
   });
 }

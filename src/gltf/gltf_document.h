@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +64,30 @@ struct GltfMesh {
   std::vector<std::array<std::uint32_t, 3>> triangles;  // as wound in the file
 };
 
+// An animation channel as keys: the node it moves, what it moves, and its
+// keys in seconds (rising), each value with 3 components for a translation
+// or scale and 4 (x y z w) for a rotation. A cubic spline keeps only its
+// values at the keys.
+struct GltfChannel {
+  int node = -1;
+  enum class Path { Translation, Rotation, Scale } path = Path::Translation;
+  bool step = false;  // STEP: each value holds until the next key
+  std::vector<double> times;
+  std::vector<std::array<double, 4>> values;
+};
+struct GltfAnimation {
+  std::string name;  // the file's, else "animation N"
+  std::vector<GltfChannel> channels;  // morph weights are left out
+  // The game's own rotations Mervane wrote beside a rotation channel's keys,
+  // by node name, one per key: what the keys stand for, to the last bit
+  // and in the sign the game stored.
+  std::map<std::string, std::vector<std::array<float, 4>>> stored;
+};
+// Keys one animation channel may have: a skill has at most this many frames.
+inline constexpr std::size_t kGltfKeyLimit = 65536;
+
 struct GltfDocument {
+  std::vector<GltfAnimation> animations;
   std::vector<GltfNode> nodes;
   std::vector<GltfMesh> meshes;  // in the order of their nodes
   std::vector<int> joints;       // the first skin's joint nodes, in its order
@@ -86,7 +110,9 @@ struct GltfDocument {
 // error 62 for bytes that end early, 5 for what is not valid glTF or not a
 // skin's material (naming the element), 6 for a value that is not finite,
 // 9 for a reference past what it refers to and for buffers over the limit,
-// 53 for a missing buffer file, the vertex limit for a mesh over
+// 53 for a missing buffer file, 5 for an animation channel whose keys do
+// not rise or whose values do not match its keys (naming the animation and
+// the channel), 9 for more than kGltfKeyLimit keys, the vertex limit for a mesh over
 // kGltfVertexLimit or meshes over kGltfFileVertexLimit in all, and 9 for
 // triangles over kGltfTriangleLimit in a mesh or kGltfFileTriangleLimit
 // in all.
