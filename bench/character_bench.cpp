@@ -6,10 +6,13 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <random>
 
 #include "character/lookup.h"
+#include "gltf/glb.h"
+#include "gltf/gltf_skills.h"
 #include "max_skin.h"
 #include "pose/skinning.h"
 #include "skn/skn.h"
@@ -126,7 +129,36 @@ void BM_PoseAndSkinFrame(benchmark::State& state) {
   state.SetLabel(sim.real ? "the game's Sim" : "a made-up Sim");
 }
 
+// A 10-second skill (300 frames) on 29 bones back from a .glb: read the
+// file, make the skill, write its .cmx and lossless .cfp.
+void BM_SkillFromGlb(benchmark::State& state) {
+  CharacterFile file = MadeUpCharacter(1);
+  Skeleton& skeleton = file.skeletons[0];
+  for (int extra = 0; skeleton.bones.size() < 29; ++extra)
+    skeleton.bones.push_back({"FINGER" + std::to_string(extra), "L_HAND", {}, {0.1f, 0, 0}, {0, 0, 0.1f, 0.995f}, 0, 1, 1, 0, 0});
+  const Rig rig = MakeRig(skeleton);
+  Skill skill{"ten-seconds", "xskill-ten-seconds", 9999, 0, 0, 2 * 300, 29 * 300, {}};
+  for (std::uint32_t b = 0; b < 29; ++b)
+    skill.motions.push_back({skeleton.bones[b].name, 300, 9999, b < 2, 1, b < 2 ? static_cast<std::int32_t>(300 * b) : -1,
+                             static_cast<std::int32_t>(300 * b), {}, {}});
+  Frames frames = MadeUpFrames(skill.position_count, skill.rotation_count);
+  for (auto& q : frames.rotations) {  // near unit, as the game's are
+    const float n = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    for (float& e : q) e /= n;
+  }
+  const Animation animation = MakeAnimation(rig, skill, frames);
+  const SkinModel model = ParseSkn(TubeSkn(663, 99, 726, 1), "tube.skn");
+  const std::string glb = GlbBytes(rig, {&model, 1}, {}, {&animation, 1});
+  for (auto _ : state) {
+    const SkillsMade made = SkillsFromGltf(ParseGltf(glb, "ten.glb", ""), rig, {}, {});
+    benchmark::DoNotOptimize(CmxText(made.file));
+    benchmark::DoNotOptimize(CfpBytes(made.frames[0], 0));
+  }
+  state.SetLabel(std::to_string(glb.size() / 1024) + " KiB .glb");
+}
+
 BENCHMARK(BM_ParseCmx)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SkillFromGlb)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseBcf)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeCfp)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PoseAndSkinFrame)->Unit(benchmark::kMicrosecond);
