@@ -44,7 +44,16 @@ ConvertRequest ParseConvertArguments(const std::vector<std::string>& args) {
     else if (arg == "--out") request.out = value();
     else if (arg == "--skeleton") request.skeleton = value();
     else if (arg == "--animation") request.animations.push_back(ParseSkillRequest(value()));
-    else if (arg == "--frame") {
+    else if (arg == "--template") request.texture_template = true;
+    else if (arg == "--over") request.over = value();
+    else if (arg == "--size") {
+      const std::string& text = value();
+      int size = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), size);
+      if (ec != std::errc() || end != text.data() + text.size())
+        throw UsageError{"--size needs a whole number, not \"" + text + "\""};
+      request.size = size;
+    } else if (arg == "--frame") {
       const std::string& text = value();
       double frame = 0;
       const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), frame);

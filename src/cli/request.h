@@ -20,6 +20,10 @@ struct ConvertRequest {
   std::optional<std::string> light, medium, dark, mesh_name, mesh, id, gender, age, build;
   std::vector<SkillRequest> animations;  // --animation, in order
   std::optional<double> frame;
+  // Texture templates: --template, the bitmap under it and its side.
+  bool texture_template = false;
+  std::optional<std::string> over;
+  std::optional<int> size;
   bool info = false, extract = false, pose = false, help = false, version = false;
   bool publish = false, check = false, replace = false;
 };
@@ -31,7 +35,8 @@ struct UsageError {
 };
 
 // Reads args (without the program name). Throws UsageError for an unknown
-// option, an option without its value, or a --frame that is not a number.
+// option, an option without its value, a --frame that is not a number, or
+// a --size that is not a whole number.
 // "--" ends the options.
 ConvertRequest ParseConvertArguments(const std::vector<std::string>& args);
 

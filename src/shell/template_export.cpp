@@ -1,0 +1,76 @@
+// File > Export Texture Template…: where the shown parts' faces lie on the
+// model's bitmap, as a PNG to paint by.
+#include <QImage>
+#include <QStatusBar>
+#include <optional>
+
+#include "archive/far.h"
+#include "bitmap/bitmap.h"
+#include "files/textfile.h"
+#include "model/failure.h"
+#include "model/paths.h"
+#include "shell/main_window.h"
+#include "shell/preview_widget.h"
+#include "template/texture_template.h"
+
+namespace mervane {
+namespace {
+
+Image FromQImage(const QImage& picture) {
+  const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+  Image image{rgba.width(), rgba.height(), {}};
+  const std::size_t row = static_cast<std::size_t>(rgba.width()) * 4;
+  image.rgba.resize(row * static_cast<std::size_t>(rgba.height()));
+  for (int y = 0; y < rgba.height(); ++y)
+    std::copy_n(rgba.constScanLine(y), row, image.rgba.begin() + static_cast<long>(row * static_cast<std::size_t>(y)));
+  return image;
+}
+
+}  // namespace
+
+void frmMain::ExportTemplate() {
+  // The model as it is in memory, then the other parts the panel shows.
+  std::vector<SkinMesh> meshes;
+  try {
+    if (model_.ModelLoaded) meshes.push_back(MakeSkinMesh(model_));
+  } catch (const Failure& failure) {
+    prompts_->ShowMessage("The texture template could not be made.", failure.detail());
+    return;
+  }
+  for (const ScenePart& part : character_.parts())
+    if (!part.is_model && part.shown && part.mesh) meshes.push_back(*part.mesh);
+  if (meshes.empty()) {
+    statusBar()->showMessage("Export Texture Template needs a model: open a skin first");
+    return;
+  }
+  static const FilterList filters{{"PNG Image (*.png)", "*.png"}, {"All files (*.*)", "*"}};
+  const auto choice = chooser_->ChooseSave("Export the Texture Template As PNG", filters,
+                                           meshes.front().name + "-template.png", true);
+  if (!choice || choice->path.empty()) return;
+  std::string path = choice->path;
+  if (ExtensionOf(path).empty()) path += ".png";
+  try {
+    // Under the lines, the bitmap the model is drawn with.
+    TemplateOptions options;
+    const auto model = std::find_if(character_.parts().begin(), character_.parts().end(),
+                                    [](const ScenePart& part) { return part.is_model; });
+    if (preview_->DrawsCharacter() && model != character_.parts().end() && !model->bitmap.empty()) {
+      const std::string bytes = ReadWholeFile(model->bitmap);
+      options.over = NamingFile(model->bitmap, [&] { return DecodeImage(bytes); });
+    } else if (preview_->HasTexture()) {
+      options.over = FromQImage(preview_->Texture());
+    }
+    const Image image = TextureTemplate(meshes, options);
+    WriteFileAtomically(path, PngBytes(image));
+    Used(path);
+    statusBar()->showMessage(QStringLiteral("Exported the texture template of %1 (%2 x %3) to %4")
+                                 .arg(meshes.size() == 1 ? QStringLiteral("1 part") : QStringLiteral("%1 parts").arg(meshes.size()))
+                                 .arg(image.width)
+                                 .arg(image.height)
+                                 .arg(QString::fromStdString(FileNameOf(path))));
+  } catch (const Failure& failure) {
+    prompts_->ShowMessage("The texture template could not be exported.", failure.detail());
+  }
+}
+
+}  // namespace mervane
