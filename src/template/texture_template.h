@@ -41,7 +41,7 @@ struct TemplateOptions {
   Rgba ground{255, 255, 255, 255};
   // Laid over the area the faces cover, its alpha the share it takes, so
   // that the bitmap no face uses stands out.
-  Rgba face{255, 214, 0, 72};
+  Rgba face{255, 214, 0, 56};
   // An edge two faces share, and one that only one face has: a seam where
   // the texture is cut, or the mesh's open border.
   Rgba edge{0, 150, 255, 255};
