@@ -230,7 +230,10 @@ TEST(TextureTemplate, ConverterWritesAPngOfTheSizeAsked) {
       {{"square.skn"}, 128, 128, "1 mesh on 128 x 128 pixels"},
       {{"square.spj", "--size", "48"}, 48, 48, "1 mesh on 48 x 48 pixels"},
       {{"--over", "wide.png", "square.skn"}, 40, 30, "1 mesh on 40 x 30 pixels"},
-      {{"xskin-b001mafit_test-PELVIS-BODY.skn", "HMLO.cmx"}, 256, 256, "2 meshes on 256 x 256 pixels"},
+      {{"xskin-b001mafit_test-PELVIS-BODY.skn", "HMLO.cmx"}, 256, 256,
+       "2 meshes on 256 x 256 pixels\nnote: the meshes wear different bitmaps (b001mafitlgt_test, hmlolgt); "
+       "each one's faces are drawn where its own bitmap has them"},
+      {{"square.skn", "square.spj"}, 128, 128, "2 meshes on 128 x 128 pixels"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"--template"};

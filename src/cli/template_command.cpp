@@ -1,11 +1,13 @@
 #include "cli/template_command.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "archive/far.h"
 #include "bitmap/bitmap.h"
 #include "character/lookup.h"
+#include "character/naming.h"
 #include "cli/console_prompts.h"
 #include "files/textfile.h"
 #include "formats/formats.h"
@@ -71,6 +73,7 @@ std::optional<int> RunTemplateCommand(const ConvertRequest& request, std::ostrea
   ConsolePrompts prompts(err, request.fix_normals);
   std::size_t count = 0;
   Image image;
+  std::vector<std::string> bitmaps;  // the bitmaps the meshes wear, by the game's naming
   const Outcome outcome = RunReported(prompts, [&] {
     std::vector<SkinMesh> meshes;
     for (const std::string& path : paths)
@@ -85,10 +88,21 @@ std::optional<int> RunTemplateCommand(const ConvertRequest& request, std::ostrea
     image = TextureTemplate(meshes, options);
     WriteFileAtomically(target, PngBytes(image));
     count = meshes.size();
+    for (const SkinMesh& mesh : meshes) {
+      const std::string stem = ToLowerAscii(ToneBitmapStem(mesh.name, mesh.texture, SkinTone::Light));
+      if (std::find(bitmaps.begin(), bitmaps.end(), stem) == bitmaps.end()) bitmaps.push_back(stem);
+    }
   });
   if (outcome != Outcome::Succeeded) return 1;
   out << "wrote " << target << ": " << count << (count == 1 ? " mesh" : " meshes") << " on " << image.width
       << " x " << image.height << " pixels\n";
+  // The game's heads and hands wear bitmaps of their own: their faces on a
+  // body's template lie where their own bitmap has them.
+  if (bitmaps.size() > 1) {
+    out << "note: the meshes wear different bitmaps (";
+    for (std::size_t i = 0; i < bitmaps.size(); ++i) out << (i ? ", " : "") << bitmaps[i];
+    out << "); each one's faces are drawn where its own bitmap has them\n";
+  }
   return 0;
 }
 
