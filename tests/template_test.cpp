@@ -94,6 +94,9 @@ TEST(TextureTemplate, LinesLieOnTheTextureEdgesWithVZeroAtTheTop) {
   EXPECT_EQ(At(between, {16, 7}), (Rgba{255, 128, 128, 255}));
   EXPECT_EQ(At(between, {16, 6}), options.ground);
   EXPECT_EQ(At(between, {16, 9}), tinted);
+  // A face far larger than the bitmap covers all of it, its edges nowhere.
+  const Image huge = TextureTemplate(std::vector{Mesh({{-1e7, -1e7}, {1e7, -1e7}, {0, 1e7}}, {{0, 1, 2}})}, options);
+  for (const Pixel p : {Pixel{0, 0}, Pixel{63, 0}, Pixel{0, 63}, Pixel{63, 63}, Pixel{31, 31}}) EXPECT_EQ(At(huge, p), tinted);
 }
 
 TEST(TextureTemplate, SeamsAreEdgesOfOneFaceByTheirTextureCorners) {

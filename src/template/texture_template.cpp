@@ -67,6 +67,8 @@ std::vector<Triangle> UniqueTriangles(std::span<const SkinMesh> meshes, int widt
         inside = inside && v >= 0 && static_cast<std::size_t>(v) < mesh.uvs.size();
         if (!inside) break;
         const auto& uv = mesh.uvs[static_cast<std::size_t>(v)];
+        inside = std::isfinite(uv[0]) && std::isfinite(uv[1]);
+        if (!inside) break;
         t[static_cast<std::size_t>(k)] = {uv[0] * width, uv[1] * height};
       }
       if (!inside) continue;
@@ -74,6 +76,12 @@ std::vector<Triangle> UniqueTriangles(std::span<const SkinMesh> meshes, int widt
       triangles.insert(t);
     }
   return {triangles.begin(), triangles.end()};
+}
+
+// A pixel index for a coordinate, clamped in floating point first, so that
+// coordinates far outside the bitmap never overflow an int.
+int Index(double coordinate, int low, int high) {
+  return static_cast<int>(std::clamp(coordinate, static_cast<double>(low), static_cast<double>(high)));
 }
 
 // Twice the signed area of a, b, c: which side of a-b the point c is on.
@@ -85,8 +93,8 @@ void Fill(const Triangle& t, int width, int height, std::vector<std::uint8_t>& c
   if (area == 0) return;
   const auto [min_x, max_x] = std::minmax({t[0].x, t[1].x, t[2].x});
   const auto [min_y, max_y] = std::minmax({t[0].y, t[1].y, t[2].y});
-  const int x0 = std::max(0, static_cast<int>(std::floor(min_x))), x1 = std::min(width - 1, static_cast<int>(std::ceil(max_x)));
-  const int y0 = std::max(0, static_cast<int>(std::floor(min_y))), y1 = std::min(height - 1, static_cast<int>(std::ceil(max_y)));
+  const int x0 = Index(std::floor(min_x), 0, width - 1), x1 = Index(std::ceil(max_x), 0, width - 1);
+  const int y0 = Index(std::floor(min_y), 0, height - 1), y1 = Index(std::ceil(max_y), 0, height - 1);
   const double sign = area > 0 ? 1 : -1;
   for (int y = y0; y <= y1; ++y)
     for (int x = x0; x <= x1; ++x) {
@@ -113,12 +121,12 @@ void Stroke(const Edge& edge, int width, int height, std::vector<float>& coverag
   const double a_major = steep ? a.y : a.x, b_major = steep ? b.y : b.x;
   const double a_minor = steep ? a.x : a.y, b_minor = steep ? b.x : b.y;
   const int major_limit = steep ? height : width, minor_limit = steep ? width : height;
-  const int first = std::max(0, static_cast<int>(std::floor(std::min(a_major, b_major))) - 1);
-  const int last = std::min(major_limit - 1, static_cast<int>(std::ceil(std::max(a_major, b_major))) + 1);
+  const int first = Index(std::floor(std::min(a_major, b_major)) - 1, 0, major_limit - 1);
+  const int last = Index(std::ceil(std::max(a_major, b_major)) + 1, 0, major_limit - 1);
   for (int m = first; m <= last; ++m) {
     const double span = b_major - a_major;
     const double t = span != 0 ? std::clamp((m + 0.5 - a_major) / span, 0.0, 1.0) : 0.0;
-    const int centre = static_cast<int>(std::floor(a_minor + t * (b_minor - a_minor)));
+    const int centre = Index(std::floor(a_minor + t * (b_minor - a_minor)), -3, minor_limit + 2);
     for (int n = std::max(0, centre - 2); n <= std::min(minor_limit - 1, centre + 2); ++n) {
       const int x = steep ? n : m, y = steep ? m : n;
       const double strength = 1 - DistanceToSegment({x + 0.5, y + 0.5}, a, b);

@@ -51,16 +51,15 @@ struct TemplateOptions {
 // The template of meshes, on one image: size x size when options.size is
 // given, else the size of options.over, else the largest GameBitmapSide of
 // the meshes' parts (256 for none). Its pixels are options.over's (scaled
-// to the size) or the ground, with each pixel whose centre a face covers
-// blended with the face colour, then each face's edges drawn as lines one
-// pixel wide, anti-aliased: an edge with the same texture coordinates at
-// its ends in two faces in the edge colour, one in only one face in the
-// seam colour on top. Faces whose three corners have the same texture
-// coordinates as another face's count once, so a part mapped twice (both
-// halves on one area) draws as one. Pixels where nothing is drawn are the
-// bitmap's exactly. Error 5 for a size outside 1..kMaxTemplateSide, or an
-// options.over without pixels or whose pixels do not match its size;
-// failures of ScaleImage otherwise.
+// to the size) or the ground; each pixel whose centre a face covers is
+// blended with the face colour; then every edge is drawn as a line one
+// pixel wide, anti-aliased: in the seam colour when only one face has an
+// edge between those two texture coordinates, else in the edge colour
+// (seams on top). Faces whose three corners have the texture coordinates
+// of another face's count once, so a part mapped twice (two halves on one
+// area) draws as one. Pixels where nothing is drawn are the ground's
+// exactly. Error 5 for a size outside 1..kMaxTemplateSide, or an
+// options.over without pixels or whose pixels do not match its size.
 Image TextureTemplate(std::span<const SkinMesh> meshes, const TemplateOptions& options);
 
 }  // namespace mervane
