@@ -28,8 +28,9 @@ const char* const kTemplateUsage =
 
 namespace {
 
-// What --template takes besides its own options: --game finds a suit's
-// meshes, --fix-normals answers a project's question.
+// True when the request holds another command's option. Besides its own,
+// --template takes only --game (to find a suit's meshes) and --fix-normals
+// (to answer a project's question).
 bool OtherCommandsOptions(const ConvertRequest& r) {
   return r.info || r.extract || r.pose || r.publish || r.check || r.replace || r.to || r.out || r.import_path ||
          r.attach || r.name || r.texture || r.skeleton || !r.animations.empty() || r.frame || r.light ||
