@@ -63,6 +63,10 @@ TEST(Bitmap, Bmp8BytesReadBackExactly) {
     // Through a file and the .glb's PNG, which packs the opaque pixels as RGB.
     test::WriteFile(dir.path("skin.bmp"), bytes);
     EXPECT_EQ(DecodeImage(BitmapPng(dir.path("skin.bmp"))).rgba, shown.rgba);
+    // A translucent image keeps its alpha through PNG.
+    Image translucent = shown;
+    for (std::size_t p = 3; p < translucent.rgba.size(); p += 4) translucent.rgba[p] = static_cast<std::uint8_t>(p * 13);
+    EXPECT_EQ(DecodeImage(PngBytes(translucent)).rgba, translucent.rgba);
   }
 }
 
@@ -235,6 +239,8 @@ TEST(Bitmap, RefusalsAndMeasures) {
       {"257 colours", [&] { Bmp8Bytes(many); }, 5, "not 257"},
       {"an index short", [&] { Bmp8Bytes(short_rows); }, 5, "holds 3 indices"},
       {"expanding past the palette", [&] { Expand(past); }, 9, "has index 2"},
+      {"PNG of nothing", [] { PngBytes(Image{}); }, 5, "0 x 0 pixels has no pixels"},
+      {"PNG of pixels not matching the size", [] { PngBytes(Image{2, 1, std::vector<std::uint8_t>(9)}); }, 5, "holds 9 bytes"},
       {"comparing two sizes", [&] { Psnr(one, Painted(2, 1, Distinct)); }, 5, "do not compare"},
   };
   for (const auto& c : cases) {

@@ -1,6 +1,7 @@
 // stb_image is compiled here and nowhere else: every decode of the program
 // (the window's fallback, the .glb textures, the bitmap tools) goes through
-// DecodeImage, so they all take the same files.
+// DecodeImage, so they all take the same files. stb_image_write likewise,
+// for every PNG written (PngBytes).
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
 #define STBI_ONLY_BMP
@@ -19,6 +20,10 @@
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#define STBI_WRITE_NO_STDIO
+#include <stb/stb_image_write.h>
 
 #include "bitmap/bitmap.h"
 
@@ -398,6 +403,32 @@ Image Expand(const IndexedImage& image) {
     out.rgba[4 * p + 3] = 255;
   }
   return out;
+}
+
+std::string PngBytes(const Image& image) {
+  CheckImage(image, "an image");
+  if (image.width < 1 || image.height < 1)
+    throw Failure::Error(err::kInvalidArgument, "an image of " + std::to_string(image.width) + " x " +
+                                                    std::to_string(image.height) + " pixels has no pixels");
+  // Opaque images (every bitmap the game draws) go out as RGB: smaller,
+  // and the same pixels.
+  bool opaque = true;
+  for (std::size_t p = 3; p < image.rgba.size() && opaque; p += 4) opaque = image.rgba[p] == 255;
+  std::vector<std::uint8_t> rgb;
+  if (opaque) {
+    rgb.resize(image.rgba.size() / 4 * 3);
+    for (std::size_t from = 0, to = 0; from < image.rgba.size(); from += 4, to += 3)
+      std::copy_n(image.rgba.begin() + static_cast<long>(from), 3, rgb.begin() + static_cast<long>(to));
+  }
+  const int channels = opaque ? 3 : 4;
+  std::string png;
+  const int written = stbi_write_png_to_func(
+      [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<std::size_t>(size));
+      },
+      &png, image.width, image.height, channels, opaque ? rgb.data() : image.rgba.data(), image.width * channels);
+  if (!written) throw Failure::Error(err::kOutOfMemory, "the PNG could not be encoded");
+  return png;
 }
 
 }  // namespace mervane

@@ -83,6 +83,12 @@ std::optional<BmpInfo> ReadBmpInfo(std::string_view bytes, std::string* problem 
 // not match their sizes.
 double Psnr(const Image& a, const Image& b);
 
+// The image as PNG bytes: 8-bit RGB when every pixel is opaque, RGBA
+// otherwise; DecodeImage gives the same pixels back. Error 5 for an image
+// without pixels or whose pixels do not match its size; 7 when the encoder
+// runs out of memory.
+std::string PngBytes(const Image& image);
+
 // The opaque image an IndexedImage shows. Error 5 when the indices do not
 // match the size, 9 for an index past the palette.
 Image Expand(const IndexedImage& image);

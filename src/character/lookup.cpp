@@ -162,6 +162,17 @@ std::vector<SkinModel> ReadSuitMeshes(const Suit& suit, const FileFinder& finder
   return models;
 }
 
+std::vector<SkinModel> ReadSuitFileMeshes(const std::string& path, const ExtraLookup& game) {
+  const CharacterFile file = ReadCharacterFile(path);
+  if (file.suits.empty()) throw std::move(Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path));
+  const FileFinder beside({FolderOf(path)}, game);
+  std::vector<SkinModel> models;
+  for (const Suit& suit : file.suits)
+    for (SkinModel& model : NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); }))
+      models.push_back(std::move(model));
+  return models;
+}
+
 Frames ReadSkillFrames(const Skill& skill, const FileFinder& finder) {
   const auto path = FindFramesFile(finder, skill.frames_name);
   if (!path)

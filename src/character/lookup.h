@@ -100,6 +100,12 @@ SkinModel ReadMeshFile(const std::string& path);
 // and the file names looked for.
 std::vector<SkinModel> ReadSuitMeshes(const Suit& suit, const FileFinder& finder);
 
+// The models of every suit's skins in the character file at path, in
+// order, each found beside the file, else through game. Error 5 naming the
+// file when it holds no suit; other failures as ReadCharacterFile and
+// ReadSuitMeshes, naming the file.
+std::vector<SkinModel> ReadSuitFileMeshes(const std::string& path, const ExtraLookup& game = {});
+
 // The decoded frames of a skill, found by FindFramesFile. A missing .cfp is
 // error 53 naming the skill and the file name looked for.
 Frames ReadSkillFrames(const Skill& skill, const FileFinder& finder);

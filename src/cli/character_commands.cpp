@@ -65,15 +65,7 @@ struct PoseRequest {
 // The meshes a MESH argument stands for: itself, or a suit file's skins.
 std::vector<SkinModel> MeshesOf(const std::string& path, const ExtraLookup& game) {
   if (!IsCharacterPath(path)) return {};
-  const CharacterFile file = ReadCharacterFile(path);
-  if (file.suits.empty()) throw Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path);
-  const FileFinder beside({FolderOf(path)}, game);
-  std::vector<SkinModel> models;
-  for (const Suit& suit : file.suits) {
-    std::vector<SkinModel> skins = NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); });
-    for (SkinModel& model : skins) models.push_back(std::move(model));
-  }
-  return models;
+  return ReadSuitFileMeshes(path, game);
 }
 
 std::string MaterialName(const std::string& texture_path, const std::string& target) {

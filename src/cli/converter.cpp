@@ -7,6 +7,7 @@
 #include "cli/publish_commands.h"
 #include "cli/request.h"
 #include "cli/rigged_commands.h"
+#include "cli/template_command.h"
 
 #include <iomanip>
 #include <optional>
@@ -96,7 +97,7 @@ namespace {
 
 int Run(const ConvertRequest& options, std::ostream& out, std::ostream& err, bool terminal) {
   if (options.help) {
-    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nInto the game:\n" << kPublishUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
+    out << kUsage << "\nCharacters:\n" << kCharacterUsage << "\nRigged skins (glTF):\n" << kRiggedUsage << "\nInto the game:\n" << kPublishUsage << "\nTexture templates:\n" << kTemplateUsage << "\nFormats, by the extension after the last \".\" of the name:\n";
     for (const Format& format : Formats())
       out << "  ." << format.extension << "  " << format.description << "\n";
     out << "\nAttach sites:";
@@ -176,6 +177,7 @@ int RunConverter(const std::vector<std::string>& args, std::ostream& out, std::o
     ConvertRequest request = ParseConvertArguments(args);
     if (!request.help && !request.version) {
       ResolveGameAuto(request, SystemEnvironment(), out);
+      if (const auto status = RunTemplateCommand(request, out, err)) return *status;
       if (const auto status = RunPublishCommand(request, out, err)) return *status;
       if (const auto status = RunRiggedCommand(request, out, err, terminal)) return *status;
       if (const auto status = RunCharacterCommand(request, out, err)) return *status;

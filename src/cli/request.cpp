@@ -52,6 +52,15 @@ ConvertRequest ParseConvertArguments(const std::vector<std::string>& args) {
       if (ec != std::errc() || end != text.data() + text.size() || !(tolerance >= 0 && tolerance <= 1))
         throw UsageError{"--lossy needs a tolerance from 0 to 1, not \"" + text + "\""};
       request.lossy = tolerance;
+    } else if (arg == "--template") request.texture_template = true;
+    else if (arg == "--over") request.over = value();
+    else if (arg == "--size") {
+      const std::string& text = value();
+      int size = 0;
+      const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), size);
+      if (ec != std::errc() || end != text.data() + text.size())
+        throw UsageError{"--size needs a whole number, not \"" + text + "\""};
+      request.size = size;
     } else if (arg == "--frame") {
       const std::string& text = value();
       double frame = 0;

@@ -22,6 +22,10 @@ struct ConvertRequest {
   std::optional<double> frame;
   std::vector<std::string> skills;  // --skill, in order
   std::optional<double> lossy;
+  // Texture templates: --template, the bitmap under it and its side.
+  bool texture_template = false;
+  std::optional<std::string> over;
+  std::optional<int> size;
   bool info = false, extract = false, pose = false, help = false, version = false;
   bool publish = false, check = false, replace = false;
 };
@@ -33,7 +37,8 @@ struct UsageError {
 };
 
 // Reads args (without the program name). Throws UsageError for an unknown
-// option, an option without its value, or a --frame that is not a number.
+// option, an option without its value, a --frame that is not a number, or
+// a --size that is not a whole number.
 // "--" ends the options.
 ConvertRequest ParseConvertArguments(const std::vector<std::string>& args);
 

@@ -53,16 +53,7 @@ struct Request {
 // The skins a MESH argument stands for: a suit's skins found beside it, or
 // the skins of any file of the table.
 std::vector<SkinModel> SkinsOf(const std::string& path, Prompts& prompts, const Request& request) {
-  if (IsCharacterPath(path)) {
-    const CharacterFile file = ReadCharacterFile(path);
-    if (file.suits.empty()) throw std::move(Failure::Error(err::kInvalidArgument, "it holds no suit").InFile(path));
-    const FileFinder beside({FolderOf(path)}, request.rig.sources.game);
-    std::vector<SkinModel> skins;
-    for (const Suit& suit : file.suits)
-      for (SkinModel& model : NamingFile(path, [&] { return ReadSuitMeshes(suit, beside); }))
-        skins.push_back(std::move(model));
-    return skins;
-  }
+  if (IsCharacterPath(path)) return ReadSuitFileMeshes(path, request.rig.sources.game);
   const Format* format = FormatOf(path);
   if (!format) throw UsageError{"a MESH ends in " + FormatExtensionsText() + ", .cmx or .bcf: \"" + path + "\""};
   if (format->rigged) return format->rigged->read(path, request.rig).models;

@@ -69,6 +69,11 @@ void frmMain::SetUpCharacterView(QMenu* file, QMenu* view) {
   export_character->setStatusTip("Write the shown parts on their skeleton, with the skill playing, as one .glb");
   connect(export_character, &QAction::triggered, this, &frmMain::ExportCharacter);
   file->insertAction(exit, export_character);
+  auto* export_template = new QAction("Export &Texture Template\u2026", this);
+  export_template->setObjectName("mnuExportTemplate");
+  export_template->setStatusTip("Write where the shown parts' faces lie on the model's bitmap, as a PNG to paint by");
+  connect(export_template, &QAction::triggered, this, &frmMain::ExportTemplate);
+  file->insertAction(exit, export_template);
 }
 
 void frmMain::ShowCharacterModel(const std::string& path) {

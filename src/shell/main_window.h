@@ -86,6 +86,9 @@ class frmMain : public QMainWindow {
   // File > Export Character…: the shown parts on their skeleton, with the
   // skill playing, as one .glb.
   void ExportCharacter();
+  // File > Export Texture Template…: the model and the other shown parts'
+  // faces over the bitmap the model is drawn with, as a PNG.
+  void ExportTemplate();
   // The files of File > Recent Files, the newest first.
   QStringList RecentFiles() const { return recent_; }
 

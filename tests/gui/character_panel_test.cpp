@@ -15,6 +15,7 @@
 #include <QVector4D>
 #include <cmath>
 
+#include "bitmap/bitmap.h"
 #include "character_files.h"
 #include "gui_support.h"
 #include "shell/character_panel.h"
@@ -120,6 +121,23 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   window.ExportCharacter();
   EXPECT_EQ(test::ReadFile(character.dir.path("all.glb")).substr(0, 4), "glTF");
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 2 parts and tiny-nod to all.glb");
+
+  // Export Texture Template lays the model's faces over the bitmap it is
+  // drawn with (tried.png, 4 x 4), and the shown parts that wear it too.
+  chooser.choices.push_back(FileChoice{character.dir.path("paint"), 0});
+  window.findChild<QAction*>("mnuExportTemplate")->trigger();
+  const Image painted = DecodeImage(test::ReadFile(character.dir.path("paint.png")));
+  EXPECT_EQ(painted.width, 4);
+  EXPECT_EQ(painted.height, 4);
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
+            "Exported the texture template of 1 part (4 x 4) to paint.png; 2 other parts wear bitmaps of their own");
+  panel.findChild<QListWidget*>("lstParts")->setCurrentRow(1);
+  chooser.choices.push_back(FileChoice{image, 0});
+  panel.findChild<QPushButton*>("cmdPartBitmap")->click();
+  chooser.choices.push_back(FileChoice{character.dir.path("paint.png"), 0});
+  window.findChild<QAction*>("mnuExportTemplate")->trigger();
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
+            "Exported the texture template of 2 parts (4 x 4) to paint.png; 1 other part wears a bitmap of its own");
 
   // Closed, the panel stays closed in the next window (the window is not
   // shown here, so the menu item is first put as a shown window has it).

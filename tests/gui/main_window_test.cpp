@@ -132,6 +132,7 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
                            // greyed out until a game folder is indexed
                            {"mnuOpenFromGame", "Open &from Game\u2026", false, "Ctrl+G", false},
                            {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
+                           {"mnuExportTemplate", "Export &Texture Template\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
   const QList<QAction*> items = file->actions();
