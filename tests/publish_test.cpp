@@ -8,6 +8,7 @@
 #include "bitmap/bitmap.h"
 #include "character/character.h"
 #include "character/naming.h"
+#include "frames/cfp.h"
 #include "convert_support.h"
 #include "publish/check.h"
 #include "publish/publish.h"
@@ -384,6 +385,36 @@ TEST(Publish, APublishedSuitPosesAsItsSource) {
     EXPECT_GT(expected.size(), 1000u);
     EXPECT_EQ(geometry(test::ReadFile(dir.path("published.obj"))), expected);
   }
+}
+
+// A skill file goes into Skins with its frames, all or nothing; the notes
+// say whether it replaces one of the game's files or is new.
+TEST(Publish, SkillFilesGoWithTheirFrames) {
+  TempDir dir;
+  CharacterFile file;
+  file.skills.push_back({"a2o-wave", "xskill-wave", 99, 0, 0, 0, 1, {{"ROOT", 1, 99, 0, 1, -1, 0, {}, {}}}});
+  WriteFile(dir.path("wave.cmx"), CmxText(file));
+  const std::string game = dir.path("game");
+  std::filesystem::create_directories(game + "/GameData/Skins");
+  const std::string cmx = CmxText(file);
+  const FarFile members[] = {{"wave.cmx", cmx}};
+  WriteFile(game + "/GameData/Animation.far", FarBytes(members));
+  const auto missing = Convert({"--publish", dir.path("wave.cmx"), "--out", dir.path("out")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("xskill-wave.cfp"), std::string::npos) << missing.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.path("out/wave.cmx")));
+
+  Frames frames;
+  frames.rotations = {{0, 0, 0, 1}};
+  WriteFile(dir.path("xskill-wave.cfp"), CfpBytes(frames, 0));
+  const auto added = Convert({"--publish", dir.path("wave.cmx"), "--out", dir.path("out")});
+  ASSERT_EQ(added.status, 0) << added.err;
+  EXPECT_NE(added.out.find("skill a2o-wave is new"), std::string::npos) << added.out;
+  EXPECT_EQ(ReadFile(dir.path("out/xskill-wave.cfp")), ReadFile(dir.path("xskill-wave.cfp")));
+  const auto replacing = Convert({"--publish", dir.path("wave.cmx"), "--game", game});
+  ASSERT_EQ(replacing.status, 0) << replacing.err;
+  EXPECT_NE(replacing.out.find("replaces the game's own (wave.cmx)"), std::string::npos) << replacing.out;
+  EXPECT_EQ(Convert({"--publish", dir.path("wave.cmx"), "--out", dir.path("out"), "--id", "100"}).status, 2);
 }
 
 }  // namespace

@@ -26,11 +26,22 @@ const char* const kPublishUsage =
     "      from 100. Images (.bmp, .png, .jpg, .tga) become 8-bit bitmaps; a tone not given\n"
     "      takes the light image. --game DIR writes into DIR/GameData/Skins, --out DIR into\n"
     "      DIR. Nothing is written when anything is refused.\n"
+    "  mervane-convert --publish SKILLS.cmx|SKILLS.cmx.bcf (--game DIR | --out DIR)\n"
+    "      Put a skill file and its frames (.cfp beside it) where the game reads replacement\n"
+    "      animations; says which skills replace the game's own.\n"
+    "  mervane-convert --publish SKILLS.cmx|SKILLS.cmx.bcf (--game DIR | --out DIR)\n"
+    "      Put a skill file and its frames (.cfp beside it) where the game reads replacement\n"
+    "      animations; says which skills replace the game's own.\n"
     "  mervane-convert --check PATH... [--game DIR]\n"
     "      Read files, folders of skins or a game install as the game would, and print what\n"
     "      would make it ignore a skin (error) or look wrong (warning). Exit 1 on an error.\n";
 
 namespace {
+
+bool PublishOptionsGiven(const ConvertRequest& request) {
+  return request.light || request.medium || request.dark || request.mesh_name || request.id || request.gender ||
+         request.age || request.build || request.replace;
+}
 
 void PrintFindings(const CheckReport& report, std::ostream& out) {
   for (const Finding& finding : report.findings) out << FindingLine(finding) << "\n";
@@ -92,14 +103,15 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
   if (request.positional.size() != 1) throw UsageError{"--publish takes one SOURCE"};
   if (request.game.has_value() == request.out.has_value())
     throw UsageError{"--publish writes into a game (--game DIR) or a folder (--out DIR): give one"};
-  if (!request.texture) throw UsageError{"--publish needs --texture NAME"};
-  if (!request.light) throw UsageError{"--publish needs --light IMAGE"};
+  const bool skills = IsCharacterPath(request.positional.front()) && !request.light && !request.texture;
+  if (!skills && !request.texture) throw UsageError{"--publish needs --texture NAME"};
+  if (!skills && !request.light) throw UsageError{"--publish needs --light IMAGE"};
   const std::optional<GameIndex> game = IndexGame(request);
   const std::string& source = request.positional.front();
   ConsolePrompts prompts(err, request.fix_normals);
   PublishRequest publish;
-  publish.texture = *request.texture;
-  publish.images = {*request.light, request.medium.value_or(""), request.dark.value_or("")};
+  publish.texture = request.texture.value_or("");
+  publish.images = {request.light.value_or(""), request.medium.value_or(""), request.dark.value_or("")};
   publish.mesh_name = request.mesh_name;
   publish.id = request.id;
   publish.gender = Letter(request.gender, "--gender");
@@ -115,6 +127,12 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
   }
   PublishResult result;
   const Outcome outcome = RunReported(prompts, [&] {
+    if (IsCharacterPath(source) && ReadCharacterFile(source).suits.empty()) {
+      if (PublishOptionsGiven(request) || request.texture)
+        throw UsageError{"a skill file is published as it is: only --game or --out go with it"};
+      result = PublishSkills(source, publish.folder, publish.game);
+      return;
+    }
     if (const auto suit = SuitOf(source, publish.game)) {
       if (request.mesh_name || request.id || request.build || request.age)
         throw UsageError{"a new texture for a suit takes the suit's name, ID, age and build: no --mesh-name, --id, "
@@ -129,7 +147,7 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
   for (const std::string& note : result.notes) out << "note: " << note << "\n";
   for (const std::string& path : result.removed) out << "removed " << path << "\n";
   for (const std::string& path : result.written) out << "wrote " << path << "\n";
-  out << "suit: " << result.suit << "\n";
+  out << (publish.mesh || !publish.retexture.empty() ? "suit: " : "skill file: ") << result.suit << "\n";
   // What was written must pass the check the game's rules make.
   const Environment env = SystemEnvironment();
   const CheckReport report = CheckSkins(result.written, publish.game, &env);
@@ -157,8 +175,7 @@ int Check(const ConvertRequest& request, std::ostream& out) {
 }  // namespace
 
 std::optional<int> RunPublishCommand(const ConvertRequest& request, std::ostream& out, std::ostream& err) {
-  const bool publish_options = request.light || request.medium || request.dark || request.mesh_name || request.id ||
-                               request.gender || request.age || request.build || request.replace;
+  const bool publish_options = PublishOptionsGiven(request);
   if (!request.publish && !request.check) {
     if (publish_options) throw UsageError{"--light, --medium, --dark, --mesh-name, --id, --gender, --age, --build "
                                           "and --replace go with --publish"};

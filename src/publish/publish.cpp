@@ -251,4 +251,29 @@ PublishResult PublishOutfit(const PublishRequest& request) {
   return result;
 }
 
+PublishResult PublishSkills(const std::string& skill_file, const std::string& folder, const GameIndex* game) {
+  const CharacterFile file = ReadCharacterFile(skill_file);
+  if (file.skills.empty())
+    throw std::move(Failure::Error(err::kInvalidArgument, "it holds no skill to publish").InFile(skill_file));
+  const FileFinder beside({FolderOf(skill_file)});
+  PublishResult result;
+  result.suit = FileNameOf(skill_file);
+  std::vector<OutputFile> files{{JoinPath(folder, FileNameOf(skill_file)), ReadWholeFile(skill_file)}};
+  for (const Skill& skill : file.skills) {
+    ReadSkillFrames(skill, beside);  // a missing or broken .cfp is refused, named as everywhere
+    const std::string frames = *FindFramesFile(beside, skill.frames_name);
+    files.push_back({JoinPath(folder, FileNameOf(frames)), ReadWholeFile(frames)});
+  }
+  const bool replaces = game && game->FindMember(FileNameOf(skill_file));
+  for (const Skill& skill : file.skills)
+    result.notes.push_back(replaces ? "skill " + skill.name + " replaces the game's own (" + FileNameOf(skill_file) + ")"
+                                    : "skill " + skill.name + " is new: only objects that call it will play it");
+  std::vector<FileToWrite> writes;
+  for (const OutputFile& out : files) writes.push_back({out.path, out.bytes});
+  MakeFolders(folder);
+  WriteFilesAtomically(writes);
+  for (const OutputFile& out : files) result.written.push_back(out.path);
+  return result;
+}
+
 }  // namespace mervane

@@ -60,4 +60,12 @@ std::string FreeOutfitId(const OutfitName& outfit, const std::vector<std::string
 // (error 5, 53 or 58 for a clash) and leaves the folder as it was.
 PublishResult PublishOutfit(const PublishRequest& request);
 
+// Publishes a skill file (a .cmx or .bcf holding skills) and each skill's
+// frames, found beside it, into folder, where the game reads replacement
+// animations: all written at once or none. notes say, for each skill, that
+// it replaces the game's own (a loose file named as an archive member of
+// game) or that only objects that call it will play it. Failures as
+// ReadCharacterFile and ReadSkillFrames; error 5 for a file without skills.
+PublishResult PublishSkills(const std::string& skill_file, const std::string& folder, const GameIndex* game);
+
 }  // namespace mervane
