@@ -820,6 +820,7 @@ GltfAnimation ReadAnimation(const Model& m, std::size_t index) {
                 about);
     for (std::size_t k = 0; k < input.count; ++k) {
       const double t = Finite(Component(input, k, 0), "a key's time", about);
+      if (t < 0) throw Bad(err::kInvalidArgument, "key " + std::to_string(k) + "'s time is negative", about);
       if (!out.times.empty() && !(t > out.times.back()))
         throw Bad(err::kInvalidArgument, "its key times go backwards at key " + std::to_string(k), about);
       out.times.push_back(t);

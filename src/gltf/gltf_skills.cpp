@@ -112,6 +112,9 @@ void MakeSkill(const GltfAnimation& animation, const GltfDocument& doc, const Ri
                                    " is scaled; the game's skills turn and move bones but never scale them");
     end = std::max(end, channel.times.back());
   }
+  if (end * kFramesPerSecond >= static_cast<double>(kGltfKeyLimit))
+    throw Failure::Error(err::kIndexOutOfRange, "animation " + animation.name + " lasts " + std::to_string(end) +
+                                                    " s: more than a skill's " + std::to_string(kGltfKeyLimit) + " frames");
   const int frames = static_cast<int>(std::lround(end * kFramesPerSecond)) + 1;
 
   // The motions: the original's order for the bones it has, then the rig's.

@@ -15,6 +15,7 @@
 
 #include "fuzz_support.h"
 #include "gltf/glb.h"
+#include "gltf/gltf_skills.h"
 
 using namespace mervane;
 
@@ -135,6 +136,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   CheckDocument(*doc);
+  // Its animations as skills: refused for what the content can cause, and
+  // when made, every motion's values inside the frames, exactly encodable.
+  try {
+    const SkillsMade made = SkillsFromGltf(*doc, BuiltIn(), {}, {});
+    for (std::size_t s = 0; s < made.file.skills.size(); ++s) {
+      const Skill& skill = made.file.skills[s];
+      fuzz::Require(skill.position_count == made.frames[s].positions.size() &&
+                        skill.rotation_count == made.frames[s].rotations.size(),
+                    "a skill's counts differ from its frames");
+      const std::string cfp = CfpBytes(made.frames[s], 0);
+      const Frames back = ParseCfp(cfp, skill.position_count, skill.rotation_count, "made.cfp");
+      fuzz::Require(back.positions == made.frames[s].positions && back.rotations == made.frames[s].rotations,
+                    "frames that do not come back from their .cfp");
+      MakeAnimation(BuiltIn(), skill, made.frames[s]);
+    }
+  } catch (const Failure& failure) {
+    CheckSkinsFailure(failure);
+  }
   const std::optional<SkinsRead> alone = ReadSkins(*doc, nullptr);
   if (!alone) return 0;
   fuzz::Require(!alone->models.empty() && alone->extra_influences >= 0, "skins read without a skin");
