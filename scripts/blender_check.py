@@ -11,7 +11,9 @@ Run by scripts/blender-check.sh inside Blender:
    converts back, and checks the vertex count, each vertex's bone, and that
    the skin opens and saves again;
 4. plays a frame of the walk and compares the posed meshes with
-   mervane-convert --pose at that frame.
+   mervane-convert --pose at that frame;
+5. keys a new animation at 24 frames a second, exports it, makes a skill of
+   it and compares --pose of the skill with Blender's pose at three times.
 """
 import os
 import shutil
@@ -238,6 +240,47 @@ run("resaved.bmf", "resaved.skn")
 run("resaved.skn", "resaved.spj")
 check(skin(os.path.join(work, "resaved.skn"))["bound"] == expected_count,
       "3. the edited body opens and saves again (.skn, .bmf, .spj)")
+
+# 5. A new animation keyed in Blender at 24 frames a second (rotations and
+# a translation), exported and brought back as a skill: --pose of the skill
+# against Blender's own pose at times both rates share.
+reset()
+bpy.context.scene.render.fps = 24
+bpy.context.scene.frame_start = 0
+bpy.ops.import_scene.gltf(filepath=os.path.join(work, "ross.glb"))
+armature = [o for o in bpy.data.objects if o.type == "ARMATURE"][0]
+armature.animation_data.action = bpy.data.actions.new("dance")
+from mathutils import Quaternion  # noqa: E402
+for frame, turn, lift in ((0, 0.0, 0.0), (12, 0.6, 0.1), (24, -0.4, 0.05)):
+    for bone, axis in (("L_ARM", (0, 0, 1)), ("R_LEG1", (1, 0, 0)), ("SPINE", (0, 1, 0))):
+        pose_bone = armature.pose.bones[bone]
+        pose_bone.rotation_mode = "QUATERNION"
+        pose_bone.rotation_quaternion = Quaternion(axis, turn)
+        pose_bone.keyframe_insert("rotation_quaternion", frame=frame)
+    armature.pose.bones["PELVIS"].location = (0, lift, 0)
+    armature.pose.bones["PELVIS"].keyframe_insert("location", frame=frame)
+bpy.context.scene.frame_end = 24
+export("dance.glb")
+print(run("--skeleton", "adult-skeleton.cmx", "--skill", "dance", "dance.glb", "dance.cmx"), end="")
+for game_frame, blender_frame in ((5, 4), (15, 12), (25, 20)):
+    run(*pose, "--animation", "dance.cmx:dance", "--frame", str(game_frame), *SUITS, "dance.obj")
+    posed = obj_blocks(os.path.join(work, "dance.obj"))
+    bpy.context.scene.frame_set(blender_frame)
+    depsgraph = bpy.context.evaluated_depsgraph_get()
+    far = 0.0
+    for name, obj in sorted(meshes().items()):
+        tree = kdtree.KDTree(len(obj.data.vertices))
+        for v in obj.data.vertices:
+            tree.insert(gltf_axes(obj.matrix_world @ v.co), v.index)
+        tree.balance()
+        evaluated = obj.evaluated_get(depsgraph).to_mesh()
+        two = {v.index for v in obj.data.vertices if sum(1 for g in v.groups if g.weight > 0) > 1}
+        for k, place in enumerate(blocks["rest.obj"][name]):
+            _, index, _ = tree.find(place)
+            if index not in two:
+                far = max(far, (gltf_axes(obj.matrix_world @ evaluated.vertices[index].co) - posed[name][k]).length)
+    check(far <= 1e-4, "5. the skill made from Blender's 24-a-second keys, frame %d: within %.1e of Blender's "
+          "frame %d (vertices of one bone)" % (game_frame, far, blender_frame))
 
 print("blender-check: %s" % ("all checks passed" if not failures else "%d checks FAILED" % len(failures)))
 sys.exit(1 if failures else 0)

@@ -775,6 +775,16 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
          const float nan = std::numeric_limits<float>::quiet_NaN();
          std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset, &nan, 4);
        }, "value is not a finite number"},
+      {"a key before time 0", [](tinygltf::Model& g) {
+         const auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].input)];
+         const float early = -1;
+         std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset, &early, 4);
+       }, "key 0's time is negative"},
+      {"longer than a skill can be", [](tinygltf::Model& g) {
+         const auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].input)];
+         const float late = 65536 / 30.0f;
+         std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset + 8, &late, 4);
+       }, "more than a skill's 65536 frames"},
       {"fewer values than keys", [](tinygltf::Model& g) {
          g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].output)].count = 2;
        }, "has 3 keys but 2 values"},

@@ -65,7 +65,7 @@ class Catalogue {
 
 class Checker {
  public:
-  Checker(const GameIndex* game, std::vector<Finding>& out) : game_(game), out_(out) {}
+  explicit Checker(std::vector<Finding>& out) : out_(out) {}
 
   void Error(const std::string& path, std::string message) {
     out_.push_back({path, Finding::Level::Error, std::move(message)});
@@ -147,7 +147,6 @@ class Checker {
     return bones;
   }
 
-  const GameIndex* game_;
   std::vector<Finding>& out_;
   std::vector<std::string> adult_, child_;
 };
@@ -159,7 +158,7 @@ bool IsSkinFile(std::string_view name) { return KindOf(name) != FileKind::Other;
 CheckReport CheckSkins(std::span<const std::string> paths, const GameIndex* game, const Environment* env) {
   CheckReport report;
   std::vector<Finding>& findings = report.findings;
-  Checker checker(game, findings);
+  Checker checker(findings);
 
   // The files to check, each with its folder; every loose name is known.
   struct Target {
