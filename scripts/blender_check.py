@@ -249,6 +249,14 @@ bpy.context.scene.render.fps = 24
 bpy.context.scene.frame_start = 0
 bpy.ops.import_scene.gltf(filepath=os.path.join(work, "ross.glb"))
 armature = [o for o in bpy.data.objects if o.type == "ARMATURE"][0]
+# Only the new animation, from the rest pose: the walk would leave its pose
+# on the bones the new one does not key.
+for action in list(bpy.data.actions):
+    bpy.data.actions.remove(action)
+for pose_bone in armature.pose.bones:
+    pose_bone.location = (0, 0, 0)
+    pose_bone.rotation_quaternion = (1, 0, 0, 0)
+    pose_bone.scale = (1, 1, 1)
 armature.animation_data.action = bpy.data.actions.new("dance")
 from mathutils import Quaternion  # noqa: E402
 for frame, turn, lift in ((0, 0.0, 0.0), (12, 0.6, 0.1), (24, -0.4, 0.05)):

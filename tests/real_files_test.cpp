@@ -216,7 +216,13 @@ TEST(RealFiles, SkillsRoundTripThroughAGlbExactly) {
                                   written.path("ross.glb")});
   ASSERT_EQ(glb.status, 0) << glb.err;
   fs::copy_file(written.path("ross.glb"), alone.path("ross.glb"));
-  for (const char* original : {"adult-idle1.cmx", "ross-walking-loop.cmx"}) fs::copy_file(Real(original), written.path(original));
+  for (const char* original : {"adult-idle1.cmx", "ross-walking-loop.cmx", "xskill-A2O-idle1.cfp"})
+    fs::copy_file(Real(original), written.path(original));
+  // The originals' own frames beside are not overwritten by another skill file.
+  const auto refused = test::Convert({written.path("ross.glb"), written.path("skills.cmx")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("would overwrite xskill-A2O-idle1.cfp"), std::string::npos) << refused.err;
+  fs::remove(written.path("xskill-A2O-idle1.cfp"));
   const FileFinder real({Real("")});
   for (const bool beside : {false, true}) {
     SCOPED_TRACE(beside ? "beside the originals" : "alone");

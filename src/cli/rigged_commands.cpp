@@ -142,6 +142,19 @@ int WriteSkills(const Request& request, std::ostream& out, std::ostream& err) {
     const FoundRig rig = RigOfGltf(doc, request.rig, {FolderOf(source)}, 'a');
     const std::vector<Skill> originals = SkillsBeside(source);
     const SkillsMade made = NamingFile(source, [&] { return SkillsFromGltf(doc, rig.rig, request.args.skills, originals); });
+    // The frames of another skill file are never overwritten: only those
+    // the target itself names, when it is there already.
+    std::vector<std::string> own;
+    if (IsOrdinaryFile(target))
+      for (const Skill& skill : ReadCharacterFile(target).skills) own.push_back(ToLowerAscii(skill.frames_name + ".cfp"));
+    for (const Skill& skill : made.file.skills) {
+      const std::string cfp = JoinPath(FolderOf(target), skill.frames_name + ".cfp");
+      if (IsOrdinaryFile(cfp) && std::find(own.begin(), own.end(), ToLowerAscii(FileNameOf(cfp))) == own.end())
+        throw std::move(Failure::Error(err::kFileExists, "skill " + skill.name + "'s frames would overwrite " +
+                                                             FileNameOf(cfp) + ", which " + FileNameOf(target) +
+                                                             " does not name: write the skills into another folder")
+                            .InFile(target));
+    }
     std::vector<OutputFile> files;
     files.push_back({target, ExtensionOf(target) == "bcf" ? BcfBytes(made.file) : CmxText(made.file)});
     for (std::size_t s = 0; s < made.frames.size(); ++s)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "gltf/glb.h"
@@ -16,7 +17,7 @@ using Path = GltfChannel::Path;
 
 constexpr double kKeyTime = 1e-4;      // seconds: a key this near a frame is that frame's
 constexpr double kScaleSlack = 0.05;   // a scale this near 1 is a rotation's length, squared
-constexpr double kMoved = 1e-6;        // a translation this near rest stays at rest
+constexpr double kMoved = 1e-5;        // a translation this near rest stays at rest
 
 Value Slerp(const Value& a, Value b, double f) {
   double dot = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
@@ -91,6 +92,144 @@ struct Driven {
   const std::vector<std::array<float, 4>>* stored = nullptr;  // the game's values of the rotation keys
 };
 
+Mat4 TrsMatrix(const Value& t, const Value& q, const Value& scale) {
+  const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+  const double x = q[0] / length, y = q[1] / length, z = q[2] / length, w = q[3] / length;
+  const double sx = scale[0], sy = scale[1], sz = scale[2];
+  return {sx * (1 - 2 * (y * y + z * z)), sx * 2 * (x * y + z * w), sx * 2 * (x * z - y * w), 0,
+          sy * 2 * (x * y - z * w), sy * (1 - 2 * (x * x + z * z)), sy * 2 * (y * z + x * w), 0,
+          sz * 2 * (x * z + y * w), sz * 2 * (y * z - x * w), sz * (1 - 2 * (x * x + y * y)), 0,
+          t[0], t[1], t[2], 1};
+}
+
+// A game transform (rotation scaled by the stored quaternion's length
+// squared) in glTF's axes, and back: the x-mirror on both sides.
+Mat4 MirroredMatrix(const Vec3& position, const Mat3& rotation) {
+  Mat4 m = kIdentity4;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c)
+      m[static_cast<std::size_t>(4 * c + r)] = ((r == 0) != (c == 0) ? -1 : 1) * rotation.m[static_cast<std::size_t>(3 * r + c)];
+  m[12] = -position.x, m[13] = position.y, m[14] = position.z;
+  return m;
+}
+
+// The stored quaternion whose matrix (RotationMatrix) is the game-axes
+// 3x3 part of m, a rotation scaled by its length squared.
+Quat StoredOf(const Mat4& m) {
+  auto at = [&](int r, int c) { return ((r == 0) != (c == 0) ? -1 : 1) * m[static_cast<std::size_t>(4 * c + r)]; };
+  const double n = std::cbrt(at(0, 0) * (at(1, 1) * at(2, 2) - at(1, 2) * at(2, 1)) -
+                             at(0, 1) * (at(1, 0) * at(2, 2) - at(1, 2) * at(2, 0)) +
+                             at(0, 2) * (at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0)));
+  auto u = [&](int r, int c) { return at(r, c) / n; };
+  // The rotation's quaternion p (Shepperd's way); the game applies the conjugate of what it stores.
+  double x, y, z, w;
+  const double trace = u(0, 0) + u(1, 1) + u(2, 2);
+  if (trace > 0) {
+    const double k = 0.5 / std::sqrt(trace + 1);
+    w = 0.25 / k, x = (u(2, 1) - u(1, 2)) * k, y = (u(0, 2) - u(2, 0)) * k, z = (u(1, 0) - u(0, 1)) * k;
+  } else if (u(0, 0) > u(1, 1) && u(0, 0) > u(2, 2)) {
+    const double k = 2 * std::sqrt(1 + u(0, 0) - u(1, 1) - u(2, 2));
+    w = (u(2, 1) - u(1, 2)) / k, x = 0.25 * k, y = (u(0, 1) + u(1, 0)) / k, z = (u(0, 2) + u(2, 0)) / k;
+  } else if (u(1, 1) > u(2, 2)) {
+    const double k = 2 * std::sqrt(1 + u(1, 1) - u(0, 0) - u(2, 2));
+    w = (u(0, 2) - u(2, 0)) / k, x = (u(0, 1) + u(1, 0)) / k, y = 0.25 * k, z = (u(1, 2) + u(2, 1)) / k;
+  } else {
+    const double k = 2 * std::sqrt(1 + u(2, 2) - u(0, 0) - u(1, 1));
+    w = (u(1, 0) - u(0, 1)) / k, x = (u(0, 2) + u(2, 0)) / k, y = (u(1, 2) + u(2, 1)) / k, z = 0.25 * k;
+  }
+  const double length = std::sqrt(n);
+  return {-x * length, -y * length, -z * length, w * length};
+}
+
+// True when the file's joints are the rig's bones as the writer puts them:
+// the same rest transforms, so that each channel is the bone's own. A
+// modeller that re-expresses its bones (Blender turns them to point along
+// their length) needs the world-space way instead.
+bool JointsAreTheRigs(const GltfDocument& doc, const Rig& rig) {
+  for (const int joint : doc.joints) {
+    const GltfNode& node = doc.nodes[static_cast<std::size_t>(joint)];
+    const int bone = rig.Find(node.name);
+    if (bone < 0) continue;
+    const auto b = static_cast<std::size_t>(bone);
+    const Vec3 t = MirrorX(rig.rest_positions[b]);
+    const GltfTurn turn = GltfRotation(rig.rest_rotations[b]);
+    double same = 0, opposite = 0;
+    for (std::size_t e = 0; e < 4; ++e) {
+      same = std::max(same, std::abs(node.rotation[e] - turn.rotation[e]));
+      opposite = std::max(opposite, std::abs(node.rotation[e] + turn.rotation[e]));
+    }
+    if (!node.has_parts || std::abs(node.translation[0] - t.x) > 1e-5 || std::abs(node.translation[1] - t.y) > 1e-5 ||
+        std::abs(node.translation[2] - t.z) > 1e-5 || std::min(same, opposite) > 1e-5)
+      return false;
+  }
+  return true;
+}
+
+// Each rig bone's local transform at a time, in the game's axes, through
+// the world: a bone moves its mesh as its joint moves the file's, so its
+// world is the joint's world times the joint's rest inverse times its own
+// rest world; its local is that under its parent's.
+class WorldWay {
+ public:
+  WorldWay(const GltfDocument& doc, const Rig& rig) : doc_(doc), rig_(rig) {
+    const Pose rest = RestPose(rig);
+    joint_of_.assign(static_cast<std::size_t>(rig.size()), -1);
+    correction_.resize(static_cast<std::size_t>(rig.size()));
+    for (const int joint : doc.joints)
+      if (const int bone = rig.Find(doc.nodes[static_cast<std::size_t>(joint)].name); bone >= 0) {
+        const auto b = static_cast<std::size_t>(bone);
+        joint_of_[b] = joint;
+        correction_[b] = Multiply(AffineInverse(doc.nodes[static_cast<std::size_t>(joint)].world),
+                                  MirroredMatrix(rest[b].position, rest[b].rotation));
+      }
+    for (std::size_t b = 0; b < joint_of_.size(); ++b)
+      rest_local_.push_back(MirroredMatrix(rig.rest_positions[b], RotationMatrix(rig.rest_rotations[b])));
+  }
+
+  // The locals of every bone at time t, the channels of driven giving the
+  // joints' transforms there.
+  std::vector<Mat4> Locals(double t, const std::map<int, const GltfChannel*[3]>& by_node) const {
+    const std::size_t nodes = doc_.nodes.size();
+    std::vector<Mat4> world(nodes);
+    std::vector<bool> done(nodes, false);
+    std::function<const Mat4&(std::size_t)> world_of = [&](std::size_t n) -> const Mat4& {
+      if (done[n]) return world[n];
+      const GltfNode& node = doc_.nodes[n];
+      const Mat4 parent = node.parent < 0 ? kIdentity4 : world_of(static_cast<std::size_t>(node.parent));
+      Mat4 local = node.parent < 0 ? node.world : Multiply(AffineInverse(doc_.nodes[static_cast<std::size_t>(node.parent)].world), node.world);
+      if (const auto found = by_node.find(static_cast<int>(n)); found != by_node.end() && node.has_parts) {
+        Value tr{node.translation[0], node.translation[1], node.translation[2], 0};
+        Value ro{node.rotation[0], node.rotation[1], node.rotation[2], node.rotation[3]};
+        Value sc{node.scale[0], node.scale[1], node.scale[2], 0};
+        if (found->second[0]) tr = Sample(*found->second[0], t).value;
+        if (found->second[1]) ro = Sample(*found->second[1], t).value;
+        if (found->second[2]) sc = Sample(*found->second[2], t).value;
+        local = TrsMatrix(tr, ro, sc);
+      }
+      world[n] = Multiply(parent, local);
+      done[n] = true;
+      return world[n];
+    };
+    std::vector<Mat4> game_world(joint_of_.size()), locals(joint_of_.size());
+    for (const int bone : rig_.order) {
+      const auto b = static_cast<std::size_t>(bone);
+      const int parent = rig_.parents[b];
+      const Mat4 parent_world = parent < 0 ? kIdentity4 : game_world[static_cast<std::size_t>(parent)];
+      game_world[b] = joint_of_[b] < 0 ? Multiply(parent_world, rest_local_[b])
+                                       : Multiply(world_of(static_cast<std::size_t>(joint_of_[b])), correction_[b]);
+      locals[b] = Multiply(AffineInverse(parent_world), game_world[b]);
+    }
+    return locals;
+  }
+
+ private:
+  const GltfDocument& doc_;
+  const Rig& rig_;
+  std::vector<int> joint_of_;       // per bone, its joint node or -1
+  std::vector<Mat4> correction_;    // per bone: the joint's rest world inverse times the bone's rest world
+  std::vector<Mat4> rest_local_;    // per bone, in glTF's axes
+};
+
 void MakeSkill(const GltfAnimation& animation, const GltfDocument& doc, const Rig& rig, const Skill* original,
                SkillsMade& out) {
   // Which bones the channels drive.
@@ -136,6 +275,17 @@ void MakeSkill(const GltfAnimation& animation, const GltfDocument& doc, const Ri
     skill.distance = original->distance;
     skill.moves = original->moves;
   }
+  // A modeller's re-expressed joints: every frame's locals through the world.
+  std::vector<std::vector<Mat4>> world_locals;
+  if (!JointsAreTheRigs(doc, rig)) {
+    std::map<int, const GltfChannel*[3]> by_node;
+    for (const GltfChannel& channel : animation.channels) {
+      auto& slots = by_node[channel.node];
+      slots[channel.path == Path::Translation ? 0 : channel.path == Path::Rotation ? 1 : 2] = &channel;
+    }
+    const WorldWay way(doc, rig);
+    for (int k = 0; k < frames; ++k) world_locals.push_back(way.Locals(k / kFramesPerSecond, by_node));
+  }
   Frames values;
   for (const int bone : order) {
     const Driven& d = driven[bone];
@@ -158,7 +308,10 @@ void MakeSkill(const GltfAnimation& animation, const GltfDocument& doc, const Ri
     bool moved = before && before->uses_positions;
     for (int k = 0; k < frames; ++k) {
       Vec3 p = rig.rest_positions[b];
-      if (d.translation) {
+      if (!world_locals.empty()) {
+        const Mat4& local = world_locals[static_cast<std::size_t>(k)][b];
+        p = {-local[12], local[13], local[14]};
+      } else if (d.translation) {
         const Value v = Sample(*d.translation, k / kFramesPerSecond).value;
         p = MirrorX({v[0], v[1], v[2]});
       }
@@ -179,6 +332,16 @@ void MakeSkill(const GltfAnimation& animation, const GltfDocument& doc, const Ri
         const double t = k / kFramesPerSecond;
         if (!d.rotation) {
           const Quat& q = rig.rest_rotations[b];
+          values.rotations.push_back({static_cast<float>(q.x), static_cast<float>(q.y), static_cast<float>(q.z), static_cast<float>(q.w)});
+          continue;
+        }
+        if (!world_locals.empty()) {
+          Quat q = StoredOf(world_locals[static_cast<std::size_t>(k)][b]);
+          // The sign nearest the frame before, as the game's own frames run.
+          if (k > 0) {
+            const auto& before = values.rotations.back();
+            if (q.x * before[0] + q.y * before[1] + q.z * before[2] + q.w * before[3] < 0) q = {-q.x, -q.y, -q.z, -q.w};
+          }
           values.rotations.push_back({static_cast<float>(q.x), static_cast<float>(q.y), static_cast<float>(q.z), static_cast<float>(q.w)});
           continue;
         }
