@@ -5,6 +5,7 @@
 #include "archive/far.h"
 #include "files/textfile.h"
 #include "model/failure.h"
+#include "model/paths.h"
 
 // Only the formats Qt may lack; the decoder is compiled into this file.
 #define STB_IMAGE_IMPLEMENTATION
@@ -36,5 +37,11 @@ QImage ReadImage(const std::string& path) {
 }
 
 const char* ImagePatterns() { return "*.bmp *.png *.jpg *.jpeg *.tga"; }
+
+bool IsImagePath(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  return !extension.empty() &&
+         (" " + std::string(ImagePatterns()) + " ").find(" *." + extension + " ") != std::string::npos;
+}
 
 }  // namespace mervane

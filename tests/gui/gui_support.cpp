@@ -14,21 +14,28 @@
 
 namespace mervane::guitest {
 
-std::optional<FileChoice> FakeChooser::ChooseOpen(const std::string& title, const FilterList& filters) {
-  calls.push_back({title, false, filters, "", false, folder});
+std::optional<FileChoice> FakeChooser::Next() {
   if (choices.empty()) return std::nullopt;
   const auto choice = choices.front();
   choices.erase(choices.begin());
   return choice;
 }
 
+std::optional<FileChoice> FakeChooser::ChooseOpen(const std::string& title, const FilterList& filters) {
+  calls.push_back({title, false, filters, "", false, folder});
+  return Next();
+}
+
 std::optional<FileChoice> FakeChooser::ChooseSave(const std::string& title, const FilterList& filters,
                                                   const std::string& proposed, bool confirm_replace) {
   calls.push_back({title, true, filters, proposed, confirm_replace, folder});
-  if (choices.empty()) return std::nullopt;
-  const auto choice = choices.front();
-  choices.erase(choices.begin());
-  return choice;
+  return Next();
+}
+
+std::optional<std::string> FakeChooser::ChooseFolder(const std::string& title) {
+  calls.push_back({title, false, {}, "", false, folder});
+  const auto choice = Next();
+  return choice ? std::optional(choice->path) : std::nullopt;
 }
 
 Prompts::Keep FakePrompts::AskSaveDiscardCancel(const std::string& text) {

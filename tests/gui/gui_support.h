@@ -31,9 +31,14 @@ class FakeChooser : public FileChooser {
   std::optional<FileChoice> ChooseOpen(const std::string& title, const FilterList& filters) override;
   std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
                                        const std::string& proposed, bool confirm_replace) override;
+  // Takes the path of the next choice.
+  std::optional<std::string> ChooseFolder(const std::string& title) override;
 
   std::vector<Call> calls;
   std::vector<std::optional<FileChoice>> choices;  // taken from the front; none: cancelled
+
+ private:
+  std::optional<FileChoice> Next();
 };
 
 // The core's recording prompts, which also answer the window's Save,

@@ -131,6 +131,9 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
                            {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
                            // greyed out until a game folder is indexed
                            {"mnuOpenFromGame", "Open &from Game\u2026", false, "Ctrl+G", false},
+                           // greyed out until a model is loaded
+                           {"mnuPublish", "&Publish to Game\u2026", false, "", false},
+                           {"mnuCheckGame", "&Check Game Folder\u2026", false, "", true},
                            {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
@@ -179,8 +182,7 @@ TEST_F(MainWindowTest, SaveAsDoesNothingBeforeAModelExists) {
   EXPECT_EQ(chooser_.calls.size(), 1u) << "only the Open dialog was shown";
   EXPECT_TRUE(dir.Listing() == std::vector<std::string>{"short.skn"});
   OpenFile(skin_);
-  EXPECT_TRUE(Action("mnuSave")->isEnabled());
-  EXPECT_TRUE(Action("mnuTexture")->isEnabled());
+  for (const char* name : {"mnuSave", "mnuTexture", "mnuPublish"}) EXPECT_TRUE(Action(name)->isEnabled()) << name;
 }
 
 TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
