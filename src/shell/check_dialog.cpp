@@ -26,7 +26,8 @@ frmCheck::frmCheck(QWidget* parent) : QDialog(parent) {
   findings_ = new QTreeWidget(this);
   findings_->setObjectName("lstFindings");
   findings_->setRootIsDecorated(false);
-  findings_->setUniformRowHeights(true);
+  // The game's reasons are sentences: each row shows its whole message.
+  findings_->setWordWrap(true);
   findings_->setHeaderLabels({"Level", "File", "What the game makes of it"});
   findings_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   findings_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);

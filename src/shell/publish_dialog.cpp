@@ -224,22 +224,24 @@ frmPublish::frmPublish(FileChooser& chooser, Prompts& prompts, QWidget* parent)
   where_layout->addWidget(replace_, 2, 0, 1, 3);
   layout->addWidget(where);
 
-  layout->addWidget(new QLabel("Files it will write:", this));
+  // The files it will write, or after a publish what it wrote, until a
+  // field changes.
+  files_label_ = new QLabel(this);
+  layout->addWidget(files_label_);
   files_ = new QListWidget(this);
   files_->setObjectName("lstFiles");
   files_->setMinimumHeight(110);
   layout->addWidget(files_, 1);
-  problem_ = new QLabel(this);
-  problem_->setObjectName("lblProblem");
-  problem_->setWordWrap(true);
-  problem_->setStyleSheet("color: #b03020");
-  layout->addWidget(problem_);
   report_ = new QPlainTextEdit(this);
   report_->setObjectName("txtReport");
   report_->setReadOnly(true);
-  report_->setMaximumHeight(130);
+  report_->setLineWrapMode(QPlainTextEdit::NoWrap);
   report_->hide();
-  layout->addWidget(report_);
+  layout->addWidget(report_, 1);
+  problem_ = new QLabel(this);
+  problem_->setObjectName("lblProblem");
+  problem_->setWordWrap(true);
+  layout->addWidget(problem_);
 
   auto* button_row = new QHBoxLayout;
   button_row->addStretch();
@@ -265,6 +267,7 @@ frmPublish::frmPublish(FileChooser& chooser, Prompts& prompts, QWidget* parent)
   for (QLineEdit* field : {texture_, mesh_name_, id_, folder_})
     connect(field, &QLineEdit::textChanged, this, &frmPublish::Plan);
   connect(folder_, &QLineEdit::textEdited, this, [this] { to_folder_->setChecked(true); });
+  connect(to_folder_, &QRadioButton::clicked, folder_, qOverload<>(&QWidget::setFocus));
   for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{to_game_, to_folder_, replace_})
     connect(button, &QAbstractButton::toggled, this, &frmPublish::Plan);
   resize(600, 720);
@@ -294,7 +297,6 @@ void frmPublish::SetModel(const SkinModel& model, const GameIndex* game, const s
     Select(age_, named ? std::string(1, named->age) : "");
     Select(build_, named ? named->build : "");
     report_->clear();
-    report_->hide();
   }
   filling_ = false;
   Plan();
@@ -337,6 +339,9 @@ std::string frmPublish::Missing(bool for_plan) const {
 void frmPublish::Plan() {
   if (filling_ || !model_) return;
   build_->setEnabled(Chosen(kind_) == "b");
+  files_label_->setText("Files it will write:");
+  report_->hide();
+  files_->show();
   files_->clear();
   suit_->clear();
   id_->setPlaceholderText("automatic");
@@ -354,6 +359,8 @@ void frmPublish::Plan() {
       problem = failure.detail();
     }
   }
+  // What is still to choose is a to-do; what the game's rules refuse, a fault.
+  problem_->setStyleSheet(problem.empty() ? QString() : QStringLiteral("color: #b03020"));
   problem_->setText(QString::fromStdString(problem.empty() ? Missing(false) : problem));
 }
 
@@ -390,17 +397,18 @@ bool frmPublish::Publish() {
     prompts_.ShowMessage(missing, "");
     return false;
   }
+  const PublishRequest request = Request();
   PublishResult result;
   try {
-    result = PublishOutfit(Request());
+    result = PublishOutfit(request);
   } catch (const Failure& failure) {
     prompts_.ShowMessage("Nothing was published.", failure.detail());
     return false;
   }
   const CheckReport check = CheckSkins(result.written, game_);
-  Report(result, check);
-  emit Published(result, ShownTone());
   Plan();  // the next ID, now that this one is taken
+  Report(request.folder, result, check);
+  emit Published(result, ShownTone());
   for (const Finding& finding : check.findings)
     if (finding.level == Finding::Level::Error) {
       prompts_.ShowMessage("The check finds fault with what was published; the game may not show it.",
@@ -410,16 +418,19 @@ bool frmPublish::Publish() {
   return true;
 }
 
-void frmPublish::Report(const PublishResult& result, const CheckReport& check) {
+void frmPublish::Report(const std::string& folder, const PublishResult& result, const CheckReport& check) {
   QStringList lines;
-  lines << QStringLiteral("Published %1 into %2:")
-               .arg(QString::fromStdString(result.suit), PathToQt(FolderOf(result.written.front())));
+  // The verdict first, where it is seen without scrolling.
+  lines << QStringLiteral("%1 in %2, checked as the game reads it: %3")
+               .arg(QString::fromStdString(result.suit), PathToQt(folder),
+                    QString::fromStdString(FindingsSummary(check)));
+  for (const Finding& finding : check.findings) lines << QStringLiteral("  ") + PathToQt(FindingLine(finding));
+  for (const std::string& note : result.notes) lines << QStringLiteral("  note: ") + QString::fromStdString(note);
   for (const std::string& path : result.removed) lines << QStringLiteral("  removed ") + PathToQt(FileNameOf(path));
   for (const std::string& path : result.written) lines << QStringLiteral("  wrote ") + PathToQt(FileNameOf(path));
-  for (const std::string& note : result.notes) lines << QStringLiteral("  note: ") + QString::fromStdString(note);
-  lines << QStringLiteral("Checked as the game reads them: ") + QString::fromStdString(FindingsSummary(check));
-  for (const Finding& finding : check.findings) lines << QStringLiteral("  ") + PathToQt(FindingLine(finding));
   report_->setPlainText(lines.join('\n'));
+  files_label_->setText("Published:");
+  files_->hide();
   report_->show();
 }
 

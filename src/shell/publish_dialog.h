@@ -90,7 +90,7 @@ class frmPublish : public QDialog {
   void ChooseImage(SkinTone tone);
   void ChooseFolder();
   void AgeChanged();
-  void Report(const PublishResult& result, const CheckReport& check);
+  void Report(const std::string& folder, const PublishResult& result, const CheckReport& check);
 
   FileChooser& chooser_;
   Prompts& prompts_;
@@ -113,6 +113,7 @@ class frmPublish : public QDialog {
   QRadioButton* to_folder_ = nullptr;
   QLineEdit* folder_ = nullptr;
   QCheckBox* replace_ = nullptr;
+  QLabel* files_label_ = nullptr;
   QListWidget* files_ = nullptr;
   QLabel* problem_ = nullptr;
   QPlainTextEdit* report_ = nullptr;

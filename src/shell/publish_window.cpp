@@ -9,8 +9,10 @@
 #include "shell/character_panel.h"
 #include "shell/check_dialog.h"
 #include "shell/game_folder.h"
+#include "shell/image_reader.h"
 #include "shell/main_window.h"
 #include "shell/path_text.h"
+#include "shell/preview_widget.h"
 #include "shell/publish_dialog.h"
 
 namespace mervane {
@@ -35,10 +37,20 @@ void frmMain::PublishToGame() {
     publish_dialog_ = new frmPublish(*chooser_, *prompts_, this);
     connect(publish_dialog_, &frmPublish::Published, this, [this](const PublishResult& result, SkinTone tone) {
       character_panel_->ShowPublished(result.written, tone);
+      QString shown;
+      // Without a skeleton the panel cannot draw the outfit; its mesh is the
+      // model's, so the preview shows the model in the bitmap written.
+      const std::string bitmap = character_.parts().empty() ? "" : character_.parts().back().bitmap;
+      if (!character_.HasRig() && !bitmap.empty()) {
+        preview_->ShowTexture(ReadImage(bitmap));
+        shown = QStringLiteral("; the model shows ") + PathToQt(FileNameOf(bitmap)) +
+                QStringLiteral(" (no skeleton to show the outfit on)");
+      }
       statusBar()->showMessage(QStringLiteral("Published %1: %2 files in %3")
                                    .arg(QString::fromStdString(result.suit))
                                    .arg(result.written.size())
-                                   .arg(PathToQt(FolderOf(result.written.front()))));
+                                   .arg(PathToQt(FolderOf(result.written.front())).chopped(1)) +
+                               shown);
     });
   }
   // The game is offered once its index is whole; until then, a folder.

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QStringList>
@@ -61,6 +65,19 @@ std::string Fixture(const std::string& name) {
     if (std::filesystem::is_regular_file(path)) return path.lexically_normal().string();
   }
   return {};
+}
+
+bool Drop(QWidget& target, const std::vector<std::string>& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const auto& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &drop);
+  return true;
 }
 
 void WhenModal(std::function<void(QDialog&)> steps) {

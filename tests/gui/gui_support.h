@@ -57,6 +57,9 @@ std::vector<std::string> Names(const std::string& folder);
 // when it is not there.
 std::string Fixture(const std::string& name);
 
+// Drags files over target and drops them if it takes them; false if not.
+bool Drop(QWidget& target, const std::vector<std::string>& paths);
+
 // Runs steps on the first modal dialog that opens from now on, inside its own
 // event loop. A dialog still open after the steps is a test failure and is
 // closed, so that a broken test cannot hang.

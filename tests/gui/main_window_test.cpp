@@ -486,18 +486,7 @@ class DropTest : public MainWindowTest {
  protected:
   // Drags files over the window and drops them if the window takes them.
   // The command runs once events are processed after the drop.
-  bool Drop(const std::vector<std::string>& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const auto& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window_.get(), &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window_.get(), &drop);
-    return true;
-  }
+  bool Drop(const std::vector<std::string>& paths) { return guitest::Drop(*window_, paths); }
 };
 
 TEST_F(DropTest, ASkinOrProjectOpensAsFileOpenWould) {

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,6 +44,10 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
   const std::string mesh = dir.path("xskin-b006fafat_01-PELVIS-BODY.skn");
   test::WriteFile(mesh, test::SmallSkn("xskin-b006fafat_01-PELVIS-BODY", "x"));
   test::WriteFile(dir.path("denim.bmp"), test::TwoColourBitmap());  // 24-bit, 2 x 2
+  QImage dark(64, 64, QImage::Format_RGB32);
+  dark.fill(Qt::darkBlue);
+  ASSERT_TRUE(dark.save(QString::fromStdString(dir.path("dark.png"))));
+  test::WriteFile(dir.path("fake.png"), "no image");
   FakeChooser chooser;
   FakePrompts prompts;
   frmMain window("", &chooser, &prompts);
@@ -91,6 +96,14 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
     Choose(dialog, "cmbBuild", "fat");
     id->clear();
     Choose(dialog, "cmbShowTone", "med");
+    // An image dropped on a tone is that tone's; a file that is no image is refused, saying so.
+    auto* dark = dialog.findChild<QWidget*>("picDark");
+    EXPECT_FALSE(guitest::Drop(*dark, {dir.path("notes.txt")}));
+    EXPECT_TRUE(guitest::Drop(*dark, {dir.path("fake.png")}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "The image could not be read.");
+    prompts.messages.clear();
+    EXPECT_TRUE(guitest::Drop(*dark, {dir.path("dark.png")}));
     auto* publish = dialog.findChild<QPushButton*>("cmdPublish");
     texture->setText("bad name!");
     publish->click();
@@ -108,6 +121,8 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
                                         "B100FAFatmed_Denim.bmp", "xskin-b100fafat_denim-PELVIS-BODY.skn"}));
     const QString report = dialog.findChild<QPlainTextEdit*>("txtReport")->toPlainText();
     EXPECT_TRUE(report.contains("note: the medium tone takes the light image")) << report.toStdString();
+    EXPECT_FALSE(report.contains("dark tone takes")) << report.toStdString();
+    EXPECT_NE(test::ReadFile(out.path("B100FAFatdrk_Denim.bmp")), test::ReadFile(out.path("B100FAFatlgt_Denim.bmp")));
     EXPECT_TRUE(report.contains("scaled to 256 x 256")) << report.toStdString();
     EXPECT_TRUE(report.contains("0 errors, 0 warnings in 5 files")) << report.toStdString();
     EXPECT_EQ(id->placeholderText(), "automatic: 101") << "the next publish takes the next ID";
@@ -122,8 +137,10 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
   EXPECT_FALSE(parts[0].shown);
   EXPECT_EQ(parts[1].source, out.path("xskin-b100fafat_denim-PELVIS-BODY.skn"));
   EXPECT_EQ(parts[1].bitmap, out.path("B100FAFatmed_Denim.bmp"));
-  EXPECT_TRUE(window.statusBar()->currentMessage().startsWith("Published B100FAFat_Denim: 5 files in"))
-      << window.statusBar()->currentMessage().toStdString();
+  // Nor is there a skeleton to show it on: the model shows the bitmap written.
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
+            "Published B100FAFat_Denim: 5 files in " + out.root().string() +
+                "; the model shows B100FAFatmed_Denim.bmp (no skeleton to show the outfit on)");
 }
 
 TEST(CheckDialogTest, ListsErrorsFirstAndOpensAFindingsFile) {
