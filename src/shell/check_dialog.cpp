@@ -26,12 +26,17 @@ frmCheck::frmCheck(QWidget* parent) : QDialog(parent) {
   findings_ = new QTreeWidget(this);
   findings_->setObjectName("lstFindings");
   findings_->setRootIsDecorated(false);
-  // The game's reasons are sentences: each row shows its whole message.
-  findings_->setWordWrap(true);
+  findings_->setUniformRowHeights(true);
   findings_->setHeaderLabels({"Level", "File", "What the game makes of it"});
   findings_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   findings_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
   layout->addWidget(findings_, 1);
+  // The row chosen in full: a reason is a sentence that a column cuts short.
+  detail_ = new QLabel(this);
+  detail_->setObjectName("lblFinding");
+  detail_->setWordWrap(true);
+  detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(detail_);
   auto* buttons = new QHBoxLayout;
   auto* hint = new QLabel("Double-click a row to open its file in Mervane.", this);
   buttons->addWidget(hint, 1);
@@ -43,6 +48,9 @@ frmCheck::frmCheck(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(close);
   layout->addLayout(buttons);
   connect(findings_, &QTreeWidget::itemActivated, this, &frmCheck::OpenCurrent);
+  connect(findings_, &QTreeWidget::currentItemChanged, this, [this](const QTreeWidgetItem* item) {
+    detail_->setText(item ? item->toolTip(0) : QString());
+  });
   connect(open, &QPushButton::clicked, this, &frmCheck::OpenCurrent);
   connect(close, &QPushButton::clicked, this, &QDialog::close);
   resize(760, 420);
@@ -54,6 +62,7 @@ void frmCheck::Check(const std::string& folder, const GameIndex* game) {
   const CheckReport report = CheckSkins(paths, game);
   QApplication::restoreOverrideCursor();
   findings_->clear();
+  detail_->clear();
   for (const Finding& finding : report.findings) {
     const bool error = finding.level == Finding::Level::Error;
     auto* item = new QTreeWidgetItem(findings_, {error ? QStringLiteral("Error") : QStringLiteral("Warning"),

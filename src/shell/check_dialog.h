@@ -31,6 +31,7 @@ class frmCheck : public QDialog {
 
   QTreeWidget* findings_ = nullptr;
   QLabel* summary_ = nullptr;
+  QLabel* detail_ = nullptr;
 };
 
 }  // namespace mervane

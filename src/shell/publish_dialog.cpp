@@ -235,7 +235,6 @@ frmPublish::frmPublish(FileChooser& chooser, Prompts& prompts, QWidget* parent)
   report_ = new QPlainTextEdit(this);
   report_->setObjectName("txtReport");
   report_->setReadOnly(true);
-  report_->setLineWrapMode(QPlainTextEdit::NoWrap);
   report_->hide();
   layout->addWidget(report_, 1);
   problem_ = new QLabel(this);
@@ -275,6 +274,7 @@ frmPublish::frmPublish(FileChooser& chooser, Prompts& prompts, QWidget* parent)
 
 void frmPublish::SetModel(const SkinModel& model, const GameIndex* game, const std::string& install) {
   const bool fresh = !model_ || model_->MeshName != model.MeshName;
+  const bool new_game = install != install_;
   model_ = model;
   game_ = game;
   install_ = install;
@@ -288,7 +288,8 @@ void frmPublish::SetModel(const SkinModel& model, const GameIndex* game, const s
     const std::string skins = PublishFolderOf(install);
     to_game_->setText(QStringLiteral("The game's &Skins folder: ") + PathToQt(skins));
     to_game_->setToolTip(PathToQt(skins));
-    if (fresh || folder_->text().isEmpty()) to_game_->setChecked(true);
+    // A game folder just chosen is where the user means to publish.
+    if (fresh || new_game || folder_->text().isEmpty()) to_game_->setChecked(true);
   }
   if (fresh) {
     const auto named = ParseOutfitName(model.MeshName);

@@ -10,14 +10,20 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <filesystem>
 #include <functional>
 
 #include "character_files.h"
 #include "gui_support.h"
 #include "shell/check_dialog.h"
+#include "shell/game_folder.h"
 #include "shell/main_window.h"
+#include "shell/publish_dialog.h"
 #include "shell/settings.h"
 
 namespace mervane {
@@ -141,6 +147,46 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
             "Published B100FAFat_Denim: 5 files in " + out.root().string() +
                 "; the model shows B100FAFatmed_Denim.bmp (no skeleton to show the outfit on)");
+}
+
+TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
+  Settings().clear();
+  test::SmallCharacter game;  // a skeleton and a body: the index takes it for a game
+  const std::string skins = game.dir.path("GameData/Skins");
+  std::filesystem::create_directories(skins);
+  test::WriteFile(game.dir.path("light.bmp"), test::TwoColourBitmap());
+  FakeChooser chooser;
+  FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  QSignalSpy indexed(window.game_folder(), &GameFolder::Indexed);
+  window.game_folder()->Index(QString::fromStdString(game.dir.root().string()));
+  ASSERT_TRUE(indexed.wait(20000));
+  while (window.game_folder()->Indexing()) QTest::qWait(10);
+  window.OpenPath(game.mesh);
+
+  guitest::WhenModal([&](QDialog& dialog) {
+    auto& publish = static_cast<frmPublish&>(dialog);
+    EXPECT_TRUE(dialog.findChild<QRadioButton*>("optGame")->isChecked());
+    EXPECT_EQ(publish.Request().folder, skins);
+    EXPECT_NE(publish.Request().game, nullptr);
+    ASSERT_TRUE(publish.SetImage(SkinTone::Light, game.dir.path("light.bmp")));
+    EXPECT_TRUE(publish.Publish());
+    dialog.reject();
+  });
+  window.findChild<QAction*>("mnuPublish")->trigger();
+  EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front().detail;
+  EXPECT_EQ(guitest::Names(skins).size(), 5u);
+
+  // With a game folder the check reads its Skins, asking for no folder.
+  const std::size_t asked = chooser.calls.size();
+  window.findChild<QAction*>("mnuCheckGame")->trigger();
+  EXPECT_EQ(chooser.calls.size(), asked);
+  const auto* check = window.findChild<frmCheck*>("frmCheck");
+  ASSERT_NE(check, nullptr);
+  EXPECT_EQ(check->FindingCount(), 0);
+  EXPECT_EQ(check->findChild<QLabel*>("lblSummary")->text().toStdString(),
+            "0 errors, 0 warnings in 5 files in " + skins + ", with the game's own files");
+  Settings().clear();
 }
 
 TEST(CheckDialogTest, ListsErrorsFirstAndOpensAFindingsFile) {
