@@ -40,18 +40,18 @@ frmCheck::frmCheck(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QHBoxLayout;
   auto* hint = new QLabel("Double-click a row to open its file in Mervane.", this);
   buttons->addWidget(hint, 1);
-  auto* open = new QPushButton("&Open", this);
-  open->setObjectName("cmdOpenFinding");
+  open_ = new QPushButton("&Open", this);
+  open_->setObjectName("cmdOpenFinding");
   auto* close = new QPushButton("Close", this);
   close->setObjectName("cmdClose");
-  buttons->addWidget(open);
+  buttons->addWidget(open_);
   buttons->addWidget(close);
   layout->addLayout(buttons);
   connect(findings_, &QTreeWidget::itemActivated, this, &frmCheck::OpenCurrent);
   connect(findings_, &QTreeWidget::currentItemChanged, this, [this](const QTreeWidgetItem* item) {
     detail_->setText(item ? item->toolTip(0) : QString());
   });
-  connect(open, &QPushButton::clicked, this, &frmCheck::OpenCurrent);
+  connect(open_, &QPushButton::clicked, this, &frmCheck::OpenCurrent);
   connect(close, &QPushButton::clicked, this, &QDialog::close);
   resize(760, 420);
 }
@@ -73,6 +73,7 @@ void frmCheck::Check(const std::string& folder, const GameIndex* game) {
     for (int column = 0; column < 3; ++column) item->setToolTip(column, PathToQt(FindingLine(finding)));
   }
   if (findings_->topLevelItemCount() > 0) findings_->setCurrentItem(findings_->topLevelItem(0));
+  open_->setEnabled(findings_->topLevelItemCount() > 0);
   const std::string skins = SkinsFolderOf(folder);
   summary_->setText(QString::fromStdString(FindingsSummary(report)) + QStringLiteral(" in ") +
                     PathToQt(skins.empty() ? folder : skins) +

@@ -6,6 +6,7 @@
 #include "archive/game_index.h"
 
 class QLabel;
+class QPushButton;
 class QTreeWidget;
 
 namespace mervane {
@@ -32,6 +33,7 @@ class frmCheck : public QDialog {
   QTreeWidget* findings_ = nullptr;
   QLabel* summary_ = nullptr;
   QLabel* detail_ = nullptr;
+  QPushButton* open_ = nullptr;
 };
 
 }  // namespace mervane
