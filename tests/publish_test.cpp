@@ -189,6 +189,10 @@ TEST_F(PublishFixture, AChildBodyIsUnisexWithBitmapsOfBothGendersAndAHeadIsNamed
   EXPECT_EQ(result.suit, "C100MA_Bob");
   EXPECT_EQ(ReadBmpInfo(ReadFile(skins + "/C100MAlgt_Denim.bmp"))->width, 256);  // a power of two is kept
   EXPECT_EQ(ReadBmpInfo(ReadFile(skins + "/C100MAdrk_Denim.bmp"))->width, 128);  // scaled to a head's size
+  // A kind chosen wins over the mesh's bones.
+  PublishRequest as_head = Body();
+  as_head.kind = 'c', as_head.build.reset();
+  EXPECT_EQ(SuitStem(PlanOutfit(as_head)), "C100FA_Denim");
   EXPECT_TRUE(CheckSkins(result.written, nullptr).findings.empty());
 }
 
@@ -205,6 +209,7 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
       {"a two-character ID", [](PublishRequest& r) { r.id = "10"; }, "three letters or digits"},
       {"an ID taken", [](PublishRequest& r) { r.id = "100"; }, "ID 100 is taken on B100FAFat by"},
       {"no gender", [](PublishRequest& r) { r.gender.reset(); }, "--gender M, F or U is needed"},
+      {"a kind that is none", [](PublishRequest& r) { r.kind = 'x'; }, "the kind must be a body (B) or a head (C)"},
       {"a child's build on an adult", [](PublishRequest& r) { r.build = "chd", r.age = 'a'; }, "not one of an adult's"},
       {"an image that is none", [&](PublishRequest& r) { r.images[2] = dir.path("garbage.png"); }, "garbage.png"},
       {"an image that is missing", [&](PublishRequest& r) { r.images[1] = dir.path("none.png"); }, "none.png"},

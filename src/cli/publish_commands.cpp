@@ -119,12 +119,7 @@ int Publish(const ConvertRequest& request, std::ostream& out, std::ostream& err)
   publish.build = request.build;
   publish.replace = request.replace;
   publish.game = game ? &*game : nullptr;
-  if (game) {
-    publish.folder = SkinsFolderOf(*request.game)
-                         .value_or(JoinPath(GameDataFolderOf(*request.game).value_or(JoinPath(*request.game, "GameData")), "Skins"));
-  } else {
-    publish.folder = *request.out;
-  }
+  publish.folder = game ? PublishFolderOf(*request.game) : *request.out;
   PublishResult result;
   const Outcome outcome = RunReported(prompts, [&] {
     if (IsCharacterPath(source) && ReadCharacterFile(source).suits.empty()) {

@@ -9,7 +9,9 @@
 #include "character/character.h"
 #include "character/lookup.h"
 #include "files/textfile.h"
+#include "install/find_game.h"
 #include "model/paths.h"
+#include "publish/check.h"
 #include "skn/skn.h"
 
 namespace mervane {
@@ -33,10 +35,6 @@ char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned 
 bool SameFamily(const OutfitName& a, const OutfitName& b) {
   const bool child_body = a.kind == 'b' && a.age == 'c';
   return a.kind == b.kind && a.age == b.age && a.build == b.build && (child_body || a.gender == b.gender);
-}
-
-bool IsHeadOnly(const SkinModel& mesh) {
-  return mesh.BoneCount == 1 && ToLowerAscii(mesh.BoneNames.at(0)) == "head";
 }
 
 // The ordinary files of the target folder and, with a game, every name it
@@ -78,7 +76,10 @@ OutfitName PlanOutfit(const PublishRequest& request) {
              "the suit " + request.retexture + " is not named as a body's or head's (B###GATyp_NAME, C###GA_NAME)");
   }
   OutfitName outfit;
-  outfit.kind = named ? named->kind : (request.build || !IsHeadOnly(*request.mesh)) ? 'b' : 'c';
+  if (request.mesh && request.kind) outfit.kind = Lower(*request.kind);
+  else outfit.kind = named ? named->kind : request.build ? 'b' : OutfitKindOf(*request.mesh);
+  if (outfit.kind != 'b' && outfit.kind != 'c')
+    Refuse(err::kInvalidArgument, std::string("the kind must be a body (B) or a head (C), not ") + *request.kind);
   const char* tells = request.mesh ? "the mesh's name does not tell" : "the suit's name does not tell";
 
   if (request.gender) outfit.gender = Lower(*request.gender);
@@ -123,6 +124,27 @@ OutfitName PlanOutfit(const PublishRequest& request) {
     outfit.id = FreeOutfitId(outfit, FileNames(KnownFiles(request)));
   }
   return outfit;
+}
+
+char OutfitKindOf(const SkinModel& mesh) {
+  return mesh.BoneCount == 1 && ToLowerAscii(mesh.BoneNames.at(0)) == "head" ? 'c' : 'b';
+}
+
+std::vector<std::string> PlannedFiles(const PublishRequest& request, const OutfitName& outfit) {
+  std::vector<std::string> paths;
+  if (request.mesh) {
+    paths.push_back(JoinPath(request.folder, SuitStem(outfit) + ".cmx"));
+    paths.push_back(JoinPath(request.folder, SuitMeshName(outfit) + ".skn"));
+  }
+  for (const char gender : BitmapGenders(outfit))
+    for (const SkinTone tone : {SkinTone::Light, SkinTone::Medium, SkinTone::Dark})
+      paths.push_back(JoinPath(request.folder, OutfitBitmapStem(OutfitPrefix(outfit, gender), tone, request.texture) + ".bmp"));
+  return paths;
+}
+
+std::string PublishFolderOf(const std::string& install) {
+  return SkinsFolderOf(install).value_or(
+      JoinPath(GameDataFolderOf(install).value_or(JoinPath(install, "GameData")), "Skins"));
 }
 
 std::string FreeOutfitId(const OutfitName& outfit, const std::vector<std::string>& names) {
@@ -172,29 +194,24 @@ PublishResult PublishOutfit(const PublishRequest& request) {
 
   // The files, named by the game's rules.
   std::vector<OutputFile> files;
-  const FileFinder finder({request.folder},
-                          request.game ? ExtraLookup([game = request.game](std::string_view name) { return game->Find(name); })
-                                       : ExtraLookup());
-  std::string light_stem;
-  for (const char gender : BitmapGenders(outfit))
-    for (const SkinTone tone : {SkinTone::Light, SkinTone::Medium, SkinTone::Dark}) {
-      const std::string stem = OutfitBitmapStem(OutfitPrefix(outfit, gender), tone, request.texture);
-      if (light_stem.empty()) light_stem = stem;
-      files.push_back({JoinPath(request.folder, stem + ".bmp"), {}});
-    }
+  for (std::string& path : PlannedFiles(request, outfit)) files.push_back({std::move(path), {}});
+  const std::size_t first_bitmap = request.mesh ? 2 : 0;
   if (request.mesh) {
     // Bones first: a mesh the game cannot pose is refused before any image work.
+    const FileFinder finder({request.folder},
+                            request.game ? ExtraLookup([game = request.game](std::string_view name) { return game->Find(name); })
+                                         : ExtraLookup());
     const std::vector<std::string> missing = BonesNotIn(*request.mesh, SkeletonBoneNames(finder, outfit.age));
     if (!missing.empty())
       Refuse(err::kInvalidArgument, "bone " + missing.front() + " is not a bone of the " +
                                         (outfit.age == 'c' ? "child" : "adult") + " skeleton");
     SkinModel mesh = *request.mesh;
     mesh.MeshName = SuitMeshName(outfit);
-    mesh.TextureName = ToLowerAscii(light_stem);
+    mesh.TextureName = FileStem(files[first_bitmap].path);
     CharacterFile suit_file;
     suit_file.suits.push_back({ToLowerAscii(SuitStem(outfit)), 0, {}, {{std::string(SuitBone(outfit)), mesh.MeshName, 0, {}}}});
-    files.insert(files.begin(), {{JoinPath(request.folder, SuitStem(outfit) + ".cmx"), CmxText(suit_file, kGameCmxComment)},
-                                 {JoinPath(request.folder, mesh.MeshName + ".skn"), SknText(mesh)}});
+    files[0].bytes = CmxText(suit_file, kGameCmxComment);
+    files[1].bytes = SknText(mesh);
   }
   if (request.game)
     for (const OutputFile& file : files)
@@ -204,7 +221,7 @@ PublishResult PublishOutfit(const PublishRequest& request) {
   // The bitmaps: each image read once, made square and 8-bit.
   const int part_size = OutfitBitmapSize(outfit);
   std::map<std::string, std::string> made;  // image path -> BMP bytes
-  std::size_t next = request.mesh ? 2 : 0;  // the first bitmap among files
+  std::size_t next = first_bitmap;
   const std::string genders = BitmapGenders(outfit);
   for (std::size_t g = 0; g < genders.size(); ++g)
     for (std::size_t t = 0; t < 3; ++t, ++next) {

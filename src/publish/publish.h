@@ -24,6 +24,7 @@ struct PublishRequest {
   std::array<std::string, 3> images;       // light, medium, dark; light is needed
   std::optional<std::string> mesh_name;    // the suit's NAME; else the texture's
   std::optional<std::string> id;           // three letters or digits
+  std::optional<char> kind;                // a new outfit's: 'b' body, 'c' head
   std::optional<char> gender, age;         // 'm' 'f' 'u'; 'a' 'c'
   std::optional<std::string> build;        // fit fat skn chd
   bool replace = false;
@@ -40,10 +41,23 @@ struct PublishResult {
 
 // The outfit a request makes, before anything is read or written: kind,
 // gender, age and build from the flags, else the mesh's (or suit's) name,
-// else (kind only) the build flag or the mesh's bones; the ID from the flag
+// else (kind only) the build flag or OutfitKindOf; the ID from the flag
 // or FreeOutfitId. Error 5 naming the flag that is missing or the value
 // that is wrong ("--gender is needed: the mesh's name does not tell").
 OutfitName PlanOutfit(const PublishRequest& request);
+
+// The kind a mesh makes when its name does not tell: a head ('c') for a
+// mesh on the HEAD bone alone, else a body ('b').
+char OutfitKindOf(const SkinModel& mesh);
+
+// The paths PublishOutfit writes for the request planned as outfit, in the
+// order it lists them: a new outfit's suit and mesh, then the bitmaps,
+// each gender's light, medium and dark.
+std::vector<std::string> PlannedFiles(const PublishRequest& request, const OutfitName& outfit);
+
+// Where publishing into an install writes: its Skins folder as spelled on
+// disk (SkinsFolderOf), else GameData/Skins, made by the first publish.
+std::string PublishFolderOf(const std::string& install);
 
 // The lowest number from 100 up that no suit or bitmap of the outfit's
 // prefix family (same kind, gender, age and build, any ID) uses among

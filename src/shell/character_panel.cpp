@@ -323,6 +323,29 @@ void CharacterPanel::AddPartFrom(const std::string& path) {
   emit SceneChanged(true);
 }
 
+void CharacterPanel::ShowPublished(const std::vector<std::string>& written, SkinTone tone) {
+  if (written.empty()) return;
+  const auto published = [&](const ScenePart& part) {
+    return std::any_of(written.begin(), written.end(), [&](const std::string& path) {
+      return ToLowerAscii(FileNameOf(path)) == ToLowerAscii(FileNameOf(part.source));
+    });
+  };
+  for (int k = static_cast<int>(scene_.parts().size()) - 1; k >= 0; --k) {
+    const ScenePart& part = scene_.parts()[static_cast<std::size_t>(k)];
+    if (part.is_model) scene_.SetShown(k, false);
+    else if (published(part)) scene_.RemovePart(k);
+  }
+  std::string status = scene_.AddPart(written.front());
+  const std::string tone_status = scene_.SetTone(tone);
+  if (status.empty()) status = tone_status;
+  emit Status(status.empty() ? QStringLiteral("Showing %1 as published, in the %2 tone")
+                                   .arg(Q(FileNameOf(written.front())), tones_->button(static_cast<int>(tone))->text().toLower())
+                             : Q(status));
+  show();
+  Refresh();
+  emit SceneChanged(true);
+}
+
 void CharacterPanel::AcceptOffer() {
   const auto offer = scene_.Offer();
   if (!offer) return;

@@ -3,6 +3,7 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <string>
 #include <vector>
 
 #include "scene/character_scene.h"
@@ -38,6 +39,10 @@ class CharacterPanel : public QDockWidget {
   // The image at path on the loaded model's part, as its chosen bitmap
   // (View > Texture and a dropped image, which the character view draws).
   void ShowModelBitmap(const std::string& path);
+  // The outfit just published as these files (suit first), read from
+  // where they were written, in place of the loaded model (listed still,
+  // unticked), in tone. A part read from the same files before goes.
+  void ShowPublished(const std::vector<std::string>& written, SkinTone tone);
   void AcceptOffer();
   void SetTone(SkinTone tone);
   void ChooseSkeleton(SkeletonKind kind, const std::string& file = {});

@@ -64,6 +64,7 @@ void frmMain::SetUpCharacterView(QMenu* file, QMenu* view) {
   for (QAction* action : file->actions())
     if (action->objectName() == "mnuSep") exit = action;
   SetUpGameFolder(file, exit);
+  SetUpPublishing(file, exit);
   auto* export_character = new QAction("&Export Character\u2026", this);
   export_character->setObjectName("mnuExportCharacter");
   export_character->setStatusTip("Write the shown parts on their skeleton, with the skill playing, as one .glb");

@@ -82,4 +82,11 @@ std::optional<FileChoice> QtFileChooser::ChooseSave(const std::string& title, co
   return Run(dialog, filters);
 }
 
+std::optional<std::string> QtFileChooser::ChooseFolder(const std::string& title) {
+  const QString chosen = QFileDialog::getExistingDirectory(parent_, QString::fromStdString(title),
+                                                           QString::fromStdString(folder));
+  if (chosen.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(chosen).toStdString();
+}
+
 }  // namespace mervane

@@ -35,6 +35,8 @@ class FileChooser {
   // name box; confirm_replace asks before an existing file is chosen.
   virtual std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
                                                const std::string& proposed, bool confirm_replace) = 0;
+  // A folder that exists.
+  virtual std::optional<std::string> ChooseFolder(const std::string& title) = 0;
 
   // The folder the next dialog starts in: that of the last file used, so a
   // user working in one folder never has to find it twice. Empty: the
@@ -49,6 +51,7 @@ class QtFileChooser : public FileChooser {
   std::optional<FileChoice> ChooseOpen(const std::string& title, const FilterList& filters) override;
   std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
                                        const std::string& proposed, bool confirm_replace) override;
+  std::optional<std::string> ChooseFolder(const std::string& title) override;
 
  private:
   QWidget* parent_;

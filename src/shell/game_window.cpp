@@ -47,6 +47,7 @@ void frmMain::SetUpGameFolder(QMenu* file, QAction* before) {
   connect(game_, &GameFolder::Started, this, [this](const QString& folder) {
     // Until the new folder is read, the old one's files are no choice.
     open_from_game_->setEnabled(false);
+    game_found_ = false;
     indexing_->show();
     statusBar()->showMessage(QStringLiteral("Indexing the game folder %1\u2026").arg(folder));
   });
@@ -58,6 +59,7 @@ void frmMain::SetUpGameFolder(QMenu* file, QAction* before) {
     character_.SetGame([index](std::string_view name) { return index->Find(name); }, game_->names(),
                        game_->skills());
     open_from_game_->setEnabled(game_found);
+    game_found_ = game_found;
     // What was not found beside the parts may be in the game.
     if (!character_.HasRig() && character_.skeleton_kind() != SkeletonKind::File) character_.FindSkeletonAgain();
     character_.SetTone(character_.tone());
@@ -91,21 +93,24 @@ void frmMain::OpenFromGame() {
 
 void frmMain::OpenGameFile(const std::string& name) {
   const auto path = game_->index() ? game_->index()->Find(name) : std::nullopt;
-  if (!path) return;
-  const std::string ext = ExtensionOf(name);
+  if (path) OpenFound(*path);
+}
+
+void frmMain::OpenFound(const std::string& path) {
+  const std::string ext = ExtensionOf(path);
   if (ext == "skn" || ext == "bmf") {
-    OpenPath(*path);  // read-only source: Save As asks where to write
+    OpenPath(path);  // an archive member is a read-only source: Save As asks where to write
     return;
   }
   // A character file: suits are parts, a skeleton the skeleton, skills played.
   try {
-    const CharacterFile file = ReadCharacterFile(*path);
+    const CharacterFile file = ReadCharacterFile(path);
+    character_panel_->show();
     if (!file.suits.empty()) {
-      character_panel_->AddPartFrom(*path);
+      character_panel_->AddPartFrom(path);
     } else if (!file.skeletons.empty()) {
-      character_panel_->ChooseSkeleton(SkeletonKind::File, *path);
+      character_panel_->ChooseSkeleton(SkeletonKind::File, path);
     } else if (!file.skills.empty()) {
-      character_panel_->show();
       character_panel_->SelectSkillNamed(QString::fromStdString(file.skills.front().name));
     }
   } catch (const Failure& failure) {

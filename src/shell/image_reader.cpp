@@ -4,6 +4,7 @@
 #include "bitmap/bitmap.h"
 #include "files/textfile.h"
 #include "model/failure.h"
+#include "model/paths.h"
 
 namespace mervane {
 
@@ -26,5 +27,11 @@ QImage ReadImage(const std::string& path) {
 }
 
 const char* ImagePatterns() { return "*.bmp *.png *.jpg *.jpeg *.tga"; }
+
+bool IsImagePath(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  return !extension.empty() &&
+         (" " + std::string(ImagePatterns()) + " ").find(" *." + extension + " ") != std::string::npos;
+}
 
 }  // namespace mervane

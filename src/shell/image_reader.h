@@ -14,5 +14,7 @@ QImage ReadImage(const std::string& path);
 // The image types ReadImage takes on every build, for the texture chooser:
 // "*.bmp *.png *.jpg *.jpeg *.tga".
 const char* ImagePatterns();
+// True for a name ImagePatterns takes.
+bool IsImagePath(const std::string& path);
 
 }  // namespace mervane

@@ -134,13 +134,6 @@ QString WindowTitle() {
       .arg(MERVANE_VERSION_REVISION);
 }
 
-// A name TextureFilters lists.
-bool IsImageName(const std::string& path) {
-  const std::string extension = ExtensionOf(path);
-  return !extension.empty() &&
-         (" " + std::string(ImagePatterns()) + " ").find(" *." + extension + " ") != std::string::npos;
-}
-
 // The one local file a drag carries, if it is one the window takes: a file
 // it opens, an OBJ to import, or, while a model is shown, a bitmap to try
 // on it.
@@ -150,7 +143,7 @@ std::string DroppedPath(const QMimeData* data, bool has_model) {
   if (!url.isLocalFile()) return {};
   const std::string path = PathFromQt(url.toLocalFile());
   const std::string extension = ExtensionOf(path);
-  if (FormatOf(path) || extension == "obj" || (has_model && IsImageName(path))) return path;
+  if (FormatOf(path) || extension == "obj" || (has_model && IsImagePath(path))) return path;
   return {};
 }
 
@@ -345,6 +338,7 @@ void frmMain::UpdateActions() {
   save_->setEnabled(model_.ModelLoaded);
   save_file_->setEnabled(model_.ModelLoaded);
   texture_->setEnabled(model_.ModelLoaded);
+  publish_->setEnabled(model_.ModelLoaded);
 }
 
 void frmMain::Used(const std::string& path) {
@@ -564,7 +558,7 @@ void frmMain::dropEvent(QDropEvent* event) {
       [this, path] {
         if (ExtensionOf(path) == "obj")
           ImportObjFrom(path);
-        else if (IsImageName(path))
+        else if (IsImagePath(path))
           ShowTextureFrom(path);
         else
           OpenPath(path);

@@ -21,6 +21,8 @@ namespace mervane {
 class CharacterPanel;
 class GameFolder;
 class frmOpenFromGame;
+class frmPublish;
+class frmCheck;
 class ElidedLabel;
 class frmImportOBJ;
 class frmWait;
@@ -83,6 +85,12 @@ class frmMain : public QMainWindow {
   void OpenFromGame();
   void OpenGameFile(const std::string& name);
   GameFolder* game_folder() const { return game_; }
+  // File > Publish to Game… and File > Check Game Folder… (see
+  // publish_window.cpp), and what a finding's file opens as: a mesh the
+  // model, a suit parts, a bitmap on the model.
+  void PublishToGame();
+  void CheckGameFolder();
+  void OpenCheckedFile(const std::string& path);
   // File > Export Character…: the shown parts on their skeleton, with the
   // skill playing, as one .glb.
   void ExportCharacter();
@@ -126,6 +134,10 @@ class frmMain : public QMainWindow {
   void ShowCharacterModel(const std::string& path);
   void CharacterPosed();
   void SetUpGameFolder(QMenu* file, QAction* before);
+  void SetUpPublishing(QMenu* file, QAction* before);
+  // A file of the game's or of a folder of skins, by what it is: a mesh is
+  // opened, a suit added as parts, a skeleton chosen, a skill played.
+  void OpenFound(const std::string& path);
 
   SkinModel model_;
   CharacterScene character_;
@@ -155,6 +167,10 @@ class frmMain : public QMainWindow {
   QAction* open_from_game_ = nullptr;
   QProgressBar* indexing_ = nullptr;
   frmOpenFromGame* game_dialog_ = nullptr;
+  bool game_found_ = false;            // the last folder indexed holds the game
+  QAction* publish_ = nullptr;
+  frmPublish* publish_dialog_ = nullptr;
+  frmCheck* check_dialog_ = nullptr;
 };
 
 }  // namespace mervane

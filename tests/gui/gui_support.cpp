@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QStringList>
@@ -14,21 +18,28 @@
 
 namespace mervane::guitest {
 
-std::optional<FileChoice> FakeChooser::ChooseOpen(const std::string& title, const FilterList& filters) {
-  calls.push_back({title, false, filters, "", false, folder});
+std::optional<FileChoice> FakeChooser::Next() {
   if (choices.empty()) return std::nullopt;
   const auto choice = choices.front();
   choices.erase(choices.begin());
   return choice;
 }
 
+std::optional<FileChoice> FakeChooser::ChooseOpen(const std::string& title, const FilterList& filters) {
+  calls.push_back({title, false, filters, "", false, folder});
+  return Next();
+}
+
 std::optional<FileChoice> FakeChooser::ChooseSave(const std::string& title, const FilterList& filters,
                                                   const std::string& proposed, bool confirm_replace) {
   calls.push_back({title, true, filters, proposed, confirm_replace, folder});
-  if (choices.empty()) return std::nullopt;
-  const auto choice = choices.front();
-  choices.erase(choices.begin());
-  return choice;
+  return Next();
+}
+
+std::optional<std::string> FakeChooser::ChooseFolder(const std::string& title) {
+  calls.push_back({title, false, {}, "", false, folder});
+  const auto choice = Next();
+  return choice ? std::optional(choice->path) : std::nullopt;
 }
 
 Prompts::Keep FakePrompts::AskSaveDiscardCancel(const std::string& text) {
@@ -54,6 +65,19 @@ std::string Fixture(const std::string& name) {
     if (std::filesystem::is_regular_file(path)) return path.lexically_normal().string();
   }
   return {};
+}
+
+bool Drop(QWidget& target, const std::vector<std::string>& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const auto& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&target, &drop);
+  return true;
 }
 
 void WhenModal(std::function<void(QDialog&)> steps) {

@@ -31,9 +31,14 @@ class FakeChooser : public FileChooser {
   std::optional<FileChoice> ChooseOpen(const std::string& title, const FilterList& filters) override;
   std::optional<FileChoice> ChooseSave(const std::string& title, const FilterList& filters,
                                        const std::string& proposed, bool confirm_replace) override;
+  // Takes the path of the next choice.
+  std::optional<std::string> ChooseFolder(const std::string& title) override;
 
   std::vector<Call> calls;
   std::vector<std::optional<FileChoice>> choices;  // taken from the front; none: cancelled
+
+ private:
+  std::optional<FileChoice> Next();
 };
 
 // The core's recording prompts, which also answer the window's Save,
@@ -51,6 +56,9 @@ std::vector<std::string> Names(const std::string& folder);
 // A sample file by name from the project's examples and test data, or empty
 // when it is not there.
 std::string Fixture(const std::string& name);
+
+// Drags files over target and drops them if it takes them; false if not.
+bool Drop(QWidget& target, const std::vector<std::string>& paths);
 
 // Runs steps on the first modal dialog that opens from now on, inside its own
 // event loop. A dialog still open after the steps is a test failure and is

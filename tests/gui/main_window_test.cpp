@@ -131,6 +131,9 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
                            {"mnuGameFolder", "&Game Folder\u2026", false, "", true},
                            // greyed out until a game folder is indexed
                            {"mnuOpenFromGame", "Open &from Game\u2026", false, "Ctrl+G", false},
+                           // greyed out until a model is loaded
+                           {"mnuPublish", "&Publish to Game\u2026", false, "", false},
+                           {"mnuCheckGame", "&Check Game Folder\u2026", false, "", true},
                            {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
                            {"mnuExportTemplate", "Export &Texture Template\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
@@ -180,8 +183,7 @@ TEST_F(MainWindowTest, SaveAsDoesNothingBeforeAModelExists) {
   EXPECT_EQ(chooser_.calls.size(), 1u) << "only the Open dialog was shown";
   EXPECT_TRUE(dir.Listing() == std::vector<std::string>{"short.skn"});
   OpenFile(skin_);
-  EXPECT_TRUE(Action("mnuSave")->isEnabled());
-  EXPECT_TRUE(Action("mnuTexture")->isEnabled());
+  for (const char* name : {"mnuSave", "mnuTexture", "mnuPublish"}) EXPECT_TRUE(Action(name)->isEnabled()) << name;
 }
 
 TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
@@ -485,18 +487,7 @@ class DropTest : public MainWindowTest {
  protected:
   // Drags files over the window and drops them if the window takes them.
   // The command runs once events are processed after the drop.
-  bool Drop(const std::vector<std::string>& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const auto& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
-    data.setUrls(urls);
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window_.get(), &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(window_.get(), &drop);
-    return true;
-  }
+  bool Drop(const std::vector<std::string>& paths) { return guitest::Drop(*window_, paths); }
 };
 
 TEST_F(DropTest, ASkinOrProjectOpensAsFileOpenWould) {
