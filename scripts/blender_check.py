@@ -93,6 +93,20 @@ def gltf_axes(v):
     return Vector((v.x, v.z, -v.y))
 
 
+def rest_tree(obj):
+    """A mesh's vertices at rest, in glTF's axes, to find by place."""
+    tree = kdtree.KDTree(len(obj.data.vertices))
+    for v in obj.data.vertices:
+        tree.insert(gltf_axes(obj.matrix_world @ v.co), v.index)
+    tree.balance()
+    return tree
+
+
+def two_bones(obj):
+    """The vertices weighted to more than one bone."""
+    return {v.index for v in obj.data.vertices if sum(1 for g in v.groups if g.weight > 0) > 1}
+
+
 def reset():
     bpy.ops.wm.read_factory_settings(use_empty=True)
     # glTF keys are in seconds; at 30 a second Blender's frame N is the game's.
@@ -150,12 +164,9 @@ run(*pose, *bare, "bare-rest.obj")
 run(*pose, *walk_at, *bare, "bare-walk.obj")
 blocks = {name: obj_blocks(os.path.join(work, name)) for name in ("rest.obj", "walk.obj", "bare-rest.obj", "bare-walk.obj")}
 for name, obj in sorted(meshes().items()):
-    tree = kdtree.KDTree(len(obj.data.vertices))
-    for v in obj.data.vertices:
-        tree.insert(gltf_axes(obj.matrix_world @ v.co), v.index)
-    tree.balance()
+    tree = rest_tree(obj)
     evaluated = obj.evaluated_get(depsgraph).to_mesh()
-    two = {v.index for v in obj.data.vertices if sum(1 for g in v.groups if g.weight > 0) > 1}
+    two = two_bones(obj)
 
     def worst(rest, walk, which):
         out = 0.0
@@ -217,10 +228,7 @@ check(edited["bound"] == expected_count,
       "3. the edited body has Blender's %d vertices (%d before)" % (expected_count, skins[BODY][1]["bound"]))
 run("--pose", "--skeleton", "adult-skeleton.cmx", os.path.join("edited", BODY + ".skn"), "edited.obj")
 places = obj_blocks(os.path.join(work, "edited.obj"))[BODY]
-tree = kdtree.KDTree(len(body.data.vertices))
-for v in body.data.vertices:
-    tree.insert(gltf_axes(body.matrix_world @ v.co), v.index)
-tree.balance()
+tree = rest_tree(body)
 wrong, far = 0, 0.0
 for k, place in enumerate(places):
     _, index, distance = tree.find(place)
@@ -277,12 +285,9 @@ for game_frame, blender_frame in ((5, 4), (15, 12), (25, 20)):
     depsgraph = bpy.context.evaluated_depsgraph_get()
     far = 0.0
     for name, obj in sorted(meshes().items()):
-        tree = kdtree.KDTree(len(obj.data.vertices))
-        for v in obj.data.vertices:
-            tree.insert(gltf_axes(obj.matrix_world @ v.co), v.index)
-        tree.balance()
+        tree = rest_tree(obj)
         evaluated = obj.evaluated_get(depsgraph).to_mesh()
-        two = {v.index for v in obj.data.vertices if sum(1 for g in v.groups if g.weight > 0) > 1}
+        two = two_bones(obj)
         for k, place in enumerate(blocks["rest.obj"][name]):
             _, index, _ = tree.find(place)
             if index not in two:
