@@ -342,6 +342,9 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
     SCOPED_TRACE(row.fault);
     TempDir copy;
     fs::copy(real, copy.root(), fs::copy_options::recursive);
+    // The game's files may be read-only; the copies are ours to change.
+    for (const auto& entry : fs::directory_iterator(copy.root()))
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add);
     row.plant(copy.root());
     const CheckReport report = CheckSkins(std::vector<std::string>{copy.root().string()}, nullptr);
     const auto named = std::find_if(report.findings.begin(), report.findings.end(), [&](const Finding& f) {

@@ -216,8 +216,10 @@ TEST(RealFiles, SkillsRoundTripThroughAGlbExactly) {
                                   written.path("ross.glb")});
   ASSERT_EQ(glb.status, 0) << glb.err;
   fs::copy_file(written.path("ross.glb"), alone.path("ross.glb"));
-  for (const char* original : {"adult-idle1.cmx", "ross-walking-loop.cmx", "xskill-A2O-idle1.cfp"})
+  for (const char* original : {"adult-idle1.cmx", "ross-walking-loop.cmx", "xskill-A2O-idle1.cfp"}) {
     fs::copy_file(Real(original), written.path(original));
+    fs::permissions(written.path(original), fs::perms::owner_write, fs::perm_options::add);  // the game's may be read-only
+  }
   // The originals' own frames beside are not overwritten by another skill file.
   const auto refused = test::Convert({written.path("ross.glb"), written.path("skills.cmx")});
   EXPECT_EQ(refused.status, 1);

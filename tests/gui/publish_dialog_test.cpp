@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "character_files.h"
+#include "files/textfile.h"
 #include "gui_support.h"
 #include "shell/check_dialog.h"
 #include "shell/game_folder.h"
@@ -152,7 +153,8 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
 TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
   Settings().clear();
   test::SmallCharacter game;  // a skeleton and a body: the index takes it for a game
-  const std::string skins = game.dir.path("GameData/Skins");
+  // The file layer's spelling of the folder (backslashes on Windows).
+  const std::string skins = JoinPath(JoinPath(game.dir.root().string(), "GameData"), "Skins");
   std::filesystem::create_directories(skins);
   test::WriteFile(game.dir.path("light.bmp"), test::TwoColourBitmap());
   FakeChooser chooser;
