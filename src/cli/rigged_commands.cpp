@@ -10,9 +10,7 @@
 #include "files/textfile.h"
 #include "formats/formats.h"
 #include "gltf/glb_file.h"
-#include "gltf/gltf_skills.h"
 #include "archive/far.h"
-#include "pose/pose.h"
 #include "model/guard.h"
 #include "model/paths.h"
 
@@ -116,50 +114,14 @@ int ReadGlb(const Request& request, std::ostream& out, std::ostream& err) {
   return FormatOf(target)->save(read.models.front(), prompts, target) == Outcome::Succeeded ? 0 : 1;
 }
 
-// The skills of the file's folder, for what glTF cannot carry.
-std::vector<Skill> SkillsBeside(const std::string& path) {
-  std::vector<Skill> skills;
-  for (const std::string& name : FileFinder({FolderOf(path)}).Names()) {
-    if (!IsCharacterPath(name)) continue;
-    try {
-      for (Skill& skill : ReadCharacterFile(JoinPath(FolderOf(path), name)).skills) skills.push_back(std::move(skill));
-    } catch (const Failure&) {
-      // A file beside that does not read lends nothing.
-    }
-  }
-  return skills;
-}
-
 int WriteSkills(const Request& request, std::ostream& out, std::ostream& err) {
   const std::string& source = request.args.positional[0];
   const std::string& target = request.args.positional[1];
   ConsolePrompts prompts(err, request.args.fix_normals);
   std::vector<std::string> written;
   const Outcome outcome = RunReported(prompts, [&] {
-    const GltfDocument doc = NamingFile(source, [&] { return ParseGltf(ReadWholeFile(source), source, FolderOf(source)); });
-    if (doc.animations.empty())
-      throw std::move(Failure::Error(err::kInvalidArgument, "it holds no animation").InFile(source));
-    const FoundRig rig = RigOfGltf(doc, request.rig, {FolderOf(source)}, 'a');
-    const std::vector<Skill> originals = SkillsBeside(source);
-    const SkillsMade made = NamingFile(source, [&] { return SkillsFromGltf(doc, rig.rig, request.args.skills, originals); });
-    // The frames of another skill file are never overwritten: only those
-    // the target itself names, when it is there already.
-    std::vector<std::string> own;
-    if (IsOrdinaryFile(target))
-      for (const Skill& skill : ReadCharacterFile(target).skills) own.push_back(ToLowerAscii(skill.frames_name + ".cfp"));
-    for (const Skill& skill : made.file.skills) {
-      const std::string cfp = JoinPath(FolderOf(target), skill.frames_name + ".cfp");
-      if (IsOrdinaryFile(cfp) && std::find(own.begin(), own.end(), ToLowerAscii(FileNameOf(cfp))) == own.end())
-        throw std::move(Failure::Error(err::kFileExists, "skill " + skill.name + "'s frames would overwrite " +
-                                                             FileNameOf(cfp) + ", which " + FileNameOf(target) +
-                                                             " does not name: write the skills into another folder")
-                            .InFile(target));
-    }
-    std::vector<OutputFile> files;
-    files.push_back({target, ExtensionOf(target) == "bcf" ? BcfBytes(made.file) : CmxText(made.file)});
-    for (std::size_t s = 0; s < made.frames.size(); ++s)
-      files.push_back({JoinPath(FolderOf(target), made.file.skills[s].frames_name + ".cfp"),
-                       CfpBytes(made.frames[s], request.args.lossy.value_or(0))});
+    const std::vector<OutputFile> files =
+        RenderSkillFiles(source, target, request.rig, request.args.skills, request.args.lossy.value_or(0));
     std::vector<FileToWrite> writes;
     for (const OutputFile& file : files) writes.push_back({file.path, file.bytes});
     WriteFilesAtomically(writes);

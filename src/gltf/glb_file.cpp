@@ -1,7 +1,10 @@
 #include "gltf/glb_file.h"
 
+#include <algorithm>
+
 #include "archive/far.h"
 #include "files/textfile.h"
+#include "gltf/gltf_skills.h"
 #include "model/guard.h"
 #include "model/paths.h"
 #include "pose/rig_files.h"
@@ -43,6 +46,52 @@ FoundRig RigOfGltf(const GltfDocument& doc, const RigContext& context, const std
     if (ToLowerAscii(rig.name) == ToLowerAscii(doc.skeleton)) return {std::move(rig), FileNameOf(*path)};
   }
   return {RigFromGltf(doc, doc.skeleton), "the skeleton the file carries (" + doc.skeleton + ")"};
+}
+
+namespace {
+
+// The skills of the file's folder, for what glTF cannot carry.
+std::vector<Skill> SkillsBeside(const std::string& path) {
+  std::vector<Skill> skills;
+  for (const std::string& name : FileFinder({FolderOf(path)}).Names()) {
+    if (!IsCharacterPath(name)) continue;
+    try {
+      for (Skill& skill : ReadCharacterFile(JoinPath(FolderOf(path), name)).skills) skills.push_back(std::move(skill));
+    } catch (const Failure&) {
+      // A file beside that does not read lends nothing.
+    }
+  }
+  return skills;
+}
+
+}  // namespace
+
+std::vector<OutputFile> RenderSkillFiles(const std::string& source, const std::string& target, const RigContext& context,
+                                         std::span<const std::string> only, double tolerance) {
+  const GltfDocument doc = NamingFile(source, [&] { return ParseGltf(ReadWholeFile(source), source, FolderOf(source)); });
+  if (doc.animations.empty())
+    throw std::move(Failure::Error(err::kInvalidArgument, "it holds no animation").InFile(source));
+  const FoundRig rig = RigOfGltf(doc, context, {FolderOf(source)}, 'a');
+  const std::vector<Skill> originals = SkillsBeside(source);
+  const SkillsMade made = NamingFile(source, [&] { return SkillsFromGltf(doc, rig.rig, only, originals); });
+  // The frames of another skill file are never overwritten: only those
+  // the target itself names, when it is there already.
+  std::vector<std::string> own;
+  if (IsOrdinaryFile(target))
+    for (const Skill& skill : ReadCharacterFile(target).skills) own.push_back(ToLowerAscii(skill.frames_name + ".cfp"));
+  std::vector<OutputFile> files;
+  files.push_back({target, ExtensionOf(target) == "bcf" ? BcfBytes(made.file) : CmxText(made.file)});
+  for (std::size_t s = 0; s < made.frames.size(); ++s) {
+    const Skill& skill = made.file.skills[s];
+    const std::string cfp = JoinPath(FolderOf(target), skill.frames_name + ".cfp");
+    if (IsOrdinaryFile(cfp) && std::find(own.begin(), own.end(), ToLowerAscii(FileNameOf(cfp))) == own.end())
+      throw std::move(Failure::Error(err::kFileExists, "skill " + skill.name + "'s frames would overwrite " +
+                                                           FileNameOf(cfp) + ", which " + FileNameOf(target) +
+                                                           " does not name: write the skills into another folder")
+                          .InFile(target));
+    files.push_back({cfp, CfpBytes(made.frames[s], tolerance)});
+  }
+  return files;
 }
 
 RiggedRead ReadGlbFile(const std::string& path, const RigContext& context) {

@@ -41,6 +41,16 @@ struct RiggedWrite {
 FoundRig RigOfGltf(const GltfDocument& doc, const RigContext& context, const std::vector<std::string>& folders,
                    char age);
 
+// The skill file target (.cmx, or .bcf by its extension) and a .cfp beside
+// it for each skill made of the animations of the glTF source (those named
+// in only, else all; see SkillsFromGltf), on the skeleton RigOfGltf finds;
+// skill files beside source lend what glTF cannot carry. Frames are within
+// tolerance (0: exact). Error 5 for a file without animations, 58 when a
+// .cfp would overwrite one that target (as it is now) does not name;
+// failures as ParseGltf and SkillsFromGltf, naming the file.
+std::vector<OutputFile> RenderSkillFiles(const std::string& source, const std::string& target, const RigContext& context,
+                                         std::span<const std::string> only, double tolerance);
+
 // Reads every skin of a .glb or .gltf (see SkinsFromGltf), on the skeleton
 // FindRig finds from context.sources, the file's folder and then
 // context.folders; originals are looked for beside the file. Failures as
