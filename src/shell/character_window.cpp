@@ -70,6 +70,11 @@ void frmMain::SetUpCharacterView(QMenu* file, QMenu* view) {
   export_character->setStatusTip("Write the shown parts on their skeleton, with the skill playing, as one .glb");
   connect(export_character, &QAction::triggered, this, &frmMain::ExportCharacter);
   file->insertAction(exit, export_character);
+  auto* export_skills = new QAction("Export S&kills\u2026", this);
+  export_skills->setObjectName("mnuExportSkills");
+  export_skills->setStatusTip("Write a glTF's animations as the game's skills: a .cmx and a .cfp for each");
+  connect(export_skills, &QAction::triggered, this, &frmMain::ExportSkills);
+  file->insertAction(exit, export_skills);
   auto* export_template = new QAction("Export &Texture Template\u2026", this);
   export_template->setObjectName("mnuExportTemplate");
   export_template->setStatusTip("Write where the shown parts' faces lie on the model's bitmap, as a PNG to paint by");

@@ -94,6 +94,9 @@ class frmMain : public QMainWindow {
   // File > Export Character…: the shown parts on their skeleton, with the
   // skill playing, as one .glb.
   void ExportCharacter();
+  // File > Export Skills…: the loaded glTF's animations (or a chosen one's)
+  // as a skill file with its frames.
+  void ExportSkills();
   // File > Export Texture Template…: the model and the other shown parts'
   // faces over the bitmap the model is drawn with, as a PNG.
   void ExportTemplate();

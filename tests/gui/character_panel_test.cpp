@@ -17,6 +17,7 @@
 
 #include "bitmap/bitmap.h"
 #include "character_files.h"
+#include "character/lookup.h"
 #include "gui_support.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
@@ -121,6 +122,13 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   window.ExportCharacter();
   EXPECT_EQ(test::ReadFile(character.dir.path("all.glb")).substr(0, 4), "glTF");
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 2 parts and tiny-nod to all.glb");
+  // Export Skills brings its animation back as a skill file and its frames.
+  chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
+  chooser.choices.push_back(FileChoice{character.dir.path("back/nod"), 0});
+  std::filesystem::create_directories(character.dir.path("back"));
+  window.findChild<QAction*>("mnuExportSkills")->trigger();
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 skill of all.glb to nod.cmx");
+  EXPECT_EQ(ReadCharacterFile(character.dir.path("back/nod.cmx")).skills.at(0).name, "tiny-nod");
 
   // Export Texture Template lays the model's faces over the bitmap it is
   // drawn with (tried.png, 4 x 4), and the shown parts that wear it too.

@@ -135,6 +135,7 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
                            {"mnuPublish", "&Publish to Game\u2026", false, "", false},
                            {"mnuCheckGame", "&Check Game Folder\u2026", false, "", true},
                            {"mnuExportCharacter", "&Export Character\u2026", false, "", true},
+                           {"mnuExportSkills", "Export S&kills\u2026", false, "", true},
                            {"mnuExportTemplate", "Export &Texture Template\u2026", false, "", true},
                            {"mnuSep", "", true, "", true},
                            {"mnuExit", "E&xit", false, "Ctrl+Q", true}};
