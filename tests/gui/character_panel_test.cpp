@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -21,6 +22,7 @@
 #include "gui_support.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
+#include "shell/game_dialog.h"
 #include "shell/game_folder.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"
@@ -193,6 +195,24 @@ TEST(CharacterPanelTest, SkillsNameTheirFileAndTheMissingFrames) {
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Playing tiny-nod from lost-first.cmx");
   EXPECT_FALSE(panel.PlaySkillsOf(character.dir.path("none.cmx")));
   Settings().clear();
+}
+
+// Each time Open from Game opens, the search has the focus, even after the
+// list had it.
+TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
+  frmOpenFromGame dialog;
+  dialog.SetNames({"adult-skeleton.cmx", "c001ma_ross.cmx"});
+  auto* search = dialog.findChild<QLineEdit*>("txtGameSearch");
+  auto* list = dialog.findChild<QListWidget*>("lstGameFiles");
+  // The widget that has the focus when the window is active (the offscreen
+  // platform does not activate a window shown again).
+  for (int opening = 0; opening < 2; ++opening) {
+    dialog.show();
+    QTest::qWait(20);
+    EXPECT_EQ(dialog.focusWidget(), search) << opening;
+    list->setFocus();
+    dialog.hide();
+  }
 }
 
 // A folder chosen while another is being indexed is the one that ends up
