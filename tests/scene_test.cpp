@@ -314,11 +314,62 @@ TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
   EXPECT_FALSE(scene.Offer());
 }
 
+// One part of each kind is shown: a new head, body or hand replaces the
+// one before (the model is hidden instead), and the head and hands offered
+// follow the body shown.
+TEST(CharacterScene, APartReplacesTheOneOfItsKind) {
+  const test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADA", "HEAD");
+  character.AddSuit("c002ma_other", "xskin-c002ma_other-HEAD-HEADB", "HEAD");
+  character.AddSuit("b002fafit_her", "xskin-b002fafit_her-PELVIS-BODY", "HEAD");
+  character.AddSuit("c003fa_her", "xskin-c003fa_her-HEAD-HEAD", "HEAD");
+  for (const char* hand : {"hmlo", "hmro", "hflo", "hfro"})
+    character.AddSuit(hand, std::string("xskin-") + hand + "-HEAD-HAND", "HEAD");
+  CharacterScene scene = SceneOf(character);
+  auto shown = [&] {
+    std::string names;
+    for (const ScenePart& part : scene.parts())
+      if (part.shown && part.mesh) names += ToLowerAscii(SuitNameOfMesh(part.mesh->name)) + " ";
+    return names;
+  };
+  auto offered = [&] {
+    const auto offer = scene.Offer();
+    if (!offer) return std::string("none");
+    return FileNameOf(offer->head) + "|" + FileNameOf(offer->left_hand) + "|" + FileNameOf(offer->right_hand);
+  };
+  auto add = [&](const char* file) { return [&scene, &character, file] { scene.AddPart(character.dir.path(file)); }; };
+  const SkinModel head_a = ReadMeshFile(character.dir.path("xskin-c001ma_test-HEAD-HEADA.skn"));
+  const struct {
+    const char* step;
+    std::function<void()> act;
+    const char* shown;
+    const char* offered;
+  } steps[] = {
+      {"head A", add("c001ma_test.cmx"), "b001mafit_test c001ma_test ", "|hmlo.cmx|hmro.cmx"},
+      {"head B", add("c002ma_other.cmx"), "b001mafit_test c002ma_other ", "|hmlo.cmx|hmro.cmx"},
+      {"head B again", add("c002ma_other.cmx"), "b001mafit_test c002ma_other ", "|hmlo.cmx|hmro.cmx"},
+      {"the hands", [&] { for (const char* f : {"hmlo.cmx", "hmro.cmx"}) add(f)(); }, "b001mafit_test c002ma_other hmlo hmro ", "none"},
+      {"a woman's body", add("b002fafit_her.cmx"), "c002ma_other hmlo hmro b002fafit_her ",
+       "c003fa_her.cmx|hflo.cmx|hfro.cmx"},
+      {"her head and hands", [&] { for (const char* f : {"c003fa_her.cmx", "hflo.cmx", "hfro.cmx"}) add(f)(); },
+       "b002fafit_her c003fa_her hflo hfro ", "none"},
+      {"head A opened as the model", [&] { scene.SetModel(head_a, character.dir.path("xskin-c001ma_test-HEAD-HEADA.skn")); },
+       "c001ma_test b002fafit_her hflo hfro ", "c003fa_her.cmx||"},
+  };
+  for (const auto& s : steps) {
+    s.act();
+    EXPECT_EQ(shown(), s.shown) << s.step;
+    EXPECT_EQ(offered(), s.offered) << s.step;
+  }
+  EXPECT_EQ(scene.parts().size(), 4u);
+}
+
 TEST(CharacterScene, SeamsAreTheBordersNoShownPartMeets) {
   const test::SmallCharacter character;
   CharacterScene scene = SceneOf(character);
   // A twin of the skin meets its whole border, at rest and at a frame.
   EXPECT_EQ(scene.AddPart(character.mesh), "");
+  scene.SetShown(0, true);  // the twin, a body, hid the model
   EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
   ASSERT_EQ(scene.SelectSkill(scene.FindSkills().front()), "");
   scene.SetFrame(1.5);

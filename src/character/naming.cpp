@@ -133,6 +133,14 @@ std::optional<SimKind> SimKindOf(std::string_view name) {
   return SimKind{gender, age};
 }
 
+std::optional<SimPart> SimPartOf(std::string_view mesh_name) {
+  const std::string suit = ToLowerAscii(SuitNameOfMesh(mesh_name));
+  if (suit.size() == 4 && suit[0] == 'h' && (suit[2] == 'l' || suit[2] == 'r'))
+    return suit[2] == 'l' ? SimPart::LeftHand : SimPart::RightHand;
+  if (!SimKindOf(suit)) return std::nullopt;
+  return suit[0] == 'c' ? SimPart::Head : SimPart::Body;
+}
+
 char AgeOfNames(std::span<const std::string> names) {
   for (const std::string& name : names)
     if (const auto kind = SimKindOf(name)) return kind->age;

@@ -51,6 +51,14 @@ struct SimKind {
 };
 std::optional<SimKind> SimKindOf(std::string_view name);
 
+// Which part of a Sim a mesh dresses, by its name: a head's suit is a "c"
+// outfit ("xskin-c001ma_ross-HEAD-HEAD"), a hand's is "h", gender, side and
+// pose ("xskin-hmlo-L_HAND-HANDML"), any other suit of a gender and age a
+// body. None for a name that tells nothing. The character view shows one
+// part of each.
+enum class SimPart { Body, Head, LeftHand, RightHand };
+std::optional<SimPart> SimPartOf(std::string_view mesh_name);
+
 // The age ('a' or 'c') meshes are for, by their names: the first name that
 // tells (SimKindOf; hands' names do not), else adult. A child's meshes
 // stand on the child skeleton.

@@ -19,16 +19,22 @@ bool IsMeshFile(const std::string& name) {
 
 std::string Lower(std::string_view text) { return ToLowerAscii(text); }
 
-// What a part is, by the game's naming of its suit.
-bool IsHead(const SkinMesh& mesh) {
-  const std::string suit = Lower(SuitNameOfMesh(mesh.name));
-  return !suit.empty() && suit[0] == 'c' && SimKindOf(suit);
+// What a part dresses, by its mesh's name.
+std::optional<SimPart> PartOf(const ScenePart& part) {
+  return part.mesh ? SimPartOf(part.mesh->name) : std::nullopt;
 }
-bool IsHand(const SkinMesh& mesh) {
-  const std::string suit = Lower(SuitNameOfMesh(mesh.name));
-  return suit.size() == 4 && suit[0] == 'h';
+
+// Whether a shown head or hand was made for the body: a head of its age and
+// gender (a child's unisex body takes either), a hand of the gender the
+// hand found for the body has.
+bool HeadFits(const SkinMesh& head, const SkinMesh& body) {
+  const auto h = SimKindOf(head.name), b = SimKindOf(body.name);
+  return h && b && h->age == b->age && (b->gender == 'u' || h->gender == b->gender);
 }
-bool IsBody(const SkinMesh& mesh) { return SimKindOf(mesh.name) && !IsHead(mesh) && !IsHand(mesh); }
+bool HandFits(const SkinMesh& hand, const std::string& found) {
+  const std::string shown = Lower(SuitNameOfMesh(hand.name)), wanted = FileStem(FileNameOf(found));
+  return found.empty() || shown.size() < 2 || wanted.size() < 2 || shown[1] == wanted[1];
+}
 
 std::string Message(const Failure& failure) {
   const std::string detail = failure.detail();
@@ -41,6 +47,13 @@ void CharacterScene::SetGame(ExtraLookup find, std::vector<std::string> names, s
   game_find_ = std::move(find);
   game_names_ = std::move(names);
   game_skills_ = std::move(skills);
+  // The game's skills have their frames in the game; looked for once.
+  for (SkillEntry& skill : game_skills_)
+    skill.missing = game_find_ && game_find_(skill.frames + ".cfp") ? "" : MissingFrames(skill.frames);
+}
+
+std::string CharacterScene::MissingFrames(const std::string& frames) const {
+  return "its frames, " + frames + ".cfp, are not beside it" + (HasGame() ? " or in the game folder" : "");
 }
 
 std::vector<std::string> CharacterScene::Folders() const {
@@ -151,6 +164,7 @@ std::string CharacterScene::SetModel(const SkinModel& model, const std::string& 
   }
   if (!tone_set_ && part.mesh) tone_ = ToneOf(part.mesh->texture).value_or(SkinTone::Light);
   parts_.insert(parts_.begin(), std::move(part));
+  ReplaceKinds(0, 1);
   // A skeleton picked for the model before is not this model's.
   skeleton_picked_ = false;
   const std::string status = LoadSkeleton(KindByAge());
@@ -211,13 +225,14 @@ std::string CharacterScene::AddPart(const std::string& given, std::string_view e
   } else {
     return FileNameOf(path) + ": a part is a .skn, .bmf, .glb, .gltf, .cmx or .bcf file";
   }
+  const std::size_t added = ReplaceKinds(before);
   // The parts' ages choose the skeleton unless the user did; the first part
   // brings its folder in, so a skeleton beside it may be found now.
   if (!skeleton_picked_ && (!rig_ || KindByAge() != skeleton_kind_)) {
     const std::string found = LoadSkeleton(KindByAge());
     if (status.empty()) status = found;
   }
-  for (std::size_t k = before; k < parts_.size(); ++k) {
+  for (std::size_t k = added; k < parts_.size(); ++k) {
     Dress(parts_[k]);
     PickBitmap(parts_[k]);
     if (status.empty() && !parts_[k].problem.empty()) status = parts_[k].label + ": " + parts_[k].problem;
@@ -225,6 +240,31 @@ std::string CharacterScene::AddPart(const std::string& given, std::string_view e
       status = parts_[k].label + ": " + parts_[k].bitmap_problem;
   }
   return status;
+}
+
+std::size_t CharacterScene::ReplaceKinds(std::size_t first, std::size_t end) {
+  end = std::min(end, parts_.size());
+  std::vector<SimPart> kinds;
+  for (std::size_t k = first; k < end; ++k)
+    if (const auto kind = PartOf(parts_[k])) kinds.push_back(*kind);
+  auto replaced = [&](const ScenePart& part) {
+    const auto kind = PartOf(part);
+    return kind && std::find(kinds.begin(), kinds.end(), *kind) != kinds.end();
+  };
+  for (std::size_t k = 0; k < parts_.size();) {
+    const bool is_new = k >= first && k < end;
+    if (is_new || !replaced(parts_[k])) {
+      ++k;
+    } else if (parts_[k].is_model) {
+      // The model is what is being edited: it stays, hidden, to be ticked again.
+      parts_[k].shown = false;
+      ++k;
+    } else {
+      parts_.erase(parts_.begin() + static_cast<std::ptrdiff_t>(k));
+      if (k < first) --first, --end;
+    }
+  }
+  return first;
 }
 
 void CharacterScene::RemovePart(int index) {
@@ -276,20 +316,29 @@ std::string CharacterScene::SetTone(SkinTone tone) {
 
 std::optional<Companions> CharacterScene::Offer() const {
   const SkinMesh* body = nullptr;
-  bool head = false, hands = false;
-  for (const ScenePart& part : parts_) {
-    if (!part.mesh) continue;
-    if (IsBody(*part.mesh) && !body) body = &*part.mesh;
-    head = head || IsHead(*part.mesh);
-    hands = hands || IsHand(*part.mesh);
-  }
-  if (!body || (head && hands)) return std::nullopt;
+  for (const ScenePart& part : parts_)
+    if (part.shown && PartOf(part) == SimPart::Body && !body) body = &*part.mesh;
+  if (!body) return std::nullopt;
   const std::vector<std::string> body_names{body->name, body->texture};
   Companions found = FindCompanions(CandidateNames(), body_names);
-  if (head) found.head.clear();
-  if (hands) found.left_hand.clear(), found.right_hand.clear();
+  // A head or hand shown that suits the body is not offered again; one of
+  // another gender or age is offered to be replaced.
+  const Companions wanted = found;
+  for (const ScenePart& part : parts_) {
+    if (!part.shown) continue;
+    const auto kind = PartOf(part);
+    if (kind == SimPart::Head && HeadFits(*part.mesh, *body)) found.head.clear();
+    if (kind == SimPart::LeftHand && HandFits(*part.mesh, wanted.left_hand)) found.left_hand.clear();
+    if (kind == SimPart::RightHand && HandFits(*part.mesh, wanted.right_hand)) found.right_hand.clear();
+  }
   if (found.head.empty() && found.left_hand.empty() && found.right_hand.empty()) return std::nullopt;
   return found;
+}
+
+FileFinder CharacterScene::SkillFinder(const std::string& file) const {
+  std::vector<std::string> folders{FolderOf(file)};
+  for (const std::string& folder : Folders()) folders.push_back(folder);
+  return FileFinder(std::move(folders), game_find_);
 }
 
 std::vector<SkillEntry> CharacterScene::FindSkills() const {
@@ -302,17 +351,22 @@ std::vector<SkillEntry> CharacterScene::FindSkills() const {
     auto cached = std::find_if(skill_names_.begin(), skill_names_.end(),
                                [&](const auto& entry) { return entry.first == file; });
     if (cached == skill_names_.end()) {
-      std::vector<std::string> names;
+      std::vector<SkillEntry> found;
       try {
-        for (const Skill& skill : ReadCharacterFile(file).skills) names.push_back(skill.name);
+        const FileFinder finder = SkillFinder(file);
+        const CharacterFile character = ReadCharacterFile(file);
+        for (std::size_t k = 0; k < character.skills.size(); ++k) {
+          const Skill& skill = character.skills[k];
+          found.push_back({skill.name, file, static_cast<int>(k), skill.frames_name, {}});
+          if (!FindFramesFile(finder, skill.frames_name)) found.back().missing = MissingFrames(skill.frames_name);
+        }
       } catch (const Failure&) {
         // A file that does not read offers no skills; Add Part says why.
       }
-      skill_names_.emplace_back(file, std::move(names));
+      skill_names_.emplace_back(file, std::move(found));
       cached = std::prev(skill_names_.end());
     }
-    for (std::size_t k = 0; k < cached->second.size(); ++k)
-      skills.push_back({cached->second[k], file, static_cast<int>(k)});
+    skills.insert(skills.end(), cached->second.begin(), cached->second.end());
   }
   skills.insert(skills.end(), game_skills_.begin(), game_skills_.end());
   return skills;
@@ -327,10 +381,7 @@ std::string CharacterScene::SelectSkill(const SkillEntry& entry) {
     if (entry.index < 0 || entry.index >= static_cast<int>(file.skills.size()))
       return FileNameOf(entry.file) + " no longer holds " + entry.name;
     const Skill& skill = file.skills[static_cast<std::size_t>(entry.index)];
-    std::vector<std::string> folders{FolderOf(entry.file)};
-    for (const std::string& folder : Folders()) folders.push_back(folder);
-    const FileFinder finder(std::move(folders), game_find_);
-    animation_ = ReadAnimation(*rig_, skill, entry.file, finder);
+    animation_ = ReadAnimation(*rig_, skill, entry.file, SkillFinder(entry.file));
   } catch (const Failure& failure) {
     return entry.name + ": " + Message(failure);
   }

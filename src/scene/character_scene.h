@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,8 @@ struct SkillEntry {
   std::string name;
   std::string file;
   int index = 0;
+  std::string frames;   // the .cfp's name without extension
+  std::string missing;  // why it cannot play (its .cfp not found); empty when it can
 };
 
 enum class SkeletonKind { Adult, Child, File };
@@ -87,7 +90,7 @@ class CharacterScene {
   std::optional<Companions> Offer() const;
 
   // Every skill in the character files beside the parts (each file read
-  // once), then the game's.
+  // once), then the game's, each marked when its .cfp is not found.
   std::vector<SkillEntry> FindSkills() const;
   // Plays the skill from its first frame; a missing .cfp or a motion on a
   // bone the skeleton lacks leaves the rest pose. Returns the status line.
@@ -122,6 +125,13 @@ class CharacterScene {
   void Dress(ScenePart& part);
   void PickBitmap(ScenePart& part);
   std::string Problems(const std::string& first) const;
+  std::string MissingFrames(const std::string& frames) const;
+  // Where a skill file's frames are looked for: beside it, the parts' folders, the game.
+  FileFinder SkillFinder(const std::string& file) const;
+  // The parts from first to end are new: each older part of a kind among
+  // theirs (body, head, a hand) goes, the model is hidden. Returns where
+  // the new parts now start.
+  std::size_t ReplaceKinds(std::size_t first, std::size_t end = SIZE_MAX);
 
   ExtraLookup game_find_;
   std::vector<std::string> game_names_;
@@ -137,7 +147,7 @@ class CharacterScene {
   double frame_ = 0;
   Pose pose_;
   // The skill names of each character file read, kept: the game has many.
-  mutable std::vector<std::pair<std::string, std::vector<std::string>>> skill_names_;
+  mutable std::vector<std::pair<std::string, std::vector<SkillEntry>>> skill_names_;
 };
 
 }  // namespace mervane

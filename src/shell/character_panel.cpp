@@ -140,14 +140,7 @@ CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWid
   anim->addWidget(skills_, 1);
   connect(search_, &QLineEdit::textChanged, this, [this] { FillSkills(); });
   // One click plays a skill, as Enter or a double click does.
-  const auto play_item = [this](QListWidgetItem* item) {
-    const int index = item->data(Qt::UserRole).toInt();
-    if (index < 0 || index >= static_cast<int>(skill_entries_.size())) return;
-    Tell(scene_.SelectSkill(skill_entries_[static_cast<std::size_t>(index)]));
-    FillFrame();
-    emit PoseChanged();
-    SetPlaying(scene_.animation().has_value());
-  };
+  const auto play_item = [this](QListWidgetItem* item) { PlayEntry(item->data(Qt::UserRole).toInt()); };
   connect(skills_, &QListWidget::itemActivated, this, play_item);
   connect(skills_, &QListWidget::itemClicked, this, play_item);
   auto* controls = new QHBoxLayout;
@@ -282,12 +275,34 @@ void CharacterPanel::FillSkills() {
   skill_entries_ = scene_.FindSkills();
   skills_->clear();
   for (std::size_t k = 0; k < skill_entries_.size(); ++k) {
-    const QString name = Q(skill_entries_[k].name);
-    if (!wanted.isEmpty() && !name.contains(wanted, Qt::CaseInsensitive)) continue;
-    auto* item = new QListWidgetItem(name, skills_);
+    const SkillEntry& entry = skill_entries_[k];
+    // Many files hold skills of one name: the file tells them apart.
+    const QString text = Q(entry.name) + QStringLiteral(" \u2014 ") + Q(FileNameOf(entry.file));
+    if (!wanted.isEmpty() && !text.contains(wanted, Qt::CaseInsensitive)) continue;
+    auto* item = new QListWidgetItem(text, skills_);
     item->setData(Qt::UserRole, static_cast<int>(k));
-    item->setToolTip(Q(skill_entries_[k].file));
+    if (entry.missing.empty()) {
+      item->setToolTip(Q(entry.file));
+    } else {
+      item->setForeground(skills_->palette().brush(QPalette::Disabled, QPalette::Text));
+      item->setToolTip(Q(entry.file + ": " + entry.missing));
+    }
   }
+}
+
+void CharacterPanel::PlayEntry(int index) {
+  if (index < 0 || index >= static_cast<int>(skill_entries_.size())) return;
+  const SkillEntry& entry = skill_entries_[static_cast<std::size_t>(index)];
+  const std::string status = scene_.SelectSkill(entry);
+  // A line either way, so that an earlier failure does not stay up.
+  emit Status(status.empty() ? QStringLiteral("Playing ") + Q(entry.name) + QStringLiteral(" from ") +
+                                   Q(FileNameOf(entry.file))
+                             : Q(status));
+  for (int row = 0; row < skills_->count(); ++row)
+    if (skills_->item(row)->data(Qt::UserRole).toInt() == index) skills_->setCurrentRow(row);
+  FillFrame();
+  emit PoseChanged();
+  SetPlaying(scene_.animation().has_value());
 }
 
 void CharacterPanel::FillFrame() {
@@ -413,13 +428,28 @@ void CharacterPanel::ChooseSkeleton(SkeletonKind kind, const std::string& file) 
 }
 
 bool CharacterPanel::SelectSkillNamed(const QString& name) {
-  for (int row = 0; row < skills_->count(); ++row)
-    if (skills_->item(row)->text().compare(name, Qt::CaseInsensitive) == 0) {
-      skills_->setCurrentRow(row);
-      emit skills_->itemActivated(skills_->item(row));
+  for (int row = 0; row < skills_->count(); ++row) {
+    const int index = skills_->item(row)->data(Qt::UserRole).toInt();
+    if (Q(skill_entries_[static_cast<std::size_t>(index)].name).compare(name, Qt::CaseInsensitive) == 0) {
+      PlayEntry(index);
       return true;
     }
+  }
   return false;
+}
+
+bool CharacterPanel::PlaySkillsOf(const std::string& file) {
+  int first = -1;
+  for (std::size_t k = 0; k < skill_entries_.size(); ++k) {
+    if (skill_entries_[k].file != file) continue;
+    if (first < 0) first = static_cast<int>(k);
+    if (skill_entries_[k].missing.empty()) {
+      first = static_cast<int>(k);
+      break;
+    }
+  }
+  if (first >= 0) PlayEntry(first);
+  return first >= 0;
 }
 
 QStringList CharacterPanel::ListedSkills() const {

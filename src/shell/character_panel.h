@@ -48,6 +48,9 @@ class CharacterPanel : public QDockWidget {
   void ChooseSkeleton(SkeletonKind kind, const std::string& file = {});
   // Plays the first listed skill of that name (case ignored); false if none.
   bool SelectSkillNamed(const QString& name);
+  // Plays the first skill of the file whose frames are found (else its
+  // first, which says why it cannot); false if the file lists none.
+  bool PlaySkillsOf(const std::string& file);
   void SetPlaying(bool playing);
   bool Playing() const { return timer_.isActive(); }
   void TogglePlaying() { SetPlaying(!Playing()); }
@@ -78,6 +81,8 @@ class CharacterPanel : public QDockWidget {
   void FillSkeleton();
   void FillOffer();
   void FillFrame();
+  // Plays skill_entries_[index] and says so in the status bar.
+  void PlayEntry(int index);
   void AddPart();
   void RemovePart();
   void ChooseBitmap();

@@ -43,8 +43,9 @@ void main() {
 )";
 
 // Two-sided light from the camera (the mirror to drawn axes turns x, so
-// the normal's x is turned here too). Parts other than the loaded model
-// are drawn paler, so that the model stands out; lines take one colour.
+// the normal's x is turned here too). Every part is drawn in its bitmap's
+// own colours, so that tones meet true at the neck and wrists (the panel's
+// list marks the model); lines take one colour.
 const char* kSkinFragmentShader = R"(
 varying vec3 v_normal;
 varying vec2 v_uv;
@@ -52,7 +53,6 @@ varying vec3 v_world;
 uniform sampler2D skin;
 uniform bool textured;
 uniform vec3 toward_camera;
-uniform float pale;
 uniform bool flat_colour;
 uniform vec3 colour;
 void main() {
@@ -65,7 +65,7 @@ void main() {
   float len = length(n);
   float light = len > 1e-6 ? 0.25 + 0.75 * abs(dot(n / len, toward_camera)) : 0.8;
   vec3 lit = base * light;
-  gl_FragColor = vec4(mix(lit, vec3(0.55, 0.6, 0.7), pale), 1.0);
+  gl_FragColor = vec4(lit, 1.0);
 }
 )";
 
@@ -284,7 +284,6 @@ void CharacterRenderer::Draw(const QMatrix4x4& view_projection, const QVector3D&
     part->vertex_buffer.bind();
     BindAttributes(skin_program_);
     skin_program_.setUniformValue("textured", part->texture != nullptr);
-    skin_program_.setUniformValue("pale", part->is_model ? 0.0f : 0.3f);
     skin_program_.setUniformValue("flat_colour", false);
     if (part->texture) part->texture->bind(0);
     gl_->glEnable(GL_POLYGON_OFFSET_FILL);

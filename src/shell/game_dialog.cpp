@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "model/paths.h"
@@ -55,8 +56,14 @@ void frmOpenFromGame::SetSearch(const QString& text) { search_->setText(text); }
 
 void frmOpenFromGame::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  search_->setFocus();
-  search_->selectAll();
+  // QDialog hands the focus to its default button after this event, and
+  // reopening restores the list's: the search takes it once they are done.
+  auto focus_search = [this] {
+    search_->setFocus(Qt::OtherFocusReason);
+    search_->selectAll();
+  };
+  focus_search();
+  QTimer::singleShot(0, search_, focus_search);
 }
 
 void frmOpenFromGame::Fill() {

@@ -62,7 +62,7 @@ void GameFolder::Index(const QString& folder) {
       try {
         const CharacterFile character = ReadCharacterFile(*file);
         for (std::size_t k = 0; k < character.skills.size(); ++k)
-          skills.push_back({character.skills[k].name, *file, static_cast<int>(k)});
+          skills.push_back({character.skills[k].name, *file, static_cast<int>(k), character.skills[k].frames_name, {}});
       } catch (const Failure&) {
         // Not readable: offers no skills; opening it says why.
       }

@@ -111,7 +111,7 @@ void frmMain::OpenFound(const std::string& path) {
     } else if (!file.skeletons.empty()) {
       character_panel_->ChooseSkeleton(SkeletonKind::File, path);
     } else if (!file.skills.empty()) {
-      character_panel_->SelectSkillNamed(QString::fromStdString(file.skills.front().name));
+      character_panel_->PlaySkillsOf(path);
     }
   } catch (const Failure& failure) {
     statusBar()->showMessage(QString::fromStdString(failure.detail()));

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -13,6 +14,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QVector4D>
+#include <algorithm>
 #include <cmath>
 
 #include "bitmap/bitmap.h"
@@ -21,6 +23,7 @@
 #include "gui_support.h"
 #include "shell/character_panel.h"
 #include "shell/character_renderer.h"
+#include "shell/game_dialog.h"
 #include "shell/game_folder.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"
@@ -88,7 +91,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
 
   // Space plays and pauses; the search narrows the skills.
   panel.SetSearch("NOD");
-  EXPECT_EQ(panel.ListedSkills(), QStringList{"tiny-nod"});
+  EXPECT_EQ(panel.ListedSkills(), QStringList{"tiny-nod \u2014 tiny-skills.cmx"});
   ASSERT_TRUE(panel.SelectSkillNamed("tiny-nod"));
   EXPECT_TRUE(panel.Playing());
   window.findChild<QAction*>("mnuPlay")->trigger();
@@ -154,6 +157,70 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   frmMain next("", &chooser, &prompts);
   EXPECT_FALSE(next.character_panel()->isVisibleTo(&next));
   Settings().clear();
+}
+
+// Skills of one name in two files are told apart by the file; one whose
+// frames are missing is greyed with the reason; opening a file plays its
+// first skill that has frames, and the line it shows replaces an old error.
+TEST(CharacterPanelTest, SkillsNameTheirFileAndTheMissingFrames) {
+  QStandardPaths::setTestModeEnabled(true);
+  Settings().clear();
+  test::SmallCharacter character;
+  CharacterFile reversed = ReadCharacterFile(character.skill_file);
+  std::reverse(reversed.skills.begin(), reversed.skills.end());  // tiny-lost first
+  const std::string lost_first = character.dir.path("lost-first.cmx");
+  test::WriteFile(lost_first, CmxText(reversed));
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  window.OpenPath(character.mesh);
+  CharacterPanel& panel = *window.character_panel();
+  const auto* skills = panel.findChild<QListWidget*>("lstSkills");
+  const QColor grey = skills->palette().color(QPalette::Disabled, QPalette::Text);
+  const struct {
+    const char* text;
+    bool greyed;
+  } rows[] = {
+      {"tiny-lost \u2014 lost-first.cmx", true},
+      {"tiny-nod \u2014 lost-first.cmx", false},
+      {"tiny-lost \u2014 tiny-skills.cmx", true},
+      {"tiny-nod \u2014 tiny-skills.cmx", false},
+  };
+  ASSERT_EQ(skills->count(), 4);
+  for (const auto& want : rows) {
+    const auto found = skills->findItems(QString::fromUtf8(want.text), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << want.text;
+    EXPECT_EQ(found.front()->foreground().color() == grey, want.greyed) << want.text;
+    EXPECT_EQ(found.front()->toolTip().contains("tiny-lost.cfp"), want.greyed) << want.text;
+  }
+  ASSERT_TRUE(panel.SelectSkillNamed("tiny-lost"));
+  EXPECT_TRUE(window.statusBar()->currentMessage().contains("tiny-lost.cfp"));
+  EXPECT_FALSE(window.character().animation());
+  ASSERT_TRUE(panel.PlaySkillsOf(lost_first));
+  ASSERT_TRUE(window.character().animation());
+  EXPECT_EQ(window.character().animation()->name, "tiny-nod");
+  EXPECT_EQ(skills->currentItem()->text(), QString::fromUtf8(rows[1].text));
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Playing tiny-nod from lost-first.cmx");
+  EXPECT_FALSE(panel.PlaySkillsOf(character.dir.path("none.cmx")));
+  Settings().clear();
+}
+
+// Each time Open from Game opens, the search has the focus, even after the
+// list had it.
+TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
+  frmOpenFromGame dialog;
+  dialog.SetNames({"adult-skeleton.cmx", "c001ma_ross.cmx"});
+  auto* search = dialog.findChild<QLineEdit*>("txtGameSearch");
+  auto* list = dialog.findChild<QListWidget*>("lstGameFiles");
+  // The widget that has the focus when the window is active (the offscreen
+  // platform does not activate a window shown again).
+  for (int opening = 0; opening < 2; ++opening) {
+    dialog.show();
+    QTest::qWait(20);
+    EXPECT_EQ(dialog.focusWidget(), search) << opening;
+    list->setFocus();
+    dialog.hide();
+  }
 }
 
 // A folder chosen while another is being indexed is the one that ends up
