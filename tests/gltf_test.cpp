@@ -19,6 +19,7 @@
 #include "gltf/gltf_skills.h"
 #include "model/world.h"
 #include "pose/skinning.h"
+#include "scene/character_scene.h"
 #include "skn/skn.h"
 #include "support.h"
 
@@ -556,13 +557,13 @@ TEST(GltfWriter, SavingFindsTheSkeletonWhereTheSkinWasRead) {
 // A two-bone skeleton, a one-triangle mesh on it, and a skill "wave" of
 // three frames whose rotations are a little off unit length and change sign.
 struct Waving {
+  Skeleton skeleton{"s", {}};
   Rig rig;
   Skill skill;
   Frames frames;
   Animation animation;
   SkinModel model;
   Waving() {
-    Skeleton skeleton{"s", {}};
     skeleton.bones.push_back({"ROOT", std::string(kNoParent), {}, {0, 3, 0}, {0, 0.70710678f, 0, 0.70710678f}});
     skeleton.bones.push_back({"ARM", "ROOT", {}, {1, 0.5f, 0}, {0.1f, 0.2f, 0.3f, 0.927f}});
     rig = MakeRig(skeleton);
@@ -801,6 +802,30 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
                 .detail()
                 .find("no animation dance"),
             std::string::npos);
+}
+
+// The character view lists a shown glTF's animations and plays them.
+TEST(GltfSkills, TheCharacterViewPlaysAGltfsAnimations) {
+  const Waving waving;
+  test::TempDir dir;
+  test::WriteFile(dir.path("wave.glb"), waving.Glb());
+  CharacterFile skeleton_file;
+  skeleton_file.skeletons.push_back(waving.skeleton);
+  test::WriteFile(dir.path("s.cmx"), CmxText(skeleton_file));
+  const RiggedRead read = ReadGlbFile(dir.path("wave.glb"), {});
+  CharacterScene scene;
+  scene.SetModel(read.models.front(), dir.path("wave.glb"));
+  scene.UseSkeleton(SkeletonKind::File, dir.path("s.cmx"));
+  ASSERT_TRUE(scene.HasRig());
+  const std::vector<SkillEntry> skills = scene.FindSkills();
+  const auto wave = std::find_if(skills.begin(), skills.end(), [](const SkillEntry& e) { return e.name == "wave"; });
+  ASSERT_NE(wave, skills.end());
+  EXPECT_EQ(scene.SelectSkill(*wave), "");
+  EXPECT_EQ(scene.frame_count(), 3);
+  scene.SetFrame(2);
+  Pose want;
+  AnimatedPose(waving.rig, waving.animation, 2, want);
+  EXPECT_NEAR(scene.pose()[0].position.x, want[0].position.x, 1e-6);
 }
 
 }  // namespace

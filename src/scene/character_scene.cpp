@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "archive/far.h"
 #include "files/textfile.h"
 #include "formats/formats.h"
+#include "gltf/gltf_document.h"
+#include "gltf/gltf_skills.h"
 #include "model/failure.h"
 #include "model/paths.h"
 #include "pose/rig_files.h"
@@ -341,11 +344,22 @@ FileFinder CharacterScene::SkillFinder(const std::string& file) const {
   return FileFinder(std::move(folders), game_find_);
 }
 
+namespace {
+bool IsRiggedPath(const std::string& path) {
+  const Format* format = FormatOf(path);
+  return format && format->rigged;
+}
+}  // namespace
+
 std::vector<SkillEntry> CharacterScene::FindSkills() const {
   std::vector<std::string> files;
   for (const std::string& folder : Folders())
     for (const std::string& name : OrdinaryFilesIn(folder))
       if (IsCharacterPath(name)) files.push_back(folder + name);
+  // A glTF shown carries its animations.
+  for (const ScenePart& part : parts_)
+    if (IsRiggedPath(part.source) && std::find(files.begin(), files.end(), part.source) == files.end())
+      files.push_back(part.source);
   std::vector<SkillEntry> skills;
   for (const std::string& file : files) {
     auto cached = std::find_if(skill_names_.begin(), skill_names_.end(),
@@ -353,12 +367,18 @@ std::vector<SkillEntry> CharacterScene::FindSkills() const {
     if (cached == skill_names_.end()) {
       std::vector<SkillEntry> found;
       try {
-        const FileFinder finder = SkillFinder(file);
-        const CharacterFile character = ReadCharacterFile(file);
-        for (std::size_t k = 0; k < character.skills.size(); ++k) {
-          const Skill& skill = character.skills[k];
-          found.push_back({skill.name, file, static_cast<int>(k), skill.frames_name, {}});
-          if (!FindFramesFile(finder, skill.frames_name)) found.back().missing = MissingFrames(skill.frames_name);
+        if (IsRiggedPath(file)) {
+          const GltfDocument doc = ParseGltf(ReadWholeFile(file), file, FolderOf(file));
+          for (std::size_t k = 0; k < doc.animations.size(); ++k)
+            found.push_back({doc.animations[k].name, file, static_cast<int>(k), {}, {}});
+        } else {
+          const FileFinder finder = SkillFinder(file);
+          const CharacterFile character = ReadCharacterFile(file);
+          for (std::size_t k = 0; k < character.skills.size(); ++k) {
+            const Skill& skill = character.skills[k];
+            found.push_back({skill.name, file, static_cast<int>(k), skill.frames_name, {}});
+            if (!FindFramesFile(finder, skill.frames_name)) found.back().missing = MissingFrames(skill.frames_name);
+          }
         }
       } catch (const Failure&) {
         // A file that does not read offers no skills; Add Part says why.
@@ -377,6 +397,15 @@ std::string CharacterScene::SelectSkill(const SkillEntry& entry) {
   SetFrame(0);
   if (!rig_) return "No skeleton to play " + entry.name + " on";
   try {
+    if (IsRiggedPath(entry.file)) {
+      // A glTF's animation, made into the skill it stands for.
+      const GltfDocument doc = ParseGltf(ReadWholeFile(entry.file), entry.file, FolderOf(entry.file));
+      const std::string only[] = {entry.name};
+      const SkillsMade made = NamingFile(entry.file, [&] { return SkillsFromGltf(doc, *rig_, only, {}); });
+      animation_ = MakeAnimation(*rig_, made.file.skills.front(), made.frames.front());
+      SetFrame(0);
+      return {};
+    }
     const CharacterFile file = ReadCharacterFile(entry.file);
     if (entry.index < 0 || entry.index >= static_cast<int>(file.skills.size()))
       return FileNameOf(entry.file) + " no longer holds " + entry.name;
