@@ -106,6 +106,7 @@ TEST_F(FollowFilesTest, SavedFilesShowAgainWithTheCameraKept) {
   } cases[] = {
       {"bitmap in place", false, Qt::blue, 0},
       {"bitmap by rename", true, Qt::green, 0},
+      {"bitmap renamed over again", true, Qt::yellow, 0},  // the replaced file is still followed
       {"obj in place", false, QColor(), 0.5},
       {"obj by rename", true, QColor(), 1.5},
   };
