@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QStandardPaths>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +65,8 @@ BENCHMARK(BM_SaveToReloaded)
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // The user's settings (Follow Files may be off there) stay out of it.
+  QStandardPaths::setTestModeEnabled(true);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
