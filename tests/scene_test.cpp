@@ -364,6 +364,48 @@ TEST(CharacterScene, APartReplacesTheOneOfItsKind) {
   EXPECT_EQ(scene.parts().size(), 4u);
 }
 
+// Files saved again by another program come back in; one that does not read
+// keeps what it gave before and is the line; the skill and its frame stay.
+TEST(CharacterScene, ReloadReadsTheChangedFilesAndKeepsTheLastGoodOnes) {
+  const test::SmallCharacter character;
+  CharacterScene scene = SceneOf(character);
+  ASSERT_EQ(scene.AddPart(character.mesh), "");
+  ASSERT_EQ(scene.SelectSkill(scene.FindSkills().front()), "");
+  scene.SetFrame(1.5);
+  const std::string skeleton = scene.skeleton_file();
+  const std::string good_skeleton = test::ReadFile(skeleton);
+  const std::string name = "xskin-b001mafit_test-PELVIS-BODY";
+  const SkinModel renamed = test::ReadSknText(test::SmallSkn(name, "from_memory"));
+  const struct {
+    const char* step;
+    std::string file, bytes;  // written, then reloaded
+    const SkinModel* model;
+    const char* said;     // in the line; empty: none
+    const char* texture;  // of the part added, then of the model
+    const char* model_texture;
+  } steps[] = {
+      {"the part saved again", character.mesh, test::SmallSkn(name, "painted"), nullptr, "", "painted", "b001mafitlgt_test"},
+      {"the part broken", character.mesh, "broken\r\nx\r\n7\r\n", nullptr, "PELVIS-BODY", "painted", "b001mafitlgt_test"},
+      {"the skeleton broken", skeleton, "garbage", nullptr, "adult-skeleton.cmx", "painted", "b001mafitlgt_test"},
+      {"the skeleton whole again", skeleton, good_skeleton, nullptr, "", "painted", "b001mafitlgt_test"},
+      {"the model given", "", "", &renamed, "", "painted", "from_memory"},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    if (!s.file.empty()) test::WriteFile(s.file, s.bytes);
+    const std::string line = scene.Reload({s.file}, s.model);
+    EXPECT_TRUE(*s.said ? Has(line, s.said) : line.empty()) << line;
+    ASSERT_EQ(scene.parts().size(), 2u);
+    ASSERT_TRUE(scene.parts()[1].mesh && scene.parts()[0].mesh);
+    EXPECT_EQ(scene.parts()[1].mesh->texture, s.texture);
+    EXPECT_EQ(scene.parts()[0].mesh->texture, s.model_texture);
+    EXPECT_TRUE(scene.parts()[0].dressed && scene.parts()[1].dressed);
+    EXPECT_TRUE(scene.HasRig());
+    EXPECT_EQ(scene.frame_count(), 3);
+    EXPECT_EQ(scene.frame(), 1.5);
+  }
+}
+
 TEST(CharacterScene, SeamsAreTheBordersNoShownPartMeets) {
   const test::SmallCharacter character;
   CharacterScene scene = SceneOf(character);

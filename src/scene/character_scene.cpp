@@ -393,6 +393,7 @@ std::vector<SkillEntry> CharacterScene::FindSkills() const {
 }
 
 std::string CharacterScene::SelectSkill(const SkillEntry& entry) {
+  skill_ = entry;
   animation_.reset();
   SetFrame(0);
   if (!rig_) return "No skeleton to play " + entry.name + " on";
@@ -416,6 +417,58 @@ std::string CharacterScene::SelectSkill(const SkillEntry& entry) {
   }
   SetFrame(0);
   return {};
+}
+
+std::string CharacterScene::Reload(const std::vector<std::string>& changed, const SkinModel* model) {
+  auto touched = [&](const std::string& path) {
+    return !path.empty() && std::find(changed.begin(), changed.end(), path) != changed.end();
+  };
+  std::string status;
+  auto note = [&](const std::string& line) {
+    if (status.empty()) status = line;
+  };
+  const double frame = frame_;
+  for (ScenePart& part : parts_) {
+    if (part.is_model && model) {
+      part.mesh.reset();
+      part.problem.clear();
+      try {
+        part.mesh = MakeSkinMesh(*model);
+      } catch (const Failure& failure) {
+        part.problem = Message(failure);
+      }
+      Dress(part);
+    } else if (!part.is_model && touched(part.source) && IsMeshFile(part.source)) {
+      try {
+        part.mesh = MakeSkinMesh(ReadMeshFile(part.source));
+        Dress(part);
+      } catch (const Failure& failure) {
+        note(part.label + ": " + Message(failure));
+      }
+    }
+  }
+  bool new_rig = false;
+  if (touched(skeleton_file_)) {
+    try {
+      rig_ = ReadRig(skeleton_file_);
+      skeleton_problem_.clear();
+      new_rig = true;
+      for (ScenePart& part : parts_) Dress(part);
+    } catch (const Failure& failure) {
+      note(FileNameOf(skeleton_file_) + ": " + Message(failure));
+    }
+  }
+  // The animation is read against the rig, so a new rig reads it again too.
+  if (animation_ && skill_ && (new_rig || touched(skill_->file))) {
+    std::optional<Animation> before = std::move(animation_);
+    const SkillEntry entry = *skill_;
+    if (const std::string line = SelectSkill(entry); !line.empty()) {
+      animation_ = std::move(before);
+      note(line);
+    }
+  }
+  SetFrame(frame);
+  return status;
 }
 
 void CharacterScene::RestPose() {

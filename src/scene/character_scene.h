@@ -96,8 +96,17 @@ class CharacterScene {
   // bone the skeleton lacks leaves the rest pose. Returns the status line.
   std::string SelectSkill(const SkillEntry& skill);
   void RestPose();
+  // The skill playing, or null at rest.
+  const SkillEntry* skill() const { return animation_ && skill_ ? &*skill_ : nullptr; }
   const std::optional<Animation>& animation() const { return animation_; }
   int frame_count() const { return animation_ ? animation_->frame_count : 0; }
+
+  // Reads again what the scene shows from the files among changed (paths
+  // as the scene holds them): other parts' meshes, the skeleton and the
+  // skill playing; the loaded model comes from model when given. The tone,
+  // the skill and its frame stay. A file that does not read keeps what it
+  // gave before; the first such is the line returned.
+  std::string Reload(const std::vector<std::string>& changed, const SkinModel* model);
 
   // The pose at a frame of the skill (any frame at rest when none plays).
   void SetFrame(double frame);
@@ -144,6 +153,7 @@ class CharacterScene {
   SkinTone tone_ = SkinTone::Light;
   bool tone_set_ = false;
   std::optional<Animation> animation_;
+  std::optional<SkillEntry> skill_;  // the last one selected
   double frame_ = 0;
   Pose pose_;
   // The skill names of each character file read, kept: the game has many.

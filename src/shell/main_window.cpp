@@ -24,6 +24,7 @@
 #include "project/project.h"
 #include "shell/character_panel.h"
 #include "shell/elided_label.h"
+#include "shell/file_follower.h"
 #include "shell/image_reader.h"
 #include "shell/import_dialog.h"
 #include "shell/message_prompts.h"
@@ -270,6 +271,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
                  "Show any image on the model; the model's texture name stays as it is");
   connect(texture_, &QAction::triggered, this, &frmMain::ChooseTexture);
   SetUpCharacterView(file, view);
+  SetUpFollowing(view);
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("mnuHelp");
@@ -426,6 +428,7 @@ void frmMain::OpenPath(const std::string& path) {
   ShowModelIn(FolderOf(path));
   ShowCharacterModel(path);
   UpdateActions();
+  FollowShownFiles();
 }
 
 void frmMain::Save() {
@@ -472,6 +475,9 @@ bool frmMain::SaveTo(const std::string& path, bool ask_before_replacing) {
   if (outcome == Outcome::Failed) return false;
   unsaved_part_ = false;
   SetCurrentFile(path);
+  // What the window wrote itself is not news to it.
+  follower_->Follow({});
+  FollowShownFiles();
   Used(path);
   Remember(path);
   std::string names;
@@ -510,6 +516,7 @@ void frmMain::ImportWithDialog() {
   ShowModelIn(FolderOf(request.obj_path));
   ShowCharacterModel(request.obj_path);
   UpdateActions();
+  FollowShownFiles();
 }
 
 void frmMain::ChooseTexture() {
@@ -525,19 +532,25 @@ void frmMain::ShowTextureFrom(const std::string& path) {
     return;
   }
   character_panel_->ShowModelBitmap(path);
+  texture_path_ = path;
+  texture_chosen_ = true;
+  FollowShownFiles();
   Used(path);
   statusBar()->showMessage(QString::fromStdString("Showing " + FileNameOf(path) +
                                                   " on the model (preview only)"));
 }
 
 void frmMain::ShowModelIn(const std::string& folder) {
+  texture_path_.clear();
+  texture_chosen_ = false;
   if (!model_.ModelLoaded) {
     preview_->Clear();
     return;
   }
   // A texture tried on the last model is gone; a missing bitmap is named,
   // or the grey model looks like a fault.
-  if (preview_->ShowModel(model_, folder).empty() && !model_.TextureName.empty())
+  texture_path_ = preview_->ShowModel(model_, folder);
+  if (texture_path_.empty() && !model_.TextureName.empty())
     statusBar()->showMessage(
         QString::fromStdString("No texture shown: " + model_.TextureName + ".bmp is not in " + AbsolutePath(folder)));
   else

@@ -19,6 +19,7 @@ class QProgressBar;
 namespace mervane {
 
 class CharacterPanel;
+class FileFollower;
 class GameFolder;
 class frmOpenFromGame;
 class frmPublish;
@@ -100,11 +101,22 @@ class frmMain : public QMainWindow {
   // File > Export Texture Template…: the model and the other shown parts'
   // faces over the bitmap the model is drawn with, as a PNG.
   void ExportTemplate();
+  // View > Follow Files on Disk: the files shown, which are read again when
+  // another program saves them.
+  FileFollower* follower() const { return follower_; }
+  QStringList ShownFiles() const;
   // The files of File > Recent Files, the newest first.
   QStringList RecentFiles() const { return recent_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+
+ signals:
+  // The followed files that changed were read again (or gave up: the status
+  // bar says why).
+  void FollowedFilesReloaded();
+
+ protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -141,6 +153,12 @@ class frmMain : public QMainWindow {
   // A file of the game's or of a folder of skins, by what it is: a mesh is
   // opened, a suit added as parts, a skeleton chosen, a skill played.
   void OpenFound(const std::string& path);
+  // See follow_window.cpp.
+  void SetUpFollowing(QMenu* view);
+  void FollowShownFiles();
+  // Reads the changed files again, keeping the camera, the frame and the
+  // panel; a file caught half-written is tried again a little later.
+  void ReloadFollowed(const QStringList& changed, int attempt);
 
   SkinModel model_;
   CharacterScene character_;
@@ -155,6 +173,12 @@ class frmMain : public QMainWindow {
   std::string current_path_;
   bool unsaved_part_ = false;
   QStringList recent_;
+  // The bitmap the preview draws on the model, and whether the user chose
+  // it (View > Texture) rather than the model naming it.
+  std::string texture_path_;
+  bool texture_chosen_ = false;
+  FileFollower* follower_ = nullptr;
+  QAction* follow_ = nullptr;
 
   ElidedLabel* label2_ = nullptr;
   QAction* save_ = nullptr;

@@ -491,7 +491,7 @@ QImage PreviewWidget::Grab() {
   return grab().toImage();
 }
 
-std::string PreviewWidget::ShowModel(SkinModel& model, const std::string& folder) {
+std::string PreviewWidget::ShowModel(SkinModel& model, const std::string& folder, bool frame) {
   Clear();
   WorldMesh mesh;
   try {
@@ -538,7 +538,7 @@ std::string PreviewWidget::ShowModel(SkinModel& model, const std::string& folder
     SetTextureImage(ReadImage(path));
   }
   Changed();
-  SetView(View::Front);
+  if (frame) SetView(View::Front);
   return path;
 }
 

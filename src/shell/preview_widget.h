@@ -67,8 +67,9 @@ class PreviewWidget : public QWidget {
 
   // Shows the model, framed; its texture is TextureName.bmp in folder
   // (empty, or ending in its separator), found without regard to case.
-  // Gives the bitmap's path, or empty when it is not there.
-  std::string ShowModel(SkinModel& model, const std::string& folder);
+  // Gives the bitmap's path, or empty when it is not there. Without frame
+  // the camera stays where it is (the model's file was saved again).
+  std::string ShowModel(SkinModel& model, const std::string& folder, bool frame = true);
   // Back to the empty view with its hint.
   void Clear();
   // The hint the empty view shows; an empty text brings back kHint.
