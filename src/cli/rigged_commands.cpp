@@ -37,11 +37,6 @@ const char* const kRiggedUsage =
 
 namespace {
 
-bool IsRigged(const std::string& path) {
-  const Format* format = FormatOf(path);
-  return format && format->rigged;
-}
-
 // The command line, and the rig it asks for.
 struct Request {
   const ConvertRequest& args;
@@ -134,7 +129,7 @@ int WriteSkills(const Request& request, std::ostream& out, std::ostream& err) {
 
 std::optional<int> Dispatch(const ConvertRequest& given, std::ostream& out, std::ostream& err, bool terminal) {
   const bool to_rigged = given.to && FormatOf("." + *given.to) && FormatOf("." + *given.to)->rigged;
-  const bool names_rigged = std::any_of(given.positional.begin(), given.positional.end(), IsRigged);
+  const bool names_rigged = std::any_of(given.positional.begin(), given.positional.end(), IsRiggedPath);
   if (!to_rigged && !names_rigged) return std::nullopt;
   if (given.pose) throw UsageError{"--pose writes an .obj; it reads no .glb"};
   if (given.frame || given.import_path || given.attach || given.name || given.texture || given.extract)
@@ -160,8 +155,8 @@ std::optional<int> Dispatch(const ConvertRequest& given, std::ostream& out, std:
     return ReadGlb(request, out, err);
   }
   if (given.positional.size() < 2) throw UsageError{"give the SOURCE (or MESH...) and the TARGET"};
-  if (IsRigged(given.positional.back())) return WriteGlb(request, out, err);
-  if (given.positional.size() != 2 || !IsRigged(given.positional[0]))
+  if (IsRiggedPath(given.positional.back())) return WriteGlb(request, out, err);
+  if (given.positional.size() != 2 || !IsRiggedPath(given.positional[0]))
     throw UsageError{"several MESH files go into one .glb: \"" + given.positional.back() + "\" is not one"};
   if (IsCharacterPath(given.positional[1])) {
     if (!request.rig.animations.empty()) throw UsageError{"--animation goes with writing a .glb"};

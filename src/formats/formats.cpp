@@ -54,6 +54,11 @@ const Format* FormatOf(std::string_view path) {
   return nullptr;
 }
 
+bool IsRiggedPath(std::string_view path) {
+  const Format* format = FormatOf(path);
+  return format && format->rigged;
+}
+
 std::vector<std::string> FilesWrittenBy(const std::string& path) {
   if (ExtensionOf(path) != "spj") return {path};
   const std::string base = BasePathOf(path);

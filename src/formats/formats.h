@@ -45,6 +45,9 @@ std::span<const Format> Formats();
 // The format of a path by its extension (case ignored), or nullptr.
 const Format* FormatOf(std::string_view path);
 
+// True for a path of a format that places skins on a skeleton (.glb, .gltf).
+bool IsRiggedPath(std::string_view path);
+
 // Every file a save to path writes, in order: a project is three files.
 std::vector<std::string> FilesWrittenBy(const std::string& path);
 

@@ -344,13 +344,6 @@ FileFinder CharacterScene::SkillFinder(const std::string& file) const {
   return FileFinder(std::move(folders), game_find_);
 }
 
-namespace {
-bool IsRiggedPath(const std::string& path) {
-  const Format* format = FormatOf(path);
-  return format && format->rigged;
-}
-}  // namespace
-
 std::vector<SkillEntry> CharacterScene::FindSkills() const {
   std::vector<std::string> files;
   for (const std::string& folder : Folders())

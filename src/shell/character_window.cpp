@@ -86,7 +86,7 @@ void frmMain::ShowCharacterModel(const std::string& path) {
   if (model_.ModelLoaded) {
     character_.SetModel(model_, path);
     // A glTF's other meshes come in beside it, for looking.
-    if (const Format* format = FormatOf(path); format && format->rigged) character_.AddPart(path, model_.MeshName);
+    if (IsRiggedPath(path)) character_.AddPart(path, model_.MeshName);
   } else
     character_.ClearModel();
   character_panel_->Refresh();

@@ -14,7 +14,7 @@ namespace mervane {
 void frmMain::ExportSkills() {
   // The loaded .glb, else one the user picks.
   std::string source = model_.ModelLoaded ? model_.SourcePath : std::string();
-  if (const Format* format = FormatOf(source); !format || !format->rigged) {
+  if (!IsRiggedPath(source)) {
     static const FilterList glb{{"glTF (*.glb *.gltf)", "*.glb *.gltf"}, {"All files (*.*)", "*"}};
     const auto chosen = chooser_->ChooseOpen("Export the Skills of a glTF", glb);
     if (!chosen || chosen->path.empty()) return;
