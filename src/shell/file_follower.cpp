@@ -51,15 +51,20 @@ void FileFollower::Follow(const QStringList& paths) {
 void FileFollower::SetEnabled(bool on) {
   enabled_ = on;
   if (!on) {
+    // Off is off: nothing is watched, so the system spends nothing on it.
     pending_.clear();
     settle_.stop();
+    if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
+    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
   } else {
     // What changed while off is the state to compare with from now on.
     for (const QString& path : paths_) stamps_.insert(path, Stamp(path));
+    Rewatch();
   }
 }
 
 void FileFollower::Rewatch() {
+  if (!enabled_) return;
   QStringList files, folders;
   const QStringList watched_files = watcher_.files(), watched_folders = watcher_.directories();
   for (const QString& path : paths_) {

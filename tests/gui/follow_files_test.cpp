@@ -63,6 +63,9 @@ class FollowFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     skin_ = Fixture("mannequin.skn");
+#ifdef _WIN32
+    GTEST_SKIP() << "following files is off on Windows until it is proven there (under wine the window stalls)";
+#endif
     if (skin_.empty()) GTEST_SKIP() << "no sample skin found";
     Settings().remove("followFiles");
     window_ = std::make_unique<frmMain>("", &chooser_, &prompts_);
