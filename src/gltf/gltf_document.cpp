@@ -37,6 +37,15 @@ Vec3 TransformDirection(const Mat4& m, const Vec3& d) {
           m[2] * d.x + m[6] * d.y + m[10] * d.z};
 }
 
+Mat4 TrsMatrix(const std::array<double, 3>& t, const std::array<double, 4>& q, const std::array<double, 3>& s) {
+  const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+  const double x = q[0] / length, y = q[1] / length, z = q[2] / length, w = q[3] / length;
+  return {s[0] * (1 - 2 * (y * y + z * z)), s[0] * 2 * (x * y + z * w), s[0] * 2 * (x * z - y * w), 0,
+          s[1] * 2 * (x * y - z * w), s[1] * (1 - 2 * (x * x + z * z)), s[1] * 2 * (y * z + x * w), 0,
+          s[2] * 2 * (x * z + y * w), s[2] * 2 * (y * z - x * w), s[2] * (1 - 2 * (x * x + y * y)), 0,
+          t[0], t[1], t[2], 1};
+}
+
 Mat4 AffineInverse(const Mat4& m) {
   // The 3x3 part by its cofactors, then the translation taken back.
   auto at = [&](int r, int c) { return m[static_cast<std::size_t>(4 * c + r)]; };
@@ -462,23 +471,16 @@ Mat4 LocalMatrix(const tinygltf::Node& node, const std::string& about) {
     for (std::size_t i = 0; i < 16; ++i) m[i] = node.matrix[i];
     return m;
   }
-  double x = 0, y = 0, z = 0, w = 1;
+  std::array<double, 4> q{0, 0, 0, 1};
   if (!node.rotation.empty()) {
-    x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
-    const double norm = std::sqrt(x * x + y * y + z * z + w * w);
-    if (!(norm > 1e-12)) throw Bad(err::kInvalidArgument, "its rotation is not a rotation", about);
-    x /= norm, y /= norm, z /= norm, w /= norm;
+    std::copy_n(node.rotation.begin(), 4, q.begin());
+    if (!(std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]) > 1e-12))
+      throw Bad(err::kInvalidArgument, "its rotation is not a rotation", about);
   }
-  const double sx = node.scale.empty() ? 1 : node.scale[0], sy = node.scale.empty() ? 1 : node.scale[1],
-               sz = node.scale.empty() ? 1 : node.scale[2];
-  Mat4 m{1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-         2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-         2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-         0,                       0,                       0,                       1};
-  for (int r = 0; r < 3; ++r) m[static_cast<std::size_t>(r)] *= sx, m[static_cast<std::size_t>(4 + r)] *= sy,
-                              m[static_cast<std::size_t>(8 + r)] *= sz;
-  if (!node.translation.empty()) m[12] = node.translation[0], m[13] = node.translation[1], m[14] = node.translation[2];
-  return m;
+  std::array<double, 3> t{0, 0, 0}, scale{1, 1, 1};
+  if (!node.translation.empty()) std::copy_n(node.translation.begin(), 3, t.begin());
+  if (!node.scale.empty()) std::copy_n(node.scale.begin(), 3, scale.begin());
+  return TrsMatrix(t, q, scale);
 }
 
 // Parents from the children lists, each node at most one; a cycle is a

@@ -21,6 +21,9 @@ Vec3 TransformDirection(const Mat4& m, const Vec3& d);
 // The inverse of a transform without projection (its last row 0 0 0 1);
 // the identity for one that has no inverse.
 Mat4 AffineInverse(const Mat4& m);
+// A node's local transform from its parts, as glTF composes them: T * R * S,
+// the rotation q (x y z w) normalised first.
+Mat4 TrsMatrix(const std::array<double, 3>& t, const std::array<double, 4>& q, const std::array<double, 3>& s);
 
 // What a glTF file may announce; more fails before anything is allocated
 // for it. A modeller may split a skin's vertex into copies that differ in

@@ -92,16 +92,6 @@ struct Driven {
   const std::vector<std::array<float, 4>>* stored = nullptr;  // the game's values of the rotation keys
 };
 
-Mat4 TrsMatrix(const Value& t, const Value& q, const Value& scale) {
-  const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-  const double x = q[0] / length, y = q[1] / length, z = q[2] / length, w = q[3] / length;
-  const double sx = scale[0], sy = scale[1], sz = scale[2];
-  return {sx * (1 - 2 * (y * y + z * z)), sx * 2 * (x * y + z * w), sx * 2 * (x * z - y * w), 0,
-          sy * 2 * (x * y - z * w), sy * (1 - 2 * (x * x + z * z)), sy * 2 * (y * z + x * w), 0,
-          sz * 2 * (x * z + y * w), sz * 2 * (y * z - x * w), sz * (1 - 2 * (x * x + y * y)), 0,
-          t[0], t[1], t[2], 1};
-}
-
 // A game transform (rotation scaled by the stored quaternion's length
 // squared) in glTF's axes, and back: the x-mirror on both sides.
 Mat4 MirroredMatrix(const Vec3& position, const Mat3& rotation) {
@@ -198,12 +188,11 @@ class WorldWay {
       const Mat4 parent = node.parent < 0 ? kIdentity4 : world_of(static_cast<std::size_t>(node.parent));
       Mat4 local = node.parent < 0 ? node.world : Multiply(AffineInverse(doc_.nodes[static_cast<std::size_t>(node.parent)].world), node.world);
       if (const auto found = by_node.find(static_cast<int>(n)); found != by_node.end() && node.has_parts) {
-        Value tr{node.translation[0], node.translation[1], node.translation[2], 0};
-        Value ro{node.rotation[0], node.rotation[1], node.rotation[2], node.rotation[3]};
-        Value sc{node.scale[0], node.scale[1], node.scale[2], 0};
-        if (found->second[0]) tr = Sample(*found->second[0], t).value;
+        std::array<double, 3> tr = node.translation, sc = node.scale;
+        std::array<double, 4> ro = node.rotation;
+        if (found->second[0]) std::copy_n(Sample(*found->second[0], t).value.begin(), 3, tr.begin());
         if (found->second[1]) ro = Sample(*found->second[1], t).value;
-        if (found->second[2]) sc = Sample(*found->second[2], t).value;
+        if (found->second[2]) std::copy_n(Sample(*found->second[2], t).value.begin(), 3, sc.begin());
         local = TrsMatrix(tr, ro, sc);
       }
       world[n] = Multiply(parent, local);
