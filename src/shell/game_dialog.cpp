@@ -13,21 +13,24 @@
 namespace mervane {
 namespace {
 
-// Meshes, suits, skeletons and skills: what the window opens.
-bool Listed(const std::string& name) {
+// Meshes, suits, skeletons and skills: what the window opens; or bitmaps.
+bool Listed(const std::string& name, frmOpenFromGame::Listing listing) {
   const std::string ext = ExtensionOf(name);
+  if (listing == frmOpenFromGame::Listing::Bitmaps) return ext == "bmp";
   return ext == "skn" || ext == "bmf" || ext == "cmx" || ext == "bcf";
 }
 
 }  // namespace
 
-frmOpenFromGame::frmOpenFromGame(QWidget* parent) : QDialog(parent) {
+frmOpenFromGame::frmOpenFromGame(Listing listing, QWidget* parent) : QDialog(parent), listing_(listing) {
+  const bool bitmaps = listing == Listing::Bitmaps;
   setObjectName("frmOpenFromGame");
-  setWindowTitle("Open from Game");
+  setWindowTitle(bitmaps ? "Choose a Game Bitmap" : "Open from Game");
   auto* layout = new QVBoxLayout(this);
   search_ = new QLineEdit(this);
   search_->setObjectName("txtGameSearch");
-  search_->setPlaceholderText("Search meshes, suits, skeletons and skills by name");
+  search_->setPlaceholderText(bitmaps ? "Search the game's bitmaps by name"
+                                      : "Search meshes, suits, skeletons and skills by name");
   search_->setClearButtonEnabled(true);
   layout->addWidget(search_);
   list_ = new QListWidget(this);
@@ -48,7 +51,7 @@ frmOpenFromGame::frmOpenFromGame(QWidget* parent) : QDialog(parent) {
 void frmOpenFromGame::SetNames(const std::vector<std::string>& names) {
   names_.clear();
   for (const std::string& name : names)
-    if (Listed(name)) names_.push_back(name);
+    if (Listed(name, listing_)) names_.push_back(name);
   Fill();
 }
 

@@ -108,7 +108,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   test::WriteFile(character.dir.path("notes.bmp"), "not a bitmap");
   panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);
   chooser.choices.push_back(FileChoice{character.dir.path("notes.bmp"), 0});
-  panel.findChild<QPushButton*>("cmdPartBitmap")->click();
+  panel.findChild<QAction*>("mnuBitmapFromFile")->trigger();
   EXPECT_EQ(window.character().parts().front().bitmap, image);
   EXPECT_TRUE(window.statusBar()->currentMessage().startsWith("notes.bmp is not an image"))
       << window.statusBar()->currentMessage().toStdString();
@@ -144,7 +144,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
             "Exported the texture template of 1 part (4 x 4) to paint.png; 2 other parts wear bitmaps of their own");
   panel.findChild<QListWidget*>("lstParts")->setCurrentRow(1);
   chooser.choices.push_back(FileChoice{image, 0});
-  panel.findChild<QPushButton*>("cmdPartBitmap")->click();
+  panel.findChild<QAction*>("mnuBitmapFromFile")->trigger();
   chooser.choices.push_back(FileChoice{character.dir.path("paint.png"), 0});
   window.findChild<QAction*>("mnuExportTemplate")->trigger();
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
