@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "archive/far.h"
 #include "bitmap/bitmap.h"
 #include "character_files.h"
 #include "character/lookup.h"
@@ -221,6 +222,52 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
     list->setFocus();
     dialog.hide();
   }
+}
+
+// The panel offers every bitmap the game pairs with a part, archives
+// included, and Bitmap… takes any of the game's.
+TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
+  Settings().clear();
+  test::SmallCharacter game;
+  const std::string bitmap = test::TwoColourBitmap();
+  const FarFile members[] = {{"Skins/B001MAFitlgt_Arc.bmp", bitmap}};
+  test::WriteFile(game.dir.path("skins.far"), FarBytes(members));
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  QSignalSpy indexed(window.game_folder(), &GameFolder::Indexed);
+  window.game_folder()->Index(QString::fromStdString(game.dir.root().string()));
+  ASSERT_TRUE(indexed.wait(20000));
+  while (window.game_folder()->Indexing()) QTest::qWait(10);
+  window.OpenPath(game.mesh);
+  auto& panel = *window.character_panel();
+  panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);
+  auto* textures = panel.findChild<QComboBox*>("cmbPartTexture");
+  ASSERT_EQ(textures->count(), 2);
+  EXPECT_EQ(textures->itemText(0), "test");
+  EXPECT_EQ(textures->itemText(1), "Arc");
+  EXPECT_EQ(textures->currentIndex(), 0);
+  const ScenePart& model = window.character().parts().front();
+
+  const struct {
+    const char* texture;      // picked in the list; empty: the game's bitmap by name
+    const char* bitmap_ends;  // the bitmap then drawn
+    int current;              // the list's entry then shown (-1: "Your bitmap")
+  } steps[] = {{"Arc", "skins.far/Skins/B001MAFitlgt_Arc.bmp", 1},
+               {"test", "b001mafitlgt_test.bmp", 0},
+               {"", "skins.far/Skins/B001MAFitlgt_Arc.bmp", -1}};
+  for (const auto& step : steps) {
+    if (*step.texture) {
+      textures->setCurrentIndex(textures->findText(step.texture));
+      emit textures->activated(textures->currentIndex());
+    } else {
+      panel.ChooseGameBitmapNamed("b001mafitlgt_arc.BMP");
+    }
+    EXPECT_TRUE(model.bitmap.ends_with(step.bitmap_ends)) << model.bitmap;
+    EXPECT_EQ(textures->currentIndex(), step.current) << step.texture;
+  }
+  EXPECT_TRUE(model.bitmap_chosen);
+  Settings().clear();
 }
 
 // A folder chosen while another is being indexed is the one that ends up
