@@ -123,7 +123,6 @@ CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWid
   texture_ = new QComboBox(body);
   texture_->setObjectName("cmbPartTexture");
   texture_->setToolTip("The bitmaps the game pairs with the selected part in this tone, by their names");
-  texture_->setPlaceholderText("Your bitmap");
   texture_row->addWidget(texture_, 1);
   layout->addLayout(texture_row);
   connect(parts_, &QListWidget::currentRowChanged, this, &CharacterPanel::FillTextures);
@@ -467,12 +466,16 @@ void CharacterPanel::FillTextures() {
   const QSignalBlocker quiet(texture_);
   texture_->clear();
   if (row < 0 || row >= static_cast<int>(scene_.parts().size())) {
+    texture_->setPlaceholderText(scene_.parts().empty() ? QString() : QStringLiteral("Select a part"));
     texture_->setEnabled(false);
     return;
   }
   const ScenePart& part = scene_.parts().at(static_cast<std::size_t>(row));
   for (const std::string& texture : part.textures) texture_->addItem(Q(texture));
   texture_->setEnabled(!part.textures.empty());
+  texture_->setPlaceholderText(part.bitmap_chosen         ? QStringLiteral("Your bitmap")
+                               : part.textures.empty() ? QStringLiteral("None found by the game's naming")
+                                                       : QString());
   int current = -1;
   if (!part.bitmap_chosen && !part.bitmap.empty())
     current = static_cast<int>(FindTexture(part.textures, TextureOfBitmap(part.bitmap)).value_or(0));

@@ -1,6 +1,8 @@
 #include "shell/game_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,6 +47,7 @@ frmOpenFromGame::frmOpenFromGame(Listing listing, QWidget* parent) : QDialog(par
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(list_, &QListWidget::itemActivated, this, &QDialog::accept);
   connect(search_, &QLineEdit::textChanged, this, &frmOpenFromGame::Fill);
+  search_->installEventFilter(this);
   resize(460, 520);
 }
 
@@ -56,6 +59,18 @@ void frmOpenFromGame::SetNames(const std::vector<std::string>& names) {
 }
 
 void frmOpenFromGame::SetSearch(const QString& text) { search_->setText(text); }
+
+bool frmOpenFromGame::eventFilter(QObject* watched, QEvent* event) {
+  // The arrows move through the list while typing goes on in the search.
+  if (watched == search_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+      QCoreApplication::sendEvent(list_, event);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
 
 void frmOpenFromGame::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -30,6 +30,7 @@ class frmOpenFromGame : public QDialog {
  protected:
   // Each time it opens, typing goes to the search, replacing the last one.
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Fill();

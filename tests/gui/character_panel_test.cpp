@@ -222,6 +222,11 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
     list->setFocus();
     dialog.hide();
   }
+  // The arrows in the search move through the list.
+  QTest::keyClick(search, Qt::Key_Down);
+  EXPECT_EQ(dialog.Chosen(), "c001ma_ross.cmx");
+  QTest::keyClick(search, Qt::Key_Up);
+  EXPECT_EQ(dialog.Chosen(), "adult-skeleton.cmx");
 }
 
 // The panel offers every bitmap the game pairs with a part, archives
