@@ -33,7 +33,8 @@ void Convert(const std::string& from, const std::string& to) {
 // The positions an .obj holds, as the core's project reader reads them.
 Points ObjPositions(const std::string& path) {
   SkinModel scratch;
-  LineReader in(test::ReadFile(path));
+  const std::string text = test::ReadFile(path);
+  LineReader in(text);
   Points points;
   for (const Vec3& v : ReadObjGeometry(scratch, in, [] { return std::optional<bool>(false); }).vertices)
     points.push_back({static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
@@ -103,7 +104,8 @@ TEST(PoseChoice, EachFileOpensInItsPoseAndTheMenuSwitchesWhatIsDrawn) {
         ASSERT_TRUE(captured && !captured->empty()) << "this OpenGL cannot hand back the shader's vertices";
         // The skeleton's pose, as the core skins it, and not the .obj's.
         Points skinned;
-        for (const Vec3& p : window.character().Skinned().front().positions)
+        const std::vector<SkinnedMesh> parts = window.character().Skinned();
+        for (const Vec3& p : parts.front().positions)
           skinned.push_back({static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)});
         EXPECT_LT(Farthest(captured->front(), skinned), 2e-5);
         Points drawn = captured->front();
