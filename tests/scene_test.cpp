@@ -219,6 +219,18 @@ CharacterScene SceneOf(const test::SmallCharacter& character) {
 
 // A child's body stands on the child skeleton and an adult's on the adult
 // one, as their names say, until the user picks a skeleton for the model.
+// A file opens in the pose its geometry is edited in: a project and an
+// imported .obj as the modeller holds them, the game's files and glTF on
+// the skeleton.
+TEST(CharacterScene, EachFileOpensInThePoseItIsEditedIn) {
+  const std::pair<const char*, ViewPose> rows[] = {
+      {"a/body.spj", ViewPose::Modelling}, {"BODY.SPJ", ViewPose::Modelling}, {"hat.OBJ", ViewPose::Modelling},
+      {"body.skn", ViewPose::Game},        {"body.bmf", ViewPose::Game},       {"sim.glb", ViewPose::Game},
+      {"sim.gltf", ViewPose::Game},        {"B002MAFit_01.cmx", ViewPose::Game}, {"far.far/body.bmf", ViewPose::Game},
+  };
+  for (const auto& [path, pose] : rows) EXPECT_EQ(OpeningPose(path), pose) << path;
+}
+
 TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
   const test::SmallCharacter character;
   CharacterFile child = ReadCharacterFile(character.dir.path("adult-skeleton.cmx"));
