@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "max_skin.h"
+#include "shell/file_follower.h"
 #include "shell/main_window.h"
 
 namespace mervane {
@@ -24,7 +25,8 @@ void Write(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// range(0): 0 a small skin, 1 the largest; range(1): 0 in place, 1 by rename.
+// range(0): 0 a small skin, 1 the largest; range(1): 0 in place, 1 by
+// rename; range(2): 0 the system's notices, 1 looking at the files (Windows).
 void BM_SaveToReloaded(benchmark::State& state) {
   const auto dir = std::filesystem::temp_directory_path() / ("mervane-follow-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -32,6 +34,7 @@ void BM_SaveToReloaded(benchmark::State& state) {
   const std::string bytes = state.range(0) ? MaxSkn() : TubeSkn(200, 20, 300, 7);
   Write(skin, bytes);
   frmMain window("");
+  window.follower()->SetMode(state.range(2) ? FileFollower::Mode::Poll : FileFollower::Mode::Watch);
   window.OpenPath(skin.string());
   if (!window.model().ModelLoaded) {
     state.SkipWithError("the skin did not open");
@@ -52,7 +55,7 @@ void BM_SaveToReloaded(benchmark::State& state) {
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_SaveToReloaded)
-    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgsProduct({{0, 1}, {0, 1}, {0, 1}})
     ->Iterations(10)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true)

@@ -8,6 +8,13 @@ namespace mervane {
 
 namespace {
 
+constexpr int kPollTime = 50;
+
+// A burst of writes is over when the file has been quiet this long. Looking
+// at the files notices a write up to kPollTime late, and itself sees only
+// the file's state at each look, so it waits less after that.
+int SettleTime(FileFollower::Mode mode) { return mode == FileFollower::Mode::Poll ? 150 - kPollTime : 150; }
+
 QPair<qint64, qint64> Stamp(const QString& path) {
   const QFileInfo info(path);
   if (!info.exists()) return {-1, -1};
@@ -20,9 +27,11 @@ QString FileFollower::Key(const QString& path) { return QDir::cleanPath(QFileInf
 
 FileFollower::FileFollower(QObject* parent) : QObject(parent) {
   settle_.setSingleShot(true);
-  settle_.setInterval(150);
+  settle_.setInterval(SettleTime(mode_));
   connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &FileFollower::Touched);
-  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &FileFollower::FolderTouched);
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& folder) { Compare(folder); });
+  poll_.setInterval(kPollTime);
+  connect(&poll_, &QTimer::timeout, this, [this] { Compare(); });
   connect(&settle_, &QTimer::timeout, this, [this] {
     // A replaced file dropped out of the watcher: take it back first.
     Rewatch();
@@ -43,8 +52,21 @@ void FileFollower::Follow(const QStringList& paths) {
   pending_.clear();
   stamps_.clear();
   for (const QString& path : paths_) stamps_.insert(path, Stamp(path));
+  Unwatch();
+  Rewatch();
+}
+
+void FileFollower::Unwatch() {
+  poll_.stop();
   if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
   if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+}
+
+void FileFollower::SetMode(Mode mode) {
+  if (mode == mode_) return;
+  Unwatch();
+  mode_ = mode;
+  settle_.setInterval(SettleTime(mode_));
   Rewatch();
 }
 
@@ -54,8 +76,7 @@ void FileFollower::SetEnabled(bool on) {
     // Off is off: nothing is watched, so the system spends nothing on it.
     pending_.clear();
     settle_.stop();
-    if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
-    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+    Unwatch();
   } else {
     // What changed while off is the state to compare with from now on.
     for (const QString& path : paths_) stamps_.insert(path, Stamp(path));
@@ -65,6 +86,10 @@ void FileFollower::SetEnabled(bool on) {
 
 void FileFollower::Rewatch() {
   if (!enabled_) return;
+  if (mode_ == Mode::Poll) {
+    if (!paths_.isEmpty() && !poll_.isActive()) poll_.start();
+    return;
+  }
   QStringList files, folders;
   const QStringList watched_files = watcher_.files(), watched_folders = watcher_.directories();
   for (const QString& path : paths_) {
@@ -83,12 +108,12 @@ void FileFollower::Touched(const QString& path) {
   settle_.start();  // restarted by each write of a burst
 }
 
-void FileFollower::FolderTouched(const QString& folder) {
+void FileFollower::Compare(const QString& folder) {
   if (!enabled_) return;
   // A rename over a followed file shows only as a change of its folder:
   // the followed files there whose size or time moved are the ones.
   for (const QString& path : paths_) {
-    if (QFileInfo(path).absolutePath() != folder) continue;
+    if (!folder.isEmpty() && QFileInfo(path).absolutePath() != folder) continue;
     const auto now = Stamp(path);
     if (now == stamps_.value(path)) continue;
     stamps_.insert(path, now);

@@ -19,6 +19,18 @@ class FileFollower : public QObject {
   Q_OBJECT
 
  public:
+  // How writes are noticed: the system's notices, or a look at each
+  // followed file's size and time several times a second. Windows polls:
+  // there the system's watcher stalled the window under wine, while a few
+  // files looked at often cost nothing and see a rename over as well.
+  enum class Mode { Watch, Poll };
+  static constexpr Mode kDefaultMode =
+#ifdef _WIN32
+      Mode::Poll;
+#else
+      Mode::Watch;
+#endif
+
   explicit FileFollower(QObject* parent = nullptr);
   // How changed() names a path: absolute and clean.
   static QString Key(const QString& path);
@@ -29,8 +41,8 @@ class FileFollower : public QObject {
   QStringList Followed() const { return paths_.values(); }
   void SetEnabled(bool on);
   bool Enabled() const { return enabled_; }
-  // How long a file must stay quiet before changed() is sent.
-  void SetSettleTime(int milliseconds) { settle_.setInterval(milliseconds); }
+  void SetMode(Mode mode);
+  Mode mode() const { return mode_; }
 
  signals:
   // The followed files written, replaced or removed since the last signal.
@@ -38,17 +50,22 @@ class FileFollower : public QObject {
 
  private:
   void Rewatch();
+  void Unwatch();
   void Touched(const QString& path);
-  void FolderTouched(const QString& folder);
+  // The followed files (in folder, or all when it is empty) whose size or
+  // time moved since they were last looked at become pending.
+  void Compare(const QString& folder = {});
 
   QFileSystemWatcher watcher_;
   QTimer settle_;
+  QTimer poll_;
   QSet<QString> paths_;     // absolute, clean
   QSet<QString> pending_;
   // Each followed file's size and time when last looked at, to tell which
   // file in a touched folder was the one written.
   QHash<QString, QPair<qint64, qint64>> stamps_;
   bool enabled_ = true;
+  Mode mode_ = kDefaultMode;
 };
 
 }  // namespace mervane

@@ -50,14 +50,7 @@ void frmMain::SetUpFollowing(QMenu* view) {
   follow_->setCheckable(true);
   follow_->setStatusTip("Show the files again whenever another program saves them");
   const QVariant kept = Settings().value(kFollowSetting);
-#ifdef _WIN32
-  // Off until it is proven on Windows: under wine the window stalls while
-  // it follows files.
-  constexpr bool kFollowByDefault = false;
-#else
-  constexpr bool kFollowByDefault = true;
-#endif
-  follow_->setChecked(kept.canConvert<bool>() ? kept.toBool() : kFollowByDefault);
+  follow_->setChecked(kept.canConvert<bool>() ? kept.toBool() : true);
   follower_->SetEnabled(follow_->isChecked());
   connect(follow_, &QAction::toggled, this, [this](bool on) {
     Settings().setValue(kFollowSetting, on);
