@@ -407,6 +407,9 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   auto* pages_host = new QWidget(this);
+  // Moves without a button reach a widget only while it tracks the mouse:
+  // the host passes them on to this widget (the canvas lets them through).
+  pages_host->setMouseTracking(true);
   pages_ = new QStackedLayout(pages_host);
   message_ = new QLabel(pages_host);
   message_->setObjectName("PreviewMessage");
