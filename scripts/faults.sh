@@ -18,6 +18,9 @@
 # keeps its build between runs; the working tree is never written to. Build
 # and test logs go to $FAULTS_DIR/logs.
 #
+# With FAULTS_LOCK set to a file, each build and test run holds a flock on
+# it, so that other builds on the machine take turns with the planted ones.
+#
 # Exit status: 0 when every fault was caught, 1 when one survived or an entry
 # is broken (or the unplanted copy is not green), 2 for a usage error.
 set -euo pipefail
@@ -164,6 +167,9 @@ if [[ -d $root/../shared ]]; then ln -sfn "$(realpath "$root/../shared")" "$scra
 (cd "$root" && git ls-files -z -co --exclude-standard) | py sync "$root" "$copy"
 cd "$copy"
 jobs=$(nproc)
+locked() {
+  if [[ -n ${FAULTS_LOCK:-} ]]; then flock "$FAULTS_LOCK" "$@"; else "$@"; fi
+}
 
 # The names of the tests the last ctest run failed, one per line.
 failed_tests() {
@@ -175,13 +181,13 @@ echo "== Building and testing the unplanted copy in $copy"
 cmake_options=(-DCMAKE_BUILD_TYPE=Release)
 if grep -q 'option(MERVANE_BENCH' CMakeLists.txt; then cmake_options+=(-DMERVANE_BENCH=OFF); fi
 if ! cmake -S . -B build "${cmake_options[@]}" >"$logs/configure.txt" 2>&1 ||
-   ! cmake --build build -j"$jobs" >"$logs/build.txt" 2>&1; then
+   ! locked cmake --build build -j"$jobs" >"$logs/build.txt" 2>&1; then
   tail -n 30 "$logs/configure.txt" "$logs/build.txt" 2>/dev/null
   echo "the unplanted copy does not build" >&2
   exit 1
 fi
 rm -f build/Testing/Temporary/LastTestsFailed.log
-if ! ctest --test-dir build -j"$jobs" --timeout 120 >"$logs/ctest.txt" 2>&1; then
+if ! locked ctest --test-dir build -j"$jobs" --timeout 120 >"$logs/ctest.txt" 2>&1; then
   failed_tests | head -n 10
   echo "the unplanted copy fails its tests (log: $logs/ctest.txt); no fault can be judged" >&2
   exit 1
@@ -209,12 +215,12 @@ for i in "${!numbers[@]}"; do
   planted=$copy/${files[i]}
   py plant "$list" "$n" "$copy"
   tests=""
-  if ! cmake --build build -j"$jobs" >"$logs/$n-build.txt" 2>&1; then
+  if ! locked cmake --build build -j"$jobs" >"$logs/$n-build.txt" 2>&1; then
     state=NO-BUILD
     compiler=$((compiler + 1))
   else
     rm -f build/Testing/Temporary/LastTestsFailed.log
-    if ctest --test-dir build -j"$jobs" --timeout 120 >"$logs/$n-ctest.txt" 2>&1; then
+    if locked ctest --test-dir build -j"$jobs" --timeout 120 >"$logs/$n-ctest.txt" 2>&1; then
       state=SURVIVED
       survivors+=("$n")
     else

@@ -59,6 +59,45 @@ TEST(SceneNaming, FindsBitmapsExactFirstThenByPrefix) {
   for (const Case& c : cases) EXPECT_EQ(FindBitmap(names, c.stem), c.found) << c.stem;
 }
 
+// The game pairs every bitmap of a suit's prefix with it: a mesh whose
+// texture is "x", or names a bitmap that is not there, still shows.
+TEST(SceneNaming, OffersEveryBitmapTheGamePairsWithAMesh) {
+  const std::vector<std::string> names{"B002MAFitlgt_Ross.bmp",  "b002mafitlgt_biker.BMP", "B002MAFitdrk_Ross01.bmp",
+                                       "B002MAFatlgt_Big.bmp",   "B003MAFitlgt_Other.bmp", "B002MAFitlgt_ROSS.bmp",
+                                       "B002FCChdlgt_Girl.bmp",  "B002MCChdlgt_Boy.bmp",   "C001MAlgt_Ross.bmp",
+                                       "HMLOlgt.bmp",            "HMROlgt.bmp",            "B002MAFitlgt_Ross.cmx"};
+  struct Case {
+    const char* mesh;
+    const char* texture;
+    SkinTone tone;
+    std::vector<std::string> choices;
+  };
+  const Case cases[] = {
+      {"xskin-b002mafit_01-PELVIS-BODY", "x", SkinTone::Light, {"B002MAFitlgt_Ross.bmp", "b002mafitlgt_biker.BMP"}},
+      {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitlgt_Biker", SkinTone::Light,
+       {"b002mafitlgt_biker.BMP", "B002MAFitlgt_Ross.bmp"}},
+      {"xskin-b002mafit_01-PELVIS-BODY", "b002mafitlgt_gone", SkinTone::Dark, {"B002MAFitdrk_Ross01.bmp"}},
+      {"xskin-b002mafit_01-PELVIS-BODY", "x", SkinTone::Medium, {}},
+      // A child's unisex suit wears a girl's and a boy's bitmaps.
+      {"xskin-b002ucchd_01-PELVIS-BODY", "x", SkinTone::Light, {"B002FCChdlgt_Girl.bmp", "B002MCChdlgt_Boy.bmp"}},
+      {"xskin-c001ma_ross-HEAD-HEADB", "x", SkinTone::Light, {"C001MAlgt_Ross.bmp"}},
+      // A hand wears its own side's bitmap only.
+      {"xskin-hmlo-L_HAND-HANDML", "x", SkinTone::Light, {"HMLOlgt.bmp"}},
+      // A mesh of no suit of the game's: by the prefix of the bitmap it names.
+      {"mybody", "B002MAFitlgt_Biker", SkinTone::Light, {"b002mafitlgt_biker.BMP", "B002MAFitlgt_Ross.bmp"}},
+      {"mybody", "mine", SkinTone::Light, {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ToneBitmapChoices(names, c.mesh, c.texture, c.tone), c.choices) << c.mesh << " " << c.texture;
+
+  const std::vector<std::string> dark{"B002MAFitdrk_Ross01.bmp", "B002MAFitdrk_Biker.bmp", "HMLOdrk.bmp"};
+  const struct {
+    const char* texture;
+    std::optional<std::size_t> found;
+  } textures[] = {{"Ross", 0}, {"biker", 1}, {"Ross01", 0}, {"HMLOdrk", 2}, {"Medic", std::nullopt}, {"", std::nullopt}};
+  for (const auto& t : textures) EXPECT_EQ(FindTexture(dark, t.texture), t.found) << t.texture;
+}
+
 TEST(SceneNaming, OffersTheHeadAndHandsThatSuitABody) {
   const std::vector<std::string> folder{"adult-skeleton.cmx", "B002MAFit_01.cmx",  "c003fa_anna.cmx", "C002MA_Bob.cmx",
                                         "C001MA_Ross.cmx",    "HFLO.cmx",          "HMLO.cmx",        "HMRO.cmx",
@@ -210,6 +249,18 @@ CharacterScene SceneOf(const test::SmallCharacter& character) {
 
 // A child's body stands on the child skeleton and an adult's on the adult
 // one, as their names say, until the user picks a skeleton for the model.
+// A file opens in the pose its geometry is edited in: a project and an
+// imported .obj as the modeller holds them, the game's files and glTF on
+// the skeleton.
+TEST(CharacterScene, EachFileOpensInThePoseItIsEditedIn) {
+  const std::pair<const char*, ViewPose> rows[] = {
+      {"a/body.spj", ViewPose::Modelling}, {"BODY.SPJ", ViewPose::Modelling}, {"hat.OBJ", ViewPose::Modelling},
+      {"body.skn", ViewPose::Game},        {"body.bmf", ViewPose::Game},       {"sim.glb", ViewPose::Game},
+      {"sim.gltf", ViewPose::Game},        {"B002MAFit_01.cmx", ViewPose::Game}, {"far.far/body.bmf", ViewPose::Game},
+  };
+  for (const auto& [path, pose] : rows) EXPECT_EQ(OpeningPose(path), pose) << path;
+}
+
 TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
   const test::SmallCharacter character;
   CharacterFile child = ReadCharacterFile(character.dir.path("adult-skeleton.cmx"));
@@ -311,6 +362,47 @@ TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
   scene.ChooseBitmap(0, character.dir.path("mine.bmp"));
   EXPECT_EQ(scene.SetTone(SkinTone::Light), "");
   EXPECT_EQ(bitmap(), "mine.bmp");
+}
+
+TEST(CharacterScene, OffersTheTexturesOfItsPrefixAndKeepsThePickAcrossTones) {
+  const test::SmallCharacter character;
+  for (const char* name : {"b001mafitlgt_zed.bmp", "b001mafitdrk_zed02.bmp", "b001mafitdrk_test01.bmp", "mine.bmp"})
+    test::WriteFile(character.dir.path(name), "BM");
+  CharacterScene scene = SceneOf(character);
+  // One more only inside the game's archives.
+  scene.SetGame(
+      [](std::string_view name) -> std::optional<std::string> {
+        if (ToLowerAscii(name) == "b001mafitlgt_arc.bmp") return "game.far/B001MAFitlgt_Arc.bmp";
+        return std::nullopt;
+      },
+      {"B001MAFitlgt_Arc.bmp", "B001MAFat_01.cmx"}, {});
+  scene.SetTone(SkinTone::Light);
+  const ScenePart& part = scene.parts().front();
+  EXPECT_EQ(part.textures, (std::vector<std::string>{"test", "zed", "Arc"}));
+  EXPECT_EQ(FileNameOf(part.bitmap), "b001mafitlgt_test.bmp");
+
+  const struct {
+    const char* pick;  // empty: a tone only
+    SkinTone tone;
+    const char* bitmap;
+  } steps[] = {
+      {"zed", SkinTone::Light, "b001mafitlgt_zed.bmp"},   {"", SkinTone::Dark, "b001mafitdrk_zed02.bmp"},
+      {"Arc", SkinTone::Dark, "b001mafitdrk_test01.bmp"},  // not in dark: the tone's first
+      {"", SkinTone::Light, "B001MAFitlgt_Arc.bmp"},       // the pick is kept
+  };
+  for (const auto& step : steps) {
+    if (*step.pick) {
+      EXPECT_EQ(scene.ChooseTexture(0, step.pick), "") << step.pick;
+    }
+    scene.SetTone(step.tone);
+    EXPECT_EQ(FileNameOf(part.bitmap), step.bitmap) << step.pick;
+  }
+  EXPECT_EQ(part.bitmap, "game.far/B001MAFitlgt_Arc.bmp");
+  // A texture picked after a bitmap of the user's own takes its place.
+  scene.ChooseBitmap(0, character.dir.path("mine.bmp"));
+  EXPECT_EQ(part.textures.size(), 3u);
+  scene.ChooseTexture(0, "zed");
+  EXPECT_EQ(FileNameOf(part.bitmap), "b001mafitlgt_zed.bmp");
 }
 
 TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {

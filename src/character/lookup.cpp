@@ -27,7 +27,8 @@ std::optional<std::string> FindFirst(const FileFinder& finder, std::initializer_
 
 }  // namespace
 
-FileFinder::FileFinder(std::vector<std::string> folders, ExtraLookup extra) : extra_(std::move(extra)) {
+FileFinder::FileFinder(std::vector<std::string> folders, ExtraLookup extra, ExtraNames extra_names)
+    : extra_(std::move(extra)), extra_names_(std::move(extra_names)) {
   for (const std::string& folder : folders) {
     Folder listed{WithSeparator(folder), {}, OrdinaryFilesIn(folder)};
     std::sort(listed.names.begin(), listed.names.end());
@@ -48,6 +49,10 @@ std::optional<std::string> FileFinder::Find(std::string_view file_name) const {
 std::vector<std::string> FileFinder::Names() const {
   std::vector<std::string> names;
   for (const Folder& folder : folders_) names.insert(names.end(), folder.names.begin(), folder.names.end());
+  if (extra_names_) {
+    const std::vector<std::string> extra = extra_names_();
+    names.insert(names.end(), extra.begin(), extra.end());
+  }
   return names;
 }
 
@@ -94,7 +99,8 @@ std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_
                                           std::string_view texture_name, std::optional<SkinTone> tone) {
   const std::string stem = ToneBitmapStem(mesh_name, texture_name, tone);
   if (auto path = finder.Find(stem + ".bmp")) return path;
-  if (const auto name = FindBitmap(finder.Names(), stem)) return finder.Find(*name);
+  const std::vector<std::string> choices = ToneBitmapChoices(finder.Names(), mesh_name, texture_name, tone);
+  if (!choices.empty()) return finder.Find(choices.front());
   return std::nullopt;
 }
 

@@ -18,16 +18,19 @@ namespace mervane {
 // order, then through an extra lookup (a game's archives, say) that takes a
 // file name and gives a path the file layer can read, or nothing.
 using ExtraLookup = std::function<std::optional<std::string>(std::string_view file_name)>;
+// The names an extra lookup has, for searches by a name's pattern (the
+// bitmaps the game pairs with a suit); asked only when such a search is made.
+using ExtraNames = std::function<std::vector<std::string>()>;
 
 class FileFinder {
  public:
   // Lists each folder once; "" is the current folder.
-  explicit FileFinder(std::vector<std::string> folders, ExtraLookup extra = {});
+  explicit FileFinder(std::vector<std::string> folders, ExtraLookup extra = {}, ExtraNames extra_names = {});
   // The path of the file of that name, case ignored: the first folder's
   // that has one, else the extra lookup's answer.
   std::optional<std::string> Find(std::string_view file_name) const;
   // The names of the files in the folders, each folder's sorted, in the
-  // folders' order (not the extra lookup's, which answers by name only).
+  // folders' order, then the extra lookup's names when they were given.
   std::vector<std::string> Names() const;
 
  private:
@@ -38,6 +41,7 @@ class FileFinder {
   };
   std::vector<Folder> folders_;
   ExtraLookup extra_;
+  ExtraNames extra_names_;
 };
 
 // The skeleton of an age ('a' adult, 'c' child; see AgeOfNames):
@@ -56,10 +60,12 @@ std::vector<std::string> BonesNotIn(const SkinModel& model, const std::vector<st
 std::optional<std::string> FindMeshFile(const FileFinder& finder, std::string_view skin_name);
 // A skill's frames: frames_name.cfp.
 std::optional<std::string> FindFramesFile(const FileFinder& finder, std::string_view frames_name);
-// The bitmap a mesh wears by the game's naming (ToneBitmapStem, then
-// FindBitmap among the finder's names): in tone, or without one in its
-// texture's own tone, else light. So a head or hand whose texture is "x"
-// wears "C001MAlgt_Ross.bmp" or "HMLOlgt.bmp" as the game shows it.
+// The bitmap a mesh wears by the game's naming: the file its texture names
+// in tone (ToneBitmapStem), else the first of ToneBitmapChoices among the
+// finder's names. Without a tone, its texture's own, else light. So a head
+// or hand whose texture is "x" wears "C001MAlgt_Ross.bmp" or "HMLOlgt.bmp",
+// and a body whose texture is "x" one of its suit's bitmaps, as the game
+// shows them.
 std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_view mesh_name,
                                           std::string_view texture_name, std::optional<SkinTone> tone = {});
 

@@ -125,6 +125,40 @@ std::optional<std::string> FindBitmap(std::span<const std::string> names, std::s
   return std::nullopt;
 }
 
+std::vector<std::string> ToneBitmapChoices(std::span<const std::string> names, std::string_view mesh_name,
+                                           std::string_view texture_name, std::optional<SkinTone> tone) {
+  std::vector<std::string> choices;
+  if (auto named = FindBitmap(names, ToneBitmapStem(mesh_name, texture_name, tone))) choices.push_back(*named);
+  // A suit that does not follow the naming is paired by the bitmap its texture names.
+  std::string key = SuitNameOfMesh(mesh_name);
+  if (!ParseOutfitName(key)) key = texture_name;
+  if (!ParseOutfitName(key)) return choices;
+  key = PairingKey(key);
+  const SkinTone wanted = tone.value_or(ToneOf(texture_name).value_or(SkinTone::Light));
+  for (const std::string& name : names) {
+    if (!EndsWith(ToLowerAscii(name), ".bmp") || ToneOf(FileStem(name)) != wanted || PairingKey(name) != key) continue;
+    const auto same = [&](const std::string& choice) { return ToLowerAscii(choice) == ToLowerAscii(name); };
+    if (std::none_of(choices.begin(), choices.end(), same)) choices.push_back(name);
+  }
+  return choices;
+}
+
+std::string TextureOfBitmap(std::string_view bitmap_name) {
+  std::string stem = FileNameOf(bitmap_name);
+  if (EndsWith(ToLowerAscii(stem), ".bmp")) stem.resize(stem.size() - 4);
+  const std::size_t under = stem.find('_');
+  return under == std::string::npos ? stem : stem.substr(under + 1);
+}
+
+std::optional<std::size_t> FindTexture(std::span<const std::string> choices, std::string_view texture) {
+  const std::string want = ToLowerAscii(texture);
+  for (std::size_t k = 0; k < choices.size(); ++k) {
+    const std::string has = ToLowerAscii(TextureOfBitmap(choices[k]));
+    if (!want.empty() && !has.empty() && (StartsWith(has, want) || StartsWith(want, has))) return k;
+  }
+  return std::nullopt;
+}
+
 std::optional<SimKind> SimKindOf(std::string_view name) {
   const std::string suit = ToLowerAscii(SuitNameOfMesh(name));
   if (suit.size() < 6 || !std::isalpha(static_cast<unsigned char>(suit[0]))) return std::nullopt;

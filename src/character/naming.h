@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mervane {
 
@@ -40,6 +41,26 @@ std::string ToneBitmapStem(std::string_view mesh_name, std::string_view texture_
 // stem names: "stem.bmp" first, else the first "stem*.bmp" in the order
 // given (the game's dark bodies add a number: "…drk_Ross01.bmp").
 std::optional<std::string> FindBitmap(std::span<const std::string> names, std::string_view stem);
+
+// The bitmaps (file names among names, which carry extensions) the game
+// may dress a mesh with in a tone, best first: the one its texture names
+// (ToneBitmapStem, as FindBitmap finds it); then, for a body or head, every
+// other bitmap in that tone that the game pairs with its suit (the same
+// PairingKey: a mesh whose texture is "x", or names a bitmap that is not
+// there, still shows as the game shows it). Each name once, else in the
+// order given. Without a tone, the texture's own, else light.
+std::vector<std::string> ToneBitmapChoices(std::span<const std::string> names, std::string_view mesh_name,
+                                           std::string_view texture_name, std::optional<SkinTone> tone = {});
+
+// The texture a bitmap's name spells, as the window offers it: what follows
+// the first "_" of its stem ("B002MAFitdrk_Ross01.bmp" is "Ross01"), or the
+// whole stem without one ("HMLOlgt").
+std::string TextureOfBitmap(std::string_view bitmap_name);
+
+// The first of choices (bitmap names) whose texture is texture, case
+// ignored, or one begins with the other (the game's dark bitmaps add a
+// number: "Ross" is "Ross01"); none when no choice has it.
+std::optional<std::size_t> FindTexture(std::span<const std::string> choices, std::string_view texture);
 
 // Which Sims a body or head is for, from its name: the letter, three
 // characters of series, then gender (m, f or u) and age (a or c), as in

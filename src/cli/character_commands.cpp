@@ -60,6 +60,7 @@ struct PoseRequest {
   std::vector<std::string> meshes;
   std::string target;
   ExtraLookup game;  // the game folder's files, when --game names one
+  ExtraNames game_names;
 };
 
 // The meshes a MESH argument stands for: itself, or a suit file's skins.
@@ -155,7 +156,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     }
     base += skinned.positions.size();
     mtl += "newmtl " + mesh.name + "\n";
-    if (const auto bitmap = FindToneBitmap(FileFinder({folders[m]}, request.game), mesh.name, mesh.texture)) {
+    if (const auto bitmap = FindToneBitmap(FileFinder({folders[m]}, request.game, request.game_names), mesh.name, mesh.texture)) {
       if (SplitArchivePath(*bitmap)) {
         // No modeller reads inside an archive: the bitmap goes beside the .obj.
         const std::string copy = JoinPath(FolderOf(request.target), FileNameOf(*bitmap));
@@ -262,7 +263,7 @@ std::optional<int> Dispatch(const ConvertRequest& request, std::ostream& out, st
         throw UsageError{"a MESH ends in .skn, .bmf, .cmx or .bcf: \"" + mesh + "\""};
     }
     pose.meshes = std::move(positional);
-    pose.game = GameLookup(request);
+    pose.game = GameLookup(request, &pose.game_names);
     return RunReported(prompts, [&] { PoseMeshes(pose, out); }) == Outcome::Succeeded ? 0 : 1;
   }
   if (request.info && positional.size() == 1 && ExtensionOf(positional[0]) == "cfp") {

@@ -93,17 +93,19 @@ void ResolveGameAuto(ConvertRequest& request, const Environment& env, std::ostre
   request.game = install.folder;
 }
 
-ExtraLookup GameLookup(const ConvertRequest& request) {
+ExtraLookup GameLookup(const ConvertRequest& request, ExtraNames* names) {
   if (!request.game) return {};
   if (const std::string problem = GameFolderProblem(*request.game); !problem.empty())
     throw UsageError{"--game \"" + *request.game + "\": " + problem};
   // Shared by the copies a command makes of the lookup, so that the folder
   // is indexed once, and only when something is looked up.
   auto index = std::make_shared<std::optional<GameIndex>>();
-  return [index, folder = *request.game](std::string_view name) {
+  auto indexed = [index, folder = *request.game]() -> const GameIndex& {
     if (!*index) index->emplace(folder);
-    return (*index)->Find(name);
+    return **index;
   };
+  if (names) *names = [indexed] { return indexed().Names(); };
+  return [indexed](std::string_view name) { return indexed().Find(name); };
 }
 
 }  // namespace mervane

@@ -51,7 +51,8 @@ void ResolveGameAuto(ConvertRequest& request, const Environment& env, std::ostre
 // The files of the game folder request.game names, looked up by name: empty
 // without --game. The folder is indexed once, at the first lookup. Throws
 // UsageError, naming the folder, when it is missing or holds nothing of
-// the game (GameFolderProblem).
-ExtraLookup GameLookup(const ConvertRequest& request);
+// the game (GameFolderProblem). names, when given, is set to give the
+// folder's file names from the same index.
+ExtraLookup GameLookup(const ConvertRequest& request, ExtraNames* names = nullptr);
 
 }  // namespace mervane

@@ -32,7 +32,8 @@ constexpr RiggedFormat kRiggedGlb{ReadGlbFile, RenderGlbFile};
 
 constexpr std::array<Format, 4> kFormats{{
     {"spj", "Skin Project Files (*.spj)", "Skin Project Files (*.spj)",
-     "skin project (.spj + .obj + .mtl)", LoadProject, SaveProject, RenderProject},
+     "skin project (.spj + .obj + .mtl)", LoadProject, SaveProject, RenderProject, {}, nullptr,
+     ViewPose::Modelling},
     {"skn", "TheSims Skin Files (*.skn)", "TheSims Skins (*.skn)", "skin, text", LoadSkn,
      SaveSkn, RenderSkn},
     {"bmf", "TheSims Binary Mesh Files (*.bmf)", "TheSims Binary Meshes (*.bmf)",
@@ -57,6 +58,11 @@ const Format* FormatOf(std::string_view path) {
 bool IsRiggedPath(std::string_view path) {
   const Format* format = FormatOf(path);
   return format && format->rigged;
+}
+
+ViewPose OpeningPose(std::string_view path) {
+  if (const Format* format = FormatOf(path)) return format->opens_in;
+  return ExtensionOf(path) == "obj" ? ViewPose::Modelling : ViewPose::Game;
 }
 
 std::vector<std::string> FilesWrittenBy(const std::string& path) {

@@ -19,6 +19,12 @@ struct RiggedFormat {
   RiggedWrite (*render)(std::span<const SkinModel> models, const std::string& path, const RigContext& context);
 };
 
+// The two poses the window shows a model in. The modelling pose is the
+// model as the project's .obj holds it (the world assembly of world.h, arms
+// out, as a modeller shows it); the game pose stands it on the game's
+// skeleton (arms down), where skills play.
+enum class ViewPose { Modelling, Game };
+
 // A file format Mervane opens and saves. Adding a format is adding a row to
 // Formats(); the converter, the window's dialogs and drag and drop all
 // read the table.
@@ -37,6 +43,9 @@ struct Format {
   std::string_view also_reads = {};
   // For a format that holds skins on a skeleton; nullptr for the others.
   const RiggedFormat* rigged = nullptr;
+  // The pose a file of this format opens in: the one its geometry is
+  // edited in.
+  ViewPose opens_in = ViewPose::Game;
 };
 
 // .spj, .skn, .bmf, .glb, in the order the dialogs list them.
@@ -47,6 +56,12 @@ const Format* FormatOf(std::string_view path);
 
 // True for a path of a format that places skins on a skeleton (.glb, .gltf).
 bool IsRiggedPath(std::string_view path);
+
+// The pose a model read from path is first shown in: its format's, the
+// modelling pose for an .obj imported as a part (a modeller made it in
+// that pose), and the game pose for anything else (suits are parts on the
+// skeleton).
+ViewPose OpeningPose(std::string_view path);
 
 // Every file a save to path writes, in order: a project is three files.
 std::vector<std::string> FilesWrittenBy(const std::string& path);

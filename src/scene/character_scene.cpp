@@ -290,6 +290,18 @@ void CharacterScene::RemovePart(int index) {
   parts_.erase(parts_.begin() + index);
 }
 
+std::vector<std::string> CharacterScene::GameBitmaps() const {
+  std::vector<std::string> bitmaps;
+  for (const std::string& name : game_names_)
+    if (ExtensionOf(name) == "bmp") bitmaps.push_back(name);
+  return bitmaps;
+}
+
+std::optional<std::string> CharacterScene::FindGameFile(std::string_view name) const {
+  if (!game_find_) return std::nullopt;
+  return game_find_(name);
+}
+
 std::string CharacterScene::ChooseBitmap(int index, const std::string& path) {
   ScenePart& part = parts_.at(static_cast<std::size_t>(index));
   part.bitmap = path;
@@ -299,26 +311,32 @@ std::string CharacterScene::ChooseBitmap(int index, const std::string& path) {
 }
 
 void CharacterScene::PickBitmap(ScenePart& part) {
-  if (part.bitmap_chosen || !part.mesh) return;
-  part.bitmap.clear();
-  part.bitmap_problem.clear();
-  const std::string stem = ToneBitmapStem(part.mesh->name, part.mesh->texture, tone_);
+  part.textures.clear();
+  if (!part.mesh) return;
   std::vector<std::string> folders{FolderOf(part.source)};
   for (const std::string& folder : Folders())
     if (folder != folders.front()) folders.push_back(folder);
-  for (const std::string& folder : folders) {
-    if (auto name = FindBitmap(OrdinaryFilesIn(folder), stem)) {
-      part.bitmap = folder + *name;
+  const FileFinder finder(folders, game_find_, [this] { return game_names_; });
+  const std::vector<std::string> choices = ToneBitmapChoices(finder.Names(), part.mesh->name, part.mesh->texture, tone_);
+  for (const std::string& choice : choices) part.textures.push_back(TextureOfBitmap(choice));
+  if (part.bitmap_chosen) return;
+  part.bitmap.clear();
+  part.bitmap_problem.clear();
+  if (!choices.empty())
+    if (auto path = finder.Find(choices[FindTexture(choices, part.texture).value_or(0)])) {
+      part.bitmap = *path;
       return;
     }
-  }
-  if (game_find_)
-    if (auto name = FindBitmap(game_names_, stem))
-      if (auto path = game_find_(*name)) {
-        part.bitmap = *path;
-        return;
-      }
-  part.bitmap_problem = "no bitmap " + stem + ".bmp beside it" + (HasGame() ? " or in the game folder" : "");
+  part.bitmap_problem = "no bitmap " + ToneBitmapStem(part.mesh->name, part.mesh->texture, tone_) + ".bmp beside it" +
+                        (HasGame() ? " or in the game folder" : "");
+}
+
+std::string CharacterScene::ChooseTexture(int index, const std::string& texture) {
+  ScenePart& part = parts_.at(static_cast<std::size_t>(index));
+  part.texture = texture;
+  part.bitmap_chosen = false;
+  PickBitmap(part);
+  return part.bitmap_problem.empty() ? std::string() : part.label + ": " + part.bitmap_problem;
 }
 
 std::string CharacterScene::SetTone(SkinTone tone) {

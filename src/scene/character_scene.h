@@ -29,6 +29,10 @@ struct ScenePart {
   bool bitmap_chosen = false;          // by the user: the tone leaves it
   std::string problem;                 // why it is not drawn; empty when fine
   std::string bitmap_problem;          // the bitmap looked for and not found
+  // The textures the game may dress the part with in the tone, by the
+  // naming (TextureOfBitmap of each of ToneBitmapChoices), best first.
+  std::vector<std::string> textures;
+  std::string texture;  // the one the user picked, kept across tones; empty: the first
 };
 
 // The other parts a texture template of the loaded model shows with it:
@@ -89,6 +93,13 @@ class CharacterScene {
   void SetShown(int index, bool shown) { parts_.at(static_cast<std::size_t>(index)).shown = shown; }
   // The user's bitmap for a part: kept whatever the tone.
   std::string ChooseBitmap(int index, const std::string& path);
+  // One of the part's offered textures (ScenePart::textures): drawn in
+  // every tone that has it (else the tone's first), in place of a bitmap
+  // the user chose. Returns the status line: empty when it was found.
+  std::string ChooseTexture(int index, const std::string& texture);
+  // The game folder's bitmaps (file names), and the path of one of them.
+  std::vector<std::string> GameBitmaps() const;
+  std::optional<std::string> FindGameFile(std::string_view name) const;
   const std::vector<ScenePart>& parts() const { return parts_; }
 
   // Picks each part's bitmap for the tone, except those the user chose.

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -19,6 +20,7 @@
 #include <cmath>
 
 #include "model/paths.h"
+#include "shell/game_dialog.h"
 #include "shell/image_reader.h"
 
 namespace mervane {
@@ -100,13 +102,31 @@ CharacterPanel::CharacterPanel(CharacterScene& scene, FileChooser& chooser, QWid
   auto* bitmap = new QPushButton("Bitmap\u2026", body);
   bitmap->setObjectName("cmdPartBitmap");
   bitmap->setToolTip("Draw the selected part with a bitmap of your choice; the skin tone then leaves it");
+  auto* bitmap_menu = new QMenu(bitmap);
+  auto* from_file = bitmap_menu->addAction("From a File\u2026");
+  from_file->setObjectName("mnuBitmapFromFile");
+  game_bitmap_ = bitmap_menu->addAction("From the Game\u2026");
+  game_bitmap_->setObjectName("mnuBitmapFromGame");
+  game_bitmap_->setToolTip("Any bitmap of the game folder, loose or inside its archives");
+  bitmap->setMenu(bitmap_menu);
+  connect(bitmap_menu, &QMenu::aboutToShow, this, [this] { game_bitmap_->setEnabled(scene_.HasGame()); });
   part_row->addWidget(add);
   part_row->addWidget(remove);
   part_row->addWidget(bitmap);
   layout->addLayout(part_row);
   connect(add, &QPushButton::clicked, this, &CharacterPanel::AddPart);
   connect(remove, &QPushButton::clicked, this, &CharacterPanel::RemovePart);
-  connect(bitmap, &QPushButton::clicked, this, &CharacterPanel::ChooseBitmap);
+  connect(from_file, &QAction::triggered, this, &CharacterPanel::ChooseBitmap);
+  connect(game_bitmap_, &QAction::triggered, this, &CharacterPanel::ChooseGameBitmap);
+  auto* texture_row = new QHBoxLayout;
+  texture_row->addWidget(new QLabel("Texture:", body));
+  texture_ = new QComboBox(body);
+  texture_->setObjectName("cmbPartTexture");
+  texture_->setToolTip("The bitmaps the game pairs with the selected part in this tone, by their names");
+  texture_row->addWidget(texture_, 1);
+  layout->addLayout(texture_row);
+  connect(parts_, &QListWidget::currentRowChanged, this, &CharacterPanel::FillTextures);
+  connect(texture_, &QComboBox::activated, this, [this](int index) { ChooseTexture(texture_->itemText(index)); });
   offer_ = new QPushButton(body);
   offer_->setObjectName("cmdAddHeadHands");
   offer_->hide();
@@ -253,6 +273,7 @@ void CharacterPanel::FillParts() {
   }
   if (selected >= 0 && selected < parts_->count()) parts_->setCurrentRow(selected);
   filling_ = false;
+  FillTextures();
   if (auto* button = tones_->button(static_cast<int>(scene_.tone()))) button->setChecked(true);
 }
 
@@ -401,6 +422,64 @@ void CharacterPanel::ChooseBitmap() {
     FillParts();
     emit SceneChanged(false);
   }
+}
+
+void CharacterPanel::ChooseGameBitmap() {
+  const int row = parts_->currentRow();
+  if (row < 0) {
+    emit Status("Select a part first, then choose its bitmap");
+    return;
+  }
+  frmOpenFromGame dialog(frmOpenFromGame::Listing::Bitmaps, this);
+  dialog.SetNames(scene_.GameBitmaps());
+  // The part's own prefix first: its other textures are what is looked for most.
+  if (const ScenePart& part = scene_.parts().at(static_cast<std::size_t>(row)); part.mesh)
+    dialog.SetSearch(Q(PairingKey(SuitNameOfMesh(part.mesh->name))));
+  if (dialog.exec() == QDialog::Accepted) ChooseGameBitmapNamed(dialog.Chosen());
+}
+
+void CharacterPanel::ChooseGameBitmapNamed(const std::string& name) {
+  const int row = parts_->currentRow();
+  const auto path = scene_.FindGameFile(name);
+  if (row < 0 || !path) return;
+  if (ReadImage(*path).isNull()) {
+    emit Status(Q(name) + QStringLiteral(" is not an image Mervane can read; the part keeps its bitmap"));
+    return;
+  }
+  scene_.ChooseBitmap(row, *path);
+  FillParts();
+  emit Status(QStringLiteral("Drawing %1 with %2 from the game").arg(Q(scene_.parts().at(static_cast<std::size_t>(row)).label), Q(name)));
+  emit SceneChanged(false);
+}
+
+void CharacterPanel::ChooseTexture(const QString& texture) {
+  const int row = parts_->currentRow();
+  if (row < 0) return;
+  const std::string status = scene_.ChooseTexture(row, texture.toStdString());
+  FillParts();
+  emit Status(status.empty() ? QStringLiteral("Texture: ") + texture : Q(status));
+  emit SceneChanged(false);
+}
+
+void CharacterPanel::FillTextures() {
+  const int row = parts_->currentRow();
+  const QSignalBlocker quiet(texture_);
+  texture_->clear();
+  if (row < 0 || row >= static_cast<int>(scene_.parts().size())) {
+    texture_->setPlaceholderText(scene_.parts().empty() ? QString() : QStringLiteral("Select a part"));
+    texture_->setEnabled(false);
+    return;
+  }
+  const ScenePart& part = scene_.parts().at(static_cast<std::size_t>(row));
+  for (const std::string& texture : part.textures) texture_->addItem(Q(texture));
+  texture_->setEnabled(!part.textures.empty());
+  texture_->setPlaceholderText(part.bitmap_chosen         ? QStringLiteral("Your bitmap")
+                               : part.textures.empty() ? QStringLiteral("None found by the game's naming")
+                                                       : QString());
+  int current = -1;
+  if (!part.bitmap_chosen && !part.bitmap.empty())
+    current = static_cast<int>(FindTexture(part.textures, TextureOfBitmap(part.bitmap)).value_or(0));
+  texture_->setCurrentIndex(current);
 }
 
 void CharacterPanel::ShowModelBitmap(const std::string& path) {

@@ -9,6 +9,7 @@
 #include "scene/character_scene.h"
 #include "shell/file_chooser.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -44,6 +45,11 @@ class CharacterPanel : public QDockWidget {
   // unticked), in tone. A part read from the same files before goes.
   void ShowPublished(const std::vector<std::string>& written, SkinTone tone);
   void AcceptOffer();
+  // The selected part drawn with the game's bitmap of that name (a loose
+  // file or an archive member), as Bitmap… > From the Game… does.
+  void ChooseGameBitmapNamed(const std::string& name);
+  // The selected part drawn with one of its offered textures.
+  void ChooseTexture(const QString& texture);
   void SetTone(SkinTone tone);
   void ChooseSkeleton(SkeletonKind kind, const std::string& file = {});
   // Plays the first listed skill of that name (case ignored); false if none.
@@ -86,6 +92,9 @@ class CharacterPanel : public QDockWidget {
   void AddPart();
   void RemovePart();
   void ChooseBitmap();
+  void ChooseGameBitmap();
+  // The selected part's offered textures, the one drawn current.
+  void FillTextures();
   void Tick();
 
   CharacterScene& scene_;
@@ -95,6 +104,8 @@ class CharacterPanel : public QDockWidget {
   QListWidget* parts_ = nullptr;
   QPushButton* offer_ = nullptr;
   QButtonGroup* tones_ = nullptr;
+  QComboBox* texture_ = nullptr;
+  QAction* game_bitmap_ = nullptr;
   QLineEdit* search_ = nullptr;
   QListWidget* skills_ = nullptr;
   QPushButton* play_ = nullptr;

@@ -1,6 +1,8 @@
 #include "shell/game_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,21 +15,24 @@
 namespace mervane {
 namespace {
 
-// Meshes, suits, skeletons and skills: what the window opens.
-bool Listed(const std::string& name) {
+// Meshes, suits, skeletons and skills: what the window opens; or bitmaps.
+bool Listed(const std::string& name, frmOpenFromGame::Listing listing) {
   const std::string ext = ExtensionOf(name);
+  if (listing == frmOpenFromGame::Listing::Bitmaps) return ext == "bmp";
   return ext == "skn" || ext == "bmf" || ext == "cmx" || ext == "bcf";
 }
 
 }  // namespace
 
-frmOpenFromGame::frmOpenFromGame(QWidget* parent) : QDialog(parent) {
+frmOpenFromGame::frmOpenFromGame(Listing listing, QWidget* parent) : QDialog(parent), listing_(listing) {
+  const bool bitmaps = listing == Listing::Bitmaps;
   setObjectName("frmOpenFromGame");
-  setWindowTitle("Open from Game");
+  setWindowTitle(bitmaps ? "Choose a Game Bitmap" : "Open from Game");
   auto* layout = new QVBoxLayout(this);
   search_ = new QLineEdit(this);
   search_->setObjectName("txtGameSearch");
-  search_->setPlaceholderText("Search meshes, suits, skeletons and skills by name");
+  search_->setPlaceholderText(bitmaps ? "Search the game's bitmaps by name"
+                                      : "Search meshes, suits, skeletons and skills by name");
   search_->setClearButtonEnabled(true);
   layout->addWidget(search_);
   list_ = new QListWidget(this);
@@ -42,17 +47,30 @@ frmOpenFromGame::frmOpenFromGame(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(list_, &QListWidget::itemActivated, this, &QDialog::accept);
   connect(search_, &QLineEdit::textChanged, this, &frmOpenFromGame::Fill);
+  search_->installEventFilter(this);
   resize(460, 520);
 }
 
 void frmOpenFromGame::SetNames(const std::vector<std::string>& names) {
   names_.clear();
   for (const std::string& name : names)
-    if (Listed(name)) names_.push_back(name);
+    if (Listed(name, listing_)) names_.push_back(name);
   Fill();
 }
 
 void frmOpenFromGame::SetSearch(const QString& text) { search_->setText(text); }
+
+bool frmOpenFromGame::eventFilter(QObject* watched, QEvent* event) {
+  // The arrows move through the list while typing goes on in the search.
+  if (watched == search_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp || key == Qt::Key_PageDown) {
+      QCoreApplication::sendEvent(list_, event);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
 
 void frmOpenFromGame::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

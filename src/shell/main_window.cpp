@@ -277,6 +277,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
                  "Show any image on the model; the model's texture name stays as it is");
   connect(texture_, &QAction::triggered, this, &frmMain::ChooseTexture);
   SetUpCharacterView(file, view);
+  SetUpPoseChoice(view);
   SetUpFollowing(view);
   SetUpUvLayout(view, after_overlay, views);
 
@@ -432,6 +433,7 @@ void frmMain::OpenPath(const std::string& path) {
   SetCurrentFile(path);
   Used(path);
   Remember(path);
+  ShowPose(OpeningPose(path));
   ShowModelIn(FolderOf(path));
   ShowCharacterModel(path);
   UpdateActions();
@@ -520,6 +522,7 @@ void frmMain::ImportWithDialog() {
   SetCurrentFile(request.obj_path);
   current_path_.clear();
   Used(request.obj_path);
+  ShowPose(OpeningPose(request.obj_path));
   ShowModelIn(FolderOf(request.obj_path));
   ShowCharacterModel(request.obj_path);
   UpdateActions();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bitmap/bitmap.h"
+#include "formats/formats.h"
 #include "model/model.h"
 #include "model/prompts.h"
 #include "scene/character_scene.h"
@@ -153,6 +154,10 @@ class frmMain : public QMainWindow {
   // The character view: its panel and menu items, and the loaded model
   // put into it after each read from path (see character_window.cpp).
   void SetUpCharacterView(QMenu* file, QMenu* view);
+  // View > Game Pose and View > Modelling Pose (see pose_window.cpp); the
+  // status line says why when the window switches by itself.
+  void SetUpPoseChoice(QMenu* view);
+  void ShowPose(ViewPose pose, const QString& status = {});
   void ShowCharacterModel(const std::string& path);
   void CharacterPosed();
   void SetUpGameFolder(QMenu* file, QAction* before);
@@ -220,6 +225,8 @@ class frmMain : public QMainWindow {
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
   CharacterPanel* character_panel_ = nullptr;
   QAction* seams_ = nullptr;
+  QAction* game_pose_ = nullptr;
+  QAction* modelling_pose_ = nullptr;
   GameFolder* game_ = nullptr;
   QAction* open_from_game_ = nullptr;
   QProgressBar* indexing_ = nullptr;

@@ -1,5 +1,6 @@
-// The preview's character view: the scene's parts skinned on its skeleton,
-// and what lies under the cursor.
+// The preview's character view: the scene's parts skinned on its skeleton
+// (the game pose), or the model alone as its project's .obj holds it (the
+// modelling pose); and what lies under the cursor.
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QVector4D>
@@ -15,7 +16,40 @@ void PreviewWidget::SetCharacter(const CharacterScene* scene) {
 }
 
 bool PreviewWidget::DrawsCharacter() const {
-  return character_ && character_->HasRig() && character_renderer_.HasParts();
+  return pose_ == ViewPose::Game && character_ && character_->HasRig() && character_renderer_.HasParts();
+}
+
+void PreviewWidget::SetPose(ViewPose pose) {
+  if (pose == pose_) return;
+  const bool was = DrawsCharacter();
+  pose_ = pose;
+  ShowPage();
+  // The arms move: what fits one pose is cut off in the other. The camera
+  // keeps its direction.
+  if (was != DrawsCharacter())
+    FrameAll();
+  else
+    Repaint();
+}
+
+QString PreviewWidget::PoseCaption() const {
+  if (DrawsCharacter()) return QStringLiteral("Game pose");
+  if (!HasModel()) return {};
+  const QString modelling = QStringLiteral("Modelling pose (as in the project's .obj)");
+  if (pose_ == ViewPose::Modelling) return modelling;
+  // The game pose was asked for, but nothing stands on a skeleton: say why
+  // the arms are out.
+  return modelling + (character_ && character_->HasRig()
+                          ? QStringLiteral("; no part fits the skeleton for the game pose")
+                          : QStringLiteral("; no skeleton for the game pose"));
+}
+
+std::vector<std::array<float, 3>> PreviewWidget::ModelVertices() const {
+  std::vector<std::array<float, 3>> positions;
+  positions.reserve(vertices_.size() / 8);
+  for (std::size_t k = 0; k + 8 <= vertices_.size(); k += 8)
+    positions.push_back({vertices_[k], vertices_[k + 1], vertices_[k + 2]});
+  return positions;
 }
 
 void PreviewWidget::CharacterPosed(std::optional<float> seams) {

@@ -433,6 +433,17 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
   if (problem_.isEmpty()) {
     canvas_ = new PreviewCanvas(*this);
     pages_->addWidget(canvas_);
+    // On the canvas, not in the picture: Grab() and the pixel tests see the
+    // model only, a screenshot of the window the caption too.
+    caption_ = new QLabel(canvas_);
+    caption_->setObjectName("PreviewPose");
+    caption_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    caption_->setStyleSheet(QStringLiteral("QLabel { color: rgb(%1, %2, %3); background: rgba(0, 0, 0, 110); "
+                                           "padding: 3px 6px; }")
+                                .arg(kText.red())
+                                .arg(kText.green())
+                                .arg(kText.blue()));
+    caption_->move(8, 8);
   } else {
     qWarning("Mervane: %s", qUtf8Printable(problem_));
   }
@@ -449,6 +460,11 @@ void PreviewWidget::ShowPage() {
   message_->setText(problem_.isEmpty() ? hint_ : problem_);
   const bool draw = canvas_ && problem_.isEmpty() && (HasModel() || DrawsCharacter());
   pages_->setCurrentWidget(draw ? static_cast<QWidget*>(canvas_) : message_);
+  if (caption_) {
+    caption_->setText(PoseCaption());
+    caption_->adjustSize();
+    caption_->setVisible(draw);
+  }
   note_->setText(note_text_);
   note_->setVisible(!note_text_.isEmpty() && draw);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/formats.h"
 #include "model/model.h"
 #include "model/world.h"
 #include "shell/character_renderer.h"
@@ -95,6 +96,15 @@ class PreviewWidget : public QWidget {
   // Only the pose changed; seam gaps are marked when seams is set.
   void CharacterPosed(std::optional<float> seams);
   bool DrawsCharacter() const;
+  // The game pose draws the character as above; the modelling pose draws
+  // the model alone, as the project's .obj holds it. A corner of the view
+  // says which is drawn (PoseCaption), so that a screenshot tells.
+  void SetPose(ViewPose pose);
+  ViewPose pose() const { return pose_; }
+  QString PoseCaption() const;
+  // The model's vertices as drawn alone, indexed like the model's (those
+  // of no bone at the origin).
+  std::vector<std::array<float, 3>> ModelVertices() const;
   CharacterRenderer& character_renderer() { return character_renderer_; }
   // Draws, then reads back where the vertex shader placed the shown parts'
   // vertices (see CharacterRenderer::CaptureSkinned); nullopt without a
@@ -189,6 +199,8 @@ class PreviewWidget : public QWidget {
   QLabel* message_ = nullptr;
   QLabel* note_ = nullptr;
   PreviewCanvas* canvas_ = nullptr;  // only where OpenGL will do
+  QLabel* caption_ = nullptr;        // the pose drawn, over the canvas
+  ViewPose pose_ = ViewPose::Game;
 
   const CharacterScene* character_ = nullptr;
   // Its parts and pose are kept here; its OpenGL objects live in the

@@ -83,7 +83,7 @@ void frmMain::SetUpUvLayout(QMenu* view, QAction* before, QSplitter* beside) {
 }
 
 void frmMain::RefreshUvLayout() {
-  if (!uv_layout_action_->isChecked()) return;
+  if (!uv_layout_action_ || !uv_layout_action_->isChecked()) return;  // not yet made, or off
   try {
     TemplateMeshes shown = ShownTemplateMeshes();
     if (shown.meshes.empty()) {

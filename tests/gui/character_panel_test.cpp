@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "archive/far.h"
 #include "bitmap/bitmap.h"
 #include "character_files.h"
 #include "character/lookup.h"
@@ -108,7 +109,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   test::WriteFile(character.dir.path("notes.bmp"), "not a bitmap");
   panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);
   chooser.choices.push_back(FileChoice{character.dir.path("notes.bmp"), 0});
-  panel.findChild<QPushButton*>("cmdPartBitmap")->click();
+  panel.findChild<QAction*>("mnuBitmapFromFile")->trigger();
   EXPECT_EQ(window.character().parts().front().bitmap, image);
   EXPECT_TRUE(window.statusBar()->currentMessage().startsWith("notes.bmp is not an image"))
       << window.statusBar()->currentMessage().toStdString();
@@ -144,7 +145,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
             "Exported the texture template of 1 part (4 x 4) to paint.png; 2 other parts wear bitmaps of their own");
   panel.findChild<QListWidget*>("lstParts")->setCurrentRow(1);
   chooser.choices.push_back(FileChoice{image, 0});
-  panel.findChild<QPushButton*>("cmdPartBitmap")->click();
+  panel.findChild<QAction*>("mnuBitmapFromFile")->trigger();
   chooser.choices.push_back(FileChoice{character.dir.path("paint.png"), 0});
   window.findChild<QAction*>("mnuExportTemplate")->trigger();
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
@@ -221,6 +222,57 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
     list->setFocus();
     dialog.hide();
   }
+  // The arrows in the search move through the list.
+  QTest::keyClick(search, Qt::Key_Down);
+  EXPECT_EQ(dialog.Chosen(), "c001ma_ross.cmx");
+  QTest::keyClick(search, Qt::Key_Up);
+  EXPECT_EQ(dialog.Chosen(), "adult-skeleton.cmx");
+}
+
+// The panel offers every bitmap the game pairs with a part, archives
+// included, and Bitmap… takes any of the game's.
+TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
+  Settings().clear();
+  test::SmallCharacter game;
+  const std::string bitmap = test::TwoColourBitmap();
+  const FarFile members[] = {{"Skins/B001MAFitlgt_Arc.bmp", bitmap}};
+  test::WriteFile(game.dir.path("skins.far"), FarBytes(members));
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  QSignalSpy indexed(window.game_folder(), &GameFolder::Indexed);
+  window.game_folder()->Index(QString::fromStdString(game.dir.root().string()));
+  ASSERT_TRUE(indexed.wait(20000));
+  while (window.game_folder()->Indexing()) QTest::qWait(10);
+  window.OpenPath(game.mesh);
+  auto& panel = *window.character_panel();
+  panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);
+  auto* textures = panel.findChild<QComboBox*>("cmbPartTexture");
+  ASSERT_EQ(textures->count(), 2);
+  EXPECT_EQ(textures->itemText(0), "test");
+  EXPECT_EQ(textures->itemText(1), "Arc");
+  EXPECT_EQ(textures->currentIndex(), 0);
+  const ScenePart& model = window.character().parts().front();
+
+  const struct {
+    const char* texture;      // picked in the list; empty: the game's bitmap by name
+    const char* bitmap_ends;  // the bitmap then drawn
+    int current;              // the list's entry then shown (-1: "Your bitmap")
+  } steps[] = {{"Arc", "skins.far/Skins/B001MAFitlgt_Arc.bmp", 1},
+               {"test", "b001mafitlgt_test.bmp", 0},
+               {"", "skins.far/Skins/B001MAFitlgt_Arc.bmp", -1}};
+  for (const auto& step : steps) {
+    if (*step.texture) {
+      textures->setCurrentIndex(textures->findText(step.texture));
+      emit textures->activated(textures->currentIndex());
+    } else {
+      panel.ChooseGameBitmapNamed("b001mafitlgt_arc.BMP");
+    }
+    EXPECT_TRUE(model.bitmap.ends_with(step.bitmap_ends)) << model.bitmap;
+    EXPECT_EQ(textures->currentIndex(), step.current) << step.texture;
+  }
+  EXPECT_TRUE(model.bitmap_chosen);
+  Settings().clear();
 }
 
 // A folder chosen while another is being indexed is the one that ends up
