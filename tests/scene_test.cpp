@@ -13,6 +13,7 @@
 #include "formats/formats.h"
 #include "model/paths.h"
 #include "scene/character_scene.h"
+#include "scene/picking.h"
 #include "scene/seams.h"
 
 namespace mervane {
@@ -134,6 +135,35 @@ struct TwoSquares {
   explicit TwoSquares(float gap) : right{{1 + gap, 0, 0}, {2, 0, 0}, {2, 1, 0}, {1 + gap, 1, 0}} {}
   std::vector<SeamPart> Parts() const { return {{left, left_faces}, {right, right_faces}}; }
 };
+
+// A ray from the camera picks the triangle nearest it, from either side,
+// and nothing behind it, beside it or along its plane.
+TEST(ScenePicking, FirstHitIsTheNearestTriangleInFront) {
+  const std::vector<Vec3> places{{0, 0, -1}, {1, 0, -1}, {0, 1, -1}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  // The far triangle first, then one naming a vertex that is not there.
+  const std::vector<std::array<int, 3>> triangles{{0, 1, 2}, {3, 4, 99}, {3, 4, 5}};
+  const struct {
+    const char* name;
+    Vec3 origin, direction;
+    std::optional<int> triangle;
+    double distance;
+  } cases[] = {
+      {"from the front: the near one", {0.2, 0.2, 5}, {0, 0, -2}, 2, 2.5},
+      {"from behind: the far one", {0.2, 0.2, -5}, {0, 0, 1}, 0, 4},
+      {"slanted, through a corner", {1, 0, 1}, {0, 0, -1}, 2, 1},
+      {"pointing away", {0.2, 0.2, 5}, {0, 0, 1}, std::nullopt, 0},
+      {"beside them", {0.8, 0.8, 5}, {0, 0, -1}, std::nullopt, 0},
+      {"along the near one's plane", {-1, 0.2, 0}, {1, 0, 0}, std::nullopt, 0},
+      {"no direction", {0.2, 0.2, 5}, {0, 0, 0}, std::nullopt, 0},
+  };
+  for (const auto& c : cases) {
+    const auto hit = FirstHit(places, triangles, c.origin, c.direction);
+    ASSERT_EQ(hit.has_value(), c.triangle.has_value()) << c.name;
+    if (!hit) continue;
+    EXPECT_EQ(hit->triangle, *c.triangle) << c.name;
+    EXPECT_NEAR(hit->distance, c.distance, 1e-9) << c.name;
+  }
+}
 
 TEST(SceneSeams, OpenEdgesWeldTwinVertices) {
   const TwoSquares squares(0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -124,6 +125,32 @@ TEST(TextureTemplate, SeamsAreEdgesOfOneFaceByTheirTextureCorners) {
       {"a face mapped twice in another corner order", {Square(), Mesh(kSquare, {{2, 1, 0}})}, border, options.seam},
   };
   for (const auto& c : cases) EXPECT_EQ(At(TextureTemplate(c.meshes, options), c.probe), c.colour) << c.name;
+}
+
+// A point finds the face drawn under it on the template: v counts from the
+// top, so the square's mirror image in the bottom half finds nothing.
+TEST(TextureTemplate, FaceAtUvFindsTheFaceDrawnThere) {
+  const Uv nan{std::nan(""), 0.5};
+  const SkinMesh broken = Mesh({At(8.5, 8.5), At(24.5, 8.5), At(40.5, 8.5), nan, At(8.5, 24.5)},
+                               {{0, 1, 2}, {0, 1, 9}, {0, 3, 4}, {0, 1, 4}});
+  const struct {
+    const char* name;
+    SkinMesh mesh;
+    Uv at;
+    std::optional<int> face;
+  } cases[] = {
+      {"inside the first face", Square(), At(20, 12), 0},
+      {"inside the second face", Square(), At(12, 20), 1},
+      {"upside down, in the empty bottom half", Square(), At(20, 64 - 12), std::nullopt},
+      {"on the shared diagonal: the first face", Square(), At(16.5, 16.5), 0},
+      {"on a corner", Square(), At(24.5, 24.5), 0},
+      {"just outside the border", Square(), At(8, 16), std::nullopt},
+      {"beside the bitmap", Square(), {2, 0.2}, std::nullopt},
+      {"wound the other way", Mesh(kSquare, {{2, 1, 0}}), At(20, 12), 0},
+      {"past faces without area, a corner out of range or not finite", broken, At(10, 12), 3},
+      {"on the line a face without area lies on", broken, At(30, 8.5), std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FaceAtUv(c.mesh, c.at[0], c.at[1]), c.face) << c.name;
 }
 
 TEST(TextureTemplate, SizeComesFromTheOptionTheBitmapOrThePart) {

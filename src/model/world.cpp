@@ -168,7 +168,9 @@ WorldMesh BuildWorldMesh(const SkinModel& model) {
       ok = ok && index >= 0 && index < static_cast<double>(count) && mesh.placed[static_cast<std::size_t>(index)];
       if (ok) t[k] = static_cast<int>(index);
     }
-    if (ok) mesh.triangles.push_back(t);
+    if (!ok) continue;
+    mesh.triangles.push_back(t);
+    mesh.faces.push_back(i);
   }
   return mesh;
 }

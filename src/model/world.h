@@ -60,6 +60,7 @@ struct WorldMesh {
   std::vector<std::array<float, 2>> uvs;  // V flipped, as the .obj holds it
   std::vector<bool> placed;
   std::vector<std::array<int, 3>> triangles;  // faces whose corners are all placed
+  std::vector<int> faces;                     // the model's face each triangle draws
 };
 WorldMesh BuildWorldMesh(const SkinModel& model);
 

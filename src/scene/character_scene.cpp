@@ -46,6 +46,21 @@ std::string Message(const Failure& failure) {
 
 }  // namespace
 
+TemplateParts TemplatePartsOf(const std::vector<ScenePart>& parts) {
+  const auto model = std::find_if(parts.begin(), parts.end(), [](const ScenePart& part) { return part.is_model; });
+  const std::string bitmap = model != parts.end() ? model->bitmap : std::string();
+  TemplateParts chosen;
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    const ScenePart& part = parts[p];
+    if (part.is_model || !part.shown || !part.mesh) continue;
+    if (!bitmap.empty() && part.bitmap == bitmap)
+      chosen.with_model.push_back(p);
+    else
+      ++chosen.elsewhere;
+  }
+  return chosen;
+}
+
 void CharacterScene::SetGame(ExtraLookup find, std::vector<std::string> names, std::vector<SkillEntry> skills) {
   game_find_ = std::move(find);
   game_names_ = std::move(names);

@@ -35,6 +35,17 @@ struct ScenePart {
   std::string texture;  // the one the user picked, kept across tones; empty: the first
 };
 
+// The other parts a texture template of the loaded model shows with it:
+// each shown, readable part that wears the model's bitmap, by its index in
+// parts. Heads and hands wear bitmaps of their own, and their faces would
+// only clutter the model's: the shown parts left out for wearing another
+// bitmap (or when the model wears none) are counted in elsewhere.
+struct TemplateParts {
+  std::vector<std::size_t> with_model;
+  int elsewhere = 0;
+};
+TemplateParts TemplatePartsOf(const std::vector<ScenePart>& parts);
+
 // One skill that can be played: where it is and which of the file's skills.
 struct SkillEntry {
   std::string name;

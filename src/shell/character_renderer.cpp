@@ -161,9 +161,11 @@ void CharacterRenderer::Clear() {
 void CharacterRenderer::SetParts(const CharacterScene& scene) {
   Release();
   parts_.clear();
-  for (const ScenePart& source : scene.parts()) {
+  for (std::size_t p = 0; p < scene.parts().size(); ++p) {
+    const ScenePart& source = scene.parts()[p];
     if (!source.dressed) continue;
     auto part = std::make_unique<Part>();
+    part->scene_index = static_cast<int>(p);
     part->vertices = SkinVertices(*source.dressed);
     part->is_model = source.is_model;
     part->shown = source.shown;
@@ -318,6 +320,24 @@ void CharacterRenderer::Draw(const QMatrix4x4& view_projection, const QVector3D&
       }
     DrawLines(*gl_, line_program_, crosses, mvp, QVector3D(1.0f, 0.15f, 0.75f));
   }
+  if (highlight_)
+    for (const auto& part : parts_) {
+      const std::size_t face = static_cast<std::size_t>((*highlight_)[1]);
+      if (part->scene_index != (*highlight_)[0] || !part->shown || (*highlight_)[1] < 0 ||
+          3 * face + 2 >= part->indices.size())
+        continue;
+      std::array<QVector3D, 3> corners;
+      bool placed = true;
+      for (std::size_t k = 0; k < 3; ++k) {
+        const std::size_t v = part->indices[3 * face + k];
+        placed = placed && v < part->vertices.size() && part->vertices[v].bone_a < matrices_.size() &&
+                 part->vertices[v].bone_b < matrices_.size();
+        if (!placed) break;
+        const auto p = ShaderPosition(part->vertices[v], matrices_);
+        corners[k] = QVector3D(p[0], p[1], p[2]);
+      }
+      if (placed) DrawHighlight(*gl_, line_program_, corners, mvp);
+    }
 }
 
 std::optional<std::vector<std::vector<std::array<float, 3>>>> CharacterRenderer::CaptureSkinned() {

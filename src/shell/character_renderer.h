@@ -62,6 +62,11 @@ class CharacterRenderer {
   // Crosses at the seams' gaps (game axes); none to clear.
   void SetMarks(std::vector<std::array<float, 3>> points) { marks_ = std::move(points); }
 
+  // The face picked out: face of the scene's part (its index in the
+  // scene's parts), drawn at the pose; none clears it. Kept across SetParts
+  // while that part still has the face.
+  void SetHighlight(std::optional<std::array<int, 2>> part_face) { highlight_ = part_face; }
+
   bool HasParts() const { return !parts_.empty(); }
   // The shown parts' bounds at the pose set, in the drawn (right-handed) axes.
   bool Bounds(QVector3D& low, QVector3D& high) const;
@@ -93,6 +98,7 @@ class CharacterRenderer {
     std::vector<SkinVertex> vertices;
     std::vector<unsigned> indices, edges;
     QImage bitmap;
+    int scene_index = 0;  // in the scene's parts
     bool is_model = false;
     bool shown = true;
     std::string bitmap_path;
@@ -116,6 +122,7 @@ class CharacterRenderer {
   std::vector<float> bone_lines_;
   std::vector<BoneLabel> bone_labels_;
   std::vector<std::array<float, 3>> marks_;
+  std::optional<std::array<int, 2>> highlight_;
 };
 
 }  // namespace mervane

@@ -99,6 +99,7 @@ void frmMain::ShowCharacterModel(const std::string& path) {
     statusBar()->showMessage(QString::fromStdString(model->label + ": " + model->problem));
   else if (model && model->is_model && preview_->DrawsCharacter() && !model->bitmap.empty())
     statusBar()->clearMessage();  // the bitmap of the skin's tone is shown, whatever its texture name says
+  RefreshUvLayout();
 }
 
 void frmMain::CharacterPosed() {

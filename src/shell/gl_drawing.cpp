@@ -4,6 +4,7 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
 #include <QOpenGLTexture>
+#include <QVector4D>
 
 #include "shell/preview_widget.h"  // TextureReducedNote
 
@@ -16,12 +17,17 @@ void main() { gl_Position = mvp * vec4(position, 1.0); }
 )";
 
 const char* const kLineFragmentShader = R"(
-uniform vec3 colour;
-void main() { gl_FragColor = vec4(colour, 1.0); }
+uniform vec4 colour;
+void main() { gl_FragColor = colour; }
 )";
 
-void DrawLines(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::vector<float>& lines,
-               const QMatrix4x4& mvp, const QVector3D& colour, QOpenGLBuffer* buffer) {
+QColor PickedFaceColour() { return QColor(40, 230, 90); }
+
+namespace {
+
+// Positions (x y z each) drawn as mode in one colour with the line program.
+void DrawShape(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::vector<float>& lines,
+               const QMatrix4x4& mvp, const QVector4D& colour, GLenum mode, QOpenGLBuffer* buffer) {
   if (lines.empty()) return;
   program.bind();
   program.setUniformValue("mvp", mvp);
@@ -34,10 +40,32 @@ void DrawLines(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::v
   } else {
     program.setAttributeArray(position, lines.data(), 3);
   }
-  gl.glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(lines.size() / 3));
+  gl.glDrawArrays(mode, 0, static_cast<GLsizei>(lines.size() / 3));
   if (buffer) buffer->release();
   program.disableAttributeArray(position);
   program.release();
+}
+
+}  // namespace
+
+void DrawLines(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::vector<float>& lines,
+               const QMatrix4x4& mvp, const QVector3D& colour, QOpenGLBuffer* buffer) {
+  DrawShape(gl, program, lines, mvp, QVector4D(colour, 1.0f), GL_LINES, buffer);
+}
+
+void DrawHighlight(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::array<QVector3D, 3>& corners,
+                   const QMatrix4x4& mvp) {
+  std::vector<float> points;
+  for (const QVector3D& c : corners) points.insert(points.end(), {c.x(), c.y(), c.z()});
+  const QColor picked = PickedFaceColour();
+  const QVector3D colour(picked.redF(), picked.greenF(), picked.blueF());
+  gl.glDisable(GL_DEPTH_TEST);
+  gl.glEnable(GL_BLEND);
+  // The picture's alpha stays opaque: a grab of the view shows no hole.
+  gl.glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+  DrawShape(gl, program, points, mvp, QVector4D(colour, 0.45f), GL_TRIANGLES, nullptr);
+  gl.glDisable(GL_BLEND);
+  DrawShape(gl, program, points, mvp, QVector4D(colour, 1.0f), GL_LINE_LOOP, nullptr);
 }
 
 std::unique_ptr<QOpenGLTexture> UploadTexture(QImage image, int max_size, VOrigin v_origin, QString* note) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QMatrix4x4>
 #include <QString>
 #include <QVector3D>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -17,7 +19,7 @@ namespace mervane {
 // What the model's preview and the character view draw alike, in the
 // current context: flat-coloured lines and textures.
 
-// The line program's sources: positions in, uniforms mvp and colour.
+// The line program's sources: positions in, uniforms mvp and colour (rgba).
 extern const char* const kLineVertexShader;
 extern const char* const kLineFragmentShader;
 
@@ -25,6 +27,15 @@ extern const char* const kLineFragmentShader;
 // line program; from buffer on the GPU when given, else from lines.
 void DrawLines(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::vector<float>& lines,
                const QMatrix4x4& mvp, const QVector3D& colour, QOpenGLBuffer* buffer = nullptr);
+
+// The colour a face picked out under the cursor takes, in the 3-D view and
+// in the UV layout alike, apart from the template's own colours.
+QColor PickedFaceColour();
+
+// The face picked out under the cursor: its three corners filled
+// half-transparent and outlined, over everything drawn (it may face away).
+void DrawHighlight(QOpenGLFunctions& gl, QOpenGLShaderProgram& program, const std::array<QVector3D, 3>& corners,
+                   const QMatrix4x4& mvp);
 
 // Where a mesh's texture coordinates put v = 0: the bitmap's top row (the
 // game's files) or its bottom row (the .obj's convention).

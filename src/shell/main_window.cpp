@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -205,8 +206,13 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   file_row->addWidget(label1);
   file_row->addWidget(label2_, 1);
   content->addLayout(file_row);
-  preview_ = new PreviewWidget(central);
-  content->addWidget(preview_, 1);
+  // The 3-D view, and the UV layout beside it when it is on.
+  auto* views = new QSplitter(Qt::Horizontal, central);
+  views->setObjectName("splViews");
+  views->setChildrenCollapsible(false);
+  preview_ = new PreviewWidget(views);
+  views->addWidget(preview_);
+  content->addWidget(views, 1);
   setCentralWidget(central);
   setAcceptDrops(true);
 
@@ -249,7 +255,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   overlay->setCheckable(true);
   overlay->setChecked(preview_->Overlay());
   connect(overlay, &QAction::triggered, this, [this](bool on) { preview_->SetOverlay(on); });
-  view->addSeparator();
+  QAction* after_overlay = view->addSeparator();
   struct ViewItem {
     const char* name;
     const char* caption;
@@ -273,6 +279,7 @@ frmMain::frmMain(const std::string& command_path, FileChooser* chooser, Prompts*
   SetUpCharacterView(file, view);
   SetUpPoseChoice(view);
   SetUpFollowing(view);
+  SetUpUvLayout(view, after_overlay, views);
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->setObjectName("mnuHelp");
@@ -537,6 +544,7 @@ void frmMain::ShowTextureFrom(const std::string& path) {
   character_panel_->ShowModelBitmap(path);
   texture_path_ = path;
   texture_chosen_ = true;
+  RefreshUvLayout();
   FollowShownFiles();
   Used(path);
   statusBar()->showMessage(QString::fromStdString("Showing " + FileNameOf(path) +

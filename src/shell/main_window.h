@@ -4,9 +4,11 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "bitmap/bitmap.h"
 #include "formats/formats.h"
 #include "model/model.h"
 #include "model/prompts.h"
@@ -16,6 +18,7 @@
 class QAction;
 class QMenu;
 class QProgressBar;
+class QSplitter;
 
 namespace mervane {
 
@@ -29,6 +32,7 @@ class ElidedLabel;
 class frmImportOBJ;
 class frmWait;
 class PreviewWidget;
+class UvLayoutView;
 
 // The type lists of the file dialogs, in the order users know them.
 const FilterList& OpenFilters();
@@ -102,6 +106,9 @@ class frmMain : public QMainWindow {
   // File > Export Texture Template…: the model and the other shown parts'
   // faces over the bitmap the model is drawn with, as a PNG.
   void ExportTemplate();
+  // View > UV Layout: the template of what is shown, beside the 3-D view
+  // (see uv_layout_window.cpp).
+  UvLayoutView* uv_layout() const { return uv_layout_; }
   // View > Follow Files on Disk: the files shown, which are read again when
   // another program saves them.
   FileFollower* follower() const { return follower_; }
@@ -165,6 +172,26 @@ class frmMain : public QMainWindow {
   // panel; a file caught half-written is tried again a little later.
   void ReloadFollowed(const QStringList& changed, int attempt);
 
+  // What a texture template of the window shows: the model as it is in
+  // memory, then the other shown parts that wear its bitmap; each mesh's
+  // part in the scene (-1 for a model the scene lacks), the bitmap the
+  // model wears there, and how many shown parts wear another.
+  struct TemplateMeshes {
+    std::vector<SkinMesh> meshes;
+    std::vector<int> parts;
+    std::string bitmap;
+    int elsewhere = 0;
+  };
+  // Failure for a model that cannot be read as numbers.
+  TemplateMeshes ShownTemplateMeshes() const;
+  // The bitmap the model is drawn with, or none; Failure when it does not read.
+  std::optional<Image> TemplateGround(const TemplateMeshes& shown) const;
+  // Its item goes into view before the given one.
+  void SetUpUvLayout(QMenu* view, QAction* before, QSplitter* beside);
+  // Draws the template anew (a model, tone, bitmap or part changed), while
+  // the view is on.
+  void RefreshUvLayout();
+
   SkinModel model_;
   CharacterScene character_;
 
@@ -191,6 +218,9 @@ class frmMain : public QMainWindow {
   QMenu* recent_menu_ = nullptr;
   QAction* texture_ = nullptr;
   PreviewWidget* preview_ = nullptr;
+  UvLayoutView* uv_layout_ = nullptr;
+  QAction* uv_layout_action_ = nullptr;
+  std::vector<int> uv_parts_;  // TemplateMeshes::parts of the layout shown
   frmWait* wait_ = nullptr;            // made on first use, then shown and hidden
   frmImportOBJ* import_ = nullptr;     // likewise, keeping its fields
   CharacterPanel* character_panel_ = nullptr;

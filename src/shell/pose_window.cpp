@@ -9,6 +9,7 @@
 #include "shell/character_panel.h"
 #include "shell/main_window.h"
 #include "shell/preview_widget.h"
+#include "shell/uv_layout_view.h"
 
 namespace mervane {
 
@@ -69,6 +70,11 @@ void frmMain::ShowPose(ViewPose pose, const QString& status) {
   // A skill left playing would turn the view back at its next frame.
   if (pose == ViewPose::Modelling) character_panel_->SetPlaying(false);
   preview_->SetPose(pose);
+  // A face picked in one pose names another part's in the other; the
+  // layout's bitmap follows what the view draws.
+  preview_->HighlightFace(std::nullopt);
+  if (uv_layout_) uv_layout_->HighlightFace(std::nullopt);
+  RefreshUvLayout();
   (pose == ViewPose::Game ? game_pose_ : modelling_pose_)->setChecked(true);
   if (!status.isEmpty()) statusBar()->showMessage(status);
 }

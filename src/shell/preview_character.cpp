@@ -1,9 +1,11 @@
 // The preview's character view: the scene's parts skinned on its skeleton
 // (the game pose), or the model alone as its project's .obj holds it (the
-// modelling pose).
+// modelling pose); and what lies under the cursor.
 #include <QHelpEvent>
 #include <QToolTip>
+#include <QVector4D>
 
+#include "scene/picking.h"
 #include "shell/preview_widget.h"
 
 namespace mervane {
@@ -73,6 +75,58 @@ QString PreviewWidget::BoneAt(const QPoint& pos) const {
     if (d < best) best = d, nearest = bone.name;
   }
   return nearest;
+}
+
+std::optional<PreviewWidget::DrawnFace> PreviewWidget::FaceAt(QPointF pos) const {
+  const QSize view = ViewSize();
+  if (view.isEmpty() || (!HasModel() && !DrawsCharacter())) return std::nullopt;
+  // The ray from the near plane to the far one through the pixel, in the
+  // drawn axes.
+  bool invertible = false;
+  const QMatrix4x4 unproject = (Camera().ProjectionMatrix() * Camera().ViewMatrix()).inverted(&invertible);
+  if (!invertible) return std::nullopt;
+  const float x = static_cast<float>(2 * pos.x() / view.width() - 1);
+  const float y = static_cast<float>(1 - 2 * pos.y() / view.height());
+  const QVector4D near = unproject * QVector4D(x, y, -1, 1), far = unproject * QVector4D(x, y, 1, 1);
+  if (near.w() == 0 || far.w() == 0) return std::nullopt;
+  const QVector3D from = near.toVector3DAffine(), towards = far.toVector3DAffine() - from;
+  auto vec = [](const QVector3D& v) { return Vec3{v.x(), v.y(), v.z()}; };
+  if (!DrawsCharacter()) {
+    const auto hit = FirstHit(world_.positions, world_.triangles, vec(from), vec(towards));
+    if (!hit) return std::nullopt;
+    return DrawnFace{kModelAlone, world_.faces[static_cast<std::size_t>(hit->triangle)]};
+  }
+  // The parts are skinned in the game's axes, the mirror of the drawn ones.
+  const Vec3 origin = MirrorX(vec(from)), direction = MirrorX(vec(towards));
+  const std::vector<SkinnedMesh> skinned = character_->Skinned();
+  const auto& parts = character_->parts();
+  std::optional<DrawnFace> nearest;
+  double best = 0;
+  for (std::size_t p = 0; p < parts.size() && p < skinned.size(); ++p) {
+    if (!parts[p].shown || !parts[p].dressed) continue;
+    const auto hit = FirstHit(skinned[p].positions, parts[p].dressed->mesh.faces, origin, direction);
+    if (hit && (!nearest || hit->distance < best)) {
+      nearest = DrawnFace{static_cast<int>(p), hit->triangle};
+      best = hit->distance;
+    }
+  }
+  return nearest;
+}
+
+void PreviewWidget::HighlightFace(std::optional<DrawnFace> face) {
+  if (face == highlight_) return;
+  highlight_ = face;
+  character_renderer_.SetHighlight(face && face->part != kModelAlone ? std::optional(std::array{face->part, face->face})
+                                                                     : std::nullopt);
+  Repaint();
+}
+
+void PreviewWidget::leaveEvent(QEvent* event) {
+  if (highlight_) {
+    HighlightFace(std::nullopt);
+    emit FaceHovered(std::nullopt);
+  }
+  QWidget::leaveEvent(event);
 }
 
 bool PreviewWidget::event(QEvent* event) {

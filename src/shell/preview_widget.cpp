@@ -378,12 +378,25 @@ void PreviewCanvas::PaintModel(const QMatrix4x4& mvp) {
     glDisable(GL_DEPTH_TEST);  // bones show through the skin
     DrawLines(*this, *line_program_, owner_.bone_lines_, mvp, QVector3D(1.0f, 0.75f, 0.2f));
   }
+  if (const auto& lit = owner_.highlight_; lit && lit->part == PreviewWidget::kModelAlone) {
+    const WorldMesh& world = owner_.world_;
+    const auto drawn = std::find(world.faces.begin(), world.faces.end(), lit->face);
+    if (drawn != world.faces.end()) {
+      const auto& triangle = world.triangles[static_cast<std::size_t>(drawn - world.faces.begin())];
+      DrawHighlight(*this, *line_program_,
+                    {ToQt(world.positions[static_cast<std::size_t>(triangle[0])]),
+                     ToQt(world.positions[static_cast<std::size_t>(triangle[1])]),
+                     ToQt(world.positions[static_cast<std::size_t>(triangle[2])])},
+                    mvp);
+    }
+  }
 }
 
 PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
   setObjectName("Preview");
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(200, 200);
+  setMouseTracking(true);  // the face under the cursor is picked out
   QPalette colours = palette();
   colours.setColor(QPalette::Window, kBackground);
   colours.setColor(QPalette::WindowText, kText);
@@ -394,6 +407,9 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
   auto* pages_host = new QWidget(this);
+  // Moves without a button reach a widget only while it tracks the mouse:
+  // the host passes them on to this widget (the canvas lets them through).
+  pages_host->setMouseTracking(true);
   pages_ = new QStackedLayout(pages_host);
   message_ = new QLabel(pages_host);
   message_->setObjectName("PreviewMessage");
@@ -538,6 +554,7 @@ std::string PreviewWidget::ShowModel(SkinModel& model, const std::string& folder
     for (int k = 0; k < 3; ++k) indices_.push_back(static_cast<unsigned>(t[k]));
     for (int k = 0; k < 3; ++k) AddLine(wire_lines_, ToQt(mesh.positions[t[k]]), ToQt(mesh.positions[t[(k + 1) % 3]]));
   }
+  world_ = std::move(mesh);
   for (const BoneMarker& bone : BuildBoneMarkers(model)) {
     const QVector3D o = ToQt(bone.origin);
     constexpr float r = 0.04f;
@@ -563,6 +580,9 @@ void PreviewWidget::Clear() {
   indices_.clear();
   wire_lines_.clear();
   bone_lines_.clear();
+  world_ = {};
+  highlight_.reset();
+  character_renderer_.SetHighlight(std::nullopt);
   SetTextureImage(QImage());
   Changed();
 }
@@ -629,7 +649,14 @@ void PreviewWidget::mousePressEvent(QMouseEvent* event) {
 
 void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
   const QPoint now = event->position().toPoint();
-  if (event->buttons() == Qt::NoButton) return;  // hovering: see event()
+  if (event->buttons() == Qt::NoButton) {
+    // Hovering: the face under the cursor (bones' names: see event()).
+    if (const auto face = FaceAt(event->position()); face != highlight_) {
+      HighlightFace(face);
+      emit FaceHovered(face);
+    }
+    return;
+  }
   const QPoint delta = now - last_mouse_;
   last_mouse_ = now;
   const bool pan = (event->buttons() & Qt::MiddleButton) ||

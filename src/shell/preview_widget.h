@@ -11,6 +11,7 @@
 
 #include "formats/formats.h"
 #include "model/model.h"
+#include "model/world.h"
 #include "shell/character_renderer.h"
 #include "shell/orbit_camera.h"
 
@@ -110,6 +111,23 @@ class PreviewWidget : public QWidget {
   // context that can.
   std::optional<std::vector<std::vector<std::array<float, 3>>>> CaptureSkinned();
 
+  // A face of what the preview draws: a face of one of the scene's parts
+  // (its index in the scene's parts) in the character view, or of the
+  // model drawn alone (part kModelAlone), numbered as in its file.
+  struct DrawnFace {
+    int part = kModelAlone;
+    int face = -1;
+    bool operator==(const DrawnFace&) const = default;
+  };
+  static constexpr int kModelAlone = -1;
+  // The face drawn nearest the camera under pos (pixels from the view's top
+  // left), at the pose shown; none over the background.
+  std::optional<DrawnFace> FaceAt(QPointF pos) const;
+  // Picks out a face (the one hovered here or in the UV layout); none
+  // clears it.
+  void HighlightFace(std::optional<DrawnFace> face);
+  std::optional<DrawnFace> HighlightedFace() const { return highlight_; }
+
   // Why the preview is not drawing, or empty when it draws.
   QString Problem() const { return problem_; }
   // A line under the picture (a reduced texture), or empty.
@@ -134,6 +152,12 @@ class PreviewWidget : public QWidget {
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool event(QEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ signals:
+  // The face under the cursor changed as the mouse moved over the view
+  // without a button, or left it.
+  void FaceHovered(std::optional<PreviewWidget::DrawnFace> face);
 
  private:
   friend class PreviewCanvas;
@@ -155,6 +179,7 @@ class PreviewWidget : public QWidget {
   // counts the changes, so that a new context uploads them again.
   std::vector<float> vertices_;  // position 3, normal 3, uv 2
   std::vector<unsigned> indices_;
+  WorldMesh world_;  // the model's places, for picking and the highlight
   std::vector<float> wire_lines_;  // pairs of positions
   std::vector<float> bone_lines_;
   QImage texture_image_;
@@ -167,6 +192,7 @@ class PreviewWidget : public QWidget {
   mutable OrbitCamera camera_;
   bool overlay_ = true;
   QPoint last_mouse_;
+  std::optional<DrawnFace> highlight_;
 
   GlReport gl_;
   QStackedLayout* pages_ = nullptr;

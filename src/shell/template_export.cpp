@@ -1,5 +1,6 @@
 // File > Export Texture Template…: where the shown parts' faces lie on the
-// model's bitmap, as a PNG to paint by.
+// model's bitmap, as a PNG to paint by; and the choice of meshes and bitmap
+// that View > UV Layout shows too.
 #include <QImage>
 #include <QStatusBar>
 #include <algorithm>
@@ -29,32 +30,49 @@ Image FromQImage(const QImage& picture) {
 
 }  // namespace
 
-void frmMain::ExportTemplate() {
+frmMain::TemplateMeshes frmMain::ShownTemplateMeshes() const {
   // The model as it is in memory, then the other shown parts drawn with
-  // the same bitmap: heads and hands wear bitmaps of their own, and their
-  // faces would only clutter the model's.
-  std::vector<SkinMesh> meshes;
+  // the same bitmap.
+  TemplateMeshes shown;
+  if (!model_.ModelLoaded) return shown;
+  shown.meshes.push_back(MakeSkinMesh(model_));
+  const auto& parts = character_.parts();
+  const auto model = std::find_if(parts.begin(), parts.end(), [](const ScenePart& part) { return part.is_model; });
+  shown.parts.push_back(model != parts.end() ? static_cast<int>(model - parts.begin()) : -1);
+  shown.bitmap = model != parts.end() ? model->bitmap : std::string();
+  const TemplateParts others = TemplatePartsOf(parts);
+  for (const std::size_t p : others.with_model) {
+    shown.meshes.push_back(*parts[p].mesh);
+    shown.parts.push_back(static_cast<int>(p));
+  }
+  shown.elsewhere = others.elsewhere;
+  return shown;
+}
+
+std::optional<Image> frmMain::TemplateGround(const TemplateMeshes& shown) const {
+  // Under the lines, the bitmap the model is drawn with.
+  if (preview_->DrawsCharacter() && !shown.bitmap.empty()) {
+    const std::string bytes = ReadWholeFile(shown.bitmap);
+    return NamingFile(shown.bitmap, [&] { return DecodeImage(bytes); });
+  }
+  if (preview_->HasTexture()) return FromQImage(preview_->Texture());
+  return std::nullopt;
+}
+
+void frmMain::ExportTemplate() {
+  TemplateMeshes shown;
   try {
-    if (model_.ModelLoaded) meshes.push_back(MakeSkinMesh(model_));
+    shown = ShownTemplateMeshes();
   } catch (const Failure& failure) {
     prompts_->ShowMessage("The texture template could not be made.", failure.detail());
     return;
   }
+  const std::vector<SkinMesh>& meshes = shown.meshes;
   if (meshes.empty()) {
     statusBar()->showMessage("Export Texture Template needs a model: open a skin first");
     return;
   }
-  const auto& parts = character_.parts();
-  const auto model = std::find_if(parts.begin(), parts.end(), [](const ScenePart& part) { return part.is_model; });
-  const std::string bitmap = model != parts.end() ? model->bitmap : std::string();
-  int elsewhere = 0;
-  for (const ScenePart& part : parts) {
-    if (part.is_model || !part.shown || !part.mesh) continue;
-    if (!bitmap.empty() && part.bitmap == bitmap)
-      meshes.push_back(*part.mesh);
-    else
-      ++elsewhere;
-  }
+  const int elsewhere = shown.elsewhere;
   static const FilterList filters{{"PNG Image (*.png)", "*.png"}, {"All files (*.*)", "*"}};
   const auto choice = chooser_->ChooseSave("Export the Texture Template As PNG", filters,
                                            meshes.front().name + "-template.png", true);
@@ -62,14 +80,8 @@ void frmMain::ExportTemplate() {
   std::string path = choice->path;
   if (ExtensionOf(path).empty()) path += ".png";
   try {
-    // Under the lines, the bitmap the model is drawn with.
     TemplateOptions options;
-    if (preview_->DrawsCharacter() && !bitmap.empty()) {
-      const std::string bytes = ReadWholeFile(bitmap);
-      options.over = NamingFile(bitmap, [&] { return DecodeImage(bytes); });
-    } else if (preview_->HasTexture()) {
-      options.over = FromQImage(preview_->Texture());
-    }
+    options.over = TemplateGround(shown);
     const Image image = TextureTemplate(meshes, options);
     WriteFileAtomically(path, PngBytes(image));
     Used(path);

@@ -213,4 +213,29 @@ Image TextureTemplate(std::span<const SkinMesh> meshes, const TemplateOptions& o
   return image;
 }
 
+std::optional<int> FaceAtUv(const SkinMesh& mesh, double u, double v) {
+  const Point p{u, v};
+  for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+    Triangle t;
+    bool usable = true;
+    for (std::size_t k = 0; k < 3 && usable; ++k) {
+      const int corner = mesh.faces[f][k];
+      usable = corner >= 0 && static_cast<std::size_t>(corner) < mesh.uvs.size();
+      if (!usable) break;
+      const auto& uv = mesh.uvs[static_cast<std::size_t>(corner)];
+      usable = std::isfinite(uv[0]) && std::isfinite(uv[1]);
+      t[k] = {uv[0], uv[1]};
+    }
+    if (!usable) continue;
+    const double area = Cross(t[0], t[1], t[2]);
+    if (area == 0) continue;
+    // Inside, or on an edge, when p is on the same side of every edge as
+    // the third corner, whichever way the face winds.
+    const double sign = area > 0 ? 1 : -1;
+    if (sign * Cross(t[0], t[1], p) >= 0 && sign * Cross(t[1], t[2], p) >= 0 && sign * Cross(t[2], t[0], p) >= 0)
+      return static_cast<int>(f);
+  }
+  return std::nullopt;
+}
+
 }  // namespace mervane

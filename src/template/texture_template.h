@@ -62,4 +62,14 @@ struct TemplateOptions {
 // options.over without pixels or whose pixels do not match its size.
 Image TextureTemplate(std::span<const SkinMesh> meshes, const TemplateOptions& options);
 
+// The face of mesh whose texture triangle holds the point u, v, read as a
+// template draws it (u = 0, v = 0 the bitmap's top-left corner, v growing
+// downwards, 1 the far side): the first such face in the mesh's order,
+// edges and corners included, so that a point on an edge two faces share
+// finds one of them. A face with a corner outside the texture coordinates,
+// a coordinate that is not finite, or no area holds nothing; nullopt where
+// no face lies. A template picks its faces under a cursor with this, so the
+// face named is the one drawn there.
+std::optional<int> FaceAtUv(const SkinMesh& mesh, double u, double v);
+
 }  // namespace mervane

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QImage>
 #include <QVBoxLayout>
@@ -26,6 +27,7 @@
 #include "shell/main_window.h"
 #include "shell/path_text.h"
 #include "shell/preview_widget.h"
+#include "shell/uv_layout_view.h"
 #include "shell/settings.h"
 #include "shell/wait_window.h"
 #include "skn/skn.h"
@@ -106,7 +108,11 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   EXPECT_GE(top->indexOf(central->findChild<QLabel*>("Label1")), 0);
   EXPECT_GE(top->indexOf(central->findChild<QLabel*>("Label2")), 0);
 
-  EXPECT_EQ(central->layout()->itemAt(1)->widget(), window_->preview());
+  // The 3-D view, with the UV layout beside it.
+  const auto* views = qobject_cast<QSplitter*>(central->layout()->itemAt(1)->widget());
+  ASSERT_NE(views, nullptr);
+  EXPECT_EQ(views->widget(0), window_->preview());
+  EXPECT_EQ(views->widget(1), window_->uv_layout());
   const QList<QAction*> bar = window_->menuBar()->actions();
   ASSERT_EQ(bar.size(), 3);  // File, View, Help
   QMenu* file = bar[0]->menu();
