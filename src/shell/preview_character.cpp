@@ -87,9 +87,10 @@ std::optional<PreviewWidget::DrawnFace> PreviewWidget::FaceAt(QPointF pos) const
   if (!invertible) return std::nullopt;
   const float x = static_cast<float>(2 * pos.x() / view.width() - 1);
   const float y = static_cast<float>(1 - 2 * pos.y() / view.height());
-  const QVector4D near = unproject * QVector4D(x, y, -1, 1), far = unproject * QVector4D(x, y, 1, 1);
-  if (near.w() == 0 || far.w() == 0) return std::nullopt;
-  const QVector3D from = near.toVector3DAffine(), towards = far.toVector3DAffine() - from;
+  // Not "near" and "far": Windows' headers make those words macros.
+  const QVector4D front = unproject * QVector4D(x, y, -1, 1), back = unproject * QVector4D(x, y, 1, 1);
+  if (front.w() == 0 || back.w() == 0) return std::nullopt;
+  const QVector3D from = front.toVector3DAffine(), towards = back.toVector3DAffine() - from;
   auto vec = [](const QVector3D& v) { return Vec3{v.x(), v.y(), v.z()}; };
   if (!DrawsCharacter()) {
     const auto hit = FirstHit(world_.positions, world_.triangles, vec(from), vec(towards));

@@ -240,10 +240,7 @@ TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
   guitest::FakeChooser chooser;
   guitest::FakePrompts prompts;
   frmMain window("", &chooser, &prompts);
-  QSignalSpy indexed(window.game_folder(), &GameFolder::Indexed);
-  window.game_folder()->Index(QString::fromStdString(game.dir.root().string()));
-  ASSERT_TRUE(indexed.wait(20000));
-  while (window.game_folder()->Indexing()) QTest::qWait(10);
+  ASSERT_TRUE(guitest::IndexGame(*window.game_folder(), game.dir.root().string()));
   window.OpenPath(game.mesh);
   auto& panel = *window.character_panel();
   panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);

@@ -1,10 +1,13 @@
 #include "gui_support.h"
 
+#include "shell/game_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QUrl>
 #include <QStandardPaths>
@@ -93,6 +96,18 @@ void WhenModal(std::function<void(QDialog&)> steps) {
       dialog->reject();
     }
   });
+}
+
+bool IndexGame(GameFolder& game, const std::string& folder) {
+  bool indexed = false;
+  const auto connection = QObject::connect(&game, &GameFolder::Indexed, [&] { indexed = true; });
+  game.Index(QString::fromStdString(folder));
+  QElapsedTimer clock;
+  clock.start();
+  while ((!indexed || game.Indexing()) && clock.elapsed() < 20000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  QObject::disconnect(connection);
+  return indexed && !game.Indexing();
 }
 
 }  // namespace mervane::guitest

@@ -11,6 +11,10 @@
 #include "shell/file_chooser.h"
 #include "support.h"
 
+namespace mervane {
+class GameFolder;
+}
+
 namespace mervane::guitest {
 
 using test::ReadFile;
@@ -64,5 +68,9 @@ bool Drop(QWidget& target, const std::vector<std::string>& paths);
 // event loop. A dialog still open after the steps is a test failure and is
 // closed, so that a broken test cannot hang.
 void WhenModal(std::function<void(QDialog&)> steps);
+
+// Indexes folder as the game folder and waits until it is read; false when
+// it is not read in time.
+bool IndexGame(GameFolder& game, const std::string& folder);
 
 }  // namespace mervane::guitest
