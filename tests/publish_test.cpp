@@ -243,10 +243,14 @@ TEST_F(PublishFixture, ClashesWithTheGameAndReplacingASet) {
   request.game = &index;
   EXPECT_EQ(PlanOutfit(request).id, "103");
   // A name that would hide an archive member is refused, whatever --replace says.
-  request.id = "102";
-  request.replace = true;
-  EXPECT_THROW(PublishOutfit(request), Failure);
+  // So is one on the ID of a loose file outside the target folder, which is not ours to replace.
+  for (const char* id : {"102", "101"}) {
+    request.id = id;
+    request.replace = true;
+    EXPECT_THROW(PublishOutfit(request), Failure) << id;
+  }
   EXPECT_TRUE(Names().empty());
+  EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B101FAFat_Loose.cmx"));
 
   // --replace takes the place of the target folder's own set only.
   request = Body();
@@ -286,8 +290,13 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
            {"--publish", "a.skn", "--texture", "T", "--light", light},
            {"--publish", "a.skn", "--light", light, "--out", skins},
            {"--check", game, "--texture", "T"},
-           {"--light", light, "a.skn", "b.bmf"}})
-    EXPECT_EQ(Convert(usage).status, 2) << usage[0];
+           {"--light", light, "a.skn", "b.bmf"},
+           // A new texture keeps its suit's prefix: nothing that would change it.
+           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--age", "C", "--game", game},
+           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--build", "Fat", "--game", game},
+           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--id", "123", "--game", game}})
+    EXPECT_EQ(Convert(usage).status, 2) << usage[0] << " " << usage.back();
+  EXPECT_FALSE(fs::exists(game + "/GameData/Skins/B002MAFitlgt_Tartan.bmp"));
 }
 
 // The game's own files are the judge: they give no error, and each error

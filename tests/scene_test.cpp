@@ -283,6 +283,7 @@ TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
       {"Adult picked", [&] { scene.UseSkeleton(SkeletonKind::Adult); }, "adult"},
       {"a part added to the pick", [&] { scene.AddPart(kid); }, "adult"},
       {"the child opened again", [&] { scene.SetModel(kid_body, kid); }, "child"},
+      {"an adult part added to it", [&] { scene.AddPart(character.mesh); }, "adult"},  // the pick was the last model's
       {"an adult opened", [&] { scene.SetModel(adult_body, character.mesh); }, "adult"},
   };
   for (const auto& s : steps) {
@@ -434,6 +435,27 @@ TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
   scene.AddPart(offer->left_hand);
   scene.AddPart(offer->right_hand);
   EXPECT_FALSE(scene.Offer());
+}
+
+// A child's unisex body wears a girl's or a boy's head: one shown is not
+// offered to be replaced, while an adult's head is.
+TEST(CharacterScene, AUnisexChildBodyKeepsAGirlsOrBoysHead) {
+  const test::SmallCharacter character;
+  character.AddSuit("b003ucchd_kid", "xskin-b003ucchd_kid-PELVIS-BODY", "PELVIS");
+  character.AddSuit("c005uc_kid", "xskin-c005uc_kid-HEAD-HEAD", "HEAD");
+  character.AddSuit("c004fc_girl", "xskin-c004fc_girl-HEAD-HEAD", "HEAD");
+  character.AddSuit("c006ma_man", "xskin-c006ma_man-HEAD-HEAD", "HEAD");
+  const struct {
+    const char* head;
+    const char* offered;
+  } cases[] = {{"c004fc_girl.cmx", ""}, {"c006ma_man.cmx", "c005uc_kid.cmx"}};
+  for (const auto& c : cases) {
+    CharacterScene scene = SceneOf(character);
+    scene.AddPart(character.dir.path("b003ucchd_kid.cmx"));
+    scene.AddPart(character.dir.path(c.head));
+    const auto offer = scene.Offer();
+    EXPECT_EQ(offer ? FileNameOf(offer->head) : "", c.offered) << c.head;
+  }
 }
 
 // One part of each kind is shown: a new head, body or hand replaces the

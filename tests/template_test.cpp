@@ -122,6 +122,10 @@ TEST(TextureTemplate, SeamsAreEdgesOfOneFaceByTheirTextureCorners) {
       {"the cut's other side", {cut}, {48, 16}, options.seam},
       {"one area mapped twice keeps its border", {Square(), Square()}, border, options.seam},
       {"and its shared edge", {Square(), Square()}, diagonal, options.edge},
+      // The second face's third corner lies apart from the first's: each
+      // face lists the shared edge from its other end.
+      {"a shared edge listed from either end", {Mesh({kSquare[0], kSquare[1], kSquare[2], At(4.5, 40.5)}, {{0, 1, 2}, {0, 2, 3}})},
+       diagonal, options.edge},
       {"a face mapped twice in another corner order", {Square(), Mesh(kSquare, {{2, 1, 0}})}, border, options.seam},
   };
   for (const auto& c : cases) EXPECT_EQ(At(TextureTemplate(c.meshes, options), c.probe), c.colour) << c.name;

@@ -115,7 +115,7 @@ std::string CharacterScene::FindSkeletonAgain() {
 SkeletonKind CharacterScene::KindByAge() const {
   std::vector<std::string> names;
   for (const ScenePart& part : parts_)
-    if (part.mesh) names.push_back(part.mesh->name);
+    if (part.mesh && part.shown) names.push_back(part.mesh->name);  // not a model an adult's body replaced
   return AgeOfNames(names) == 'c' ? SkeletonKind::Child : SkeletonKind::Adult;
 }
 

@@ -222,6 +222,10 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
     list->setFocus();
     dialog.hide();
   }
+  // The search ignores case.
+  dialog.SetSearch("ROSS");
+  EXPECT_EQ(dialog.ListedCount(), 1);
+  dialog.SetSearch("");
   // The arrows in the search move through the list.
   QTest::keyClick(search, Qt::Key_Down);
   EXPECT_EQ(dialog.Chosen(), "c001ma_ross.cmx");

@@ -50,7 +50,7 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
   TempDir dir, out;
   const std::string mesh = dir.path("xskin-b006fafat_01-PELVIS-BODY.skn");
   test::WriteFile(mesh, test::SmallSkn("xskin-b006fafat_01-PELVIS-BODY", "x"));
-  test::WriteFile(dir.path("denim.bmp"), test::TwoColourBitmap());  // 24-bit, 2 x 2
+  test::WriteFile(dir.path("denim 2.bmp"), test::TwoColourBitmap());  // 24-bit, 2 x 2
   QImage dark(64, 64, QImage::Format_RGB32);
   dark.fill(Qt::darkBlue);
   ASSERT_TRUE(dark.save(QString::fromStdString(dir.path("dark.png"))));
@@ -67,11 +67,12 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
          {std::pair{"cmbKind", "b"}, {"cmbGender", "f"}, {"cmbAge", "a"}, {"cmbBuild", "fat"}})
       EXPECT_EQ(dialog.findChild<QComboBox*>(combo)->currentData().toString(), value) << combo;
     dialog.findChild<QLineEdit*>("txtFolder")->setText(QString::fromStdString(out.root().string()));
-    // The light image names the texture while it has no name.
-    chooser.choices.push_back(FileChoice{dir.path("denim.bmp"), 0});
+    // The light image names the texture while it has no name, in the
+    // letters, digits and "_" the game takes.
+    chooser.choices.push_back(FileChoice{dir.path("denim 2.bmp"), 0});
     dialog.findChild<QPushButton*>("cmdLight")->click();
     auto* texture = dialog.findChild<QLineEdit*>("txtTexture");
-    EXPECT_EQ(texture->text(), "denim");
+    EXPECT_EQ(texture->text(), "denim_2");
 
     // Each field changes the list as it is typed or chosen.
     const auto& files = *dialog.findChild<QListWidget*>("lstFiles");
