@@ -2,6 +2,7 @@
 // the game reads it.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "archive/far.h"
@@ -105,6 +106,12 @@ TEST(Publish, TheLowestFreeIdFromOneHundredOfTheFamily) {
       {&child, {"B100MCChdlgt_Kid.bmp", "B101UCChd_Other.cmx"}, "102"},
   };
   for (const Row& row : rows) EXPECT_EQ(FreeOutfitId(*row.outfit, row.names), row.id);
+  // The last ID is offered; past it, the ID must be chosen.
+  std::vector<std::string> taken;
+  for (int n = 100; n < 999; ++n) taken.push_back("B" + std::to_string(n) + "MAFit_x.cmx");
+  EXPECT_EQ(FreeOutfitId(body, taken), "999");
+  taken.push_back("B999MAFit_x.cmx");
+  EXPECT_THROW(FreeOutfitId(body, taken), Failure);
 }
 
 // A folder to publish into, and the images to publish.
@@ -210,6 +217,11 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
       {"an ID taken", [](PublishRequest& r) { r.id = "100"; }, "ID 100 is taken on B100FAFat by"},
       {"no gender", [](PublishRequest& r) { r.gender.reset(); }, "--gender M, F or U is needed"},
       {"a kind that is none", [](PublishRequest& r) { r.kind = 'x'; }, "the kind must be a body (B) or a head (C)"},
+      {"a gender that is none", [](PublishRequest& r) { r.gender = 'x'; }, "the gender must be M, F or U"},
+      {"an age that is none, on a head", [](PublishRequest& r) { r.mesh = Mesh("face", {"HEAD"}), r.age = 'x', r.build.reset(); },
+       "the age must be A or C"},
+      {"a head given a build", [](PublishRequest& r) { r.mesh = Mesh("xskin-c005fa_bo-HEAD-HEAD", {"HEAD"}); },
+       "a head has no build"},
       {"a child's build on an adult", [](PublishRequest& r) { r.build = "chd", r.age = 'a'; }, "not one of an adult's"},
       {"an image that is none", [&](PublishRequest& r) { r.images[2] = dir.path("garbage.png"); }, "garbage.png"},
       {"an image that is missing", [&](PublishRequest& r) { r.images[1] = dir.path("none.png"); }, "none.png"},
@@ -227,6 +239,38 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
       EXPECT_NE(failure.detail().find(row.message), std::string::npos) << failure.detail();
     }
     EXPECT_EQ(Names(), before);
+  }
+}
+
+// What the rules let through at their limits, and the image sizes kept or scaled.
+TEST_F(PublishFixture, WhatTheRulesAllowAtTheirLimits) {
+  const std::string small = dir.path("64.bmp"), large = dir.path("512.bmp"), huge = dir.path("1024.bmp");
+  WriteFile(small, Bmp24(64, 64));
+  WriteFile(large, Bmp24(512, 512));
+  WriteFile(huge, Bmp24(1024, 1024));
+  struct Row {
+    const char* why;
+    std::function<void(PublishRequest&)> change;
+    const char* suit;
+    int side;  // of the light bitmap written
+  };
+  const Row rows[] = {
+      {"an underscore in the texture", [](PublishRequest& r) { r.texture = "Blue_Jeans"; }, "B100FAFat_Blue_Jeans", 256},
+      {"an ID of letters and digits", [](PublishRequest& r) { r.id = "a1B"; }, "BA1BFAFat_Denim", 256},
+      {"the smallest side kept", [&](PublishRequest& r) { r.images[0] = small; }, "B100FAFat_Denim", 64},
+      {"the largest side kept", [&](PublishRequest& r) { r.images[0] = large; }, "B100FAFat_Denim", 512},
+      {"a side past it, scaled", [&](PublishRequest& r) { r.images[0] = huge; }, "B100FAFat_Denim", 256},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    fs::remove_all(skins);
+    PublishRequest request = Body();
+    row.change(request);
+    ASSERT_EQ(PublishOutfit(request).suit, row.suit);
+    const std::string suit = row.suit, prefix = suit.substr(0, suit.find('_'));
+    const auto info = ReadBmpInfo(ReadFile(skins + "/" + prefix + "lgt" + suit.substr(prefix.size()) + ".bmp"));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(std::make_pair(info->width, info->height), std::make_pair(row.side, row.side));
   }
 }
 
@@ -251,6 +295,16 @@ TEST_F(PublishFixture, ClashesWithTheGameAndReplacingASet) {
   }
   EXPECT_TRUE(Names().empty());
   EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B101FAFat_Loose.cmx"));
+  // Into the game's own Skins, --replace may take a loose set's place but never hide an archive member.
+  const std::string loose = game + "/GameData/Skins/B100FAFat_Game.cmx";
+  WriteFile(loose, suit);
+  const GameIndex with_loose(game);
+  request = Body();
+  request.game = &with_loose, request.folder = game + "/GameData/Skins";
+  request.id = "100", request.mesh_name = "Game", request.replace = true;
+  EXPECT_THROW(PublishOutfit(request), Failure);
+  EXPECT_EQ(ReadFile(loose), suit);
+  fs::remove(loose);
 
   // --replace takes the place of the target folder's own set only.
   request = Body();
@@ -291,12 +345,20 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
            {"--publish", "a.skn", "--light", light, "--out", skins},
            {"--check", game, "--texture", "T"},
            {"--light", light, "a.skn", "b.bmf"},
+           {"--replace", "a.skn", "b.bmf"},
+           {"--check", game, "--out", skins},
+           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--gender", "Ma", "--game", game},
            // A new texture keeps its suit's prefix: nothing that would change it.
            {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--age", "C", "--game", game},
            {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--build", "Fat", "--game", game},
            {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--id", "123", "--game", game}})
     EXPECT_EQ(Convert(usage).status, 2) << usage[0] << " " << usage.back();
   EXPECT_FALSE(fs::exists(game + "/GameData/Skins/B002MAFitlgt_Tartan.bmp"));
+  // A loose suit hiding the game's own is named.
+  WriteFile(game + "/GameData/Skins/B002MAFit_01.cmx", cmx);
+  const auto hiding = Convert({"--check", game, "--game", game});
+  EXPECT_NE(hiding.out.find("B002MAFit_01.cmx: warning: it replaces the game's own B002MAFit_01.cmx in Skins.far"),
+            std::string::npos) << hiding.out;
 }
 
 // The game's own files are the judge: they give no error, and each error
@@ -314,6 +376,7 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
     const char* file;  // the file the finding names
     std::function<void(const fs::path&)> plant;
     const char* message;
+    Finding::Level level = Finding::Level::Error;
   };
   auto patch = [](const fs::path& path, std::size_t at, char value) {
     std::string bytes = ReadFile(path.string());
@@ -346,6 +409,30 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
          WriteFile((d / "xskin-C001MA_Ross-HEAD-HEADB.skn").string(), text);
        },
        "bone HAT"},
+      // What the game shows without fault but would look wrong is a warning.
+      {"a suit without a dark bitmap", "C001MA_Ross.cmx", [](const fs::path& d) { fs::remove(d / "C001MAdrk_Ross.bmp"); },
+       "no bitmap in the dark tone", Finding::Level::Warning},
+      {"a bitmap no suit wears", "B009MAFitlgt_Stray.bmp",
+       [](const fs::path& d) { fs::copy_file(d / "C001MAlgt_Ross.bmp", d / "B009MAFitlgt_Stray.bmp"); }, "no suit wears it",
+       Finding::Level::Warning},
+      {"a second suit on a prefix", "B002MAFit_02.cmx",
+       [](const fs::path& d) {
+         std::string text = ReadFile((d / "B002MAFit_01.cmx").string());
+         text.replace(text.find("b002mafit_01\r\n"), 12, "b002mafit_02");
+         WriteFile((d / "B002MAFit_02.cmx").string(), text);
+       },
+       "another suit shares its prefix", Finding::Level::Warning},
+      // No fault at all (no file named): a bitmap stored top-down is square all the same.
+      {"a square bitmap stored top-down", "", [&](const fs::path& d) {
+         const std::string path = (d / "C001MAlgt_Ross.bmp").string();
+         std::string bytes = ReadFile(path);
+         std::int32_t height = 0;
+         std::memcpy(&height, bytes.data() + 22, 4);
+         height = -height;
+         std::memcpy(bytes.data() + 22, &height, 4);
+         WriteFile(path, bytes);
+       },
+       ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.fault);
@@ -357,10 +444,12 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
     row.plant(copy.root());
     const CheckReport report = CheckSkins(std::vector<std::string>{copy.root().string()}, nullptr);
     const auto named = std::find_if(report.findings.begin(), report.findings.end(), [&](const Finding& f) {
-      return f.level == Finding::Level::Error && fs::path(f.path).filename() == row.file &&
+      return f.level == row.level && fs::path(f.path).filename() == row.file &&
              f.message.find(row.message) != std::string::npos;
     });
-    EXPECT_NE(named, report.findings.end());
+    if (*row.file) {
+      EXPECT_NE(named, report.findings.end());
+    }
     for (const Finding& finding : report.findings)
       if (finding.level == Finding::Level::Error && fs::path(finding.path).filename() != row.file)
         ADD_FAILURE() << "also: " << FindingLine(finding);

@@ -225,6 +225,10 @@ TEST(RealFiles, SkillsRoundTripThroughAGlbExactly) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("would overwrite xskill-A2O-idle1.cfp"), std::string::npos) << refused.err;
   fs::remove(written.path("xskill-A2O-idle1.cfp"));
+  // The largest tolerance is taken.
+  const test::TempDir elsewhere;
+  const auto lossy = test::Convert({"--lossy", "1", alone.path("ross.glb"), elsewhere.path("lossy.cmx")});
+  EXPECT_EQ(lossy.status, 0) << lossy.err;
   const FileFinder real({Real("")});
   for (const bool beside : {false, true}) {
     SCOPED_TRACE(beside ? "beside the originals" : "alone");

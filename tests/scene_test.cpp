@@ -94,7 +94,7 @@ TEST(SceneNaming, OffersEveryBitmapTheGamePairsWithAMesh) {
   const struct {
     const char* texture;
     std::optional<std::size_t> found;
-  } textures[] = {{"Ross", 0}, {"biker", 1}, {"Ross01", 0}, {"HMLOdrk", 2}, {"Medic", std::nullopt}, {"", std::nullopt}};
+  } textures[] = {{"Ross", 0}, {"biker", 1}, {"Bikers", 1}, {"Ross01", 0}, {"HMLOdrk", 2}, {"Medic", std::nullopt}, {"", std::nullopt}};
   for (const auto& t : textures) EXPECT_EQ(FindTexture(dark, t.texture), t.found) << t.texture;
 }
 

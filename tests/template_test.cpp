@@ -311,6 +311,7 @@ TEST(TextureTemplate, ConverterUsageErrors) {
       {{"--template", "a.skn", "t.bmp"}, "--template writes a .png: \"t.bmp\""},
       {{"--template", "a.obj", "t.png"}, "a MESH ends in .skn, .bmf, .spj, .cmx or .bcf: \"a.obj\""},
       {{"--template", "--size", "0", "a.skn", "t.png"}, "--size takes 1 to 4096 pixels, not 0"},
+      {{"--template", "--size", "4097", "a.skn", "t.png"}, "--size takes 1 to 4096 pixels, not 4097"},
       {{"--template", "--size", "12px", "a.skn", "t.png"}, "--size needs a whole number, not \"12px\""},
       {{"--template", "--to", "skn", "a.skn", "t.png"}, "--template takes only --over, --size, --game and --fix-normals"},
       {{"--template", "--over"}, "--over needs a value"},

@@ -29,9 +29,6 @@ const char* const kPublishUsage =
     "  mervane-convert --publish SKILLS.cmx|SKILLS.cmx.bcf (--game DIR | --out DIR)\n"
     "      Put a skill file and its frames (.cfp beside it) where the game reads replacement\n"
     "      animations; says which skills replace the game's own.\n"
-    "  mervane-convert --publish SKILLS.cmx|SKILLS.cmx.bcf (--game DIR | --out DIR)\n"
-    "      Put a skill file and its frames (.cfp beside it) where the game reads replacement\n"
-    "      animations; says which skills replace the game's own.\n"
     "  mervane-convert --check PATH... [--game DIR]\n"
     "      Read files, folders of skins or a game install as the game would, and print what\n"
     "      would make it ignore a skin (error) or look wrong (warning). Exit 1 on an error.\n";
