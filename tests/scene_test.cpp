@@ -482,6 +482,9 @@ TEST(CharacterScene, APartReplacesTheOneOfItsKind) {
     return FileNameOf(offer->head) + "|" + FileNameOf(offer->left_hand) + "|" + FileNameOf(offer->right_hand);
   };
   auto add = [&](const char* file) { return [&scene, &character, file] { scene.AddPart(character.dir.path(file)); }; };
+  auto index_of = [&](const std::function<bool(const ScenePart&)>& which) {
+    return static_cast<int>(std::find_if(scene.parts().begin(), scene.parts().end(), which) - scene.parts().begin());
+  };
   const SkinModel head_a = ReadMeshFile(character.dir.path("xskin-c001ma_test-HEAD-HEADA.skn"));
   const struct {
     const char* step;
@@ -499,13 +502,18 @@ TEST(CharacterScene, APartReplacesTheOneOfItsKind) {
        "b002fafit_her c003fa_her hflo hfro ", "none"},
       {"head A opened as the model", [&] { scene.SetModel(head_a, character.dir.path("xskin-c001ma_test-HEAD-HEADA.skn")); },
        "c001ma_test b002fafit_her hflo hfro ", "c003fa_her.cmx||"},
+      // The model is not a part to remove; another is.
+      {"the model removed", [&] { scene.RemovePart(index_of([](const ScenePart& p) { return p.is_model; })); },
+       "c001ma_test b002fafit_her hflo hfro ", "c003fa_her.cmx||"},
+      {"a hand removed", [&] { scene.RemovePart(index_of([](const ScenePart& p) { return p.mesh && SuitNameOfMesh(p.mesh->name) == "hfro"; })); },
+       "c001ma_test b002fafit_her hflo ", "c003fa_her.cmx||hfro.cmx"},
   };
   for (const auto& s : steps) {
     s.act();
     EXPECT_EQ(shown(), s.shown) << s.step;
     EXPECT_EQ(offered(), s.offered) << s.step;
   }
-  EXPECT_EQ(scene.parts().size(), 4u);
+  EXPECT_EQ(scene.parts().size(), 3u);
 }
 
 // Files saved again by another program come back in; one that does not read
