@@ -432,9 +432,14 @@ void CharacterPanel::ChooseGameBitmap() {
   }
   frmOpenFromGame dialog(frmOpenFromGame::Listing::Bitmaps, this);
   dialog.SetNames(scene_.GameBitmaps());
-  // The part's own prefix first: its other textures are what is looked for most.
-  if (const ScenePart& part = scene_.parts().at(static_cast<std::size_t>(row)); part.mesh)
-    dialog.SetSearch(Q(PairingKey(SuitNameOfMesh(part.mesh->name))));
+  // The part's own family first ("b002", "hmlo"): its other textures are what is looked for most.
+  if (const ScenePart& part = scene_.parts().at(static_cast<std::size_t>(row)); part.mesh) {
+    const std::string suit = ToLowerAscii(SuitNameOfMesh(part.mesh->name));
+    if (ParseOutfitName(suit))
+      dialog.SetSearch(Q(suit.substr(0, 4)));
+    else if (SimPartOf(suit))
+      dialog.SetSearch(Q(suit));
+  }
   if (dialog.exec() == QDialog::Accepted) ChooseGameBitmapNamed(dialog.Chosen());
 }
 
