@@ -328,7 +328,15 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   file.suits.push_back({"b002mafit_01", 0, {}, {{"PELVIS", "xskin-b002mafit_01-PELVIS-BODY", 0, {}}}});
   const std::string cmx = CmxText(file, kGameCmxComment);
   const std::string skn = SknText(Mesh("xskin-b002mafit_01-PELVIS-BODY", {"PELVIS"}));
-  const FarFile members[] = {{"B002MAFit_01.cmx", cmx}, {"xskin-b002mafit_01-PELVIS-BODY.skn", skn}};
+  // Most of the game's suits are binary: one named by its name is found as .cmx.bcf too.
+  CharacterFile binary;
+  binary.suits.push_back({"b003mafit_02", 0, {}, {{"PELVIS", "xskin-b003mafit_02-PELVIS-BODY", 0, {}}}});
+  const std::string bcf = BcfBytes(binary);
+  const std::string skn3 = SknText(Mesh("xskin-b003mafit_02-PELVIS-BODY", {"PELVIS"}));
+  const FarFile members[] = {{"B002MAFit_01.cmx", cmx},
+                             {"xskin-b002mafit_01-PELVIS-BODY.skn", skn},
+                             {"B003MAFit_02.cmx.bcf", bcf},
+                             {"xskin-b003mafit_02-PELVIS-BODY.skn", skn3}};
   WriteFile(game + "/GameData/Skins.far", FarBytes(members));
   const auto published = Convert({"--publish", "B002MAFit_01", "--texture", "Plaid", "--light", light, "--game", game});
   ASSERT_EQ(published.status, 0) << published.err;
@@ -340,6 +348,9 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   const auto checked = Convert({"--check", game, "--game", game});
   EXPECT_EQ(checked.status, 0) << checked.out;
   EXPECT_NE(checked.out.find("0 errors, 0 warnings in 3 files"), std::string::npos) << checked.out;
+  const auto from_binary = Convert({"--publish", "B003MAFit_02", "--texture", "Plaid", "--light", light, "--game", game});
+  EXPECT_EQ(from_binary.status, 0) << from_binary.err;
+  EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B003MAFitlgt_Plaid.bmp"));
   for (const auto& usage : std::vector<std::vector<std::string>>{
            {"--publish", "a.skn", "--texture", "T", "--light", light},
            {"--publish", "a.skn", "--light", light, "--out", skins},
