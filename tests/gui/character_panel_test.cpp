@@ -210,7 +210,7 @@ TEST(CharacterPanelTest, SkillsNameTheirFileAndTheMissingFrames) {
 // list had it.
 TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
   frmOpenFromGame dialog;
-  dialog.SetNames({"adult-skeleton.cmx", "c001ma_ross.cmx"});
+  dialog.SetNames({"adult-skeleton.cmx", "c001ma_ross.cmx", "hmlo.cmx.bcf", "hmlolgt.bmp"});
   auto* search = dialog.findChild<QLineEdit*>("txtGameSearch");
   auto* list = dialog.findChild<QListWidget*>("lstGameFiles");
   // The widget that has the focus when the window is active (the offscreen
@@ -226,6 +226,7 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
   dialog.SetSearch("ROSS");
   EXPECT_EQ(dialog.ListedCount(), 1);
   dialog.SetSearch("");
+  EXPECT_EQ(dialog.ListedCount(), 3);  // binary character files too, not bitmaps
   // The arrows in the search move through the list.
   QTest::keyClick(search, Qt::Key_Down);
   EXPECT_EQ(dialog.Chosen(), "c001ma_ross.cmx");

@@ -98,6 +98,10 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
       EXPECT_EQ((QStringList{listed.front(), listed.back()}), step.first_and_last);
     }
     EXPECT_TRUE(guitest::Names(out.root().string()).empty()) << "planning writes nothing";
+    // A texture name typed is the user's: another light image leaves it.
+    chooser.choices.push_back(FileChoice{dir.path("denim 2.bmp"), 0});
+    dialog.findChild<QPushButton*>("cmdLight")->click();
+    EXPECT_EQ(texture->text(), "Plaid");
 
     Choose(dialog, "cmbGender", "f");
     Choose(dialog, "cmbAge", "a");
