@@ -404,32 +404,38 @@ void CharacterPanel::RemovePart() {
   emit SceneChanged(true);
 }
 
-void CharacterPanel::ChooseBitmap() {
+int CharacterPanel::SelectedPartOrSay() {
   const int row = parts_->currentRow();
-  if (row < 0) {
-    emit Status("Select a part first, then choose its bitmap");
+  if (row < 0) emit Status("Select a part first, then choose its bitmap");
+  return row;
+}
+
+void CharacterPanel::DrawPartWith(int row, const std::string& path, const QString& not_an_image,
+                                  const QString& drawn) {
+  // A file that is no image would turn the part grey without a word.
+  if (ReadImage(path).isNull()) {
+    emit Status(not_an_image);
     return;
   }
-  if (auto choice = chooser_.ChooseOpen("Choose the Part's Bitmap", BitmapFilters())) {
-    // A file that is no image would turn the part grey without a word.
-    if (ReadImage(choice->path).isNull()) {
-      emit Status(QStringLiteral("%1 is not an image Mervane can read (.bmp, .png, .jpg or .tga); the part keeps "
-                                 "its bitmap")
-                      .arg(QString::fromStdString(FileNameOf(choice->path))));
-      return;
-    }
-    scene_.ChooseBitmap(row, choice->path);
-    FillParts();
-    emit SceneChanged(false);
-  }
+  scene_.ChooseBitmap(row, path);
+  FillParts();
+  if (!drawn.isEmpty()) emit Status(drawn);
+  emit SceneChanged(false);
+}
+
+void CharacterPanel::ChooseBitmap() {
+  const int row = SelectedPartOrSay();
+  if (row < 0) return;
+  if (auto choice = chooser_.ChooseOpen("Choose the Part's Bitmap", BitmapFilters()))
+    DrawPartWith(row, choice->path,
+                 QStringLiteral("%1 is not an image Mervane can read (.bmp, .png, .jpg or .tga); the part keeps "
+                                "its bitmap")
+                     .arg(QString::fromStdString(FileNameOf(choice->path))));
 }
 
 void CharacterPanel::ChooseGameBitmap() {
-  const int row = parts_->currentRow();
-  if (row < 0) {
-    emit Status("Select a part first, then choose its bitmap");
-    return;
-  }
+  const int row = SelectedPartOrSay();
+  if (row < 0) return;
   frmOpenFromGame dialog(frmOpenFromGame::Listing::Bitmaps, this);
   dialog.SetNames(scene_.GameBitmaps());
   // The part's own family first ("b002", "hmlo"): its other textures are what is looked for most.
@@ -447,14 +453,9 @@ void CharacterPanel::ChooseGameBitmapNamed(const std::string& name) {
   const int row = parts_->currentRow();
   const auto path = scene_.FindGameFile(name);
   if (row < 0 || !path) return;
-  if (ReadImage(*path).isNull()) {
-    emit Status(Q(name) + QStringLiteral(" is not an image Mervane can read; the part keeps its bitmap"));
-    return;
-  }
-  scene_.ChooseBitmap(row, *path);
-  FillParts();
-  emit Status(QStringLiteral("Drawing %1 with %2 from the game").arg(Q(scene_.parts().at(static_cast<std::size_t>(row)).label), Q(name)));
-  emit SceneChanged(false);
+  DrawPartWith(row, *path, Q(name) + QStringLiteral(" is not an image Mervane can read; the part keeps its bitmap"),
+               QStringLiteral("Drawing %1 with %2 from the game")
+                   .arg(Q(scene_.parts().at(static_cast<std::size_t>(row)).label), Q(name)));
 }
 
 void CharacterPanel::ChooseTexture(const QString& texture) {

@@ -93,6 +93,11 @@ class CharacterPanel : public QDockWidget {
   void RemovePart();
   void ChooseBitmap();
   void ChooseGameBitmap();
+  // The selected part's row; -1, saying so, when none is selected.
+  int SelectedPartOrSay();
+  // Draws the part at row with the image at path, saying drawn when given,
+  // or says not_an_image and keeps its bitmap when the file is no image.
+  void DrawPartWith(int row, const std::string& path, const QString& not_an_image, const QString& drawn = {});
   // The selected part's offered textures, the one drawn current.
   void FillTextures();
   void Tick();
