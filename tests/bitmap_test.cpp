@@ -71,13 +71,19 @@ TEST(Bitmap, Bmp8BytesReadBackExactly) {
 }
 
 TEST(Bitmap, QuantizingKeepsFewColoursExactlyAndCapsMany) {
+  // Red, green, blue and their pairs: the same values in other channels.
+  const auto primary = [](int k) {
+    return std::array<std::uint8_t, 3>{static_cast<std::uint8_t>(k & 1 ? 255 : 0), static_cast<std::uint8_t>(k & 2 ? 255 : 0),
+                                       static_cast<std::uint8_t>(k & 4 ? 255 : 0)};
+  };
   const struct {
     int colours;
     bool exact;
-  } cases[] = {{1, true}, {2, true}, {255, true}, {256, true}, {257, false}, {4096, false}};
+    std::function<std::array<std::uint8_t, 3>(int)> colour = Distinct;
+  } cases[] = {{1, true}, {2, true}, {255, true}, {256, true}, {257, false}, {4096, false}, {8, true, primary}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.colours) + " colours");
-    Image image = Painted(64, 64, [&](int p) { return Distinct(p % c.colours); });
+    Image image = Painted(64, 64, [&](int p) { return c.colour(p % c.colours); });
     for (std::size_t a = 3; a < image.rgba.size(); a += 4) image.rgba[a] = static_cast<std::uint8_t>(a);  // ignored
     const IndexedImage reduced = QuantizeImage(image);
     ASSERT_LE(reduced.palette.size(), 256u);
@@ -85,7 +91,7 @@ TEST(Bitmap, QuantizingKeepsFewColoursExactlyAndCapsMany) {
     if (c.exact) {
       // The colours in the order the pixels first show them.
       ASSERT_EQ(reduced.palette.size(), static_cast<std::size_t>(c.colours));
-      for (int k = 0; k < c.colours; ++k) EXPECT_EQ(reduced.palette[k], Distinct(k)) << k;
+      for (int k = 0; k < c.colours; ++k) EXPECT_EQ(reduced.palette[k], c.colour(k)) << k;
       EXPECT_EQ(Psnr(shown, image), std::numeric_limits<double>::infinity());
     } else {
       EXPECT_GT(Psnr(shown, image), 30);

@@ -298,6 +298,9 @@ TEST(Posing, WorldTransformsAtRestAndBetweenFramesAndSkinningWithBlends) {
   const Rig rig = MakeRig(file.skeletons[0]);
   const Animation animation = MakeAnimation(rig, file.skills[0], SmallFrames());
   EXPECT_EQ(animation.frame_count, 3);
+  Skill ending_short = file.skills[0];  // a shorter motion listed last does not shorten the skill
+  ending_short.motions.back().frames = 1;
+  EXPECT_EQ(MakeAnimation(rig, ending_short, SmallFrames()).frame_count, 3);
   const double r = std::sqrt(0.5);
   const struct {
     double frame;  // < 0: at rest

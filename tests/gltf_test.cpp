@@ -722,39 +722,44 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   EXPECT_EQ(same.frames[0].rotations, waving.frames.rotations);
   EXPECT_EQ(same.file.skills[0].frames_name, "xskill-wave");
 
-  // A modeller's 24 a second: three keys span 1/12 s, four frames at 30.
-  tinygltf::Model slow = load(waving.Glb());
-  for (const auto& sampler : slow.animations[0].samplers) {
-    auto& accessor = slow.accessors[static_cast<std::size_t>(sampler.input)];
-    auto& data = slow.buffers[0].data;
-    const auto& view = slow.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
-    for (int k = 0; k < 3; ++k) {
-      const float t = static_cast<float>(k / 24.0);
-      std::memcpy(data.data() + view.byteOffset + accessor.byteOffset + 4 * static_cast<std::size_t>(k), &t, 4);
+  // A modeller's 24 a second: three keys span 1/12 s, four frames at 30,
+  // between keys blended or, for STEP keys, held at the key before.
+  for (const bool step : {false, true}) {
+    SCOPED_TRACE(step ? "STEP" : "LINEAR");
+    tinygltf::Model slow = load(waving.Glb());
+    for (auto& sampler : slow.animations[0].samplers) {
+      if (step) sampler.interpolation = "STEP";
+      auto& accessor = slow.accessors[static_cast<std::size_t>(sampler.input)];
+      auto& data = slow.buffers[0].data;
+      const auto& view = slow.bufferViews[static_cast<std::size_t>(accessor.bufferView)];
+      for (int k = 0; k < 3; ++k) {
+        const float t = static_cast<float>(k / 24.0);
+        std::memcpy(data.data() + view.byteOffset + accessor.byteOffset + 4 * static_cast<std::size_t>(k), &t, 4);
+      }
+      accessor.maxValues = {2 / 24.0};
     }
-    accessor.maxValues = {2 / 24.0};
+    slow.animations[0].extras = tinygltf::Value();  // a modeller keeps none of ours
+    const SkillsMade resampled = SkillsFromGltf(save(slow), waving.rig, {}, {});
+    const Skill& skill = resampled.file.skills[0];
+    EXPECT_EQ(skill.motions[0].frames, 4u);
+    const Animation animation = MakeAnimation(waving.rig, skill, resampled.frames[0]);
+    Pose got, want;
+    for (const auto& [frame, original] : {std::pair{1, 0.8}, std::pair{2, 1.6}, std::pair{3, 2.0}}) {
+      AnimatedPose(waving.rig, animation, frame, got);
+      AnimatedPose(waving.rig, waving.animation, step ? std::floor(original) : original, want);
+      // The root, whose keys are unit quaternions as the game's are (the arm's
+      // are 4 % off, and between keys the game's slerp of them scales otherwise
+      // than glTF's linear scale).
+      EXPECT_NEAR(got[0].position.x, want[0].position.x, 1e-5) << frame;
+      EXPECT_NEAR(got[0].position.y, want[0].position.y, 1e-5) << frame;
+      for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[0].rotation.m[e], want[0].rotation.m[e], 5e-4) << frame;
+    }
+    // At its last key the arm, turned about all three axes, is where it was:
+    // the modeller's rotations are mirrored back into the game's.
+    AnimatedPose(waving.rig, animation, 3, got);
+    AnimatedPose(waving.rig, waving.animation, 2, want);
+    for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[1].rotation.m[e], want[1].rotation.m[e], 1e-4) << e;
   }
-  slow.animations[0].extras = tinygltf::Value();  // a modeller keeps none of ours
-  const SkillsMade resampled = SkillsFromGltf(save(slow), waving.rig, {}, {});
-  const Skill& skill = resampled.file.skills[0];
-  EXPECT_EQ(skill.motions[0].frames, 4u);
-  const Animation animation = MakeAnimation(waving.rig, skill, resampled.frames[0]);
-  Pose got, want;
-  for (const auto& [frame, original] : {std::pair{1, 0.8}, std::pair{2, 1.6}, std::pair{3, 2.0}}) {
-    AnimatedPose(waving.rig, animation, frame, got);
-    AnimatedPose(waving.rig, waving.animation, original, want);
-    // The root, whose keys are unit quaternions as the game's are (the arm's
-    // are 4 % off, and between keys the game's slerp of them scales otherwise
-    // than glTF's linear scale).
-    EXPECT_NEAR(got[0].position.x, want[0].position.x, 1e-5) << frame;
-    EXPECT_NEAR(got[0].position.y, want[0].position.y, 1e-5) << frame;
-    for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[0].rotation.m[e], want[0].rotation.m[e], 5e-4) << frame;
-  }
-  // At its last key the arm, turned about all three axes, is where it was:
-  // the modeller's rotations are mirrored back into the game's.
-  AnimatedPose(waving.rig, animation, 3, got);
-  AnimatedPose(waving.rig, waving.animation, 2, want);
-  for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[1].rotation.m[e], want[1].rotation.m[e], 1e-4) << e;
 
   const struct {
     const char* what;

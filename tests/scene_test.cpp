@@ -363,6 +363,11 @@ TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
   scene.ChooseBitmap(0, character.dir.path("mine.bmp"));
   EXPECT_EQ(scene.SetTone(SkinTone::Light), "");
   EXPECT_EQ(bitmap(), "mine.bmp");
+  // The user's tone outlasts the model: the next one opens in it.
+  scene.SetTone(SkinTone::Dark);
+  scene.SetModel(test::ReadSknText(test::ReadFile(character.mesh)), character.mesh);
+  EXPECT_EQ(scene.tone(), SkinTone::Dark);
+  EXPECT_EQ(bitmap(), "b001mafitdrk_test01.bmp");
 }
 
 TEST(CharacterScene, OffersTheTexturesOfItsPrefixAndKeepsThePickAcrossTones) {

@@ -89,6 +89,8 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
         // A child's build follows the age; a unisex child wears both genders' bitmaps.
         {[&] { Choose(dialog, "cmbAge", "c"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 5},
         {[&] { Choose(dialog, "cmbGender", "u"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 8},
+        // A head has no build: its box greyed out asks for nothing.
+        {[&] { Choose(dialog, "cmbKind", "c"), Choose(dialog, "cmbGender", "m"); }, {"C123MC_Plaid.cmx", "C123MCdrk_Plaid.bmp"}, 5},
     };
     for (const Step& step : steps) {
       step.change();
@@ -103,6 +105,7 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
     dialog.findChild<QPushButton*>("cmdLight")->click();
     EXPECT_EQ(texture->text(), "Plaid");
 
+    Choose(dialog, "cmbKind", "b");
     Choose(dialog, "cmbGender", "f");
     Choose(dialog, "cmbAge", "a");
     Choose(dialog, "cmbBuild", "fat");
