@@ -89,8 +89,9 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
         // A child's build follows the age; a unisex child wears both genders' bitmaps.
         {[&] { Choose(dialog, "cmbAge", "c"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 5},
         {[&] { Choose(dialog, "cmbGender", "u"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 8},
-        // A head has no build: its box greyed out asks for nothing.
-        {[&] { Choose(dialog, "cmbKind", "c"), Choose(dialog, "cmbGender", "m"); }, {"C123MC_Plaid.cmx", "C123MCdrk_Plaid.bmp"}, 5},
+        // A head has no build: its box greyed out, and empty, asks for nothing.
+        {[&] { Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c"), Choose(dialog, "cmbGender", "m"); },
+         {"C123MC_Plaid.cmx", "C123MCdrk_Plaid.bmp"}, 5},
     };
     for (const Step& step : steps) {
       step.change();
