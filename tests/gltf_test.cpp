@@ -418,6 +418,9 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
       {"a weight rounded within 1/32768", shift("WEIGHTS_0", 0, 1, 1.0f / 70000), {}},
       {"a vertex moved", shift("POSITION", 7, 2, 0.01f), {vertex_lines + 7}},
       {"a blended vertex moved", shift("POSITION", 0, 2, 0.01f), {vertex_lines + 0, vertex_lines + 18}},
+      // A modeller's copy of the material is still the texture; another name is another.
+      {"the material renamed .001", [](Glb& g) { g.doc["materials"][0]["name"] = g.doc["materials"][0]["name"].get<std::string>() + ".001"; }, {}},
+      {"the material renamed .0a", [](Glb& g) { g.doc["materials"][0]["name"] = g.doc["materials"][0]["name"].get<std::string>() + ".0a"; }, {1}},
   };
   TempDir dir;
   test::WriteFile(dir.path("mesh_1.skn"), original);
@@ -884,6 +887,28 @@ TEST(GltfSkills, ReexpressedJointsGiveTheSkillTheyWereWrittenFrom) {
       EXPECT_NEAR(got[b].position.z, want[b].position.z, 1e-4) << frame << " " << b;
       for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[b].rotation.m[e], want[b].rotation.m[e], 1e-4) << frame << " " << b << " " << e;
     }
+  }
+}
+
+// A skill file gives every skill it holds, or the one named after its colon.
+TEST(GltfSkills, ASkillFileGivesAllItsSkillsOrTheOneNamed) {
+  const Waving waving;
+  TempDir dir;
+  CharacterFile file;
+  file.skills = {waving.skill, waving.skill};
+  file.skills[1].name = "wave-again";
+  for (Skill& skill : file.skills) skill.frames_name = "xskill-wave";
+  test::WriteFile(dir.path("skills.cmx"), CmxText(file));
+  test::WriteFile(dir.path("xskill-wave.cfp"), CfpBytes(waving.frames));
+  const struct {
+    std::optional<std::string> skill;
+    std::vector<std::string> names;
+  } cases[] = {{std::nullopt, {"wave", "wave-again"}}, {"wave-again", {"wave-again"}}};
+  for (const auto& c : cases) {
+    const SkillRequest request{dir.path("skills.cmx"), c.skill};
+    std::vector<std::string> names;
+    for (const Animation& animation : ReadAnimations({&request, 1}, waving.rig, {})) names.push_back(animation.name);
+    EXPECT_EQ(names, c.names) << c.skill.value_or("(none)");
   }
 }
 

@@ -248,10 +248,12 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
 
 // What the rules let through at their limits, and the image sizes kept or scaled.
 TEST_F(PublishFixture, WhatTheRulesAllowAtTheirLimits) {
-  const std::string small = dir.path("64.bmp"), large = dir.path("512.bmp"), huge = dir.path("1024.bmp");
+  const std::string small = dir.path("64.bmp"), large = dir.path("512.bmp"), huge = dir.path("1024.bmp"),
+                    tall = dir.path("256x512.bmp");
   WriteFile(small, Bmp24(64, 64));
   WriteFile(large, Bmp24(512, 512));
   WriteFile(huge, Bmp24(1024, 1024));
+  WriteFile(tall, Bmp24(256, 512));
   struct Row {
     const char* why;
     std::function<void(PublishRequest&)> change;
@@ -264,6 +266,7 @@ TEST_F(PublishFixture, WhatTheRulesAllowAtTheirLimits) {
       {"the smallest side kept", [&](PublishRequest& r) { r.images[0] = small; }, "B100FAFat_Denim", 64},
       {"the largest side kept", [&](PublishRequest& r) { r.images[0] = large; }, "B100FAFat_Denim", 512},
       {"a side past it, scaled", [&](PublishRequest& r) { r.images[0] = huge; }, "B100FAFat_Denim", 256},
+      {"sides of powers of two but not square, scaled", [&](PublishRequest& r) { r.images[0] = tall; }, "B100FAFat_Denim", 256},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.why);
@@ -374,6 +377,10 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   const auto hiding = Convert({"--check", game, "--game", game});
   EXPECT_NE(hiding.out.find("B002MAFit_01.cmx: warning: it replaces the game's own B002MAFit_01.cmx in Skins.far"),
             std::string::npos) << hiding.out;
+  EXPECT_EQ(hiding.status, 0) << "a warning only";
+  // An error is what a script stops on.
+  WriteFile(game + "/GameData/Skins/B005MAFit_Broken.cmx", "not a suit");
+  EXPECT_EQ(Convert({"--check", game}).status, 1);
 }
 
 // The game's own files are the judge: they give no error, and each error
