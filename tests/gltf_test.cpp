@@ -836,56 +836,64 @@ TEST(GltfSkills, ReexpressedJointsGiveTheSkillTheyWereWrittenFrom) {
   const Q axes[] = {{h, 0, 0, h}, {0.5, -0.5, 0.5, 0.5}};
   auto parent_axes = [&](std::size_t node) { return node == 1 ? axes[0] : Q{0, 0, 0, 1}; };
 
-  const Waving waving;
-  tinygltf::Model gltf;
-  std::string error, warning;
-  const std::string bytes = waving.Glb();
-  ASSERT_TRUE(tinygltf::TinyGLTF().LoadBinaryFromMemory(&gltf, &error, &warning, reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                        static_cast<unsigned>(bytes.size())))
-      << error;
-  for (std::size_t n = 0; n < 2; ++n) {
-    tinygltf::Node& node = gltf.nodes[n];
-    ASSERT_EQ(node.name, n == 0 ? "ROOT" : "ARM");
-    const Q r = node.rotation.empty() ? Q{0, 0, 0, 1} : Q{node.rotation[0], node.rotation[1], node.rotation[2], node.rotation[3]};
-    const Q q = times(times(inverse(parent_axes(n)), r), axes[n]);
-    node.rotation.assign(q.begin(), q.end());
-    const auto t = turn(inverse(parent_axes(n)), {node.translation[0], node.translation[1], node.translation[2]});
-    node.translation.assign(t.begin(), t.end());
-  }
-  for (const auto& channel : gltf.animations[0].channels) {
-    if (channel.target_path == "scale") continue;
-    const auto n = static_cast<std::size_t>(channel.target_node);
-    const auto& accessor = gltf.accessors[static_cast<std::size_t>(gltf.animations[0].samplers[static_cast<std::size_t>(channel.sampler)].output)];
-    float* values = reinterpret_cast<float*>(gltf.buffers[0].data.data() + gltf.bufferViews[static_cast<std::size_t>(accessor.bufferView)].byteOffset +
-                                             accessor.byteOffset);
-    for (std::size_t key = 0; key < accessor.count; ++key) {
-      if (channel.target_path == "rotation") {
-        float* v = values + 4 * key;
-        const Q q = times(times(inverse(parent_axes(n)), {v[0], v[1], v[2], v[3]}), axes[n]);
-        for (std::size_t e = 0; e < 4; ++e) v[e] = static_cast<float>(q[e]);
-      } else {
-        float* v = values + 3 * key;
-        const auto t = turn(inverse(parent_axes(n)), {v[0], v[1], v[2]});
-        for (std::size_t e = 0; e < 3; ++e) v[e] = static_cast<float>(t[e]);
+  // The arm's last key turns it most about x, y or z in turn (more than a
+  // quarter turn each), so that each way of reading a turn back is taken.
+  for (const std::array<float, 4>& last : {std::array<float, 4>{-0.78f, 0.52f, 0.26f, -0.13f}, {0.26f, -0.78f, 0.52f, -0.13f},
+                                           {0.52f, 0.26f, -0.78f, -0.13f}}) {
+    SCOPED_TRACE(testing::PrintToString(last));
+    Waving waving;
+    waving.frames.rotations[5] = last;
+    waving.animation = MakeAnimation(waving.rig, waving.skill, waving.frames);
+    tinygltf::Model gltf;
+    std::string error, warning;
+    const std::string bytes = waving.Glb();
+    ASSERT_TRUE(tinygltf::TinyGLTF().LoadBinaryFromMemory(&gltf, &error, &warning, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                          static_cast<unsigned>(bytes.size())))
+        << error;
+    for (std::size_t n = 0; n < 2; ++n) {
+      tinygltf::Node& node = gltf.nodes[n];
+      ASSERT_EQ(node.name, n == 0 ? "ROOT" : "ARM");
+      const Q r = node.rotation.empty() ? Q{0, 0, 0, 1} : Q{node.rotation[0], node.rotation[1], node.rotation[2], node.rotation[3]};
+      const Q q = times(times(inverse(parent_axes(n)), r), axes[n]);
+      node.rotation.assign(q.begin(), q.end());
+      const auto t = turn(inverse(parent_axes(n)), {node.translation[0], node.translation[1], node.translation[2]});
+      node.translation.assign(t.begin(), t.end());
+    }
+    for (const auto& channel : gltf.animations[0].channels) {
+      if (channel.target_path == "scale") continue;
+      const auto n = static_cast<std::size_t>(channel.target_node);
+      const auto& accessor = gltf.accessors[static_cast<std::size_t>(gltf.animations[0].samplers[static_cast<std::size_t>(channel.sampler)].output)];
+      float* values = reinterpret_cast<float*>(gltf.buffers[0].data.data() + gltf.bufferViews[static_cast<std::size_t>(accessor.bufferView)].byteOffset +
+                                               accessor.byteOffset);
+      for (std::size_t key = 0; key < accessor.count; ++key) {
+        if (channel.target_path == "rotation") {
+          float* v = values + 4 * key;
+          const Q q = times(times(inverse(parent_axes(n)), {v[0], v[1], v[2], v[3]}), axes[n]);
+          for (std::size_t e = 0; e < 4; ++e) v[e] = static_cast<float>(q[e]);
+        } else {
+          float* v = values + 3 * key;
+          const auto t = turn(inverse(parent_axes(n)), {v[0], v[1], v[2]});
+          for (std::size_t e = 0; e < 3; ++e) v[e] = static_cast<float>(t[e]);
+        }
       }
     }
-  }
-  gltf.animations[0].extras = tinygltf::Value();  // a modeller keeps none of ours
-  std::ostringstream out;
-  tinygltf::TinyGLTF().WriteGltfSceneToStream(&gltf, out, false, true);
+    gltf.animations[0].extras = tinygltf::Value();  // a modeller keeps none of ours
+    std::ostringstream out;
+    tinygltf::TinyGLTF().WriteGltfSceneToStream(&gltf, out, false, true);
 
-  const SkillsMade made = SkillsFromGltf(ParseGltf(out.str(), "reexpressed.glb", ""), waving.rig, {}, {});
-  ASSERT_EQ(made.file.skills.size(), 1u);
-  const Animation animation = MakeAnimation(waving.rig, made.file.skills[0], made.frames[0]);
-  Pose got, want;
-  for (int frame = 0; frame < 3; ++frame) {
-    AnimatedPose(waving.rig, animation, frame, got);
-    AnimatedPose(waving.rig, waving.animation, frame, want);
-    for (std::size_t b = 0; b < 2; ++b) {
-      EXPECT_NEAR(got[b].position.x, want[b].position.x, 1e-4) << frame << " " << b;
-      EXPECT_NEAR(got[b].position.y, want[b].position.y, 1e-4) << frame << " " << b;
-      EXPECT_NEAR(got[b].position.z, want[b].position.z, 1e-4) << frame << " " << b;
-      for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[b].rotation.m[e], want[b].rotation.m[e], 1e-4) << frame << " " << b << " " << e;
+    const SkillsMade made = SkillsFromGltf(ParseGltf(out.str(), "reexpressed.glb", ""), waving.rig, {}, {});
+    ASSERT_EQ(made.file.skills.size(), 1u);
+    const Animation animation = MakeAnimation(waving.rig, made.file.skills[0], made.frames[0]);
+    Pose got, want;
+    for (int frame = 0; frame < 3; ++frame) {
+      AnimatedPose(waving.rig, animation, frame, got);
+      AnimatedPose(waving.rig, waving.animation, frame, want);
+      for (std::size_t b = 0; b < 2; ++b) {
+        EXPECT_NEAR(got[b].position.x, want[b].position.x, 1e-4) << frame << " " << b;
+        EXPECT_NEAR(got[b].position.y, want[b].position.y, 1e-4) << frame << " " << b;
+        EXPECT_NEAR(got[b].position.z, want[b].position.z, 1e-4) << frame << " " << b;
+        for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[b].rotation.m[e], want[b].rotation.m[e], 1e-4) << frame << " " << b << " " << e;
+      }
     }
   }
 }
