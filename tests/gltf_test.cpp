@@ -310,6 +310,39 @@ TEST(GltfReader, MeshAndFileLimitsHoldAtTheLimitAndNotOnePast) {
   }
 }
 
+// A skin is named by its object (a modeller renames the object, not its
+// mesh data), else by its mesh; alone, with no material, it wears the game's
+// "x".
+TEST(GltfReader, ASkinIsNamedByItsObjectAndWithoutAMaterialWearsX) {
+  const SkinModel skin = ReadAsWritten(SampleSkn());
+  const Glb written = Glb::Of(GlbOf({&skin, 1}));
+  auto object = [](Glb& g) -> json& {
+    for (json& node : g.doc["nodes"])
+      if (node.contains("mesh")) return node;
+    throw std::logic_error("no mesh node");
+  };
+  const struct {
+    const char* what;
+    std::function<void(Glb&)> change;
+    std::string mesh, texture;
+  } cases[] = {
+      {"the mesh data renamed", [](Glb& g) { g.doc["meshes"][0]["name"] = "Cube"; }, skin.MeshName, skin.TextureName},
+      {"the object unnamed", [&](Glb& g) { g.doc["meshes"][0]["name"] = "Cube", object(g).erase("name"); }, "Cube", skin.TextureName},
+      {"no material", [](Glb& g) { g.Primitive().erase("material"); }, skin.MeshName, "x"},
+  };
+  TempDir dir;  // no original beside
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Glb glb = written;
+    c.change(glb);
+    test::WriteFile(dir.path("x.glb"), glb.Bytes());
+    const RiggedRead read = ReadGlbFile(dir.path("x.glb"), {});
+    ASSERT_EQ(read.models.size(), 1u);
+    EXPECT_EQ(read.models[0].MeshName, c.mesh);
+    EXPECT_EQ(read.models[0].TextureName, c.texture);
+  }
+}
+
 // A strip's every other triangle is turned so that all face one way; a fan's
 // share its first corner.
 TEST(GltfReader, StripsAndFansWindAsTheirFirstTriangle) {
@@ -724,6 +757,9 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   EXPECT_EQ(same.frames[0].positions, waving.frames.positions);
   EXPECT_EQ(same.frames[0].rotations, waving.frames.rotations);
   EXPECT_EQ(same.file.skills[0].frames_name, "xskill-wave");
+  // A made skill lasts as the game's (its idle: 60 frames, 1999 ms), rounded down.
+  for (const auto& [frames, ms] : {std::pair{2, 66.0f}, std::pair{3, 99.0f}, std::pair{60, 1999.0f}})
+    EXPECT_EQ(SkillDuration(frames), ms) << frames;
 
   // A modeller's 24 a second: three keys span 1/12 s, four frames at 30,
   // between keys blended or, for STEP keys, held at the key before.

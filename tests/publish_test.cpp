@@ -358,6 +358,11 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   const auto from_binary = Convert({"--publish", "B003MAFit_02", "--texture", "Plaid", "--light", light, "--game", game});
   EXPECT_EQ(from_binary.status, 0) << from_binary.err;
   EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B003MAFitlgt_Plaid.bmp"));
+  // A mesh file is a new outfit, with the game or without.
+  WriteFile(dir.path("new.skn"), SknText(Mesh("xskin-b009mafit_01-PELVIS-BODY", {"PELVIS"})));
+  const auto from_mesh = Convert({"--publish", dir.path("new.skn"), "--texture", "New", "--light", light, "--game", game});
+  EXPECT_EQ(from_mesh.status, 0) << from_mesh.err;
+  EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B100MAFitlgt_New.bmp"));
   for (const auto& usage : std::vector<std::vector<std::string>>{
            {"--publish", "a.skn", "--texture", "T", "--light", light},
            {"--publish", "a.skn", "--light", light, "--out", skins},
@@ -444,7 +449,14 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
          WriteFile((d / "B002MAFit_02.cmx").string(), text);
        },
        "another suit shares its prefix", Finding::Level::Warning},
-      // No fault at all (no file named): a bitmap stored top-down is square all the same.
+      // No fault at all (no file named): a suit's name is the file's in any capitals,
+      // and a bitmap stored top-down is square all the same.
+      {"a suit named in capitals", "", [](const fs::path& d) {
+         std::string text = ReadFile((d / "HMLO.cmx").string());
+         text.replace(text.find("\nhmlo\r\n"), 7, "\nHMLO\r\n");
+         WriteFile((d / "HMLO.cmx").string(), text);
+       },
+       ""},
       {"a square bitmap stored top-down", "", [&](const fs::path& d) {
          const std::string path = (d / "C001MAlgt_Ross.bmp").string();
          std::string bytes = ReadFile(path);

@@ -414,9 +414,12 @@ TEST(CharacterScene, OffersTheTexturesOfItsPrefixAndKeepsThePickAcrossTones) {
 TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
   const test::SmallCharacter character;
   character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  character.AddSuit("c000ma_aaa", "xskin-c000ma_aaa-HEAD-HEADB", "HEAD");  // first, but the body's bitmap names "test"
   character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");
   character.AddSuit("hmro", "xskin-hmro-R_HAND-HANDMR", "R_HAND");
-  CharacterScene scene = SceneOf(character);
+  // A body whose own name is its suit's number: only its bitmap names the Sim.
+  CharacterScene scene;
+  scene.SetModel(test::ReadSknText(test::SmallSkn("xskin-b001mafit_01-PELVIS-BODY", "b001mafitlgt_test")), character.mesh);
   const auto offer = scene.Offer();
   ASSERT_TRUE(offer);
   EXPECT_EQ(FileNameOf(offer->head), "c001ma_test.cmx");

@@ -14,8 +14,9 @@ void FakePrompts::ShowMessage(const std::string& text, const std::string& detail
   if (on_call) on_call();
 }
 
-std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text, bool) {
+std::optional<bool> FakePrompts::AskYesNo(const std::string& title, const std::string& text, bool yes) {
   questions.push_back(title + ": " + text);
+  yes_by_default.push_back(yes);
   if (on_call) on_call();
   if (answers.empty()) return std::nullopt;
   const auto answer = answers.front();

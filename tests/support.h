@@ -28,6 +28,7 @@ class FakePrompts : public Prompts {
 
   std::vector<Message> messages;
   std::vector<std::string> questions;        // "title: text"
+  std::vector<bool> yes_by_default;          // each question's
   std::vector<std::optional<bool>> answers;  // taken from the front; nullopt when empty
   std::function<void()> on_call;
 };

@@ -652,6 +652,7 @@ TEST_F(MainWindowTest, SaveAsAsksBeforeReplacingAnyFileOfTheSet) {
     if (!c.question.empty()) {
       ASSERT_EQ(prompts_.questions.size(), 1u);
       EXPECT_EQ(prompts_.questions[0], std::string("Mervane: ") + c.question);
+      EXPECT_FALSE(prompts_.yes_by_default.back()) << "Enter keeps the user's files";
     } else {
       EXPECT_TRUE(prompts_.questions.empty());
     }

@@ -81,6 +81,7 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
       std::function<void()> change;
       QStringList first_and_last;  // the suit, and the last bitmap
       int count;
+      const char* problem = "";  // when nothing can be listed
     };
     const Step steps[] = {
         {[&] { texture->setText("Plaid"); }, {"B100FAFat_Plaid.cmx", "B100FAFatdrk_Plaid.bmp"}, 5},
@@ -89,16 +90,23 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
         // A child's build follows the age; a unisex child wears both genders' bitmaps.
         {[&] { Choose(dialog, "cmbAge", "c"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 5},
         {[&] { Choose(dialog, "cmbGender", "u"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 8},
+        // Back to an adult, the child's build is no choice: it is asked for again.
+        {[&] { Choose(dialog, "cmbAge", "a"), Choose(dialog, "cmbGender", "m"); }, {}, 0, "Still to choose: the build."},
+        {[&] { Choose(dialog, "cmbBuild", "fit"); }, {"B123MAFit_Plaid.cmx", "B123MAFitdrk_Plaid.bmp"}, 5},
         // A head has no build: its box greyed out, and empty, asks for nothing.
         {[&] { Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c"), Choose(dialog, "cmbGender", "m"); },
-         {"C123MC_Plaid.cmx", "C123MCdrk_Plaid.bmp"}, 5},
+         {"C123MA_Plaid.cmx", "C123MAdrk_Plaid.bmp"}, 5},
     };
     for (const Step& step : steps) {
       step.change();
       const QStringList listed = Items(files);
       SCOPED_TRACE(listed.join(", ").toStdString());
       ASSERT_EQ(listed.size(), step.count);
-      EXPECT_EQ((QStringList{listed.front(), listed.back()}), step.first_and_last);
+      if (step.count > 0) {
+        EXPECT_EQ((QStringList{listed.front(), listed.back()}), step.first_and_last);
+      } else {
+        EXPECT_EQ(dialog.findChild<QLabel*>("lblProblem")->text().toStdString(), step.problem);
+      }
     }
     EXPECT_TRUE(guitest::Names(out.root().string()).empty()) << "planning writes nothing";
     // A texture name typed is the user's: another light image leaves it.
