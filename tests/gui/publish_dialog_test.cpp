@@ -186,12 +186,17 @@ TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
     EXPECT_EQ(publish.Request().folder, skins);
     EXPECT_NE(publish.Request().game, nullptr);
     ASSERT_TRUE(publish.SetImage(SkinTone::Light, game.dir.path("light.bmp")));
+    // A body published as a head: the model is hidden under it all the same.
+    Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c");
     EXPECT_TRUE(publish.Publish());
     dialog.reject();
   });
   window.findChild<QAction*>("mnuPublish")->trigger();
   EXPECT_TRUE(prompts.messages.empty()) << prompts.messages.front().detail;
   EXPECT_EQ(guitest::Names(skins).size(), 5u);
+  const auto& parts = window.character().parts();
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_TRUE(parts[0].is_model && !parts[0].shown);
 
   // With a game folder the check reads its Skins, asking for no folder.
   const std::size_t asked = chooser.calls.size();
