@@ -524,6 +524,18 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   const Ran info = Convert({"--info", dir.path("walk.cmx")});
   EXPECT_EQ(info.status, 0);
   EXPECT_NE(info.out.find("skill walk: 100 ms, 2 motions, 3 positions, 6 rotations, xskill-walk.cfp not found"), std::string::npos) << info.out;
+  // A skeleton's bones where they stand at rest; a suit's meshes, found or not.
+  test::WriteFile(dir.path("all.cmx"), CmxText(SmallCharacter()));
+  const Ran all = Convert({"--info", dir.path("all.cmx")});
+  EXPECT_EQ(all.status, 0);
+  for (const char* line : {"  skeleton tiny: 3 bones\n"
+                           "    ROOT       parent NULL       world 0.000000 2.000000 0.000000\n"
+                           "    ARM        parent ROOT       world 1.000000 2.000000 0.000000\n"
+                           "    HAND       parent ARM        world 1.000000 3.000000 0.000000\n",
+                           "  suit suit (type 2): 2 skins\n"
+                           "    mesh-a on ROOT: mesh-a.skn\n"
+                           "    Mesh-B on HAND: mesh not found\n"})
+    EXPECT_NE(all.out.find(line), std::string::npos) << all.out;
   const Ran missing = Convert({"--pose", "--animation", dir.path("walk.cmx") + ":WALK", "--frame", "1", dir.path("suit.bcf"), dir.path("out.obj")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("error 53: walk.cmx: skill walk: xskill-walk.cfp is not found"), std::string::npos) << missing.err;

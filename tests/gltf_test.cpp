@@ -199,6 +199,20 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a sparse accessor", [](Glb& g) { g.doc["accessors"][0]["sparse"] = {{"count", 1}, {"indices", {{"bufferView", 0}, {"componentType", 5123}}}, {"values", {{"bufferView", 0}}}}; }, "x.glb", "", 5, "sparse"},
       {"a required extension", [](Glb& g) { g.doc["extensionsRequired"] = {"KHR_draco_mesh_compression"}; g.doc["extensionsUsed"] = {"KHR_draco_mesh_compression"}; }, "x.glb", "", 5, "KHR_draco_mesh_compression"},
       {"lines, not triangles", [](Glb& g) { g.Primitive()["mode"] = 1; }, "x.glb", "", 5, "only triangles"},
+      {"indices that make no whole triangle", [](Glb& g) { auto& count = g.doc["accessors"][g.Primitive()["indices"].get<int>()]["count"]; count = count.get<int>() - 1; },
+       "x.glb", "", 5, "indices do not make whole triangles"},
+      // Attributes that must come together, and integers that must be normalized.
+      {"primitives that differ in what they hold", [](Glb& g) {
+         json other = g.Primitive();
+         other["attributes"].erase("NORMAL");
+         g.doc["meshes"][0]["primitives"].push_back(other);
+       }, "x.glb", "", 5, "its primitives differ in the attributes they hold"},
+      {"joints without weights", [](Glb& g) { g.Primitive()["attributes"].erase("WEIGHTS_0"); }, "x.glb", "", 5, "JOINTS_0 and WEIGHTS_0 come together"},
+      {"weights on a node without a skin", [](Glb& g) { g.doc["nodes"].back().erase("skin"); }, "x.glb", "", 5, "its node has no skin"},
+      {"integer UVs not normalized", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["TEXCOORD_0"].get<int>()]["componentType"] = 5123; }, "x.glb", "", 5,
+       "integer texture coordinates must be normalized"},
+      {"integer weights not normalized", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["WEIGHTS_0"].get<int>()]["componentType"] = 5121; }, "x.glb", "", 5,
+       "integer weights must be normalized"},
       // Limits announced, refused before anything is allocated for them.
       {"more vertices than a mesh may hold", [](Glb& g) {
          const int a = g.Primitive()["attributes"]["POSITION"].get<int>();
@@ -208,6 +222,14 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
          g.bin.resize(g.bin.size() + 65536 * 12);
          g.doc["buffers"][0]["byteLength"] = g.bin.size();
        }, "x.glb", "", -1, "65536 vertices"},
+      {"more indices than a mesh's triangles need", [](Glb& g) {
+         const std::size_t count = 3 * kGltfTriangleLimit + 3;
+         json& indices = g.doc["accessors"][g.Primitive()["indices"].get<int>()];
+         indices = {{"bufferView", g.doc["bufferViews"].size()}, {"componentType", 5123}, {"count", count}, {"type", "SCALAR"}};
+         g.doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", g.bin.size()}, {"byteLength", 2 * count}});
+         g.bin.resize(g.bin.size() + (2 * count + 3) / 4 * 4);
+         g.doc["buffers"][0]["byteLength"] = g.bin.size();
+       }, "x.glb", "", 9, std::to_string(3 * kGltfTriangleLimit + 3) + " indices are more than"},
       {"more joints than a skin may hold", [](Glb& g) { while (g.doc["skins"][0]["joints"].size() < 257) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "257 joints are more than the 256"},
       {"as many joints as a skin may hold", [](Glb& g) { while (g.doc["skins"][0]["joints"].size() < 256) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "inverse bind matrices"},
       {"one large mesh placed by many nodes", [](Glb& g) { g.PlaceManyTimes(64998, 0); }, "x.glb", "", -1, "vertices in all; a file may hold 1048560"},
@@ -264,11 +286,30 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
     EXPECT_EQ(test::ReadFile(dir.path("secret.bin")), good.bin);
     fs::remove_all(folder);
   }
-  // Every cut of a .glb fails cleanly.
+  // Every cut of a .glb fails cleanly; so does a whole one whose chunks'
+  // lengths or types are wrong.
   const std::string bytes = good.Bytes();
   for (std::size_t cut = 0; cut < bytes.size(); cut += 97) {
     test::WriteFile(dir.path("cut.glb"), bytes.substr(0, cut));
     EXPECT_THROW(ReadGlbFile(dir.path("cut.glb"), {}), Failure) << cut;
+  }
+  const std::uint32_t bin_at = static_cast<std::uint32_t>(bytes.size() - good.bin.size() - 8);
+  const std::uint32_t bin_length = static_cast<std::uint32_t>(good.bin.size());
+  const struct {
+    std::uint32_t at, value;
+    const char* message;
+  } chunks[] = {
+      {12, bin_at - 20 + 8 + bin_length + 1, "the JSON chunk runs past the end of the file"},
+      {bin_at + 4, 0x004E4943, "the second chunk must be BIN"},
+      {bin_at, bin_length + 1, "the BIN chunk runs past the end of the file"},
+      {bin_at, bin_length - 2, "the BIN chunk's length must be a multiple of 4"},
+      {bin_at, 0, "the BIN chunk's length must be a multiple of 4"},
+  };
+  for (const auto& c : chunks) {
+    std::string changed = bytes;
+    std::memcpy(changed.data() + c.at, &c.value, 4);
+    const Failure failure = test::ExpectFailure([&] { ParseGltf(changed, "x.glb", ""); });
+    EXPECT_NE(failure.detail().find(c.message), std::string::npos) << c.message << ": " << failure.detail();
   }
 }
 
@@ -495,6 +536,13 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
   EXPECT_NE(err.find("holds 2 meshes (mesh_1, mesh_2); write them one skin each with --to skn --out DIR"),
             std::string::npos)
       << err;
+  // --info names the skeleton it was read on and describes each skin as --info on a .skn does.
+  std::ostringstream info, errors;
+  ASSERT_EQ(RunConverter({"--info", dir.path("both.glb")}, info, errors), 0) << errors.str();
+  std::ostringstream first, second;
+  PrintSkinInfo(ReadAsWritten(one), first);
+  PrintSkinInfo(ReadAsWritten(two), second);
+  EXPECT_EQ(info.str(), "skeleton: the built-in table\n\n" + first.str() + "\n" + second.str());
   ASSERT_EQ(Convert({"--to", "skn", "--out", dir.path("out"), dir.path("both.glb")}, &err), 0) << err;
   EXPECT_EQ(test::ReadFile(dir.path("out/mesh_1.skn")), one);
   // mesh_2's original is not beside the .glb (a broken .bmf is): the same
@@ -764,10 +812,20 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
     EXPECT_EQ(SkillDuration(frames), ms) << frames;
 
   // A modeller's 24 a second: three keys span 1/12 s, four frames at 30,
-  // between keys blended or, for STEP keys, held at the key before.
+  // between keys blended the short way (a key's sign is no turn) or, for
+  // STEP keys, held at the key before.
   for (const bool step : {false, true}) {
     SCOPED_TRACE(step ? "STEP" : "LINEAR");
     tinygltf::Model slow = LoadGlb(waving.Glb());
+    for (const auto& channel : slow.animations[0].channels) {
+      if (channel.target_path != "rotation") continue;
+      const auto& values = slow.accessors[static_cast<std::size_t>(slow.animations[0].samplers[static_cast<std::size_t>(channel.sampler)].output)];
+      unsigned char* key = slow.buffers[0].data.data() + slow.bufferViews[static_cast<std::size_t>(values.bufferView)].byteOffset + values.byteOffset + 16;
+      std::array<float, 4> q;
+      std::memcpy(q.data(), key, 16);
+      for (float& e : q) e = -e;
+      std::memcpy(key, q.data(), 16);
+    }
     for (auto& sampler : slow.animations[0].samplers) {
       if (step) sampler.interpolation = "STEP";
       auto& accessor = slow.accessors[static_cast<std::size_t>(sampler.input)];
@@ -837,6 +895,17 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
          const float late = 65536 / 30.0f;
          std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset + 8, &late, 4);
        }, "more than a skill's 65536 frames"},
+      {"a channel moving what no bone has", [](tinygltf::Model& g) { g.animations[0].channels[0].target_path = "shear"; },
+       "it moves \"shear\", which no bone has"},
+      {"more keys than a skill has frames", [](tinygltf::Model& g) {
+         auto& data = g.buffers[0].data;
+         tinygltf::BufferView view;
+         view.buffer = 0, view.byteOffset = data.size(), view.byteLength = 4 * (kGltfKeyLimit + 1);
+         data.resize(data.size() + view.byteLength);
+         g.bufferViews.push_back(view);
+         auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].input)];
+         a.bufferView = static_cast<int>(g.bufferViews.size() - 1), a.byteOffset = 0, a.count = kGltfKeyLimit + 1;
+       }, "65537 keys are more than a skill's 65536 frames"},
       {"fewer values than keys", [](tinygltf::Model& g) {
          g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].output)].count = 2;
        }, "has 3 keys but 2 values"},

@@ -220,6 +220,10 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
       {"a two-character ID", [](PublishRequest& r) { r.id = "10"; }, "three letters or digits"},
       {"an ID taken", [](PublishRequest& r) { r.id = "100"; }, "ID 100 is taken on B100FAFat by"},
       {"no gender", [](PublishRequest& r) { r.gender.reset(); }, "--gender M, F or U is needed"},
+      {"no age, and no build to tell it", [](PublishRequest& r) { r.age.reset(), r.build.reset(); }, "--age A or C is needed"},
+      {"an adult body without a build", [](PublishRequest& r) { r.build.reset(); }, "--build Fit, Fat or Skn is needed"},
+      {"a retexture of a suit named as none", [](PublishRequest& r) { r.mesh.reset(), r.retexture = "MySuit"; },
+       "the suit MySuit is not named as a body's or head's"},
       {"a kind that is none", [](PublishRequest& r) { r.kind = 'x'; }, "the kind must be a body (B) or a head (C)"},
       {"a gender that is none", [](PublishRequest& r) { r.gender = 'x'; }, "the gender must be M, F or U"},
       {"an age that is none, on a head", [](PublishRequest& r) { r.mesh = Mesh("face", {"HEAD"}), r.age = 'x', r.build.reset(); },
@@ -572,6 +576,13 @@ TEST(Publish, SkillFilesGoWithTheirFrames) {
   ASSERT_EQ(replacing.status, 0) << replacing.err;
   EXPECT_NE(replacing.out.find("replaces the game's own (wave.cmx)"), std::string::npos) << replacing.out;
   EXPECT_EQ(Convert({"--publish", dir.path("wave.cmx"), "--out", dir.path("out"), "--id", "100"}).status, 2);
+  // A character file without skills has nothing to publish as skills.
+  file.skills.clear();
+  file.skeletons.push_back({"adult", {}});
+  WriteFile(dir.path("bones.cmx"), CmxText(file));
+  const auto none = Convert({"--publish", dir.path("bones.cmx"), "--out", dir.path("out")});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("bones.cmx: it holds no skill to publish"), std::string::npos) << none.err;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // and Save As still writes the model alone.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QImage>
@@ -160,6 +161,59 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   Settings().clear();
 }
 
+// The parts list's buttons and ticks, the tones and Rest Pose each change
+// the scene as their labels say; a cancelled choice changes nothing.
+TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
+  QStandardPaths::setTestModeEnabled(true);
+  Settings().clear();
+  test::SmallCharacter character;
+  character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  const std::string dark = character.dir.path("b001mafitdrk_test.bmp");
+  test::WriteFile(dark, test::TwoColourBitmap());
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  window.OpenPath(character.mesh);
+  CharacterPanel& panel = *window.character_panel();
+  const CharacterScene& scene = window.character();
+  auto* parts = panel.findChild<QListWidget*>("lstParts");
+  const auto click = [&](const char* button) { panel.findChild<QAbstractButton*>(button)->click(); };
+  const auto select = [&](int row) { parts->setCurrentRow(row); };
+  const struct {
+    const char* what;
+    std::function<void()> act;
+    std::vector<bool> shown;  // each part's, in the list's order
+    std::string status;
+  } steps[] = {
+      {"Add Part\u2026 takes the file chosen", [&] { chooser.choices.push_back(FileChoice{character.dir.path("c001ma_test.cmx"), 0}); click("cmdAddPart"); },
+       {true, true}, "Added c001ma_test.cmx"},
+      {"and nothing when none is", [&] { chooser.choices.push_back(std::nullopt); click("cmdAddPart"); }, {true, true}, "Added c001ma_test.cmx"},
+      {"unticked, a part is hidden", [&] { parts->item(1)->setCheckState(Qt::Unchecked); }, {true, false}, "Added c001ma_test.cmx"},
+      {"the model is not removed", [&] { select(0), click("cmdRemovePart"); }, {true, false}, "Added c001ma_test.cmx"},
+      {"another part is", [&] { select(1), click("cmdRemovePart"); }, {true}, "Added c001ma_test.cmx"},
+      {"a tone is the scene's", [&] { click("optToneDark"); }, {true}, "Skin tone: Dark"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.act();
+    std::vector<bool> shown;
+    for (const ScenePart& part : scene.parts()) shown.push_back(part.shown);
+    EXPECT_EQ(shown, step.shown);
+    EXPECT_EQ(parts->count(), static_cast<int>(step.shown.size()));
+    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), step.status);
+  }
+  EXPECT_EQ(scene.tone(), SkinTone::Dark);
+  EXPECT_EQ(scene.parts()[0].bitmap, dark);
+  // Rest Pose stops the skill and stands the Sim at rest.
+  ASSERT_TRUE(panel.SelectSkillNamed("tiny-nod"));
+  panel.ShowFrame(2);
+  click("cmdRestPose");
+  EXPECT_FALSE(panel.Playing());
+  EXPECT_FALSE(scene.animation());
+  EXPECT_EQ(scene.frame(), 0);
+  Settings().clear();
+}
+
 // Skills of one name in two files are told apart by the file; one whose
 // frames are missing is greyed with the reason; opening a file plays its
 // first skill that has frames, and the line it shows replaces an old error.
@@ -232,6 +286,43 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
   EXPECT_EQ(dialog.Chosen(), "c001ma_ross.cmx");
   QTest::keyClick(search, Qt::Key_Up);
   EXPECT_EQ(dialog.Chosen(), "adult-skeleton.cmx");
+}
+
+// Open from Game opens each file as what it is: a mesh as the model, a suit
+// as a part, a skeleton as the skeleton, a skill file played, an archive's
+// member as a loose file; one that does not read says so and changes nothing.
+TEST(OpenFromGameTest, EachFileOpensAsWhatItIs) {
+  Settings().clear();
+  test::SmallCharacter game;
+  game.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
+  test::WriteFile(game.dir.path("other-skeleton.cmx"), test::ReadFile(game.dir.path("adult-skeleton.cmx")));
+  const std::string skills = test::ReadFile(game.skill_file);
+  const FarFile members[] = {{"Anims/far-skills.cmx", skills}, {"Anims/broken.cmx", "not a character file"}};
+  test::WriteFile(game.dir.path("anims.far"), FarBytes(members));
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  ASSERT_TRUE(guitest::IndexGame(*window.game_folder(), game.dir.root().string()));
+  const CharacterScene& scene = window.character();
+  const struct {
+    const char* name;
+    std::function<bool()> opened;
+  } rows[] = {
+      {"xskin-b001mafit_test-PELVIS-BODY.skn", [&] { return window.model().MeshName == "xskin-b001mafit_test-PELVIS-BODY"; }},
+      {"c001ma_test.cmx", [&] { return scene.parts().size() == 2 && scene.parts()[1].mesh->name == "xskin-c001ma_test-HEAD-HEADB"; }},
+      {"other-skeleton.cmx", [&] { return scene.skeleton_kind() == SkeletonKind::File && scene.skeleton_file().ends_with("other-skeleton.cmx"); }},
+      {"far-skills.cmx", [&] { return scene.animation() && scene.animation()->name == "tiny-nod"; }},
+      {"broken.cmx", [&] { return scene.parts().size() == 2 && window.statusBar()->currentMessage().contains("broken.cmx"); }},
+  };
+  for (const auto& row : rows) {
+    guitest::WhenModal([&](QDialog& dialog) {
+      static_cast<frmOpenFromGame&>(dialog).SetSearch(row.name);
+      dialog.accept();
+    });
+    window.findChild<QAction*>("mnuOpenFromGame")->trigger();
+    EXPECT_TRUE(row.opened()) << row.name << ": " << window.statusBar()->currentMessage().toStdString();
+  }
+  Settings().clear();
 }
 
 // The panel offers every bitmap the game pairs with a part, archives
