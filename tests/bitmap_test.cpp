@@ -162,6 +162,8 @@ TEST(Bitmap, ReadBmpInfoTellsWhatTheGameNeedsAndRefusesTheRest) {
       {"negative width", Bmp({.width = -4}), std::nullopt, "a width of -4"},
       {"height 0", Bmp({.height = 0}), std::nullopt, "a height of 0"},
       {"257 colours at 8 bits", Bmp({.colours = 257}), std::nullopt, "257 palette colours for 8 bits"},
+      {"256 colours at 24 bits", Bmp({.bits = 24, .colours = 256}), BmpInfo{40, 24, 0, 4, 4, 256}, ""},
+      {"257 colours at 24 bits", Bmp({.bits = 24, .colours = 257}), std::nullopt, "257 palette colours (at most 256)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -244,6 +246,8 @@ TEST(Bitmap, RefusalsAndMeasures) {
       {"no palette", [&] { Bmp8Bytes(none); }, 5, "1 to 256 palette colours, not 0"},
       {"257 colours", [&] { Bmp8Bytes(many); }, 5, "not 257"},
       {"an index short", [&] { Bmp8Bytes(short_rows); }, 5, "holds 3 indices"},
+      {"no pixels", [] { Bmp8Bytes(IndexedImage{0, 0, {{0, 0, 0}}, {}}); }, 5, "0 x 0 pixels has no pixels"},
+      {"scaling nothing", [] { ScaleImage(Image{}, 4, 4); }, 5, "an image without pixels cannot be scaled"},
       {"expanding past the palette", [&] { Expand(past); }, 9, "has index 2"},
       {"PNG of nothing", [] { PngBytes(Image{}); }, 5, "0 x 0 pixels has no pixels"},
       {"PNG of pixels not matching the size", [] { PngBytes(Image{2, 1, std::vector<std::uint8_t>(9)}); }, 5, "holds 9 bytes"},

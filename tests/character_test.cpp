@@ -568,6 +568,8 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
       {{"--pose", "--frame", "x", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame needs a number"},
       {{"--pose", "--frame", "inf", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--frame needs a number, not \"inf\""},
       {{"--pose", "--skeleton", dir.path("walk.cmx"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "walk.cmx: it holds no skeleton"},
+      {{"--pose", "--skeleton", dir.path("mesh-a.skn"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "mesh-a.skn: a character file ends in .cmx or .bcf"},
+      {{"--pose", dir.path("all.cmx"), dir.path("o.obj")}, 1, "all.cmx: suit suit: neither Mesh-B.bmf nor Mesh-B.skn is found"},
       {{"--pose", "--animation", dir.path("walk.cmx"), "--frame", "3", dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "skill walk: frame 3 is outside its frames 0 to 2"},
       {{"--lossy", "-0.5", dir.path("a.glb"), dir.path("s.cmx")}, 2, "--lossy needs a tolerance from 0 to 1, not \"-0.5\""},
       {{"--info", dir.path("xskill-walk.cfp")}, 2, "needs --animation"},

@@ -367,6 +367,26 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   const auto from_mesh = Convert({"--publish", dir.path("new.skn"), "--texture", "New", "--light", light, "--game", game});
   EXPECT_EQ(from_mesh.status, 0) << from_mesh.err;
   EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B100MAFitlgt_New.bmp"));
+  ASSERT_EQ(Convert({dir.path("new.skn"), dir.path("new.bmf")}).status, 0);
+  const auto from_bmf = Convert({"--publish", dir.path("new.bmf"), "--texture", "Bin", "--light", light, "--game", game});
+  EXPECT_EQ(from_bmf.status, 0) << from_bmf.err;
+  EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B101MAFitlgt_Bin.bmp"));
+  // A glTF without the mesh named, and a file of two suits, are refused.
+  ASSERT_EQ(Convert({dir.path("new.skn"), dir.path("new.glb")}).status, 0);
+  CharacterFile two = file;
+  two.suits.push_back(binary.suits[0]);
+  WriteFile(dir.path("two.cmx"), CmxText(two));
+  const struct {
+    std::string source, mesh, err;
+  } refused[] = {{dir.path("new.glb"), "shirt", "new.glb: it holds no mesh shirt"},
+                 {dir.path("two.cmx"), "", "two.cmx: a suit file to retexture holds one suit, not 2"}};
+  for (const auto& r : refused) {
+    std::vector<std::string> args{"--publish", r.source, "--texture", "T", "--light", light, "--out", dir.path("no")};
+    if (!r.mesh.empty()) args.insert(args.end(), {"--mesh", r.mesh});
+    const auto run = Convert(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(r.err), std::string::npos) << run.err;
+  }
   for (const auto& usage : std::vector<std::vector<std::string>>{
            {"--publish", "a.skn", "--texture", "T", "--light", light},
            {"--publish", "a.skn", "--light", light, "--out", skins},
@@ -427,6 +447,9 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
        "found nowhere"},
       {"a suit that does not parse", "HMLO.cmx", [](const fs::path& d) { WriteFile((d / "HMLO.cmx").string(), "// x\r\n"); },
        "does not read"},
+      {"a mesh that does not parse", "xskin-hmro-R_HAND-HANDMR.skn",
+       [](const fs::path& d) { WriteFile((d / "xskin-hmro-R_HAND-HANDMR.skn").string(), "xskin-hmro-R_HAND-HANDMR\r\n"); },
+       "it does not read"},
       {"a skin in a subfolder", "C001MAmed_Ross.bmp",
        [](const fs::path& d) {
          fs::create_directories(d / "sub");
@@ -492,6 +515,12 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
       if (finding.level == Finding::Level::Error && fs::path(finding.path).filename() != row.file)
         ADD_FAILURE() << "also: " << FindingLine(finding);
   }
+  // A folder that is not there is no clean folder.
+  const std::string gone = (real / "gone").string();
+  const CheckReport none = CheckSkins(std::vector<std::string>{gone}, nullptr);
+  ASSERT_EQ(none.findings.size(), 1u);
+  EXPECT_EQ(none.findings[0].level, Finding::Level::Error);
+  EXPECT_EQ(none.findings[0].message, "there is no such file or folder");
 }
 
 }  // namespace
