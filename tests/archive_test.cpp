@@ -199,6 +199,8 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"same name, other separator", {{"ok.txt", "fine"}, {"a\\b", "one"}, {"a/B", "two"}}, Act::Extract, {"a", "a/b", "ok.txt"},
        "\"a/B\" was not written: an earlier member has the same name"},
       {"folders are made", with("a/b\\c.txt"), Act::Extract, {"a", "a/b", "a/b/c.txt", "ok.txt"}, ""},
+      {"a file where a folder must go", {{"ok.txt", "fine"}, {"a", "file"}, {"a/x", "evil"}, {"b", "last"}}, Act::Extract,
+       {"a", "b", "ok.txt"}, "\"a/x\" was not written: "},
 #ifndef _WIN32
       // A link planted in the target folder: the text is harmless, the path it resolves to is not.
       {"through a link", with("link/x"), Act::Extract, {"link", "ok.txt"}, "would be written outside the folder"},

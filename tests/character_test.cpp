@@ -96,6 +96,13 @@ TEST(CharacterFiles, TextAndBinaryHoldTheSameFieldsAndRoundTrip) {
   for (std::size_t at; (at = loose.find(" |")) != std::string::npos;) loose.replace(at, 2, "\t\t|");
   for (std::size_t at = 0; (at = loose.find("\n100\n", at)) != std::string::npos; at += 5) loose.replace(at, 5, "\n 100\t\n");
   EXPECT_EQ(ParseCmx(loose, "t.cmx"), file);
+  // A .bcf's name may hold a line break; a .cmx cannot keep one, and says so.
+  for (const char* name : {"two\nlines", "two\rlines"}) {
+    CharacterFile broken = SmallCharacter();
+    broken.suits[0].skins[0].skin_name = name;
+    const Failure failure = test::ExpectFailure([&] { CmxText(ParseBcf(BcfBytes(broken), "t.bcf")); });
+    EXPECT_NE(failure.detail().find("a name holds a line break, which a .cmx cannot keep"), std::string::npos) << failure.detail();
+  }
 }
 
 TEST(CharacterFiles, FloatsAreWrittenAsTheGamesFilesWriteThem) {

@@ -199,7 +199,9 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a sparse accessor", [](Glb& g) { g.doc["accessors"][0]["sparse"] = {{"count", 1}, {"indices", {{"bufferView", 0}, {"componentType", 5123}}}, {"values", {{"bufferView", 0}}}}; }, "x.glb", "", 5, "sparse"},
       {"a required extension", [](Glb& g) { g.doc["extensionsRequired"] = {"KHR_draco_mesh_compression"}; g.doc["extensionsUsed"] = {"KHR_draco_mesh_compression"}; }, "x.glb", "", 5, "KHR_draco_mesh_compression"},
       {"lines, not triangles", [](Glb& g) { g.Primitive()["mode"] = 1; }, "x.glb", "", 5, "only triangles"},
-      {"indices that make no whole triangle", [](Glb& g) { auto& count = g.doc["accessors"][g.Primitive()["indices"].get<int>()]["count"]; count = count.get<int>() - 1; },
+      {"two indices past whole triangles", [](Glb& g) { auto& count = g.doc["accessors"][g.Primitive()["indices"].get<int>()]["count"]; count = count.get<int>() - 1; },
+       "x.glb", "", 5, "indices do not make whole triangles"},
+      {"one index past whole triangles", [](Glb& g) { auto& count = g.doc["accessors"][g.Primitive()["indices"].get<int>()]["count"]; count = count.get<int>() - 2; },
        "x.glb", "", 5, "indices do not make whole triangles"},
       // Attributes that must come together, and integers that must be normalized.
       {"primitives that differ in what they hold", [](Glb& g) {
@@ -464,6 +466,10 @@ TEST(GltfReader, KeepsEachVertexsTwoHeaviestBones) {
       EXPECT_EQ(std::lround(skin.blends[e].weight * 32768), c.weight);
     }
   }
+  // The modder is told how many vertices lost a bone.
+  for (const auto& [vertices, note] : {std::pair{0, ""}, {1, "1 vertex had more than two bones; each keeps its two largest."},
+                                       {3, "3 vertices had more than two bones; each keeps its two largest."}})
+    EXPECT_EQ(ExtraInfluencesNote(vertices), note);
 }
 
 // A vertex nobody changed keeps the original's lines, digits and all; a
@@ -536,6 +542,12 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
   EXPECT_NE(err.find("holds 2 meshes (mesh_1, mesh_2); write them one skin each with --to skn --out DIR"),
             std::string::npos)
       << err;
+  // Nor is a file without animations a skill file, nor a .gltf written.
+  for (const auto& [args, message] : {std::pair{std::vector<std::string>{dir.path("both.glb"), dir.path("skills.cmx")}, "both.glb: it holds no animation"},
+                                      {{dir.path("b.skn"), dir.path("b.gltf")}, "glTF is written as .glb (binary); .gltf is only read"}}) {
+    EXPECT_EQ(Convert(args, &err), 1);
+    EXPECT_NE(err.find(message), std::string::npos) << err;
+  }
   // --info names the skeleton it was read on and describes each skin as --info on a .skn does.
   std::ostringstream info, errors;
   ASSERT_EQ(RunConverter({"--info", dir.path("both.glb")}, info, errors), 0) << errors.str();

@@ -202,6 +202,9 @@ TEST(FindGameInstalls, SteamLibraryPathsReadsBothFormsOfTheList) {
 })",
        {"E:\\Games\\Steam"}},
       {"// \"path\" \"commented\"\n\"libraryfolders\" { \"0\" { \"PATH\" \"/home/a \\\"b\\\"\" } }", {"/home/a \"b\""}},
+      // Unquoted words are words too; an escape Steam does not write is kept as written.
+      {"libraryfolders { 0 { path /mnt/games label x } }", {"/mnt/games"}},
+      {R"("libraryfolders" { "0" { "path" "D:\qLib\\Steam" } })", {"D:\\qLib\\Steam"}},
       {"\"libraryfolders\" { \"0\" { \"path\" ", {}},
       {"{{{ \"path\" { } }", {}},
   };
