@@ -7,10 +7,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTest>
@@ -204,13 +206,24 @@ TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
   }
   EXPECT_EQ(scene.tone(), SkinTone::Dark);
   EXPECT_EQ(scene.parts()[0].bitmap, dark);
-  // Rest Pose stops the skill and stands the Sim at rest.
+  // Play pauses what plays; the slider shows a frame, and the line under it
+  // says which; Rest Pose stops the skill and stands the Sim at rest.
   ASSERT_TRUE(panel.SelectSkillNamed("tiny-nod"));
-  panel.ShowFrame(2);
+  auto* play = panel.findChild<QPushButton*>("cmdPlay");
+  auto* frame = panel.findChild<QLabel*>("lblFrame");
+  ASSERT_TRUE(panel.Playing());
+  play->click();
+  EXPECT_FALSE(panel.Playing());
+  EXPECT_EQ(play->text(), "Play");
+  panel.findChild<QSlider*>("sldFrame")->setValue(2);
+  EXPECT_EQ(scene.frame(), 2);
+  EXPECT_EQ(frame->text(), "tiny-nod: frame 2 of 3, 0.07 s");
   click("cmdRestPose");
   EXPECT_FALSE(panel.Playing());
   EXPECT_FALSE(scene.animation());
   EXPECT_EQ(scene.frame(), 0);
+  EXPECT_EQ(frame->text(), "Rest pose");
+  EXPECT_FALSE(play->isEnabled());
   Settings().clear();
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -96,6 +97,9 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
         // A head has no build: its box greyed out, and empty, asks for nothing.
         {[&] { Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c"), Choose(dialog, "cmbGender", "m"); },
          {"C123MA_Plaid.cmx", "C123MAdrk_Plaid.bmp"}, 5},
+        // A head's own name goes into its suit's, not its bitmaps'.
+        {[&] { dialog.findChild<QLineEdit*>("txtMeshName")->setText("Bob"); }, {"C123MA_Bob.cmx", "C123MAdrk_Plaid.bmp"}, 5},
+        {[&] { dialog.findChild<QLineEdit*>("txtMeshName")->clear(); }, {"C123MA_Plaid.cmx", "C123MAdrk_Plaid.bmp"}, 5},
     };
     for (const Step& step : steps) {
       step.change();
@@ -104,6 +108,7 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
       ASSERT_EQ(listed.size(), step.count);
       if (step.count > 0) {
         EXPECT_EQ((QStringList{listed.front(), listed.back()}), step.first_and_last);
+        EXPECT_EQ(dialog.findChild<QLabel*>("lblSuit")->text(), "Suit: " + listed.front().chopped(4));
       } else {
         EXPECT_EQ(dialog.findChild<QLabel*>("lblProblem")->text().toStdString(), step.problem);
       }
@@ -186,8 +191,19 @@ TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
     EXPECT_EQ(publish.Request().folder, skins);
     EXPECT_NE(publish.Request().game, nullptr);
     ASSERT_TRUE(publish.SetImage(SkinTone::Light, game.dir.path("light.bmp")));
+    // Browse… picks a folder instead of the game's; the game's is one click back.
+    chooser.choices.push_back(FileChoice{game.dir.path("elsewhere"), 0});
+    dialog.findChild<QPushButton*>("cmdBrowseFolder")->click();
+    EXPECT_TRUE(dialog.findChild<QRadioButton*>("optFolder")->isChecked());
+    EXPECT_EQ(publish.Request().folder, game.dir.path("elsewhere"));
+    dialog.findChild<QRadioButton*>("optGame")->click();
+    EXPECT_EQ(publish.Request().folder, skins);
     // A body published as a head: the model is hidden under it all the same.
     Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c");
+    EXPECT_TRUE(publish.Publish());
+    // Published again with Replace, the set written is replaced, not added to.
+    dialog.findChild<QLineEdit*>("txtID")->setText("100");
+    dialog.findChild<QCheckBox*>("chkReplace")->click();
     EXPECT_TRUE(publish.Publish());
     dialog.reject();
   });
@@ -234,12 +250,21 @@ TEST(CheckDialogTest, ListsErrorsFirstAndOpensAFindingsFile) {
   EXPECT_EQ(first->toolTip(1).toStdString().rfind(skins.path("B100FAFatlgt_Denim.bmp"), 0), 0u);
   EXPECT_EQ(findings->topLevelItem(findings->topLevelItemCount() - 1)->text(0), "Warning");
   EXPECT_TRUE(check->findChild<QLabel*>("lblSummary")->text().startsWith("1 error,"));
+  // The row chosen is told in full below the list.
+  EXPECT_EQ(check->findChild<QLabel*>("lblFinding")->text(), first->toolTip(0));
 
-  // Opening the mesh's row opens it as the model.
+  // Open on a bitmap wants a model to try it on; the mesh's row opens it as
+  // the model, and then the bitmap is tried on it.
+  auto* open = check->findChild<QPushButton*>("cmdOpenFinding");
+  open->click();
+  EXPECT_EQ(window.statusBar()->currentMessage(), "Open a model to try B100FAFatlgt_Denim.bmp on it");
   for (int row = 0; row < findings->topLevelItemCount(); ++row)
     if (findings->topLevelItem(row)->text(1).endsWith(".skn")) findings->setCurrentItem(findings->topLevelItem(row));
   emit findings->itemActivated(findings->currentItem(), 0);
   EXPECT_EQ(window.model().MeshName, "elsewhere");
+  findings->setCurrentItem(findings->topLevelItem(0));
+  open->click();
+  EXPECT_EQ(window.character().parts().front().bitmap, skins.path("B100FAFatlgt_Denim.bmp"));
 }
 
 }  // namespace
