@@ -66,6 +66,14 @@ TEST(Converter, ConvertsBetweenSkinsAndProjects) {
   EXPECT_EQ(test::ReadFile(dir.path("a.skn")), test::ReadFile(dir.path("b.skn")));
   EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"a.skn", "b.skn", "p.mtl", "p.obj", "p.spj", "q.mtl",
                                                      "q.obj", "q.spj"}));
+  // After --, a name that starts with a dash is a file's (here, in the folder worked in).
+  std::filesystem::copy_file(example, dir.path("-m.skn"));
+  const std::filesystem::path was = std::filesystem::current_path();
+  std::filesystem::current_path(dir.root());
+  const Result dashed = Convert({"--", "-m.skn", "-n.skn"});
+  std::filesystem::current_path(was);
+  EXPECT_EQ(dashed.status, 0) << dashed.err;
+  EXPECT_EQ(test::ReadFile(dir.path("-n.skn")), test::ReadFile(dir.path("a.skn")));
 }
 
 TEST(Converter, FailuresExitWith1AndWriteNothing) {

@@ -285,6 +285,40 @@ TEST_F(PublishFixture, WhatTheRulesAllowAtTheirLimits) {
   }
 }
 
+// Each option of --publish reaches what is written: the tones' images, the
+// gender, age and build a mesh's name does not tell, a head's own name, and
+// --replace for an ID taken.
+TEST_F(PublishFixture, EachConverterOptionReachesTheFilesWritten) {
+  const std::string medium = dir.path("medium.bmp"), body = dir.path("body.skn"), face = dir.path("face.skn");
+  WriteFile(medium, Bmp24(64, 64));
+  WriteFile(body, SknText(Mesh("body", {"PELVIS", "SPINE"})));
+  WriteFile(face, SknText(Mesh("face", {"HEAD"})));
+  const std::vector<std::string> images{"--light", light, "--medium", medium, "--dark", dark, "--out", skins};
+  const auto publish = [&](std::vector<std::string> args) {
+    args.insert(args.end(), images.begin(), images.end());
+    return Convert(args);
+  };
+  const auto side = [&](const std::string& name) { return ReadBmpInfo(ReadFile(skins + "/" + name))->width; };
+  const auto outfit = publish({"--publish", body, "--texture", "T", "--gender", "F", "--age", "A", "--build", "Fat"});
+  ASSERT_EQ(outfit.status, 0) << outfit.err;
+  EXPECT_TRUE(fs::exists(skins + "/B100FAFat_T.cmx"));
+  // Each tone its own image: the medium one small enough to keep its side.
+  EXPECT_EQ(std::make_tuple(side("B100FAFatlgt_T.bmp"), side("B100FAFatmed_T.bmp"), side("B100FAFatdrk_T.bmp")),
+            std::make_tuple(256, 64, 256));
+  EXPECT_NE(ReadFile(skins + "/B100FAFatdrk_T.bmp"), ReadFile(skins + "/B100FAFatlgt_T.bmp"));
+  const auto head = publish({"--publish", face, "--texture", "T", "--mesh-name", "Bob", "--gender", "M", "--age", "A"});
+  ASSERT_EQ(head.status, 0) << head.err;
+  EXPECT_TRUE(fs::exists(skins + "/C100MA_Bob.cmx"));
+  // An ID taken is refused, or with --replace replaced.
+  const std::vector<std::string> again{"--publish", body, "--texture", "U", "--gender", "F", "--age", "A", "--build", "Fat", "--id", "100"};
+  EXPECT_EQ(publish(again).status, 1);
+  std::vector<std::string> replacing = again;
+  replacing.push_back("--replace");
+  ASSERT_EQ(publish(replacing).status, 0);
+  EXPECT_TRUE(fs::exists(skins + "/B100FAFat_U.cmx"));
+  EXPECT_FALSE(fs::exists(skins + "/B100FAFat_T.cmx"));
+}
+
 TEST_F(PublishFixture, ClashesWithTheGameAndReplacingASet) {
   // The game holds B100FAFat in an archive and a loose B101: the first free is B102.
   const std::string game = dir.path("game");

@@ -229,6 +229,13 @@ TEST(RealFiles, SkillsRoundTripThroughAGlbExactly) {
   const test::TempDir elsewhere;
   const auto lossy = test::Convert({"--lossy", "1", alone.path("ross.glb"), elsewhere.path("lossy.cmx")});
   EXPECT_EQ(lossy.status, 0) << lossy.err;
+  // --skill writes the skill named and no other.
+  const test::TempDir picked;
+  const auto one = test::Convert({"--skill", "a2o-walking-loop", alone.path("ross.glb"), picked.path("one.cmx")});
+  ASSERT_EQ(one.status, 0) << one.err;
+  const CharacterFile only = ReadCharacterFile(picked.path("one.cmx"));
+  ASSERT_EQ(only.skills.size(), 1u);
+  EXPECT_EQ(only.skills[0].name, "a2o-walking-loop");
   const FileFinder real({Real("")});
   for (const bool beside : {false, true}) {
     SCOPED_TRACE(beside ? "beside the originals" : "alone");
