@@ -378,6 +378,14 @@ TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
     EXPECT_EQ(textures->currentIndex(), step.current) << step.texture;
   }
   EXPECT_TRUE(model.bitmap_chosen);
+  // Bitmap > From the Game… opens on the bitmaps of the part's outfit number.
+  guitest::WhenModal([&](QDialog& dialog) {
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("txtGameSearch")->text(), "b001");
+    static_cast<frmOpenFromGame&>(dialog).SetSearch("mafitlgt_test");
+    dialog.accept();
+  });
+  panel.findChild<QAction*>("mnuBitmapFromGame")->trigger();
+  EXPECT_TRUE(model.bitmap.ends_with("b001mafitlgt_test.bmp")) << model.bitmap;
   Settings().clear();
 }
 
