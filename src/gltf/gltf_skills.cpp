@@ -110,25 +110,12 @@ Quat StoredOf(const Mat4& m) {
   const double n = std::cbrt(at(0, 0) * (at(1, 1) * at(2, 2) - at(1, 2) * at(2, 1)) -
                              at(0, 1) * (at(1, 0) * at(2, 2) - at(1, 2) * at(2, 0)) +
                              at(0, 2) * (at(1, 0) * at(2, 1) - at(1, 1) * at(2, 0)));
-  auto u = [&](int r, int c) { return at(r, c) / n; };
-  // The rotation's quaternion p (Shepperd's way); the game applies the conjugate of what it stores.
-  double x, y, z, w;
-  const double trace = u(0, 0) + u(1, 1) + u(2, 2);
-  if (trace > 0) {
-    const double k = 0.5 / std::sqrt(trace + 1);
-    w = 0.25 / k, x = (u(2, 1) - u(1, 2)) * k, y = (u(0, 2) - u(2, 0)) * k, z = (u(1, 0) - u(0, 1)) * k;
-  } else if (u(0, 0) > u(1, 1) && u(0, 0) > u(2, 2)) {
-    const double k = 2 * std::sqrt(1 + u(0, 0) - u(1, 1) - u(2, 2));
-    w = (u(2, 1) - u(1, 2)) / k, x = 0.25 * k, y = (u(0, 1) + u(1, 0)) / k, z = (u(0, 2) + u(2, 0)) / k;
-  } else if (u(1, 1) > u(2, 2)) {
-    const double k = 2 * std::sqrt(1 + u(1, 1) - u(0, 0) - u(2, 2));
-    w = (u(0, 2) - u(2, 0)) / k, x = (u(0, 1) + u(1, 0)) / k, y = 0.25 * k, z = (u(1, 2) + u(2, 1)) / k;
-  } else {
-    const double k = 2 * std::sqrt(1 + u(2, 2) - u(0, 0) - u(1, 1));
-    w = (u(1, 0) - u(0, 1)) / k, x = (u(0, 2) + u(2, 0)) / k, y = (u(1, 2) + u(2, 1)) / k, z = 0.25 * k;
-  }
+  Mat3 unit;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) unit.m[static_cast<std::size_t>(3 * r + c)] = at(r, c) / n;
+  const Quat q = StoredRotation(unit);
   const double length = std::sqrt(n);
-  return {-x * length, -y * length, -z * length, w * length};
+  return {q.x * length, q.y * length, q.z * length, q.w * length};
 }
 
 // True when the file's joints are the rig's bones as the writer puts them:

@@ -10,28 +10,6 @@
 namespace mervane {
 namespace {
 
-// The quaternion whose conjugate is the rotation m (row-major), as a
-// skeleton stores it.
-Quat StoredQuat(const Mat3& r) {
-  const auto& m = r.m;
-  double x, y, z, w;
-  const double trace = m[0] + m[4] + m[8];
-  if (trace > 0) {
-    const double s = 2 * std::sqrt(1 + trace);
-    w = s / 4, x = (m[7] - m[5]) / s, y = (m[2] - m[6]) / s, z = (m[3] - m[1]) / s;
-  } else if (m[0] > m[4] && m[0] > m[8]) {
-    const double s = 2 * std::sqrt(1 + m[0] - m[4] - m[8]);
-    w = (m[7] - m[5]) / s, x = s / 4, y = (m[1] + m[3]) / s, z = (m[2] + m[6]) / s;
-  } else if (m[4] > m[8]) {
-    const double s = 2 * std::sqrt(1 + m[4] - m[0] - m[8]);
-    w = (m[2] - m[6]) / s, x = (m[1] + m[3]) / s, y = s / 4, z = (m[5] + m[7]) / s;
-  } else {
-    const double s = 2 * std::sqrt(1 + m[8] - m[0] - m[4]);
-    w = (m[3] - m[1]) / s, x = (m[2] + m[6]) / s, y = (m[5] + m[7]) / s, z = s / 4;
-  }
-  return {-x, -y, -z, w};
-}
-
 Mat3 Transposed(const Mat3& r) {
   Mat3 t;
   for (int i = 0; i < 3; ++i)
@@ -74,13 +52,13 @@ Rig BuiltInRig() {
     if (parent < 0) {
       const Vec3& o = placed[b].origin;
       rig.rest_positions.push_back({o.x, o.y - lowest, o.z});
-      rig.rest_rotations.push_back(StoredQuat(placed[b].axes));
+      rig.rest_rotations.push_back(StoredRotation(placed[b].axes));
     } else {
       const Placed& up = placed[static_cast<std::size_t>(parent)];
       const Mat3 back = Transposed(up.axes);
       const Vec3& o = placed[b].origin;
       rig.rest_positions.push_back(back * Vec3{o.x - up.origin.x, o.y - up.origin.y, o.z - up.origin.z});
-      rig.rest_rotations.push_back(StoredQuat(back * placed[b].axes));
+      rig.rest_rotations.push_back(StoredRotation(back * placed[b].axes));
     }
   }
   return rig;

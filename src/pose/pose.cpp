@@ -92,6 +92,29 @@ Mat3 RotationMatrix(const Quat& q) {
            2 * (x * z - y * w), 2 * (y * z + x * w), ww - xx - yy + zz}};
 }
 
+Quat StoredRotation(const Mat3& r) {
+  // The rotation's own quaternion, from whichever of the trace or the
+  // largest diagonal entry keeps the square root away from zero; the game
+  // stores its conjugate.
+  const auto& m = r.m;
+  double x, y, z, w;
+  const double trace = m[0] + m[4] + m[8];
+  if (trace > 0) {
+    const double s = 2 * std::sqrt(1 + trace);
+    w = s / 4, x = (m[7] - m[5]) / s, y = (m[2] - m[6]) / s, z = (m[3] - m[1]) / s;
+  } else if (m[0] > m[4] && m[0] > m[8]) {
+    const double s = 2 * std::sqrt(1 + m[0] - m[4] - m[8]);
+    w = (m[7] - m[5]) / s, x = s / 4, y = (m[1] + m[3]) / s, z = (m[2] + m[6]) / s;
+  } else if (m[4] > m[8]) {
+    const double s = 2 * std::sqrt(1 + m[4] - m[0] - m[8]);
+    w = (m[2] - m[6]) / s, x = (m[1] + m[3]) / s, y = s / 4, z = (m[5] + m[7]) / s;
+  } else {
+    const double s = 2 * std::sqrt(1 + m[8] - m[0] - m[4]);
+    w = (m[3] - m[1]) / s, x = (m[2] + m[6]) / s, y = (m[5] + m[7]) / s, z = s / 4;
+  }
+  return {-x, -y, -z, w};
+}
+
 std::array<float, 16> BoneMatrix(const BoneTransform& t) {
   const auto& m = t.rotation.m;
   auto f = [](double v) { return static_cast<float>(v); };

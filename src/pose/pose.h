@@ -37,6 +37,10 @@ struct Mat3 {
 // game.
 Mat3 RotationMatrix(const Quat& q);
 
+// The stored quaternion of unit length whose RotationMatrix is the rotation
+// r, found the numerically stable way (Shepperd's) for every turn.
+Quat StoredRotation(const Mat3& r);
+
 // Where a bone is in the world: a point p of the bone lands at
 // position + rotation * p.
 struct BoneTransform {
