@@ -14,6 +14,8 @@
 #include <QStatusBar>
 #include <QImage>
 #include <QVBoxLayout>
+#include <QVector3D>
+#include <cmath>
 #include <memory>
 
 #include "archive/far.h"
@@ -164,6 +166,21 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   EXPECT_EQ(Wait(), nullptr) << "the wait window is made on first use";
 }
 
+// View > Front, Side and Top each look along their own axis at the model.
+TEST_F(MainWindowTest, EachViewLooksAlongItsAxis) {
+  OpenFile(skin_);
+  const struct {
+    const char* action;
+    QVector3D along;  // the camera's forward, up to its sign
+  } views[] = {{"mnuTop", {0, 1, 0}}, {"mnuSide", {1, 0, 0}}, {"mnuFront", {0, 0, 1}}};
+  const PreviewWidget& preview = *window_->preview();
+  for (const auto& view : views) {
+    Action(view.action)->trigger();
+    EXPECT_NEAR(std::abs(QVector3D::dotProduct(preview.Camera().Forward(), view.along)), 1.0f, 1e-3f)
+        << view.action;
+  }
+}
+
 TEST_F(MainWindowTest, ExitAndCloseAreNeverRefused) {
   window_->show();
   ASSERT_TRUE(window_->isVisible());
@@ -191,6 +208,23 @@ TEST_F(MainWindowTest, SaveAsDoesNothingBeforeAModelExists) {
   EXPECT_TRUE(dir.Listing() == std::vector<std::string>{"short.skn"});
   OpenFile(skin_);
   for (const char* name : {"mnuSave", "mnuTexture", "mnuPublish"}) EXPECT_TRUE(Action(name)->isEnabled()) << name;
+}
+
+// An export that lacks what it is made from says what to do, asking for no file.
+TEST_F(MainWindowTest, ExportsSayWhatTheyLack) {
+  const struct {
+    bool model;
+    const char* action;
+    const char* status;
+  } rows[] = {{false, "mnuExportTemplate", "Export Texture Template needs a model: open a skin first"},
+              {true, "mnuExportCharacter", "Export Character needs a skeleton: choose one in the Character panel"}};
+  for (const auto& row : rows) {
+    if (row.model) OpenFile(skin_);
+    const std::size_t asked = chooser_.calls.size();
+    Action(row.action)->trigger();
+    EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(), row.status);
+    EXPECT_EQ(chooser_.calls.size(), asked);
+  }
 }
 
 TEST_F(MainWindowTest, FileDialogsListTheirTypesInOrder) {
