@@ -132,6 +132,22 @@ TEST_P(FollowFilesTest, SavedFilesShowAgainWithTheCameraKept) {
     EXPECT_TRUE(prompts_.messages.empty());
   }
 
+  // A texture the user chose stays on the model the .obj brings back; saved
+  // as no image, the last good one stays and the status line says why.
+  const std::string chosen = dir.path("chosen.bmp");
+  WriteFile(chosen, BitmapBytes(Qt::magenta));
+  window_->ShowTextureFrom(chosen);
+  const std::string moved = VertexText(window_->model());
+  Save(dir.path("body.obj"), MovedFirstVertex(obj, 2.5), false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return VertexText(window_->model()) != moved; }, kPatience));
+  EXPECT_EQ(window_->preview()->Texture().pixelColor(0, 0), QColor(Qt::magenta));
+  WriteFile(chosen, "not an image");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status().endsWith("chosen.bmp: the image does not read"); }, kPatience))
+      << Status().toStdString();
+  EXPECT_EQ(window_->preview()->Texture().pixelColor(0, 0), QColor(Qt::magenta));
+  WriteFile(chosen, BitmapBytes(Qt::cyan));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Status().startsWith("Reloaded"); }, kPatience)) << Status().toStdString();
+
   const std::string good = VertexText(window_->model());
   WriteFile(dir.path("body.obj"), "v 1 2\nf 7 8 9\n");
   EXPECT_TRUE(QTest::qWaitFor([&] { return Status().startsWith("Not reloaded"); }, kPatience)) << Status().toStdString();
