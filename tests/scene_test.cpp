@@ -533,7 +533,7 @@ TEST(CharacterScene, ReloadReadsTheChangedFilesAndKeepsTheLastGoodOnes) {
   ASSERT_EQ(scene.SelectSkill(scene.FindSkills().front()), "");
   scene.SetFrame(1.5);
   const std::string skeleton = scene.skeleton_file();
-  const std::string good_skeleton = test::ReadFile(skeleton);
+  const std::string good_skeleton = test::ReadFile(skeleton), good_skills = test::ReadFile(character.skill_file);
   const std::string name = "xskin-b001mafit_test-PELVIS-BODY";
   const SkinModel renamed = test::ReadSknText(test::SmallSkn(name, "from_memory"));
   const struct {
@@ -548,6 +548,9 @@ TEST(CharacterScene, ReloadReadsTheChangedFilesAndKeepsTheLastGoodOnes) {
       {"the part broken", character.mesh, "broken\r\nx\r\n7\r\n", nullptr, "PELVIS-BODY", "painted", "b001mafitlgt_test"},
       {"the skeleton broken", skeleton, "garbage", nullptr, "adult-skeleton.cmx", "painted", "b001mafitlgt_test"},
       {"the skeleton whole again", skeleton, good_skeleton, nullptr, "", "painted", "b001mafitlgt_test"},
+      {"the skill gone from its file", character.skill_file, CmxText({{}, {}, {}}), nullptr, "tiny-skills.cmx no longer holds tiny-nod",
+       "painted", "b001mafitlgt_test"},
+      {"the skill back", character.skill_file, good_skills, nullptr, "", "painted", "b001mafitlgt_test"},
       {"the model given", "", "", &renamed, "", "painted", "from_memory"},
   };
   for (const auto& s : steps) {
