@@ -99,6 +99,15 @@ TEST(Converter, FailuresExitWith1AndWriteNothing) {
   EXPECT_TRUE(answered.err.starts_with("mervane-convert: error 5: ")) << answered.err;
   EXPECT_EQ(test::ReadFile(dir.path("keep.skn")), "keep");
   EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"bad.skn", "keep.skn", "q.obj", "q.spj"}));
+  // Where the file holds a normal for each vertex, Yes gives each its own and
+  // the project reads; No keeps the normal the faces name, which is not there.
+  test::WriteFile(dir.path("n.spj"), test::ReadFile(dir.path("q.spj")));
+  test::WriteFile(dir.path("n.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 0 1\nvn 0 0 1\nvt 0 0\n"
+                                     "f 1/1/7 2/1/7 3/1/7\n");
+  for (const auto& [answer, status] : {std::pair{"--fix-normals=yes", 0}, {"--fix-normals=no", 1}}) {
+    const Result run = Convert({answer, dir.path("n.spj"), dir.path("n.skn")});
+    EXPECT_EQ(run.status, status) << answer << ": " << run.err;
+  }
 }
 
 TEST(Converter, InfoSummarisesASkin) {

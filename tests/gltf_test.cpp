@@ -819,6 +819,38 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   EXPECT_EQ(same.frames[0].positions, waving.frames.positions);
   EXPECT_EQ(same.frames[0].rotations, waving.frames.rotations);
   EXPECT_EQ(same.file.skills[0].frames_name, "xskill-wave");
+  // A bone that moves and comes back to rest by the last frame still moves.
+  Waving hop;
+  hop.frames.positions = {{0, 3, 0}, {0.2f, 3.2f, 0}, {0, 3, 0}};
+  hop.animation = MakeAnimation(hop.rig, hop.skill, hop.frames);
+  const SkillsMade hopped = SkillsFromGltf(ParseGltf(hop.Glb(), "h.glb", ""), hop.rig, {}, {});
+  EXPECT_EQ(hopped.file.skills[0].motions[0].uses_positions, 1u);
+  EXPECT_EQ(hopped.frames[0].positions, hop.frames.positions);
+  // Cubic-spline keys give their values, not their tangents.
+  tinygltf::Model cubic = LoadGlb(waving.Glb());
+  for (auto& sampler : cubic.animations[0].samplers) {
+    sampler.interpolation = "CUBICSPLINE";
+    auto& values = cubic.accessors[static_cast<std::size_t>(sampler.output)];
+    const std::size_t width = values.type == TINYGLTF_TYPE_VEC4 ? 4 : 3, keys = values.count;
+    auto& data = cubic.buffers[0].data;
+    std::vector<float> plain(keys * width), tripled;
+    std::memcpy(plain.data(), data.data() + cubic.bufferViews[static_cast<std::size_t>(values.bufferView)].byteOffset + values.byteOffset,
+                plain.size() * 4);
+    for (std::size_t k = 0; k < keys; ++k) {
+      tripled.insert(tripled.end(), width, 0.0f);  // the in-tangent
+      tripled.insert(tripled.end(), plain.begin() + static_cast<long>(k * width), plain.begin() + static_cast<long>((k + 1) * width));
+      tripled.insert(tripled.end(), width, 0.0f);  // the out-tangent
+    }
+    tinygltf::BufferView view;
+    view.buffer = 0, view.byteOffset = data.size(), view.byteLength = tripled.size() * 4;
+    data.resize(data.size() + view.byteLength);
+    std::memcpy(data.data() + view.byteOffset, tripled.data(), view.byteLength);
+    cubic.bufferViews.push_back(view);
+    values.bufferView = static_cast<int>(cubic.bufferViews.size() - 1), values.byteOffset = 0, values.count = 3 * keys;
+  }
+  const SkillsMade from_cubic = SkillsFromGltf(ParseEdited(cubic), waving.rig, {}, {});
+  EXPECT_EQ(from_cubic.frames[0].positions, waving.frames.positions);
+  EXPECT_EQ(from_cubic.frames[0].rotations, waving.frames.rotations);
   // A made skill lasts as the game's (its idle: 60 frames, 1999 ms), rounded down.
   for (const auto& [frames, ms] : {std::pair{2, 66.0f}, std::pair{3, 99.0f}, std::pair{60, 1999.0f}})
     EXPECT_EQ(SkillDuration(frames), ms) << frames;

@@ -550,6 +550,11 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
       if (finding.level == Finding::Level::Error && fs::path(finding.path).filename() != row.file)
         ADD_FAILURE() << "also: " << FindingLine(finding);
   }
+  // A bitmap not named as an outfit's is no outfit's to miss.
+  TempDir loose;
+  fs::copy_file(real / "C001MAlgt_Ross.bmp", loose.root() / "Backdrop.bmp");
+  const CheckReport backdrop = CheckSkins(std::vector<std::string>{loose.root().string()}, nullptr);
+  EXPECT_TRUE(backdrop.findings.empty()) << FindingLine(backdrop.findings.front());
   // A folder that is not there is no clean folder.
   const std::string gone = (real / "gone").string();
   const CheckReport none = CheckSkins(std::vector<std::string>{gone}, nullptr);

@@ -176,6 +176,7 @@ TEST(TextureTemplate, SizeComesFromTheOptionTheBitmapOrThePart) {
       {"head and neck", {on({"HEAD", "NECK"})}, {}, {}, 256, 256},
       {"left hand", {on({"L_HAND"})}, {}, {}, 64, 64},
       {"hand and finger", {on({"R_HAND", "R_FINGER0"})}, {}, {}, 64, 64},
+      {"left hand and finger", {on({"L_HAND", "L_FINGER0"})}, {}, {}, 64, 64},
       {"head and hand in one mesh", {on({"HEAD", "L_HAND"})}, {}, {}, 256, 256},
       {"body and hands", {on({"PELVIS"}), on({"L_HAND"}), on({"R_HAND"})}, {}, {}, 256, 256},
       {"hand and head", {on({"L_HAND"}), on({"HEAD"})}, {}, {}, 128, 128},

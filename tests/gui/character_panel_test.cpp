@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -218,6 +219,14 @@ TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
   panel.findChild<QSlider*>("sldFrame")->setValue(2);
   EXPECT_EQ(scene.frame(), 2);
   EXPECT_EQ(frame->text(), "tiny-nod: frame 2 of 3, 0.07 s");
+  // A skill plays at the game's speed, looping; unlooped, it stops at its last frame.
+  auto* loop = panel.findChild<QCheckBox*>("chkLoop");
+  EXPECT_EQ(panel.findChild<QComboBox*>("cmbSpeed")->currentData().toDouble(), 1.0);
+  EXPECT_TRUE(loop->isChecked());
+  loop->setChecked(false);
+  play->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.Playing(); }, 5000));
+  EXPECT_EQ(scene.frame(), 2);
   click("cmdRestPose");
   EXPECT_FALSE(panel.Playing());
   EXPECT_FALSE(scene.animation());
