@@ -62,6 +62,8 @@ TEST(Archive, MembersReadBackFromMemoryDiskPathsAndExtraction) {
     EXPECT_EQ(disk.Read(disk.members()[i]), members[i].bytes);
     EXPECT_EQ(memory.Read(memory.members()[i]), members[i].bytes);
   }
+  // An archive of no members is one, its manifest right after the header.
+  EXPECT_TRUE(FarArchive::FromBytes(FarBytes({}), "empty.far").members().empty());
   // The longest name an archive holds is written and read back; one byte more is refused.
   const std::string longest(4096, 'n'), too_long(4097, 'n');
   const FarFile at_limit[] = {{longest, "x"}}, past_limit[] = {{too_long, "x"}};

@@ -250,6 +250,7 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a climbing path written in escapes", nullptr, "x.gltf", "%2e%2e/secret.bin", 52, "\"../secret.bin\" climbs out"},
       {"a drive path", nullptr, "x.gltf", "C:\\secret.bin", 52, "\"C:\\secret.bin\" is an absolute path"},
       {"a buffer that is not there", nullptr, "x.gltf", "missing.bin", 53, "missing.bin"},
+      {"a control character in the path", nullptr, "x.gltf", "sub/x\x01.bin", 52, "holds a control character"},
       {"an image URL", [](Glb& g) { g.doc["images"] = {{{"uri", "http://example.com/skin.png"}}}; }, "x.glb", "", 52, "http://example.com/skin.png"},
   };
   TempDir dir;
@@ -350,6 +351,38 @@ TEST(GltfReader, MeshAndFileLimitsHoldAtTheLimitAndNotOnePast) {
         EXPECT_NE(failure.detail().find(c.past), std::string::npos) << c.name << ": " << failure.detail();
       }
     }
+  }
+}
+
+// Texture coordinates and weights stored as normalized integers read as
+// fractions of the largest value their type holds.
+TEST(GltfReader, NormalizedIntegersReadAsFractions) {
+  const SkinModel skin = ReadAsWritten(SampleSkn());
+  const Glb good = Glb::Of(GlbOf({&skin, 1}));
+  const struct {
+    const char* attribute;
+    int type;  // unsigned byte or short
+    std::uint16_t raw;
+    double value;
+  } cases[] = {
+      {"TEXCOORD_0", 5123, 65535, 1.0}, {"TEXCOORD_0", 5123, 32768, 32768 / 65535.0},
+      {"WEIGHTS_0", 5121, 255, 1.0},    {"WEIGHTS_0", 5121, 128, 128 / 255.0},
+      {"WEIGHTS_0", 5123, 65535, 1.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.attribute) + " " + std::to_string(c.raw));
+    Glb glb = good;
+    const bool uv = std::string(c.attribute) == "TEXCOORD_0";
+    json& a = glb.doc["accessors"][glb.Primitive()["attributes"][c.attribute].get<int>()];
+    const std::size_t values = a["count"].get<std::size_t>() * (uv ? 2 : 4), size = c.type == 5121 ? 1 : 2;
+    a = {{"bufferView", glb.doc["bufferViews"].size()}, {"componentType", c.type}, {"normalized", true}, {"count", a["count"]}, {"type", a["type"]}};
+    glb.doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", glb.bin.size()}, {"byteLength", values * size}});
+    for (std::size_t k = 0; k < values; ++k) glb.bin.append(reinterpret_cast<const char*>(&c.raw), size);
+    glb.bin.resize((glb.bin.size() + 3) / 4 * 4);
+    glb.doc["buffers"][0]["byteLength"] = glb.bin.size();
+    const GltfDocument doc = ParseGltf(glb.Bytes(), "x.glb", "");
+    ASSERT_FALSE(doc.meshes.empty());
+    EXPECT_DOUBLE_EQ(uv ? doc.meshes[0].uvs[0][0] : doc.meshes[0].weights[0][0], c.value);
   }
 }
 
@@ -542,6 +575,14 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
   EXPECT_NE(err.find("holds 2 meshes (mesh_1, mesh_2); write them one skin each with --to skn --out DIR"),
             std::string::npos)
       << err;
+  // A note on the file is told once, not once per skin.
+  Glb crowded = Glb::Of(test::ReadFile(dir.path("both.glb")));
+  for (int k = 0; k < 3; ++k) crowded.Set<std::uint8_t>("JOINTS_0", 0, k, static_cast<std::uint8_t>(k));
+  for (int k = 0; k < 3; ++k) crowded.Set<float>("WEIGHTS_0", 0, k, k == 0 ? 0.5f : 0.25f);
+  test::WriteFile(dir.path("crowded.glb"), crowded.Bytes());
+  ASSERT_EQ(Convert({"--to", "skn", "--out", dir.path("crowded"), dir.path("crowded.glb")}, &err), 0) << err;
+  EXPECT_NE(err.find("1 vertex had more than two bones"), std::string::npos) << err;
+  EXPECT_EQ(err.find("more than two bones"), err.rfind("more than two bones")) << err;
   // Nor is a file without animations a skill file, nor a .gltf written.
   for (const auto& [args, message] : {std::pair{std::vector<std::string>{dir.path("both.glb"), dir.path("skills.cmx")}, "both.glb: it holds no animation"},
                                       {{dir.path("b.skn"), dir.path("b.gltf")}, "glTF is written as .glb (binary); .gltf is only read"}}) {
@@ -573,8 +614,9 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
     EXPECT_NEAR(a.z, b.z, 2e-6);
   }
 
-  // The window asks which to open; without an answer it keeps its model.
-  for (const std::optional<std::size_t> answer : {std::optional<std::size_t>(1), std::optional<std::size_t>()}) {
+  // The window asks which to open; without an answer, or with one past the
+  // meshes, it keeps its model.
+  for (const std::optional<std::size_t> answer : {std::optional<std::size_t>(1), std::optional<std::size_t>(), std::optional<std::size_t>(2)}) {
     struct Choosing : test::FakePrompts {
       std::optional<std::size_t> answer;
       std::vector<std::string> choices;
@@ -586,9 +628,9 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
     } prompts;
     prompts.answer = answer;
     SkinModel model = ReadAsWritten(one);
-    EXPECT_EQ(LoadGlb(model, prompts, dir.path("both.glb")), answer ? Outcome::Succeeded : Outcome::Failed);
+    EXPECT_EQ(LoadGlb(model, prompts, dir.path("both.glb")), answer == 1u ? Outcome::Succeeded : Outcome::Failed);
     EXPECT_EQ(prompts.choices, (std::vector<std::string>{"mesh_1", "mesh_2"}));
-    EXPECT_EQ(model.MeshName, answer ? "mesh_2" : "mesh_1");
+    EXPECT_EQ(model.MeshName, answer == 1u ? "mesh_2" : "mesh_1");
     EXPECT_TRUE(prompts.messages.empty());
   }
 }
@@ -826,6 +868,15 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   const SkillsMade hopped = SkillsFromGltf(ParseGltf(hop.Glb(), "h.glb", ""), hop.rig, {}, {});
   EXPECT_EQ(hopped.file.skills[0].motions[0].uses_positions, 1u);
   EXPECT_EQ(hopped.frames[0].positions, hop.frames.positions);
+  // A bone at rest throughout moves not, unless the skill beside says it uses positions.
+  Waving still;
+  still.frames.positions.assign(3, {0, 3, 0});
+  still.animation = MakeAnimation(still.rig, still.skill, still.frames);
+  for (const bool beside : {false, true}) {
+    const std::vector<Skill> originals = beside ? std::vector<Skill>{still.skill} : std::vector<Skill>{};
+    const SkillsMade made = SkillsFromGltf(ParseGltf(still.Glb(), "s.glb", ""), still.rig, {}, originals);
+    EXPECT_EQ(made.file.skills[0].motions[0].uses_positions, beside ? 1u : 0u) << beside;
+  }
   // Cubic-spline keys give their values, not their tangents.
   tinygltf::Model cubic = LoadGlb(waving.Glb());
   for (auto& sampler : cubic.animations[0].samplers) {
@@ -960,6 +1011,18 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
     refusal.edit(edited);
     const Failure failure = test::ExpectFailure([&] { SkillsFromGltf(ParseEdited(edited), waving.rig, {}, {}); });
     EXPECT_NE(failure.detail().find(refusal.message), std::string::npos) << failure.detail();
+  }
+  // Read without a skeleton beside, a file's joints carry the rig: one
+  // placed by a matrix has no rest transform to give.
+  {
+    TempDir dir;
+    Glb placed = Glb::Of(waving.Glb());
+    json& joint = placed.doc["nodes"][placed.doc["skins"][0]["joints"][0].get<int>()];
+    for (const char* part : {"translation", "rotation", "scale"}) joint.erase(part);
+    joint["matrix"] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 3, 0, 1};
+    test::WriteFile(dir.path("placed.glb"), placed.Bytes());
+    EXPECT_NE(test::ExpectFailure([&] { ReadGlbFile(dir.path("placed.glb"), {}); }).detail().find("is placed by a matrix, not a rest transform"),
+              std::string::npos);
   }
   const std::string only[] = {"dance"};
   EXPECT_NE(test::ExpectFailure([&] { SkillsFromGltf(ParseGltf(waving.Glb(), "w.glb", ""), waving.rig, only, {}); })

@@ -68,6 +68,7 @@ TEST(OutfitNaming, NamesFollowTheGame) {
       {"xskin-b006fafat_01-PELVIS-BODY", "B006FAFat", "B006FAFat_01", "xskin-b006fafat_01-PELVIS-BODY", "b006fafat"},
       {"C001MA_Ross.cmx", "C001MA", "C001MA_ross", "xskin-c001ma_ross-HEAD-HEAD", "c001ma"},
       {"C001MAlgt_Ross.bmp", "C001MA", "C001MA_ross", "xskin-c001ma_ross-HEAD-HEAD", "c001ma"},
+      {"B003FASkn_02.cmx", "B003FASkn", "B003FASkn_02", "xskin-b003faskn_02-PELVIS-BODY", "b003faskn"},
       // A child's body: the suit is unisex, its bitmaps carry the gender.
       {"B100FCChdmed_Kid.bmp", "B100FCChd", "B100UCChd_kid", "xskin-b100ucchd_kid-PELVIS-BODY", "b100ucchd"},
       {"B100UCChd_Kid.cmx.bcf", "B100UCChd", "B100UCChd_kid", "xskin-b100ucchd_kid-PELVIS-BODY", "b100ucchd"},
@@ -84,7 +85,10 @@ TEST(OutfitNaming, NamesFollowTheGame) {
   // Hands pair by gender and pose, either side; other names by nothing.
   EXPECT_EQ(PairingKey("HMLOlgt.bmp"), "hmao");
   EXPECT_EQ(PairingKey("HMRO.cmx"), "hmao");
-  for (const char* other : {"adult-skeleton.cmx", "B002MAKid_01.cmx", "B002MCFit_01.cmx", "xskill-a2o.cfp"}) {
+  // Each part of a name is checked: kind, ID, gender, age, and a body's build (a head has none).
+  for (const char* other : {"adult-skeleton.cmx", "B002MAKid_01.cmx", "B002MCFit_01.cmx", "xskill-a2o.cfp", "D002MAFit_01.cmx",
+                            "B0-2MAFit_01.cmx", "B002XAFit_01.cmx", "B002MXFit_01.cmx", "B002MAFi_01.cmx", "C001MAFit_01.cmx",
+                            "B02MA.cmx"}) {
     EXPECT_FALSE(ParseOutfitName(other)) << other;
     EXPECT_EQ(PairingKey(other), "") << other;
   }
@@ -102,6 +106,8 @@ TEST(Publish, TheLowestFreeIdFromOneHundredOfTheFamily) {
       {&body, {}, "100"},
       {&body, {"B100MAFit_A.cmx", "B101MAFitlgt_B.bmp", "B102FAFit_C.cmx", "B102MAFat_C.cmx", "c102ma_d.cmx"}, "102"},
       {&body, {"b100mafit_a.CMX", "B099MAFit_z.cmx"}, "101"},
+      // An ID of letters is no number to follow.
+      {&body, {"B100MAFit_A.cmx", "BZZZMAFit_B.cmx"}, "101"},
       // A boy's bitmap takes the ID from a girl's body too: one unisex suit.
       {&child, {"B100MCChdlgt_Kid.bmp", "B101UCChd_Other.cmx"}, "102"},
   };
@@ -218,6 +224,8 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
   const Row rows[] = {
       {"a texture name with a dash", [](PublishRequest& r) { r.texture = "my-skin"; }, "letters, digits and _"},
       {"a two-character ID", [](PublishRequest& r) { r.id = "10"; }, "three letters or digits"},
+      {"an ID with a dash", [](PublishRequest& r) { r.id = "1-0"; }, "three letters or digits"},
+      {"no light image", [](PublishRequest& r) { r.images[0].clear(); }, "the light tone's image is needed"},
       {"an ID taken", [](PublishRequest& r) { r.id = "100"; }, "ID 100 is taken on B100FAFat by"},
       {"no gender", [](PublishRequest& r) { r.gender.reset(); }, "--gender M, F or U is needed"},
       {"no age, and no build to tell it", [](PublishRequest& r) { r.age.reset(), r.build.reset(); }, "--age A or C is needed"},

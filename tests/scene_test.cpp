@@ -317,6 +317,7 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
       {"lost.cmx", "xskin-nowhere-HEAD-HEADB", false},
       {"two.glb", "", true},
       {"notes.txt", "a part is a .skn, .bmf, .glb, .gltf, .cmx or .bcf file", false},
+      {"tiny-skills.cmx", "tiny-skills.cmx holds no suit (its skills are listed under Animation)", false},
   };
   for (const Case& c : cases) {
     CharacterScene scene = SceneOf(character);
@@ -327,6 +328,13 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
       EXPECT_EQ(scene.parts().back().dressed.has_value(), c.drawn) << c.file;
       EXPECT_EQ(scene.parts().back().problem.empty(), c.drawn) << c.file;
     }
+  }
+  // A skeleton added as a part is the skeleton.
+  {
+    CharacterScene scene = SceneOf(character);
+    EXPECT_EQ(scene.AddPart(character.dir.path("adult-skeleton.cmx")), "");
+    EXPECT_EQ(scene.skeleton_kind(), SkeletonKind::File);
+    EXPECT_EQ(scene.parts().size(), 1u);
   }
   // Opened as the model, a glTF's other meshes come in beside it.
   {

@@ -216,7 +216,9 @@ TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
   play->click();
   EXPECT_FALSE(panel.Playing());
   EXPECT_EQ(play->text(), "Play");
-  panel.findChild<QSlider*>("sldFrame")->setValue(2);
+  auto* slider = panel.findChild<QSlider*>("sldFrame");
+  EXPECT_EQ(std::make_pair(slider->minimum(), slider->maximum()), std::make_pair(0, 2)) << "the frames 0 to 2";
+  slider->setValue(2);
   EXPECT_EQ(scene.frame(), 2);
   EXPECT_EQ(frame->text(), "tiny-nod: frame 2 of 3, 0.07 s");
   // A skill plays at the game's speed, looping; unlooped, it stops at its last frame.

@@ -93,6 +93,9 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
         {[&] { Choose(dialog, "cmbGender", "u"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 8},
         // Back to an adult, the child's build is no choice: it is asked for again.
         {[&] { Choose(dialog, "cmbAge", "a"), Choose(dialog, "cmbGender", "m"); }, {}, 0, "Still to choose: the build."},
+        // The child's build chosen makes a child; an adult again asks for the build.
+        {[&] { Choose(dialog, "cmbBuild", "chd"); }, {"B123UCChd_Plaid.cmx", "B123MCChddrk_Plaid.bmp"}, 5},
+        {[&] { Choose(dialog, "cmbAge", "a"); }, {}, 0, "Still to choose: the build."},
         {[&] { Choose(dialog, "cmbBuild", "fit"); }, {"B123MAFit_Plaid.cmx", "B123MAFitdrk_Plaid.bmp"}, 5},
         // A head has no build: its box greyed out, and empty, asks for nothing.
         {[&] { Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c"), Choose(dialog, "cmbGender", "m"); },

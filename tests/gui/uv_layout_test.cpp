@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStandardPaths>
 #include <QVector4D>
 #include <optional>
@@ -136,7 +137,16 @@ TEST(UvLayoutTest, HoveringAFacePicksItOutInBothViews) {
       EXPECT_EQ(preview.HighlightedFace(), c.face ? std::optional(DrawnFace{part, *c.face}) : std::nullopt) << c.name;
       EXPECT_EQ(layout.HighlightedFace(), c.face ? std::optional(Face{0, *c.face}) : std::nullopt) << c.name;
     }
+    // And the layout's face picks out the part's in the 3-D view.
+    Hover(&layout, corner + QPointF(0.2 * side, 0.35 * side));
+    EXPECT_EQ(preview.HighlightedFace(), std::optional(DrawnFace{part, 1}));
   }
+  // A bitmap that does not read leaves the lines on a plain ground, saying why.
+  test::WriteFile(dir.path("uvsquare.bmp"), "not a bitmap");
+  window.OpenPath(dir.path("xskin-uvsquare-PELVIS-BODY.skn"));
+  EXPECT_TRUE(window.statusBar()->currentMessage().startsWith("The UV layout shows no bitmap: "))
+      << window.statusBar()->currentMessage().toStdString();
+  EXPECT_FALSE(layout.image().isNull());
   Settings().clear();
 }
 
