@@ -94,16 +94,21 @@ struct Glb {
     std::memcpy(&value, bin.data() + At(Primitive()["attributes"][attribute].get<int>(), element) + sizeof(T) * static_cast<std::size_t>(component), sizeof(T));
     return value;
   }
+  // A new buffer view of bytes at the BIN chunk's end, padded to 4: its index.
+  std::size_t AddView(const std::string& bytes) {
+    doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", bin.size()}, {"byteLength", bytes.size()}});
+    bin += bytes;
+    bin.resize((bin.size() + 3) / 4 * 4);
+    doc["buffers"][0]["byteLength"] = bin.size();
+    return doc["bufferViews"].size() - 1;
+  }
   // A new mesh of zeroed data, placed by `placements` nodes of the scene:
   // `vertices` positions of its own (else the first primitive's) and
   // `indices` 16-bit indices (else none) read in `mode`.
   void PlaceManyTimes(std::size_t vertices, std::size_t indices, int placements = 17, int mode = 4) {
     auto add = [&](std::size_t count, int type, const char* shape, std::size_t element) {
-      doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", bin.size()}, {"byteLength", count * element}});
       doc["accessors"].push_back(
-          {{"bufferView", doc["bufferViews"].size() - 1}, {"componentType", type}, {"count", count}, {"type", shape}});
-      bin.resize(bin.size() + (count * element + 3) / 4 * 4);
-      doc["buffers"][0]["byteLength"] = bin.size();
+          {{"bufferView", AddView(std::string(count * element, '\0'))}, {"componentType", type}, {"count", count}, {"type", shape}});
       return doc["accessors"].size() - 1;
     };
     json primitive;
@@ -227,10 +232,7 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"more indices than a mesh's triangles need", [](Glb& g) {
          const std::size_t count = 3 * kGltfTriangleLimit + 3;
          json& indices = g.doc["accessors"][g.Primitive()["indices"].get<int>()];
-         indices = {{"bufferView", g.doc["bufferViews"].size()}, {"componentType", 5123}, {"count", count}, {"type", "SCALAR"}};
-         g.doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", g.bin.size()}, {"byteLength", 2 * count}});
-         g.bin.resize(g.bin.size() + (2 * count + 3) / 4 * 4);
-         g.doc["buffers"][0]["byteLength"] = g.bin.size();
+         indices = {{"bufferView", g.AddView(std::string(2 * count, '\0'))}, {"componentType", 5123}, {"count", count}, {"type", "SCALAR"}};
        }, "x.glb", "", 9, std::to_string(3 * kGltfTriangleLimit + 3) + " indices are more than"},
       {"more joints than a skin may hold", [](Glb& g) { while (g.doc["skins"][0]["joints"].size() < 257) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "257 joints are more than the 256"},
       {"as many joints as a skin may hold", [](Glb& g) { while (g.doc["skins"][0]["joints"].size() < 256) g.doc["skins"][0]["joints"].push_back(0); }, "x.glb", "", 9, "inverse bind matrices"},
@@ -375,11 +377,9 @@ TEST(GltfReader, NormalizedIntegersReadAsFractions) {
     const bool uv = std::string(c.attribute) == "TEXCOORD_0";
     json& a = glb.doc["accessors"][glb.Primitive()["attributes"][c.attribute].get<int>()];
     const std::size_t values = a["count"].get<std::size_t>() * (uv ? 2 : 4), size = c.type == 5121 ? 1 : 2;
-    a = {{"bufferView", glb.doc["bufferViews"].size()}, {"componentType", c.type}, {"normalized", true}, {"count", a["count"]}, {"type", a["type"]}};
-    glb.doc["bufferViews"].push_back({{"buffer", 0}, {"byteOffset", glb.bin.size()}, {"byteLength", values * size}});
-    for (std::size_t k = 0; k < values; ++k) glb.bin.append(reinterpret_cast<const char*>(&c.raw), size);
-    glb.bin.resize((glb.bin.size() + 3) / 4 * 4);
-    glb.doc["buffers"][0]["byteLength"] = glb.bin.size();
+    std::string bytes;
+    for (std::size_t k = 0; k < values; ++k) bytes.append(reinterpret_cast<const char*>(&c.raw), size);
+    a = {{"bufferView", glb.AddView(bytes)}, {"componentType", c.type}, {"normalized", true}, {"count", a["count"]}, {"type", a["type"]}};
     const GltfDocument doc = ParseGltf(glb.Bytes(), "x.glb", "");
     ASSERT_FALSE(doc.meshes.empty());
     EXPECT_DOUBLE_EQ(uv ? doc.meshes[0].uvs[0][0] : doc.meshes[0].weights[0][0], c.value);
@@ -702,6 +702,18 @@ tinygltf::Model LoadGlb(const std::string& bytes) {
   return gltf;
 }
 
+// A new buffer view of length bytes (zeroed unless given) at the end of the
+// buffer: its index.
+int AddView(tinygltf::Model& gltf, std::size_t length, const void* bytes = nullptr) {
+  auto& data = gltf.buffers[0].data;
+  tinygltf::BufferView view;
+  view.buffer = 0, view.byteOffset = data.size(), view.byteLength = length;
+  data.resize(data.size() + length);
+  if (bytes) std::memcpy(data.data() + view.byteOffset, bytes, length);
+  gltf.bufferViews.push_back(view);
+  return static_cast<int>(gltf.bufferViews.size() - 1);
+}
+
 GltfDocument ParseEdited(tinygltf::Model gltf) {
   std::ostringstream out;
   tinygltf::TinyGLTF().WriteGltfSceneToStream(&gltf, out, false, true);
@@ -892,12 +904,7 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
       tripled.insert(tripled.end(), plain.begin() + static_cast<long>(k * width), plain.begin() + static_cast<long>((k + 1) * width));
       tripled.insert(tripled.end(), width, 0.0f);  // the out-tangent
     }
-    tinygltf::BufferView view;
-    view.buffer = 0, view.byteOffset = data.size(), view.byteLength = tripled.size() * 4;
-    data.resize(data.size() + view.byteLength);
-    std::memcpy(data.data() + view.byteOffset, tripled.data(), view.byteLength);
-    cubic.bufferViews.push_back(view);
-    values.bufferView = static_cast<int>(cubic.bufferViews.size() - 1), values.byteOffset = 0, values.count = 3 * keys;
+    values.bufferView = AddView(cubic, tripled.size() * 4, tripled.data()), values.byteOffset = 0, values.count = 3 * keys;
   }
   const SkillsMade from_cubic = SkillsFromGltf(ParseEdited(cubic), waving.rig, {}, {});
   EXPECT_EQ(from_cubic.frames[0].positions, waving.frames.positions);
@@ -993,13 +1000,8 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
       {"a channel moving what no bone has", [](tinygltf::Model& g) { g.animations[0].channels[0].target_path = "shear"; },
        "it moves \"shear\", which no bone has"},
       {"more keys than a skill has frames", [](tinygltf::Model& g) {
-         auto& data = g.buffers[0].data;
-         tinygltf::BufferView view;
-         view.buffer = 0, view.byteOffset = data.size(), view.byteLength = 4 * (kGltfKeyLimit + 1);
-         data.resize(data.size() + view.byteLength);
-         g.bufferViews.push_back(view);
          auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].input)];
-         a.bufferView = static_cast<int>(g.bufferViews.size() - 1), a.byteOffset = 0, a.count = kGltfKeyLimit + 1;
+         a.bufferView = AddView(g, 4 * (kGltfKeyLimit + 1)), a.byteOffset = 0, a.count = kGltfKeyLimit + 1;
        }, "65537 keys are more than a skill's 65536 frames"},
       {"fewer values than keys", [](tinygltf::Model& g) {
          g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].output)].count = 2;
