@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QVector4D>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "archive/far.h"
 #include "bitmap/bitmap.h"
@@ -397,6 +399,62 @@ TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
   });
   panel.findChild<QAction*>("mnuBitmapFromGame")->trigger();
   EXPECT_TRUE(model.bitmap.ends_with("b001mafitlgt_test.bmp")) << model.bitmap;
+  Settings().clear();
+}
+
+// The panel's controls as a first run shows them, and the file each of its
+// buttons asks for: its own title and, first, the types it takes.
+TEST(CharacterPanelTest, ControlsStartAtTheirDefaultsAndAskForTheirOwnFiles) {
+  QStandardPaths::setTestModeEnabled(true);
+  Settings().clear();
+  test::SmallCharacter character;
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  window.OpenPath(character.mesh);
+  CharacterPanel& panel = *window.character_panel();
+  const auto* seam = panel.findChild<QDoubleSpinBox*>("spnSeamDistance");
+  ASSERT_NE(seam, nullptr);
+  EXPECT_EQ(seam->decimals(), 3);
+  EXPECT_EQ(seam->minimum(), 0.0);
+  EXPECT_EQ(seam->maximum(), 1.0);
+  EXPECT_DOUBLE_EQ(seam->singleStep(), 0.005);
+  EXPECT_DOUBLE_EQ(seam->value(), 0.01);
+  EXPECT_FALSE(panel.findChild<QCheckBox*>("chkSeams")->isChecked());
+  const auto* speed = panel.findChild<QComboBox*>("cmbSpeed");
+  QStringList speeds;
+  for (int k = 0; k < speed->count(); ++k)
+    speeds << speed->itemText(k) + "=" + QString::number(speed->itemData(k).toDouble());
+  EXPECT_EQ(speeds, (QStringList{"\u00bc\u00d7=0.25", "\u00bd\u00d7=0.5", "1\u00d7=1", "2\u00d7=2"}));
+
+  const struct {
+    std::function<void()> ask;
+    const char* title;
+    const char* first;  // description and patterns
+  } asks[] = {
+      {[&] { panel.findChild<QPushButton*>("cmdAddPart")->click(); }, "Add a Part to the Character",
+       "Meshes and Suits (*.skn *.bmf *.glb *.gltf *.cmx *.bcf)=*.skn *.bmf *.glb *.gltf *.cmx *.bcf"},
+      {[&] { emit panel.findChild<QComboBox*>("cmbSkeleton")->activated(2); }, "Choose the Skeleton",
+       "Skeletons (*.cmx *.bcf)=*.cmx *.bcf"},
+      {[&] {
+         panel.findChild<QListWidget*>("lstParts")->setCurrentRow(0);
+         panel.findChild<QAction*>("mnuBitmapFromFile")->trigger();
+       },
+       "Choose the Part's Bitmap", "Bitmaps (*.bmp)=*.bmp"},
+  };
+  for (const auto& a : asks) {
+    SCOPED_TRACE(a.title);
+    const std::size_t before = chooser.calls.size();
+    a.ask();  // and cancelled
+    ASSERT_EQ(chooser.calls.size(), before + 1);
+    const auto& call = chooser.calls.back();
+    EXPECT_EQ(call.title, a.title);
+    ASSERT_FALSE(call.filters.empty());
+    EXPECT_EQ(call.filters.front().description + "=" + call.filters.front().patterns, a.first);
+    EXPECT_EQ(call.filters.back().description, "All files (*.*)");
+  }
+  // A cancelled skeleton file leaves the box on the skeleton shown.
+  EXPECT_EQ(panel.findChild<QComboBox*>("cmbSkeleton")->currentIndex(), 0);
   Settings().clear();
 }
 

@@ -24,6 +24,7 @@
 #include "model/failure.h"
 #include "model/paths.h"
 #include "model/version.h"
+#include "shell/character_panel.h"
 #include "shell/command_line.h"
 #include "shell/elided_label.h"
 #include "shell/main_window.h"
@@ -164,6 +165,58 @@ TEST_F(MainWindowTest, TitleLabelsAndFileMenu) {
   EXPECT_EQ(window_->preview()->Hint(), PreviewWidget::kHint);
   EXPECT_FALSE(window_->model().ModelLoaded);
   EXPECT_EQ(Wait(), nullptr) << "the wait window is made on first use";
+}
+
+// The View menu as a first run shows it: its order, keys, and which items
+// are switches and how they start.
+TEST_F(MainWindowTest, ViewMenuKeysAndSwitches) {
+  std::filesystem::remove(std::filesystem::path(PathFromQt(SettingsFile())));
+  window_ = std::make_unique<frmMain>("", &chooser_, &prompts_);
+  window_->show();
+  QMenu* view = window_->menuBar()->actions()[1]->menu();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->title(), "&View");
+  struct Item {
+    const char* name;  // empty: a separator
+    const char* caption = "";
+    const char* key = "";
+    bool checkable = false;
+    bool checked = false;
+  };
+  const Item expected[] = {{"mnuOverlay", "&Wireframe and Bones", "W", true, true},
+                           {"mnuUvLayout", "&UV Layout", "U", true, false},
+                           {"", "", "", false, false},
+                           {"mnuGamePose", "&Game Pose", "G", true, true},
+                           {"mnuModellingPose", "&Modelling Pose", "M", true, false},
+                           {"", "", "", false, false},
+                           {"mnuFrameAll", "&Frame All", "F", false, false},
+                           {"mnuFront", "F&ront", "1", false, false},
+                           {"mnuSide", "&Side", "3", false, false},
+                           {"mnuTop", "&Top", "7", false, false},
+                           {"", "", "", false, false},
+                           {"mnuTexture", "Te&xture\u2026", "", false, false},
+                           {"", "", "", false, false},
+                           {"mnuCharacterPanel", "&Character Panel", "", true, true},
+                           {"mnuSeams", "S&eams", "", true, false},
+                           {"mnuPlay", "&Play/Pause", "Space", false, false},
+                           {"mnuFollowFiles", "Follow Files on &Disk", "", true, true}};
+  const QList<QAction*> items = view->actions();
+  ASSERT_EQ(items.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(i);
+    const Item& e = expected[i];
+    EXPECT_EQ(items[i]->isSeparator(), *e.name == '\0');
+    if (*e.name == '\0') continue;
+    EXPECT_EQ(items[i]->objectName(), e.name);
+    EXPECT_EQ(items[i]->text(), QString::fromUtf8(e.caption));
+    EXPECT_EQ(items[i]->shortcut().toString(), e.key);
+    EXPECT_EQ(items[i]->isCheckable(), e.checkable);
+    EXPECT_EQ(items[i]->isChecked(), e.checked);
+    EXPECT_FALSE(items[i]->statusTip().isEmpty());
+  }
+  EXPECT_EQ(window_->preview()->Overlay(), Action("mnuOverlay")->isChecked());
+  EXPECT_FALSE(window_->uv_layout()->isVisible());
+  EXPECT_TRUE(window_->character_panel()->isVisible());
 }
 
 // View > Front, Side and Top each look along their own axis at the model.
@@ -776,6 +829,11 @@ TEST_F(DropTest, AnyImageCanBeShownOnTheModel) {
   Choose(dir.path("other.png"));
   Action("mnuTexture")->trigger();
   EXPECT_EQ(shown(), QColor(Qt::green));
+  EXPECT_EQ(chooser_.calls.back().title, "Choose an Image to Show on the Model");
+  EXPECT_EQ(Descriptions(chooser_.calls.back().filters),
+            (std::vector<std::string>{"Bitmaps (*.bmp)", "Images (*.bmp *.png *.jpg *.tga)", "All files (*.*)"}));
+  EXPECT_EQ(chooser_.calls.back().filters[0].patterns, "*.bmp");
+  EXPECT_EQ(window_->statusBar()->currentMessage(), "Showing other.png on the model (preview only)");
   ASSERT_TRUE(Drop({dir.path("dropped.bmp")}));
   QCoreApplication::processEvents();
   EXPECT_EQ(shown(), QColor(Qt::blue));
@@ -895,6 +953,21 @@ TEST_F(MainWindowTest, RecentFilesAndThePlaceAreKeptAndBadSettingsIgnored) {
     guitest::WriteFile(settings, junk);
     frmMain window("", &chooser_, &prompts_);
     EXPECT_TRUE(window.RecentFiles().isEmpty());
+    // An empty list says so, with nothing to click.
+    auto* menu = window.findChild<QMenu*>("mnuRecent");
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), "No files yet");
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+  }
+  {
+    // Edited by hand: a file twice, one the window does not open, and more
+    // than the menu lists.
+    QStringList stored{"/a/one.skn", "/a/one.skn", "/a/notes.txt"}, kept{"/a/one.skn"};
+    for (int i = 0; i < 9; ++i) stored << QString("/a/s%1.bmf").arg(i);
+    kept += stored.mid(3, 7);
+    Settings().setValue("recentFiles", stored);
+    EXPECT_EQ(frmMain("", &chooser_, &prompts_).RecentFiles(), kept);
   }
   std::filesystem::remove(std::filesystem::path(settings));
   TempDir dir;
@@ -929,6 +1002,7 @@ TEST_F(MainWindowTest, RecentFilesAndThePlaceAreKeptAndBadSettingsIgnored) {
   emit recent->aboutToShow();
   ASSERT_EQ(recent->actions().size(), 8);
   EXPECT_EQ(recent->actions()[0]->text(), "&1 s6.skn");
+  EXPECT_EQ(recent->actions()[2]->statusTip(), expected[2]) << "the status bar shows where it is";
   recent->actions()[2]->trigger();
   EXPECT_EQ(next_run.centralWidget()->findChild<QLabel*>("Label2")->text(), expected[2]);
   std::filesystem::remove(std::filesystem::path(settings));

@@ -175,6 +175,55 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
                 "; the model shows B100FAFatmed_Denim.bmp (no skeleton to show the outfit on)");
 }
 
+// A mesh whose name tells nothing, and no game folder: each choice is asked
+// for, the controls start where a first publish needs them, and an image is
+// chosen from images.
+TEST(PublishDialogTest, AnUnnamedMeshWithoutAGameStartsEmpty) {
+  Settings().clear();
+  TempDir dir;
+  const std::string mesh = dir.path("plain.skn");
+  test::WriteFile(mesh, test::SmallSkn("plain", "x"));
+  test::WriteFile(dir.path("light.bmp"), test::TwoColourBitmap());
+  FakeChooser chooser;
+  FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  window.OpenPath(mesh);
+  ASSERT_TRUE(window.model().ModelLoaded);
+  guitest::WhenModal([&](QDialog& dialog) {
+    for (const char* combo : {"cmbGender", "cmbAge", "cmbBuild"})
+      EXPECT_EQ(dialog.findChild<QComboBox*>(combo)->currentIndex(), -1) << combo;
+    EXPECT_EQ(dialog.findChild<QComboBox*>("cmbShowTone")->currentData().toString(), "lgt");
+    auto* game = dialog.findChild<QRadioButton*>("optGame");
+    EXPECT_FALSE(game->isEnabled());
+    EXPECT_TRUE(game->text().contains("File > Game Folder")) << game->text().toStdString();
+    EXPECT_TRUE(dialog.findChild<QRadioButton*>("optFolder")->isChecked());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("txtID")->maxLength(), 3);
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("cmdClearLight")->isEnabled()) << "nothing to clear";
+    const std::string missing =
+        "Still to choose: the gender, the age, the build, a texture name, the folder to write into and the light "
+        "tone's image.";
+    EXPECT_EQ(dialog.findChild<QLabel*>("lblProblem")->text().toStdString(), missing);
+    dialog.findChild<QPushButton*>("cmdPublish")->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, missing);
+
+    chooser.choices.push_back(FileChoice{dir.path("light.bmp"), 0});
+    dialog.findChild<QPushButton*>("cmdLight")->click();
+    ASSERT_FALSE(chooser.calls.empty());
+    EXPECT_EQ(chooser.calls.back().title, "Choose the Light Tone's Image");
+    ASSERT_EQ(chooser.calls.back().filters.size(), 2u);
+    EXPECT_EQ(chooser.calls.back().filters[0].description, "Images (*.bmp *.png *.jpg *.tga)");
+    auto* clear = dialog.findChild<QPushButton*>("cmdClearLight");
+    EXPECT_TRUE(clear->isEnabled());
+    EXPECT_EQ(dialog.findChild<QLabel*>("lblProblem")->text().toStdString(),
+              "Still to choose: the gender, the age, the build and the folder to write into.");
+    clear->click();
+    EXPECT_FALSE(clear->isEnabled());
+    dialog.reject();
+  });
+  window.findChild<QAction*>("mnuPublish")->trigger();
+}
+
 TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
   Settings().clear();
   test::SmallCharacter game;  // a skeleton and a body: the index takes it for a game

@@ -67,6 +67,9 @@ TEST(UvLayoutTest, HoveringAFacePicksItOutInBothViews) {
   item->trigger();
   ASSERT_TRUE(layout.isVisible());
   EXPECT_EQ(qobject_cast<QSplitter*>(layout.parentWidget()), qobject_cast<QSplitter*>(window.preview()->parentWidget()));
+  if (const auto* views = qobject_cast<QSplitter*>(layout.parentWidget())) {
+    EXPECT_NEAR(views->sizes().at(1), views->width() * 2 / 5, 10) << "two fifths of the room";
+  }
   EXPECT_EQ(layout.image().size(), QSize(2, 2));
   EXPECT_TRUE(frmMain("", &chooser, &prompts).findChild<QAction*>("mnuUvLayout")->isChecked());
 
