@@ -3,12 +3,14 @@
 #include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 #include "character/lookup.h"
 #include "character_files.h"
@@ -534,6 +536,9 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
       // A modeller's copy of the material is still the texture; another name is another.
       {"the material renamed .001", [](Glb& g) { g.doc["materials"][0]["name"] = g.doc["materials"][0]["name"].get<std::string>() + ".001"; }, {}},
       {"the material renamed .0a", [](Glb& g) { g.doc["materials"][0]["name"] = g.doc["materials"][0]["name"].get<std::string>() + ".0a"; }, {1}},
+      {"the material renamed with a bare dot", [](Glb& g) { g.doc["materials"][0]["name"] = g.doc["materials"][0]["name"].get<std::string>() + "."; }, {1}},
+      {"the material unnamed", [](Glb& g) { g.doc["materials"][0].erase("name"); }, {}},
+      {"another material's copy", [](Glb& g) { g.doc["materials"][0]["name"] = "other.001"; }, {1}},
   };
   TempDir dir;
   test::WriteFile(dir.path("mesh_1.skn"), original);
@@ -552,7 +557,12 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
   }
   // A skin in a game's digits and one in the writers' own come back byte
   // for byte through a .glb, the original found beside it by its mesh name.
-  for (const std::string& source : {original, test::ReadFile(test::ExamplePath("mannequin.skn"))}) {
+  // A bone without vertices may give its empty range any start.
+  std::string empty_bone = test::MakeSkn({{"PELVIS", "SPINE", "L_ARM"}, {6, 0, 6}, 3, 5});
+  const std::size_t range = empty_bone.find("\r\n1 6 0 0 0\r\n");
+  ASSERT_NE(range, std::string::npos);
+  empty_bone.replace(range, 13, "\r\n1 0 0 0 0\r\n");
+  for (const std::string& source : {original, test::ReadFile(test::ExamplePath("mannequin.skn")), empty_bone}) {
     const std::string name = test::ReadSknText(source).MeshName;
     test::WriteFile(dir.path(name + ".skn"), source);
     ASSERT_EQ(Convert({dir.path(name + ".skn"), dir.path("in.glb")}), 0);
@@ -889,6 +899,40 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
     const SkillsMade made = SkillsFromGltf(ParseGltf(still.Glb(), "s.glb", ""), still.rig, {}, originals);
     EXPECT_EQ(made.file.skills[0].motions[0].uses_positions, beside ? 1u : 0u) << beside;
   }
+  // The skill beside (found whatever its case) keeps its durations when the
+  // file has as many frames, and turns a bone it turned at rest when the
+  // file no longer does; another length lasts as made.
+  {
+    tinygltf::Model unturned = LoadGlb(waving.Glb());
+    auto& channels = unturned.animations[0].channels;
+    channels.erase(std::remove_if(channels.begin(), channels.end(),
+                                  [](const auto& c) { return c.target_node == 0 && c.target_path == "rotation"; }),
+                   channels.end());
+    const GltfDocument doc = ParseEdited(unturned);
+    for (const auto& [frames, skill_ms, motion_ms] : {std::tuple{3u, 120.0f, 110.0f}, std::tuple{4u, 99.0f, 99.0f}}) {
+      SCOPED_TRACE(frames);
+      Skill beside = waving.skill;
+      beside.name = "WAVE";
+      beside.duration = 120;
+      for (Motion& motion : beside.motions) motion.frames = frames, motion.duration = 110;
+      const SkillsMade made = SkillsFromGltf(doc, waving.rig, {}, {&beside, 1});
+      const Skill& skill = made.file.skills.at(0);
+      EXPECT_EQ(skill.duration, skill_ms);
+      ASSERT_EQ(skill.motions.size(), 2u);
+      for (const Motion& motion : skill.motions) EXPECT_EQ(motion.duration, motion_ms) << motion.bone_name;
+      EXPECT_EQ(skill.motions[0].uses_rotations, 1u);
+      const Quat& rest = waving.rig.rest_rotations[0];
+      ASSERT_GE(made.frames[0].rotations.size(), 3u);
+      EXPECT_EQ(made.frames[0].rotations[2], (std::array<float, 4>{static_cast<float>(rest.x), static_cast<float>(rest.y),
+                                                                    static_cast<float>(rest.z), static_cast<float>(rest.w)}));
+    }
+  }
+  // A shape key's channel (weights) moves no bone and is passed over.
+  tinygltf::Model keyed = LoadGlb(waving.Glb());
+  tinygltf::AnimationChannel weights = keyed.animations[0].channels[0];
+  weights.target_node = 2, weights.target_path = "weights";
+  keyed.animations[0].channels.push_back(weights);
+  EXPECT_EQ(SkillsFromGltf(ParseEdited(keyed), waving.rig, {}, {}).frames.at(0).rotations, waving.frames.rotations);
   // Cubic-spline keys give their values, not their tangents.
   tinygltf::Model cubic = LoadGlb(waving.Glb());
   for (auto& sampler : cubic.animations[0].samplers) {
@@ -962,6 +1006,17 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
     for (std::size_t e = 0; e < 9; ++e) EXPECT_NEAR(got[1].rotation.m[e], want[1].rotation.m[e], 1e-4) << e;
   }
 
+  // Every scale key doubled along one axis.
+  auto scaled = [](std::size_t axis) {
+    return [axis](tinygltf::Model& g) {
+      for (auto& c : g.animations[0].channels)
+        if (c.target_path == "scale") {
+          auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[static_cast<std::size_t>(c.sampler)].output)];
+          const float two = 2;
+          std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset + 4 * axis, &two, 4);
+        }
+    };
+  };
   const struct {
     const char* what;
     std::function<void(tinygltf::Model&)> edit;
@@ -969,14 +1024,9 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   } refusals[] = {
       {"a channel on the mesh's node", [](tinygltf::Model& g) { g.animations[0].channels[0].target_node = 2; },
        "channel 0 (counted from 0): it moves m, which is not a bone"},
-      {"a scaled bone", [](tinygltf::Model& g) {
-         for (auto& c : g.animations[0].channels)
-           if (c.target_path == "scale") {
-             auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[static_cast<std::size_t>(c.sampler)].output)];
-             const float two = 2;
-             std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(a.bufferView)].byteOffset + a.byteOffset, &two, 4);
-           }
-       }, "is scaled"},
+      {"a scaled bone", scaled(0), "is scaled"},
+      {"a bone scaled along y alone", scaled(1), "is scaled"},
+      {"a bone scaled along z alone", scaled(2), "is scaled"},
       {"times going backwards", [](tinygltf::Model& g) {
          const auto& a = g.accessors[static_cast<std::size_t>(g.animations[0].samplers[0].input)];
          const float late = 1;
@@ -1026,6 +1076,17 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
     EXPECT_NE(test::ExpectFailure([&] { ReadGlbFile(dir.path("placed.glb"), {}); }).detail().find("is placed by a matrix, not a rest transform"),
               std::string::npos);
   }
+  // Joints listed children first still give a rig whose every bone follows its parent.
+  {
+    tinygltf::Model reversed = LoadGlb(waving.Glb());
+    std::reverse(reversed.skins[0].joints.begin(), reversed.skins[0].joints.end());
+    const Rig rig = RigFromGltf(ParseEdited(reversed), "r");
+    ASSERT_EQ(rig.bone_names, (std::vector<std::string>{"ARM", "ROOT"}));
+    EXPECT_EQ(rig.order, (std::vector<int>{1, 0}));
+  }
+  // An animation asked for by name is found whatever its case.
+  const std::string upper[] = {"WAVE"};
+  EXPECT_EQ(SkillsFromGltf(ParseGltf(waving.Glb(), "w.glb", ""), waving.rig, upper, {}).file.skills.size(), 1u);
   const std::string only[] = {"dance"};
   EXPECT_NE(test::ExpectFailure([&] { SkillsFromGltf(ParseGltf(waving.Glb(), "w.glb", ""), waving.rig, only, {}); })
                 .detail()

@@ -165,18 +165,24 @@ TEST(RealFiles, AGlbReopensAnywhereOnTheSkeletonItWasWrittenOn) {
   const std::string body = "xskin-b002mafit_01-PELVIS-BODY.skn";
   // A child's skeleton: the adult's renamed and shortened, so that standing
   // on the wrong one shows.
-  CharacterFile child = ParseCmx(test::ReadFile(Real("adult-skeleton.cmx")), "adult-skeleton.cmx");
-  child.skeletons.front().name = "child";
-  for (Bone& bone : child.skeletons.front().bones)
-    for (float& v : bone.position) v *= 0.7f;
+  // Its name is matched whatever its case.
+  auto child = [](const char* name) {
+    CharacterFile file = ParseCmx(test::ReadFile(Real("adult-skeleton.cmx")), "adult-skeleton.cmx");
+    file.skeletons.front().name = name;
+    for (Bone& bone : file.skeletons.front().bones)
+      for (float& v : bone.position) v *= 0.7f;
+    return CmxText(file);
+  };
   struct Row {
     const char* age;
     const char* mesh;       // the name the skin is written under
     const char* skeleton;   // the skeleton's file
     std::string text;       // its text
+    std::string reread;     // the skeleton's text when the .glb is read, when another
   };
-  const Row rows[] = {{"adult", "xskin-b002mafit_01-PELVIS-BODY", "adult-skeleton.cmx", test::ReadFile(Real("adult-skeleton.cmx"))},
-                      {"child", "xskin-b002ucchd_01-PELVIS-BODY", "child-skeleton.cmx", CmxText(child)}};
+  const Row rows[] = {{"adult", "xskin-b002mafit_01-PELVIS-BODY", "adult-skeleton.cmx", test::ReadFile(Real("adult-skeleton.cmx")), ""},
+                      {"child", "xskin-b002ucchd_01-PELVIS-BODY", "child-skeleton.cmx", child("child"), ""},
+                      {"Child", "xskin-b002ucchd_01-PELVIS-BODY", "child-skeleton.cmx", child("Child"), child("CHILD")}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.age);
     test::TempDir written, skeleton_only, alone;
@@ -188,6 +194,8 @@ TEST(RealFiles, AGlbReopensAnywhereOnTheSkeletonItWasWrittenOn) {
     const auto glb = test::Convert({written.path(std::string(row.mesh) + ".skn"), written.path("sim.glb")});
     ASSERT_EQ(glb.status, 0) << glb.err;
     EXPECT_NE(glb.out.find(row.skeleton), std::string::npos) << glb.out;
+    if (!row.reread.empty())
+      for (test::TempDir* dir : {&written, &skeleton_only}) test::WriteFile(dir->path(row.skeleton), row.reread);
     fs::copy_file(written.path("sim.glb"), skeleton_only.path("sim.glb"));
     fs::copy_file(written.path("sim.glb"), alone.path("sim.glb"));
     // Beside its original and skeleton: line for line.
