@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "cli/converter.h"
+#include "cli/request.h"
 #include "convert_support.h"
 #include "model/failure.h"
 #include "support.h"
@@ -18,6 +20,8 @@ using test::Convert;
 // A usage error names the problem on one line and points to --help, as
 // command-line tools do.
 TEST(Converter, UsageErrorsExitWith2AndNameTheProblem) {
+  const std::string kGlbOptions =
+      "with a .glb, only --skeleton, --animation, --game, --to, --out, --info and --fix-normals go";
   const struct {
     std::vector<std::string> args;
     std::string problem;
@@ -33,6 +37,17 @@ TEST(Converter, UsageErrorsExitWith2AndNameTheProblem) {
       {{"--attach", "HEAD", "a.skn", "b.skn"}, "--attach, --name and --texture go with --import"},
       {{"--info"}, "--info takes one SOURCE"},
       {{"--name"}, "--name needs a value"},
+      // With a glTF named, the glTF commands' own refusals.
+      {{"a.GLTF"}, "give the SOURCE (or MESH...) and the TARGET"},
+      {{"--pose", "a.glb", "b.obj"}, "--pose writes an .obj; it reads no .glb"},
+      {{"--frame", "2", "a.glb", "b.skn"}, kGlbOptions},
+      {{"--extract", "a.glb", "b.skn"}, kGlbOptions},
+      {{"--out", "o", "a.glb", "b.skn"}, "--out goes with --to"},
+      {{"--info", "--animation", "w.cmx", "a.glb"}, "--info on a glTF takes --skeleton and --game only"},
+      {{"b.skn", "a.glb", "c.skn"}, "several MESH files go into one .glb: \"c.skn\" is not one"},
+      {{"--animation", "w.cmx", "a.glb", "b.cmx"}, "--animation goes with writing a .glb"},
+      {{"--lossy", "0.5", "a.glb", "b.skn"}, "--skill and --lossy go with writing skills (.cmx, .bcf)"},
+      {{"--to", "glb", "--info", "a.skn"}, "--to converts files as they are: no --info"},
   };
   for (const auto& c : cases) {
     const Result r = Convert(c.args);
@@ -134,6 +149,42 @@ TEST(Converter, ImportsAnObjAsAOneBonePart) {
   EXPECT_EQ(named.status, 0) << named.err;
   EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("r.spj")))[0], "ring");
   EXPECT_EQ(test::SplitCrLf(test::ReadFile(dir.path("r.spj")))[1], "gold");
+}
+
+// Each option in the forms the converter reads, at the ends of its range
+// and one step past them.
+TEST(Converter, ReadsEachOptionsFormsAndLimits) {
+  const struct {
+    std::vector<std::string> args;
+    std::string problem;  // empty: read
+    bool help;
+    std::optional<double> lossy, frame;
+    std::vector<std::string> positional;
+  } cases[] = {
+      {{"-h"}, "", true, {}, {}, {}},
+      {{"--lossy", "0", "a.glb", "b.cmx"}, "", false, 0.0, {}, {"a.glb", "b.cmx"}},
+      {{"--lossy", "1"}, "", false, 1.0, {}, {}},
+      {{"--lossy", "1.5"}, "--lossy needs a tolerance from 0 to 1, not \"1.5\"", false, {}, {}, {}},
+      {{"--lossy", "0.5x"}, "--lossy needs a tolerance from 0 to 1, not \"0.5x\"", false, {}, {}, {}},
+      {{"--frame", "2x"}, "--frame needs a number, not \"2x\"", false, {}, {}, {}},
+      {{"--frame", "-0.5"}, "", false, {}, -0.5, {}},
+      // A lone dash is a name; after "--" every word is one.
+      {{"-", "b.skn"}, "", false, {}, {}, {"-", "b.skn"}},
+      {{"--", "--help", "-h"}, "", false, {}, {}, {"--help", "-h"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    try {
+      const ConvertRequest request = ParseConvertArguments(c.args);
+      EXPECT_EQ(c.problem, "");
+      EXPECT_EQ(request.help, c.help);
+      EXPECT_EQ(request.lossy, c.lossy);
+      EXPECT_EQ(request.frame, c.frame);
+      EXPECT_EQ(request.positional, c.positional);
+    } catch (const UsageError& error) {
+      EXPECT_EQ(error.what, c.problem);
+    }
+  }
 }
 
 }  // namespace

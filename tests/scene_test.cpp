@@ -281,6 +281,7 @@ TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
       {"an adult body", [] {}, "adult"},
       {"a child body opened", [&] { scene.SetModel(kid_body, kid); }, "child"},
       {"Adult picked", [&] { scene.UseSkeleton(SkeletonKind::Adult); }, "adult"},
+      {"looked for again", [&] { scene.FindSkeletonAgain(); }, "adult"},  // the pick holds
       {"a part added to the pick", [&] { scene.AddPart(kid); }, "adult"},
       {"the child opened again", [&] { scene.SetModel(kid_body, kid); }, "child"},
       {"an adult part added to it", [&] { scene.AddPart(character.mesh); }, "adult"},  // the pick was the last model's
@@ -592,6 +593,68 @@ TEST(CharacterScene, SeamsAreTheBordersNoShownPartMeets) {
   EXPECT_EQ(scene.SeamGapPoints(0.01f).size(), 4u);
   scene.SetShown(0, false);
   EXPECT_TRUE(scene.SeamGapPoints(0.01f).empty());
+}
+
+// A texture template draws the model with the shown, readable parts that
+// wear its bitmap; the other shown parts are only counted.
+TEST(CharacterScene, TheTemplateTakesTheShownPartsThatWearTheModelsBitmap) {
+  auto part = [](bool is_model, bool shown, const char* bitmap, bool readable = true) {
+    ScenePart p;
+    p.is_model = is_model;
+    p.shown = shown;
+    p.bitmap = bitmap;
+    if (readable) p.mesh = SkinMesh{};
+    return p;
+  };
+  const struct {
+    const char* name;
+    std::vector<ScenePart> parts;
+    std::vector<std::size_t> with_model;
+    int elsewhere;
+  } cases[] = {
+      {"one shares it, one not", {part(true, true, "a.bmp"), part(false, true, "a.bmp"), part(false, true, "b.bmp")}, {1}, 1},
+      {"hidden parts", {part(true, true, "a.bmp"), part(false, false, "a.bmp"), part(false, false, "b.bmp")}, {}, 0},
+      {"an unreadable part", {part(true, true, "a.bmp"), part(false, true, "a.bmp", false)}, {}, 0},
+      // Parts whose bitmap was not found do not share the model's missing one.
+      {"the model wears none", {part(true, true, ""), part(false, true, ""), part(false, true, "b.bmp")}, {}, 2},
+      {"no model", {part(false, true, ""), part(false, true, "a.bmp")}, {}, 2},
+  };
+  for (const auto& c : cases) {
+    const TemplateParts got = TemplatePartsOf(c.parts);
+    EXPECT_EQ(got.with_model, c.with_model) << c.name;
+    EXPECT_EQ(got.elsewhere, c.elsewhere) << c.name;
+  }
+}
+
+// The game folder gives what is not on disk: a part named where it is not,
+// and the frames of the game's own skills.
+TEST(CharacterScene, TheGameFolderGivesWhatIsNotOnDisk) {
+  const test::SmallCharacter character;
+  const test::TempDir game;
+  const std::string head = game.path("xskin-c001ma_test-HEAD-HEADB.skn");
+  test::WriteFile(head, test::SmallSkn("xskin-c001ma_test-HEAD-HEADB", "x"));
+  const std::string body = ToLowerAscii(FileNameOf(character.mesh));
+  CharacterScene scene = SceneOf(character);
+  // The game holds walk.cfp and a file of the body's name too.
+  scene.SetGame(
+      [&](std::string_view name) -> std::optional<std::string> {
+        const std::string lower = ToLowerAscii(name);
+        if (lower == "walk.cfp") return game.path("walk.cfp");
+        if (lower == ToLowerAscii(FileNameOf(head)) || lower == body) return head;
+        return std::nullopt;
+      },
+      {}, {{"walk", "game.far/walk.cmx", 0, "walk", ""}, {"run", "game.far/run.cmx", 1, "run", ""}});
+  const auto skills = scene.FindSkills();
+  ASSERT_GE(skills.size(), 2u);
+  EXPECT_EQ(skills[skills.size() - 2].missing, "");
+  EXPECT_EQ(skills.back().missing, "its frames, run.cfp, are not beside it or in the game folder");
+  const struct {
+    std::string given, read;
+  } parts[] = {{character.mesh, character.mesh}, {character.dir.path("xskin-c001ma_test-HEAD-HEADB.skn"), head}};
+  for (const auto& p : parts) {
+    scene.AddPart(p.given);
+    EXPECT_EQ(scene.parts().back().source, p.read) << p.given;
+  }
 }
 
 }  // namespace

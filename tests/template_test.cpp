@@ -185,6 +185,7 @@ TEST(TextureTemplate, SizeComesFromTheOptionTheBitmapOrThePart) {
       {"--size", {on({"HEAD"})}, 100, {}, 100, 100},
       {"the bitmap's", {on({"HEAD"})}, {}, wide, 40, 30},
       {"--size over the bitmap", {on({"HEAD"})}, 50, wide, 50, 50},
+      {"--size of the bitmap's width", {on({"HEAD"})}, 40, wide, 40, 40},
   };
   for (const auto& c : cases) {
     TemplateOptions options;
@@ -255,6 +256,7 @@ TEST(TextureTemplate, ConverterWritesAPngOfTheSizeAsked) {
   character.AddSuit("HMLO", "xskin-hmlo-L_HAND-HANDML", "L_HAND");
   test::WriteFile(dir.path("square.skn"), SquareSkn());
   ASSERT_EQ(test::Convert({dir.path("square.skn"), dir.path("square.spj")}).status, 0);
+  ASSERT_EQ(test::Convert({dir.path("square.skn"), dir.path("square.bmf")}).status, 0);
   test::WriteFile(dir.path("wide.png"), PngBytes(Image{40, 30, std::vector<std::uint8_t>(40 * 30 * 4, 200)}));
   const std::string out = dir.path("t.png");
   const struct {
@@ -269,6 +271,8 @@ TEST(TextureTemplate, ConverterWritesAPngOfTheSizeAsked) {
        "2 meshes on 256 x 256 pixels\nnote: the meshes wear different bitmaps (b001mafitlgt_test, hmlolgt); "
        "each one's faces are drawn where its own bitmap has them"},
       {{"square.skn", "square.spj"}, 128, 128, "2 meshes on 128 x 128 pixels"},
+      {{"square.bmf", "--size", "1"}, 1, 1, "1 mesh on 1 x 1 pixels"},
+      {{"square.skn", "--size", "4096"}, 4096, 4096, "1 mesh on 4096 x 4096 pixels"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args{"--template"};
@@ -323,6 +327,21 @@ TEST(TextureTemplate, ConverterUsageErrors) {
     const test::Converted run = test::Convert(c.args);
     EXPECT_EQ(run.status, 2) << c.problem;
     EXPECT_EQ(run.err, std::string("mervane-convert: ") + c.problem + "\nTry 'mervane-convert --help'.\n");
+  }
+  // Every option of another command is refused beside --template, not ignored.
+  const std::vector<std::vector<std::string>> others{
+      {"--info"}, {"--extract"}, {"--pose"}, {"--publish"}, {"--check"}, {"--replace"}, {"--out", "o"},
+      {"--import", "i.obj"}, {"--attach", "HEAD"}, {"--name", "n"}, {"--texture", "t"}, {"--skeleton", "s.cmx"},
+      {"--animation", "w.cmx"}, {"--frame", "3"}, {"--light", "l.bmp"}, {"--medium", "m.bmp"}, {"--dark", "d.bmp"},
+      {"--mesh-name", "m"}, {"--mesh", "m"}, {"--id", "5"}, {"--gender", "m"}, {"--age", "a"}, {"--build", "fit"}};
+  for (const auto& option : others) {
+    std::vector<std::string> args{"--template"};
+    args.insert(args.end(), option.begin(), option.end());
+    args.insert(args.end(), {"a.skn", "t.png"});
+    EXPECT_EQ(test::Convert(args).err,
+              "mervane-convert: --template takes only --over, --size, --game and --fix-normals\n"
+              "Try 'mervane-convert --help'.\n")
+        << option.front();
   }
 }
 
