@@ -132,6 +132,9 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   window.ExportCharacter();
   EXPECT_EQ(test::ReadFile(character.dir.path("all.glb")).substr(0, 4), "glTF");
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 2 parts and tiny-nod to all.glb");
+  EXPECT_EQ(chooser.calls.back().proposed, "xskin-b001mafit_test-PELVIS-BODY.glb");
+  EXPECT_EQ(chooser.calls.back().filters.front().description, "glTF Binary (*.glb)");
+  EXPECT_TRUE(chooser.calls.back().confirm_replace);
   // Export Skills brings its animation back as a skill file and its frames.
   chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
   chooser.choices.push_back(FileChoice{character.dir.path("back/nod"), 0});
@@ -139,12 +142,16 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   window.findChild<QAction*>("mnuExportSkills")->trigger();
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 skill of all.glb to nod.cmx");
   EXPECT_EQ(ReadCharacterFile(character.dir.path("back/nod.cmx")).skills.at(0).name, "tiny-nod");
+  EXPECT_EQ(chooser.calls.back().proposed, "all.cmx");
+  EXPECT_TRUE(chooser.calls.back().confirm_replace);
 
   // Export Texture Template lays the model's faces over the bitmap it is
   // drawn with (tried.png, 4 x 4), and the shown parts that wear it too.
   chooser.choices.push_back(FileChoice{character.dir.path("paint"), 0});
   window.findChild<QAction*>("mnuExportTemplate")->trigger();
   const Image painted = DecodeImage(test::ReadFile(character.dir.path("paint.png")));
+  EXPECT_EQ(chooser.calls.back().proposed, "xskin-b001mafit_test-PELVIS-BODY-template.png");
+  EXPECT_EQ(chooser.calls.back().filters.front().description, "PNG Image (*.png)");
   EXPECT_EQ(painted.width, 4);
   EXPECT_EQ(painted.height, 4);
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
@@ -455,6 +462,38 @@ TEST(CharacterPanelTest, ControlsStartAtTheirDefaultsAndAskForTheirOwnFiles) {
   }
   // A cancelled skeleton file leaves the box on the skeleton shown.
   EXPECT_EQ(panel.findChild<QComboBox*>("cmbSkeleton")->currentIndex(), 0);
+  Settings().clear();
+}
+
+// The status bar says what the index found; Open from Game is offered only
+// while the folder indexed last is a game's.
+TEST(GameFolderTest, TheStatusBarSaysWhetherTheFolderIsAGame) {
+  QStandardPaths::setTestModeEnabled(true);
+  Settings().clear();
+  test::SmallCharacter game;
+  test::TempDir empty;
+  test::WriteFile(empty.path("notes.txt"), "x");
+  guitest::FakeChooser chooser;
+  guitest::FakePrompts prompts;
+  frmMain window("", &chooser, &prompts);
+  QAction* open = window.findChild<QAction*>("mnuOpenFromGame");
+  const struct {
+    std::string folder;
+    bool game;
+  } rows[] = {{game.dir.root().string(), true}, {empty.root().string(), false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.folder);
+    ASSERT_TRUE(guitest::IndexGame(*window.game_folder(), row.folder));
+    const QString line = window.statusBar()->currentMessage();
+    const QString folder = QString::fromStdString(row.folder);
+    if (row.game) {
+      EXPECT_TRUE(line.startsWith("Game folder " + folder + ": ") && line.endsWith(" files")) << line.toStdString();
+    } else {
+      EXPECT_TRUE(line.startsWith("No game was found in " + folder + ": ")) << line.toStdString();
+    }
+    EXPECT_EQ(open->isEnabled(), row.game);
+    EXPECT_TRUE(window.findChild<QWidget*>("prgIndexing")->isHidden()) << "no progress once indexed";
+  }
   Settings().clear();
 }
 
