@@ -90,6 +90,15 @@ TEST(Batch, WritesBesideTheSourcesAndSkipsWhatIsAlreadyThere) {
   r = Convert({"--to", "bmf", dir.path("empty")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "converted 0, failed 0, skipped 0\n");
+  // A skin goes into a .glb of the file's name, which is skipped as already
+  // there, and comes back by that name: a .glb of one skin is not named by its mesh.
+  const std::pair<std::vector<std::string>, const char*> glb[] = {
+      {{"--to", "glb", dir.path("a.skn")}, "converted 1, failed 0, skipped 0\n"},
+      {{"--to", "glb", dir.path("a.glb")}, "converted 0, failed 0, skipped 1\n"},
+      {{"--to", "skn", "--out", dir.path("back"), dir.path("a.glb")}, "converted 1, failed 0, skipped 0\n"},
+  };
+  for (const auto& [args, said] : glb) EXPECT_EQ(Convert(args).out, said) << args.back();
+  EXPECT_EQ(Names(dir.path("back")), std::vector<std::string>{"a.skn"});
 }
 
 // Projects saved together in one folder each find their own texture there,

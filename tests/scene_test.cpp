@@ -342,6 +342,7 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
     CharacterScene scene = SceneOf(character);
     EXPECT_EQ(scene.AddPart(glb), "");
     EXPECT_EQ(scene.parts().size(), 3u);
+    EXPECT_EQ(scene.Reload({glb}, nullptr), "");  // saved again, it is not read as a skin
     scene = SceneOf(character);
     EXPECT_EQ(scene.AddPart(glb, two[0].MeshName), "");
     ASSERT_EQ(scene.parts().size(), 2u);
@@ -523,6 +524,8 @@ TEST(CharacterScene, APartReplacesTheOneOfItsKind) {
       {"the model removed", [&] { scene.RemovePart(index_of([](const ScenePart& p) { return p.is_model; })); },
        "c001ma_test b002fafit_her hflo hfro ", "c003fa_her.cmx||"},
       {"a hand removed", [&] { scene.RemovePart(index_of([](const ScenePart& p) { return p.mesh && SuitNameOfMesh(p.mesh->name) == "hfro"; })); },
+       "c001ma_test b002fafit_her hflo ", "c003fa_her.cmx||hfro.cmx"},
+      {"no part before the first or past the last", [&] { for (int k : {-1, static_cast<int>(scene.parts().size())}) scene.RemovePart(k); },
        "c001ma_test b002fafit_her hflo ", "c003fa_her.cmx||hfro.cmx"},
   };
   for (const auto& s : steps) {
