@@ -581,6 +581,7 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
       {{"--lossy", "-0.5", dir.path("a.glb"), dir.path("s.cmx")}, 2, "--lossy needs a tolerance from 0 to 1, not \"-0.5\""},
       {{"--info", dir.path("xskill-walk.cfp")}, 2, "needs --animation"},
       {{dir.path("suit.bcf"), dir.path("x.skn")}, 2, "a character file converts to another"},
+      {{"--info", dir.path("all.cmx"), "--animation", dir.path("walk.cmx")}, 2, "--info on a character file takes --game only"},
   };
   for (const auto& f : failures) {
     const Ran run = Convert(f.args);

@@ -206,6 +206,8 @@ TEST(FindGameInstalls, SteamLibraryPathsReadsBothFormsOfTheList) {
       {"libraryfolders { 0 { path /mnt/games label x } }", {"/mnt/games"}},
       {R"("libraryfolders" { "0" { "path" "D:\qLib\\Steam" } })", {"D:\\qLib\\Steam"}},
       {"\"libraryfolders\" { \"0\" { \"path\" ", {}},
+      // A numbered value has digits: an empty key is no number.
+      {"\"LibraryFolders\" { \"\" \"Z:\\x\" \"10\" \"F:\\y\" }", {"F:\\y"}},
       {"{{{ \"path\" { } }", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(SteamLibraryPaths(c.vdf), c.paths) << c.vdf;
