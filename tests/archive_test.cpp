@@ -176,7 +176,8 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
   auto with = [&](std::string name) { return std::vector<Member>{{"ok.txt", "fine"}, {std::move(name), "evil"}}; };
   const std::vector<Case> cases{
       {"dot-dot slash", with("../x"), Act::Extract, {"ok.txt"}, "\"../x\" was not written: its name climbs out"},
-      {"dot-dot backslash", with("..\\x"), Act::Extract, {"ok.txt"}, "its name climbs out"},
+      {"dot-dot backslash", with("..\\x"), Act::Extract, {"ok.txt"}, "\"..\\\\x\" was not written: its name climbs out"},
+      {"dot part", with("a/./x"), Act::Extract, {"ok.txt"}, "its name has a \".\" part"},
       {"climbing from a folder", with("a/../../x"), Act::Extract, {"ok.txt"}, "its name climbs out"},
       {"slash", with("/x"), Act::Extract, {"ok.txt"}, "its name is absolute"},
       {"absolute into the parent", with("{parent}/x"), Act::Extract, {"ok.txt"}, "/x\" was not written: its name"},
@@ -192,6 +193,11 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"blank and tilde", with("~ x.txt"), Act::Extract, {"ok.txt", "~ x.txt"}, ""},
       {"device name", with("CON"), Act::Extract, {"ok.txt"}, "Windows reserves the name CON"},
       {"device with extension", with("sub/nul.txt"), Act::Extract, {"ok.txt"}, "Windows reserves the name NUL"},
+      {"last numbered port", with("com9.txt"), Act::Extract, {"ok.txt"}, "Windows reserves the name COM9"},
+      {"printer port", with("LPT1"), Act::Extract, {"ok.txt"}, "Windows reserves the name LPT1"},
+      {"port 0 is a name", with("COM0.txt"), Act::Extract, {"COM0.txt", "ok.txt"}, ""},
+      {"device, blank, extension", with("CON .txt"), Act::Extract, {"ok.txt"}, "Windows reserves the name CON"},
+      {"console input", with("conin$"), Act::Extract, {"ok.txt"}, "Windows reserves the name CONIN$"},
       {"trailing dot", with("x."), Act::Extract, {"ok.txt"}, "ends in a dot or a space"},
       {"trailing space", with("x "), Act::Extract, {"ok.txt"}, "ends in a dot or a space"},
       {"stream name", with("ok.txt:hidden"), Act::Extract, {"ok.txt"}, "Windows does not allow"},

@@ -134,6 +134,8 @@ TEST(Bitmap, ReadBmpInfoTellsWhatTheGameNeedsAndRefusesTheRest) {
   const std::string body = Bmp({.width = 256, .height = 256});
   std::string past_end = Bmp({.colours = 16});
   past_end.replace(10, 4, std::string("\xa0\x86\x01\0", 4));  // 100000
+  std::string lowest_height = body;
+  lowest_height.replace(22, 4, std::string("\0\0\0\x80", 4));  // INT32_MIN: no row count to flip
   const struct {
     const char* name;
     std::string bytes;
@@ -147,6 +149,14 @@ TEST(Bitmap, ReadBmpInfoTellsWhatTheGameNeedsAndRefusesTheRest) {
       {"not square", Bmp({.width = 256, .height = 128, .colours = 100}), BmpInfo{40, 8, 0, 256, 128, 100}, ""},
       {"OS/2 header", Bmp({.header = 12, .bits = 4}), BmpInfo{12, 4, 0, 4, 4, 16}, ""},
       {"version 5 header", Bmp({.header = 124, .bits = 32}), BmpInfo{124, 32, 0, 4, 4, 0}, ""},
+      {"alpha-masks header", Bmp({.header = 56, .bits = 32}), BmpInfo{56, 32, 0, 4, 4, 0}, ""},
+      {"RLE4", Bmp({.bits = 4, .compression = 2}), BmpInfo{40, 4, 2, 4, 4, 16}, ""},
+      {"RLE4 at 8 bits", Bmp({.compression = 2}), std::nullopt, "RLE4 compression with 8 bits"},
+      // Three masks follow a 40-byte header for bit fields, four for alpha bit fields.
+      {"bit fields", Bmp({.bits = 32, .compression = 3}).substr(0, 54 + 12), BmpInfo{40, 32, 3, 4, 4, 0}, ""},
+      {"alpha bit fields", Bmp({.bits = 32, .compression = 6}), BmpInfo{40, 32, 6, 4, 4, 0}, ""},
+      {"alpha bit fields cut", Bmp({.bits = 32, .compression = 6}).substr(0, 54 + 12), std::nullopt,
+       "the palette is cut"},
       {"empty", "", std::nullopt, "does not start with \"BM\""},
       {"a PNG", "\x89PNG\r\n\x1a\n", std::nullopt, "does not start with \"BM\""},
       {"file header cut", body.substr(0, 13), std::nullopt, "the file header is cut"},
@@ -161,6 +171,7 @@ TEST(Bitmap, ReadBmpInfoTellsWhatTheGameNeedsAndRefusesTheRest) {
       {"width 0", Bmp({.width = 0}), std::nullopt, "a width of 0"},
       {"negative width", Bmp({.width = -4}), std::nullopt, "a width of -4"},
       {"height 0", Bmp({.height = 0}), std::nullopt, "a height of 0"},
+      {"the lowest height", lowest_height, std::nullopt, "a height of -2147483648"},
       {"257 colours at 8 bits", Bmp({.colours = 257}), std::nullopt, "257 palette colours for 8 bits"},
       {"256 colours at 24 bits", Bmp({.bits = 24, .colours = 256}), BmpInfo{40, 24, 0, 4, 4, 256}, ""},
       {"257 colours at 24 bits", Bmp({.bits = 24, .colours = 257}), std::nullopt, "257 palette colours (at most 256)"},
