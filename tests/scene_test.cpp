@@ -170,9 +170,10 @@ TEST(SceneSeams, OpenEdgesWeldTwinVertices) {
   // The diagonal is inside the square although its two triangles name
   // different vertices; every corner, twins included, is on the outline.
   EXPECT_EQ(OpenEdgeVertices(squares.Parts()[0]), (std::vector<int>{0, 1, 2, 3, 4}));
-  // A closed tetrahedron has no border.
+  // A closed tetrahedron has no border, nor does a face naming a corner
+  // not there or one twice.
   const std::vector<Point3> tet{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-  const std::vector<Triangle> faces{{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {7, 0, 1}};
+  const std::vector<Triangle> faces{{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}, {7, 0, 1}, {0, 0, 1}};
   EXPECT_TRUE(OpenEdgeVertices({tet, faces}).empty());
   // Nor when one face names a twin of a corner (a texture split), as the game's meshes do.
   std::vector<Point3> split = tet;
@@ -291,6 +292,14 @@ TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
     s.act();
     EXPECT_EQ(skeleton(), s.name) << s.step;
   }
+  // A model where no skeleton is: a part from a folder that has one brings it in.
+  const test::TempDir bare;
+  const std::string lone = bare.path("xskin-b001mafit_test-PELVIS-BODY.skn");
+  test::WriteFile(lone, test::ReadFile(character.mesh));
+  CharacterScene alone;
+  EXPECT_TRUE(Has(alone.SetModel(ReadMeshFile(lone), lone), "No adult-skeleton.cmx beside the parts"));
+  alone.AddPart(character.mesh);
+  EXPECT_TRUE(alone.HasRig());
 }
 
 // Whatever cannot be had is a line and a mark on its part; the rest stays.
@@ -329,6 +338,11 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
       EXPECT_EQ(scene.parts().back().dressed.has_value(), c.drawn) << c.file;
       EXPECT_EQ(scene.parts().back().problem.empty(), c.drawn) << c.file;
     }
+  }
+  // A file's own failure names it once; a suit's part is named by its label.
+  for (const auto& [file, start] : {std::pair{"broken.skn", "broken.skn line"}, {"lost.cmx", "lost: xskin-nowhere-HEAD-HEADB: "}}) {
+    const std::string status = SceneOf(character).AddPart(character.dir.path(file));
+    EXPECT_TRUE(status.starts_with(start)) << status;
   }
   // A skeleton added as a part is the skeleton.
   {
@@ -378,6 +392,10 @@ TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
   scene.SetModel(test::ReadSknText(test::ReadFile(character.mesh)), character.mesh);
   EXPECT_EQ(scene.tone(), SkinTone::Dark);
   EXPECT_EQ(bitmap(), "b001mafitdrk_test01.bmp");
+  // Until the user picks one, a model opens in the tone its texture names.
+  CharacterScene dark;
+  dark.SetModel(test::ReadSknText(test::SmallSkn("xskin-b001mafit_test-PELVIS-BODY", "b001mafitdrk_test01")), character.mesh);
+  EXPECT_EQ(dark.tone(), SkinTone::Dark);
 }
 
 TEST(CharacterScene, OffersTheTexturesOfItsPrefixAndKeepsThePickAcrossTones) {
