@@ -582,6 +582,8 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
       {{"--info", dir.path("xskill-walk.cfp")}, 2, "needs --animation"},
       {{dir.path("suit.bcf"), dir.path("x.skn")}, 2, "a character file converts to another"},
       {{"--info", dir.path("all.cmx"), "--animation", dir.path("walk.cmx")}, 2, "--info on a character file takes --game only"},
+      {{"--info", dir.path("xskill-walk.cfp"), "--animation", dir.path("walk.cmx"), "--skeleton", dir.path("adult-skeleton.cmx")},
+       2, "--info on a .cfp takes --animation only"},
   };
   for (const auto& f : failures) {
     const Ran run = Convert(f.args);

@@ -206,7 +206,10 @@ TEST(FindGameInstalls, SteamLibraryPathsReadsBothFormsOfTheList) {
       {"libraryfolders { 0 { path /mnt/games label x } }", {"/mnt/games"}},
       {R"("libraryfolders" { "0" { "path" "D:\qLib\\Steam" } })", {"D:\\qLib\\Steam"}},
       {"\"libraryfolders\" { \"0\" { \"path\" ", {}},
-      // A numbered value has digits: an empty key is no number.
+      // The escapes Steam writes.
+      {"\"libraryfolders\" { \"0\" { \"path\" \"/a\\tb\\nc\" } }", {"/a\tb\nc"}},
+      // A word ends at a brace; a numbered value has digits: an empty key is no number.
+      {"libraryfolders{0{path /mnt/g}}", {"/mnt/g"}},
       {"\"LibraryFolders\" { \"\" \"Z:\\x\" \"10\" \"F:\\y\" }", {"F:\\y"}},
       {"{{{ \"path\" { } }", {}},
   };
@@ -238,6 +241,10 @@ TEST(FindGameInstalls, VirtualStoreOfFoldersUnderProgramFiles) {
   };
   for (const auto& c : cases) EXPECT_EQ(VirtualStoreOf(c.folder, env), c.twin) << c.folder;
   EXPECT_EQ(VirtualStoreOf(cases[0].folder, FakeEnvironment(std::nullopt, {{"ProgramFiles", "C:\\Program Files"}}, "", "")),
+            std::nullopt);
+  // An empty LOCALAPPDATA is none.
+  EXPECT_EQ(VirtualStoreOf(cases[1].folder,
+                           FakeEnvironment(std::nullopt, {{"ProgramFiles", "C:\\Program Files"}, {"LOCALAPPDATA", ""}}, "", "")),
             std::nullopt);
 }
 

@@ -449,6 +449,9 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
            {"--light", light, "a.skn", "b.bmf"},
            {"--replace", "a.skn", "b.bmf"},
            {"--gender", "F", "a.skn", "b.bmf"},
+           {"--publish", "a.skn", "--texture", "T", "--light", light, "--out", skins, "--to", "bmf"},
+           {"--publish", "a.skn", "--texture", "T", "--light", light, "--out", skins, "--skeleton", "s.cmx"},
+           {"--check", game, "--mesh", "body"},
            {"--check", game, "--out", skins},
            {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--gender", "Ma", "--game", game},
            // A new texture keeps its suit's prefix: nothing that would change it.
@@ -527,6 +530,14 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
       // What the game shows without fault but would look wrong is a warning.
       {"a suit without a dark bitmap", "C001MA_Ross.cmx", [](const fs::path& d) { fs::remove(d / "C001MAdrk_Ross.bmp"); },
        "no bitmap in the dark tone", Finding::Level::Warning},
+      {"a mesh whose first line names another", "xskin-hmlo-L_HAND-HANDML.skn",
+       [](const fs::path& d) {
+         const std::string path = (d / "xskin-hmlo-L_HAND-HANDML.skn").string();
+         std::string text = ReadFile(path);
+         text.replace(0, text.find("\r\n"), "xskin-hmlo-L_HAND-HANDMX");
+         WriteFile(path, text);
+       },
+       "its first line names xskin-hmlo-L_HAND-HANDMX", Finding::Level::Warning},
       {"a bitmap no suit wears", "B009MAFitlgt_Stray.bmp",
        [](const fs::path& d) { fs::copy_file(d / "C001MAlgt_Ross.bmp", d / "B009MAFitlgt_Stray.bmp"); }, "no suit wears it",
        Finding::Level::Warning},
