@@ -333,7 +333,8 @@ TEST(TextureTemplate, ConverterUsageErrors) {
       {"--info"}, {"--extract"}, {"--pose"}, {"--publish"}, {"--check"}, {"--replace"}, {"--out", "o"},
       {"--import", "i.obj"}, {"--attach", "HEAD"}, {"--name", "n"}, {"--texture", "t"}, {"--skeleton", "s.cmx"},
       {"--animation", "w.cmx"}, {"--frame", "3"}, {"--light", "l.bmp"}, {"--medium", "m.bmp"}, {"--dark", "d.bmp"},
-      {"--mesh-name", "m"}, {"--mesh", "m"}, {"--id", "5"}, {"--gender", "m"}, {"--age", "a"}, {"--build", "fit"}};
+      {"--mesh-name", "m"}, {"--mesh", "m"}, {"--id", "5"}, {"--gender", "m"}, {"--age", "a"}, {"--build", "fit"},
+      {"--lossy", "0.5"}, {"--skill", "a2o-walk"}};
   for (const auto& option : others) {
     std::vector<std::string> args{"--template"};
     args.insert(args.end(), option.begin(), option.end());

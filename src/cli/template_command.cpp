@@ -34,7 +34,8 @@ namespace {
 bool OtherCommandsOptions(const ConvertRequest& r) {
   return r.info || r.extract || r.pose || r.publish || r.check || r.replace || r.to || r.out || r.import_path ||
          r.attach || r.name || r.texture || r.skeleton || !r.animations.empty() || r.frame || r.light ||
-         r.medium || r.dark || r.mesh_name || r.mesh || r.id || r.gender || r.age || r.build;
+         r.medium || r.dark || r.mesh_name || r.mesh || r.id || r.gender || r.age || r.build || r.lossy ||
+         !r.skills.empty();
 }
 
 bool IsTemplateMesh(const std::string& path) {
