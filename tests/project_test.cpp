@@ -518,6 +518,7 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
       {"more than 101 bones", CrLf({"b", "s", "102"}), obj, ErrorMessage(9), "in.spj line 3", {}},
       {"binding line with four fields", CrLf({"b", "s", "1", "X", "0 0 3 0", "0", "0", "0"}), obj, ErrorMessage(5), "in.spj line 5", {}},
       {"blended count overflows", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "32767", "0", "0"}), obj, ErrorMessage(6), "in.spj line 6", {}},
+      {"blended count one past 16 bits", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "32765", "0", "0"}), obj, ErrorMessage(6), "in.spj line 6", {}},
       {"blended vertices past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "31997"}), obj, LimitMessage(FailureKind::VertexLimit), "in.spj line 6", {}},
       {"blended normals past the limit", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "31997"}), obj, LimitMessage(FailureKind::NormalLimit), "in.spj line 7", {}},
       {"more than 32001 blend entries", CrLf({"b", "s", "1", "X", "0 0 3 0 0", "0", "0", "32002"}), obj, ErrorMessage(9), "in.spj line 8", {}},
