@@ -197,6 +197,7 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"printer port", with("LPT1"), Act::Extract, {"ok.txt"}, "Windows reserves the name LPT1"},
       {"port 0 is a name", with("COM0.txt"), Act::Extract, {"COM0.txt", "ok.txt"}, ""},
       {"device, blank, extension", with("CON .txt"), Act::Extract, {"ok.txt"}, "Windows reserves the name CON"},
+      {"device, two extensions", with("aux.cmx.bcf"), Act::Extract, {"ok.txt"}, "Windows reserves the name AUX"},
       {"console input", with("conin$"), Act::Extract, {"ok.txt"}, "Windows reserves the name CONIN$"},
       {"trailing dot", with("x."), Act::Extract, {"ok.txt"}, "ends in a dot or a space"},
       {"trailing space", with("x "), Act::Extract, {"ok.txt"}, "ends in a dot or a space"},

@@ -113,16 +113,18 @@ TEST(Bmf, WritingRefusesWhatTheFieldsCannotHold) {
 }
 
 TEST(Bmf, ANameWithALineBreakIsKeptButNoTextFileTakesIt) {
-  std::string bytes = Sample("tiny.bmf");
-  bytes[3] = '\n';  // the mesh name "tiny" becomes "ti\ny"
-  const SkinModel model = ParseBmf(bytes, "t.bmf");
-  EXPECT_EQ(model.MeshName, "ti\ny");
-  EXPECT_EQ(BmfBytes(model), bytes);
-  // Written as a line, the name would split the file and shift every line after it.
-  for (const Failure& failure : {test::ExpectFailure([&] { SknText(model); }),
-                                 test::ExpectFailure([&] { BuildProjectFiles(model, "/p/t.spj", ""); })}) {
-    EXPECT_EQ(failure.number(), 5);
-    EXPECT_NE(failure.detail().find("the mesh name holds a line break"), std::string::npos) << failure.detail();
+  for (const char line_break : {'\n', '\r'}) {
+    std::string bytes = Sample("tiny.bmf");
+    bytes[3] = line_break;  // the mesh name "tiny" becomes "ti\ny" or "ti\ry"
+    const SkinModel model = ParseBmf(bytes, "t.bmf");
+    EXPECT_EQ(model.MeshName, std::string("ti") + line_break + "y");
+    EXPECT_EQ(BmfBytes(model), bytes);
+    // Written as a line, the name would split the file and shift every line after it.
+    for (const Failure& failure : {test::ExpectFailure([&] { SknText(model); }),
+                                   test::ExpectFailure([&] { BuildProjectFiles(model, "/p/t.spj", ""); })}) {
+      EXPECT_EQ(failure.number(), 5);
+      EXPECT_NE(failure.detail().find("the mesh name holds a line break"), std::string::npos) << failure.detail();
+    }
   }
 }
 

@@ -172,6 +172,7 @@ TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
       {43, "2147483648", 6, "the position offset \"2147483648\" is beyond 32 bits"},
       {48, "x", 5, "line 49: motion 0 (counted from 0) of skill walk: a time \"x\" is not a whole number"},
       {52, "more", 5, "line 53: the text after the skills \"more\" is not empty"},
+      {52, " \t ", 0, ""},  // blanks after the skills are no text
   };
   for (const auto& c : cases) {
     std::vector<std::string> lines = SmallCmxLines();

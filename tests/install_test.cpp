@@ -132,6 +132,11 @@ TEST(FindGameInstalls, FindsEachInstallOnceWithHowItWasFound) {
        .found = {{std::string("games") + kLegacy, "a Steam library listed in {root}/home/.local/share/Steam"},
                  {"home/.wine/drive_c/Program Files (x86)/Maxis/The Sims", "default folder in the wine prefix {root}/home/.wine"},
                  {"home/.wine/drive_c/Program Files/Maxis/The Sims", "default folder in the wine prefix"}}},
+      {.name = "Steam installed inside ~/.wine",
+       .files = {Game(std::string("home/.wine/drive_c/Program Files (x86)/Steam") + kLegacy)},
+       .home = "home",
+       .found = {{std::string("home/.wine/drive_c/Program Files (x86)/Steam") + kLegacy,
+                  "Steam's own library in the wine prefix {root}/home/.wine"}}},
 #ifndef _WIN32
       {.name = "~/.steam/steam, a link to ~/.local/share/Steam, found once",
        .files = {Game(std::string("home/.local/share/Steam") + kLegacy)},

@@ -84,7 +84,7 @@ TEST(OutfitNaming, NamesFollowTheGame) {
   }
   // Hands pair by gender and pose, either side; other names by nothing.
   for (const auto& [hand, key] : {std::pair{"HMLOlgt.bmp", "hmao"}, {"HMRO.cmx", "hmao"}, {"HULOlgt.bmp", "huao"},
-                                   {"HFRC.cmx", "hfac"}})
+                                   {"HFRC.cmx", "hfac"}, {"HMRPdrk.bmp", "hmap"}})
     EXPECT_EQ(PairingKey(hand), key) << hand;
   // Each part of a name is checked: kind, ID, gender, age, and a body's build (a head has none).
   for (const char* other : {"adult-skeleton.cmx", "B002MAKid_01.cmx", "B002MCFit_01.cmx", "xskill-a2o.cfp", "D002MAFit_01.cmx",
@@ -541,6 +541,12 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
       {"a bitmap no suit wears", "B009MAFitlgt_Stray.bmp",
        [](const fs::path& d) { fs::copy_file(d / "C001MAlgt_Ross.bmp", d / "B009MAFitlgt_Stray.bmp"); }, "no suit wears it",
        Finding::Level::Warning},
+      {"a suit stored binary", "B002MAFit_01.cmx.bcf",
+       [](const fs::path& d) {
+         WriteFile((d / "B002MAFit_01.cmx.bcf").string(), BcfBytes(ParseCmx(ReadFile((d / "B002MAFit_01.cmx").string()), "B002MAFit_01.cmx")));
+         fs::remove(d / "B002MAFit_01.cmx");
+       },
+       "no bitmap in the medium tone", Finding::Level::Warning},
       {"a second suit on a prefix", "B002MAFit_02.cmx",
        [](const fs::path& d) {
          std::string text = ReadFile((d / "B002MAFit_01.cmx").string());

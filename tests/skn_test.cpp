@@ -77,6 +77,11 @@ TEST(ParseSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
       EXPECT_EQ(m.NormalLines.at(0), c.normal);
     }
   }
+  // Read to keep its digits, a plain line stays as written in every number form.
+  for (const std::string line : {"1.5e+005 -2 3E-2 0 0 1", "1 2. .5 0.5e+1 0 -1"}) {
+    const SkinModel m = ParseSkn(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", line}), "in.skn", SknDigits::AsWritten);
+    EXPECT_EQ(std::string(m.VertexLines.at(0)) + " " + std::string(m.NormalLines.at(0)), line);
+  }
 }
 
 TEST(ParseSkn, EmptySkinReadsCompletely) {
