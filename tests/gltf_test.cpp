@@ -926,6 +926,10 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
       EXPECT_EQ(made.frames[0].rotations[2], (std::array<float, 4>{static_cast<float>(rest.x), static_cast<float>(rest.y),
                                                                     static_cast<float>(rest.z), static_cast<float>(rest.w)}));
     }
+    // With no skill beside, the root that is only moved is still a motion.
+    const SkillsMade moved = SkillsFromGltf(doc, waving.rig, {}, {});
+    EXPECT_EQ(moved.file.skills.at(0).motions.size(), 2u);
+    EXPECT_EQ(moved.frames.at(0).positions, waving.frames.positions);
   }
   // A shape key's channel (weights) moves no bone and is passed over.
   tinygltf::Model keyed = LoadGlb(waving.Glb());
@@ -1203,7 +1207,11 @@ TEST(GltfSkills, TheCharacterViewPlaysAGltfsAnimations) {
   scene.SetModel(read.models.front(), dir.path("wave.glb"));
   scene.UseSkeleton(SkeletonKind::File, dir.path("s.cmx"));
   ASSERT_TRUE(scene.HasRig());
+  // Shown twice (the model and the file added again), its animations are listed once.
+  scene.AddPart(dir.path("wave.glb"));  // its bitmap is not there: only a line
+  ASSERT_EQ(scene.parts().size(), 2u);
   const std::vector<SkillEntry> skills = scene.FindSkills();
+  EXPECT_EQ(std::count_if(skills.begin(), skills.end(), [](const SkillEntry& e) { return e.name == "wave"; }), 1);
   const auto wave = std::find_if(skills.begin(), skills.end(), [](const SkillEntry& e) { return e.name == "wave"; });
   ASSERT_NE(wave, skills.end());
   EXPECT_EQ(scene.SelectSkill(*wave), "");

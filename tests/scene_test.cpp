@@ -191,6 +191,8 @@ TEST(SceneSeams, MarksOnlyOpenEdgesFartherThanTheDistance) {
       // Touching: only the outer corners of each square have no partner.
       {0.0f, 0.01f, {0, 3}, {1, 2}},
       {0.005f, 0.01f, {0, 3}, {1, 2}},
+      // A distance of 0 still lets edges that meet exactly close the seam.
+      {0.0f, 0.0f, {0, 3}, {1, 2}},
       // Gaping: the shared side is marked on both parts.
       {0.05f, 0.01f, {0, 1, 2, 3, 4}, {0, 1, 2, 3}},
       {0.05f, 0.1f, {0, 3}, {1, 2}},
