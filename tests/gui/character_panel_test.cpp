@@ -144,6 +144,12 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   EXPECT_EQ(ReadCharacterFile(character.dir.path("back/nod.cmx")).skills.at(0).name, "tiny-nod");
   EXPECT_EQ(chooser.calls.back().proposed, "all.cmx");
   EXPECT_TRUE(chooser.calls.back().confirm_replace);
+  // A part unticked in the list is left out of the export, dressed or not.
+  parts->item(0)->setCheckState(Qt::Unchecked);
+  chooser.choices.push_back(FileChoice{character.dir.path("some.glb"), 0});
+  window.ExportCharacter();
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 parts and tiny-nod to some.glb");
+  parts->item(0)->setCheckState(Qt::Checked);
 
   // Export Texture Template lays the model's faces over the bitmap it is
   // drawn with (tried.png, 4 x 4), and the shown parts that wear it too.

@@ -317,6 +317,16 @@ TEST(CheckDialogTest, ListsErrorsFirstAndOpensAFindingsFile) {
   findings->setCurrentItem(findings->topLevelItem(0));
   open->click();
   EXPECT_EQ(window.character().parts().front().bitmap, skins.path("B100FAFatlgt_Denim.bmp"));
+  // A finding about a binary suit opens it as a part, as a text suit is.
+  Suit suit;
+  suit.name = "c100fa_denim";
+  suit.skins.push_back({"HEAD", "xskin-c100fa_denim-HEAD-HEAD", 0, {}});
+  test::WriteFile(skins.path("c100fa_denim.cmx.bcf"), BcfBytes(CharacterFile{{}, {suit}, {}}));
+  const std::size_t before = window.character().parts().size();
+  emit check->OpenRequested(QString::fromStdString(skins.path("c100fa_denim.cmx.bcf")));
+  EXPECT_EQ(window.character().parts().size(), before + 1);
+  EXPECT_FALSE(window.statusBar()->currentMessage().endsWith("is no file Mervane opens"))
+      << window.statusBar()->currentMessage().toStdString();
 }
 
 }  // namespace

@@ -144,6 +144,20 @@ TEST(UvLayoutTest, HoveringAFacePicksItOutInBothViews) {
     Hover(&layout, corner + QPointF(0.2 * side, 0.35 * side));
     EXPECT_EQ(preview.HighlightedFace(), std::optional(DrawnFace{part, 1}));
   }
+  // A bitmap wider or taller than the view's shape: v spans the drawn height,
+  // u the drawn width.
+  for (const QSize bitmap : {QSize(4, 2), QSize(2, 4)}) {
+    UvLayoutView other;
+    other.resize(400, 400);
+    other.SetLayout(QImage(bitmap, QImage::Format_RGB32), {MakeSkinMesh(window.model())});
+    const QSizeF drawn = QSizeF(bitmap).scaled(400, 400, Qt::KeepAspectRatio);
+    const QPointF origin((400 - drawn.width()) / 2, (400 - drawn.height()) / 2);
+    for (const auto& c : uv_cases) {
+      Hover(&other, origin + QPointF(c.u * drawn.width(), c.v * drawn.height()));
+      EXPECT_EQ(other.HighlightedFace(), c.face ? std::optional(Face{0, *c.face}) : std::nullopt)
+          << c.name << " on " << bitmap.width() << " x " << bitmap.height();
+    }
+  }
   // A bitmap that does not read leaves the lines on a plain ground, saying why.
   test::WriteFile(dir.path("uvsquare.bmp"), "not a bitmap");
   window.OpenPath(dir.path("xskin-uvsquare-PELVIS-BODY.skn"));
