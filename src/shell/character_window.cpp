@@ -148,8 +148,9 @@ void frmMain::ExportCharacter() {
     const std::string bytes = GlbBytes(character_.rig(), models, pngs, animations);
     WriteFileAtomically(path, bytes);
     Used(path);
-    statusBar()->showMessage(QStringLiteral("Exported %1 parts%2 to %3")
+    statusBar()->showMessage(QStringLiteral("Exported %1 part%2%3 to %4")
                                  .arg(models.size())
+                                 .arg(models.size() == 1 ? "" : "s")
                                  .arg(animations.empty() ? QString()
                                                          : QStringLiteral(" and ") +
                                                                QString::fromStdString(animations.front().name))

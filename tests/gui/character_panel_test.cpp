@@ -148,7 +148,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   parts->item(0)->setCheckState(Qt::Unchecked);
   chooser.choices.push_back(FileChoice{character.dir.path("some.glb"), 0});
   window.ExportCharacter();
-  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 parts and tiny-nod to some.glb");
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 part and tiny-nod to some.glb");
   parts->item(0)->setCheckState(Qt::Checked);
 
   // Export Texture Template lays the model's faces over the bitmap it is
