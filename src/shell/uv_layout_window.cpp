@@ -44,9 +44,11 @@ void frmMain::SetUpUvLayout(QMenu* view, QAction* before, QSplitter* beside) {
     uv_layout_->setVisible(on);
     if (!on) return;
     // A splitter gives a widget shown again only its least width: two
-    // fifths of the room, unless the user made it wider.
+    // fifths of the room, unless the user made it wider. The splitter's own
+    // share is asked, since a widget never laid out keeps a default width.
     const int room = beside->width();
-    if (uv_layout_->width() < room / 4) beside->setSizes({room - room * 2 / 5, room * 2 / 5});
+    if (beside->sizes().value(beside->indexOf(uv_layout_)) < room / 4)
+      beside->setSizes({room - room * 2 / 5, room * 2 / 5});
     RefreshUvLayout();
   });
 
