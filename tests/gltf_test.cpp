@@ -256,6 +256,45 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a buffer that is not there", nullptr, "x.gltf", "missing.bin", 53, "missing.bin"},
       {"a control character in the path", nullptr, "x.gltf", "sub/x\x01.bin", 52, "holds a control character"},
       {"an image URL", [](Glb& g) { g.doc["images"] = {{{"uri", "http://example.com/skin.png"}}}; }, "x.glb", "", 52, "http://example.com/skin.png"},
+      {"an image as a data: URI", [](Glb& g) { g.doc["images"] = {{{"uri", "data:image/png;base64,iVBORw0KGgo="}}}; }, "x.glb", "", 0, ""},
+      {"a DEL in the path", nullptr, "x.gltf", "sub/x\x7F.bin", 52, "holds a control character"},
+      {"a path from the root the Windows way", nullptr, "x.gltf", "\\secret.bin", 52, "is an absolute path"},
+      {"two more buffers copying the BIN chunk", [](Glb& g) { for (int k = 0; k < 2; ++k) g.doc["buffers"].push_back({{"byteLength", g.bin.size()}}); }, "x.glb", "", 5,
+       "buffer 1 (counted from 0): it has no URI"},
+      {"a byteLength in a buffer's extras", [](Glb& g) { g.doc["buffers"][0]["extras"] = {{"byteLength", 3000000000u}}; }, "x.glb", "", 0, ""},
+      // Attributes a reader cannot take, and primitives that disagree.
+      {"a primitive without POSITION", [](Glb& g) { g.Primitive()["attributes"].erase("POSITION"); }, "x.glb", "", 5, "a primitive has no POSITION"},
+      {"fewer normals than positions", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()]["count"] = 17; }, "x.glb", "", 5,
+       "NORMAL has 17 elements for 18 positions"},
+      {"positions as integers", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["POSITION"].get<int>()]["componentType"] = 5123; }, "x.glb", "", 5,
+       "its accessor has a type glTF does not allow there"},
+      {"UVs of one number", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["TEXCOORD_0"].get<int>()]["type"] = "SCALAR"; }, "x.glb", "", 5,
+       "its accessor has a type glTF does not allow there"},
+      {"normals without a buffer view", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()].erase("bufferView"); }, "x.glb", "", 5,
+       "an accessor without a buffer view is not read"},
+      {"a negative weight", [](Glb& g) { g.Set<float>("WEIGHTS_0", 2, 1, -0.25f); }, "x.glb", "", 5, "a weight is negative"},
+      {"primitives that differ in their UVs", [](Glb& g) {
+         json other = g.Primitive();
+         other["attributes"].erase("TEXCOORD_0");
+         g.doc["meshes"][0]["primitives"].push_back(other);
+       }, "x.glb", "", 5, "its primitives differ in the attributes they hold"},
+      {"primitives that differ in their weights", [](Glb& g) {
+         json other = g.Primitive();
+         other["attributes"].erase("JOINTS_0"), other["attributes"].erase("WEIGHTS_0");
+         g.doc["meshes"][0]["primitives"].push_back(other);
+       }, "x.glb", "", 5, "its primitives differ in the attributes they hold"},
+      {"a view starting past its buffer", [](Glb& g) { g.doc["bufferViews"][0]["byteOffset"] = g.bin.size() + 4; }, "x.glb", "", 9, "buffer view 0"},
+      {"a shape key past the accessors", [](Glb& g) { g.Primitive()["targets"] = json::array({{{"POSITION", g.doc["accessors"].size()}}}); }, "x.glb", "", 9,
+       "POSITION: accessor " + size_of("accessors") + " is past"},
+      {"a translation of two numbers", [](Glb& g) { g.doc["nodes"][0]["translation"] = json::array({0, 1}); }, "x.glb", "", 5, "its translation needs 3 numbers"},
+      // What a modeller's file may leave out and still be read.
+      {"no skin at all", [](Glb& g) {
+         g.doc.erase("skins");
+         for (json& node : g.doc["nodes"]) node.erase("skin");
+         g.Primitive()["attributes"].erase("JOINTS_0"), g.Primitive()["attributes"].erase("WEIGHTS_0");
+       }, "x.glb", "", 5, "no mesh with bone weights"},
+      {"no inverse bind matrices", [](Glb& g) { g.doc["skins"][0].erase("inverseBindMatrices"); }, "x.glb", "", 0, ""},
+      {"no scene", [](Glb& g) { g.doc.erase("scenes"), g.doc.erase("scene"); }, "x.glb", "", 0, ""},
   };
   TempDir dir;
   test::WriteFile(dir.path("secret.bin"), good.bin);
@@ -305,16 +344,23 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
   const struct {
     std::uint32_t at, value;
     const char* message;
+    std::size_t size = std::string::npos;  // cut there
   } chunks[] = {
       {12, bin_at - 20 + 8 + bin_length + 1, "the JSON chunk runs past the end of the file"},
       {bin_at + 4, 0x004E4943, "the second chunk must be BIN"},
       {bin_at, bin_length + 1, "the BIN chunk runs past the end of the file"},
       {bin_at, bin_length - 2, "the BIN chunk's length must be a multiple of 4"},
       {bin_at, 0, "the BIN chunk's length must be a multiple of 4"},
+      {4, 1, "only glTF version 2 is read"},
+      {8, static_cast<std::uint32_t>(bytes.size() - 4), "bytes follow the announced end"},
+      {16, 0x4E4F534B, "the first chunk must be JSON"},
+      {12, static_cast<std::uint32_t>(bytes.size() - 24), "a chunk header needs 8 bytes"},
+      {8, 16, "a .glb starts with a 20-byte header", 16},
   };
   for (const auto& c : chunks) {
     std::string changed = bytes;
     std::memcpy(changed.data() + c.at, &c.value, 4);
+    changed.resize(std::min(changed.size(), c.size));
     const Failure failure = test::ExpectFailure([&] { ParseGltf(changed, "x.glb", ""); });
     EXPECT_NE(failure.detail().find(c.message), std::string::npos) << c.message << ": " << failure.detail();
   }
@@ -593,12 +639,27 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
   ASSERT_EQ(Convert({"--to", "skn", "--out", dir.path("crowded"), dir.path("crowded.glb")}, &err), 0) << err;
   EXPECT_NE(err.find("1 vertex had more than two bones"), std::string::npos) << err;
   EXPECT_EQ(err.find("more than two bones"), err.rfind("more than two bones")) << err;
-  // Nor is a file without animations a skill file, nor a .gltf written.
+  // Read straight into one skin, the file is refused for its two meshes, the note told first.
+  EXPECT_EQ(Convert({dir.path("crowded.glb"), dir.path("one.skn")}, &err), 1);
+  EXPECT_NE(err.find("1 vertex had more than two bones"), std::string::npos) << err;
+  // Nor is a file without animations a skill file, nor a .gltf written, nor
+  // a skin without faces, nor a file that does not read.
+  test::WriteFile(dir.path("faceless.skn"), test::CrLf({"m", "x", "1", "PELVIS", "0", "1", "0 0 3 -1 0", "3", "0 0", "1 0", "0 1", "0", "3",
+                                                        "0 0 0 0 1 0", "1 0 0 0 1 0", "0 1 0 0 1 0"}));
+  test::WriteFile(dir.path("broken.skn"), "m\r\nx\r\n");
+  test::WriteFile(dir.path("broken.glb"), "glTF");
   for (const auto& [args, message] : {std::pair{std::vector<std::string>{dir.path("both.glb"), dir.path("skills.cmx")}, "both.glb: it holds no animation"},
-                                      {{dir.path("b.skn"), dir.path("b.gltf")}, "glTF is written as .glb (binary); .gltf is only read"}}) {
-    EXPECT_EQ(Convert(args, &err), 1);
+                                      {{dir.path("b.skn"), dir.path("b.gltf")}, "glTF is written as .glb (binary); .gltf is only read"},
+                                      {{dir.path("faceless.skn"), dir.path("faceless.glb")}, "a mesh without vertices or faces has no glTF form"},
+                                      {{dir.path("broken.skn"), dir.path("x.glb")}, "broken.skn"},
+                                      {{dir.path("broken.glb"), dir.path("x.skn")}, "broken.glb"}}) {
+    EXPECT_EQ(Convert(args, &err), 1) << args[0];
     EXPECT_NE(err.find(message), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(args[1])) << args[1];
   }
+  // A .glb read into another keeps its meshes; --info on one mesh shows it alone.
+  ASSERT_EQ(Convert({dir.path("both.glb"), dir.path("again.glb")}, &err), 0) << err;
+  ASSERT_EQ(Convert({dir.path("mesh_1.skn"), dir.path("one.glb")}, &err), 0) << err;
   // --info names the skeleton it was read on and describes each skin as --info on a .skn does.
   std::ostringstream info, errors;
   ASSERT_EQ(RunConverter({"--info", dir.path("both.glb")}, info, errors), 0) << errors.str();
@@ -606,6 +667,11 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
   PrintSkinInfo(ReadAsWritten(one), first);
   PrintSkinInfo(ReadAsWritten(two), second);
   EXPECT_EQ(info.str(), "skeleton: the built-in table\n\n" + first.str() + "\n" + second.str());
+  for (const auto& [file, want] : {std::pair{"again.glb", info.str()}, {"one.glb", "skeleton: the built-in table\n" + first.str()}}) {
+    std::ostringstream again;
+    ASSERT_EQ(RunConverter({"--info", dir.path(file)}, again, errors), 0) << errors.str();
+    EXPECT_EQ(again.str(), want) << file;
+  }
   ASSERT_EQ(Convert({"--to", "skn", "--out", dir.path("out"), dir.path("both.glb")}, &err), 0) << err;
   EXPECT_EQ(test::ReadFile(dir.path("out/mesh_1.skn")), one);
   // mesh_2's original is not beside the .glb (a broken .bmf is): the same
@@ -642,6 +708,40 @@ TEST(GltfReader, SeveralMeshesGoIntoOneFileAndComeBackOneSkinEach) {
     EXPECT_EQ(prompts.choices, (std::vector<std::string>{"mesh_1", "mesh_2"}));
     EXPECT_EQ(model.MeshName, answer == 1u ? "mesh_2" : "mesh_1");
     EXPECT_TRUE(prompts.messages.empty());
+  }
+  // The window tells of the vertices that lost a bone.
+  struct First : test::FakePrompts {
+    std::optional<std::size_t> AskChoice(const std::string&, const std::string&, const std::vector<std::string>&) override { return 0; }
+  } told;
+  SkinModel crowded_model;
+  ASSERT_EQ(LoadGlb(crowded_model, told, dir.path("crowded.glb")), Outcome::Succeeded);
+  ASSERT_EQ(told.messages.size(), 1u);
+  EXPECT_EQ(told.messages[0].text, "1 vertex had more than two bones; each keeps its two largest.");
+}
+
+// The glTF commands' own usage errors name the problem.
+TEST(GltfCommands, UsageErrorsNameTheProblem) {
+  const std::string glb_options = "with a .glb, only --skeleton, --animation, --game, --to, --out, --info and --fix-normals go";
+  const struct {
+    std::vector<std::string> args;
+    std::string problem;
+  } cases[] = {
+      {{"a.txt", "b.glb"}, "a MESH ends in .spj, .skn, .bmf or .glb, .cmx or .bcf: \"a.txt\""},
+      {{"--to", "glb"}, "--to needs at least one FILE or FOLDER"},
+      {{"--to", "glb", "a.txt"}, "\"a.txt\" is neither a folder nor a file ending in .spj, .skn, .bmf or .glb"},
+      {{"--info", "a.glb", "b.glb"}, "--info takes one SOURCE"},
+      {{"--skill", "wave", "a.glb", "b.skn"}, "--skill and --lossy go with writing skills (.cmx, .bcf)"},
+      {{"a.glb", "b.txt"}, "\"b.txt\" must end in .spj, .skn, .bmf or .glb"},
+      {{"--animation", "w.cmx", "a.glb", "b.skn"}, "--animation goes with writing a .glb"},
+      {{"--import", "p.obj", "a.glb", "b.skn"}, glb_options},
+      {{"--attach", "HEAD", "a.glb", "b.skn"}, glb_options},
+      {{"--name", "n", "a.glb", "b.skn"}, glb_options},
+      {{"--texture", "t", "a.glb", "b.skn"}, glb_options},
+  };
+  for (const auto& c : cases) {
+    std::string err;
+    EXPECT_EQ(Convert(c.args, &err), 2) << testing::PrintToString(c.args);
+    EXPECT_EQ(err, "mervane-convert: " + c.problem + "\nTry 'mervane-convert --help'.\n");
   }
 }
 
