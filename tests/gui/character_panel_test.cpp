@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "archive/far.h"
 #include "bitmap/bitmap.h"
@@ -99,6 +100,7 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   // Space plays and pauses; the search narrows the skills.
   panel.SetSearch("NOD");
   EXPECT_EQ(panel.ListedSkills(), QStringList{"tiny-nod \u2014 tiny-skills.cmx"});
+  EXPECT_FALSE(panel.SelectSkillNamed("tiny-none"));  // sorts before the one listed
   ASSERT_TRUE(panel.SelectSkillNamed("tiny-nod"));
   EXPECT_TRUE(panel.Playing());
   window.findChild<QAction*>("mnuPlay")->trigger();
@@ -170,6 +172,11 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
             "Exported the texture template of 2 parts (4 x 4) to paint.png; 1 other part wears a bitmap of its own");
 
+  // A model with a bone the skeleton lacks says so in the status bar.
+  window.OpenPath(character.dir.path("xskin-hmlo-L_HAND-HANDML.skn"));
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
+            "xskin-hmlo-L_HAND-HANDML.skn: mesh xskin-hmlo-L_HAND-HANDML: the skeleton adult has no bone L_HAND");
+
   // Closed, the panel stays closed in the next window (the window is not
   // shown here, so the menu item is first put as a shown window has it).
   panel.toggleViewAction()->setChecked(true);
@@ -209,6 +216,9 @@ TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
       {"unticked, a part is hidden", [&] { parts->item(1)->setCheckState(Qt::Unchecked); }, {true, false}, "Added c001ma_test.cmx"},
       {"the model is not removed", [&] { select(0), click("cmdRemovePart"); }, {true, false}, "Added c001ma_test.cmx"},
       {"another part is", [&] { select(1), click("cmdRemovePart"); }, {true}, "Added c001ma_test.cmx"},
+      {"a bitmap wants a part chosen",
+       [&] { select(-1), panel.findChild<QAction*>("mnuBitmapFromFile")->trigger(); }, {true},
+       "Select a part first, then choose its bitmap"},
       {"a tone is the scene's", [&] { click("optToneDark"); }, {true}, "Skin tone: Dark"},
   };
   for (const auto& step : steps) {
@@ -240,6 +250,12 @@ TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
   auto* loop = panel.findChild<QCheckBox*>("chkLoop");
   EXPECT_EQ(panel.findChild<QComboBox*>("cmbSpeed")->currentData().toDouble(), 1.0);
   EXPECT_TRUE(loop->isChecked());
+  // Looped, from the last frame it comes round to the first ones again.
+  play->click();
+  double shown = scene.frame();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return std::exchange(shown, scene.frame()) > scene.frame(); }, 5000));
+  EXPECT_TRUE(panel.Playing());
+  play->click();
   loop->setChecked(false);
   play->click();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.Playing(); }, 5000));
@@ -269,7 +285,7 @@ TEST(CharacterPanelTest, SkillsNameTheirFileAndTheMissingFrames) {
   frmMain window("", &chooser, &prompts);
   window.OpenPath(character.mesh);
   CharacterPanel& panel = *window.character_panel();
-  const auto* skills = panel.findChild<QListWidget*>("lstSkills");
+  auto* skills = panel.findChild<QListWidget*>("lstSkills");
   const QColor grey = skills->palette().color(QPalette::Disabled, QPalette::Text);
   const struct {
     const char* text;
@@ -296,6 +312,12 @@ TEST(CharacterPanelTest, SkillsNameTheirFileAndTheMissingFrames) {
   EXPECT_EQ(skills->currentItem()->text(), QString::fromUtf8(rows[1].text));
   EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Playing tiny-nod from lost-first.cmx");
   EXPECT_FALSE(panel.PlaySkillsOf(character.dir.path("none.cmx")));
+  // A click on a skill in a narrowed list plays that one, not the row's
+  // place in the whole list.
+  panel.SetSearch("tiny-skills");
+  ASSERT_EQ(skills->count(), 2);
+  emit skills->itemClicked(skills->findItems(QString::fromUtf8(rows[3].text), Qt::MatchExactly).at(0));
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Playing tiny-nod from tiny-skills.cmx");
   Settings().clear();
 }
 
@@ -325,6 +347,11 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
   EXPECT_EQ(dialog.Chosen(), "c001ma_ross.cmx");
   QTest::keyClick(search, Qt::Key_Up);
   EXPECT_EQ(dialog.Chosen(), "adult-skeleton.cmx");
+  QTest::keyClick(search, Qt::Key_PageDown);
+  EXPECT_EQ(dialog.Chosen(), "hmlo.cmx.bcf");
+  QTest::keyClick(search, Qt::Key_PageUp);
+  EXPECT_EQ(dialog.Chosen(), "adult-skeleton.cmx");
+  EXPECT_EQ(search->text(), "") << "the keys that move through the list type nothing";
 }
 
 // Open from Game opens each file as what it is: a mesh as the model, a suit
@@ -369,6 +396,7 @@ TEST(OpenFromGameTest, EachFileOpensAsWhatItIs) {
 TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
   Settings().clear();
   test::SmallCharacter game;
+  game.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");
   const std::string bitmap = test::TwoColourBitmap();
   const FarFile members[] = {{"Skins/B001MAFitlgt_Arc.bmp", bitmap}};
   test::WriteFile(game.dir.path("skins.far"), FarBytes(members));
@@ -412,6 +440,14 @@ TEST(CharacterPanelTest, OffersTheGamesTexturesOfAPart) {
   });
   panel.findChild<QAction*>("mnuBitmapFromGame")->trigger();
   EXPECT_TRUE(model.bitmap.ends_with("b001mafitlgt_test.bmp")) << model.bitmap;
+  // A hand's, on the bitmaps of its own name.
+  panel.AddPartFrom(game.dir.path("hmlo.cmx"));
+  panel.findChild<QListWidget*>("lstParts")->setCurrentRow(1);
+  guitest::WhenModal([&](QDialog& dialog) {
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("txtGameSearch")->text(), "hmlo");
+    dialog.reject();
+  });
+  panel.findChild<QAction*>("mnuBitmapFromGame")->trigger();
   Settings().clear();
 }
 
@@ -434,6 +470,8 @@ TEST(CharacterPanelTest, ControlsStartAtTheirDefaultsAndAskForTheirOwnFiles) {
   EXPECT_DOUBLE_EQ(seam->singleStep(), 0.005);
   EXPECT_DOUBLE_EQ(seam->value(), 0.01);
   EXPECT_FALSE(panel.findChild<QCheckBox*>("chkSeams")->isChecked());
+  window.findChild<QAction*>("mnuSeams")->trigger();  // View > Seams is the same switch
+  EXPECT_TRUE(panel.findChild<QCheckBox*>("chkSeams")->isChecked());
   const auto* speed = panel.findChild<QComboBox*>("cmbSpeed");
   QStringList speeds;
   for (int k = 0; k < speed->count(); ++k)
