@@ -207,6 +207,11 @@ TEST(PublishDialogTest, AnUnnamedMeshWithoutAGameStartsEmpty) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].text, missing);
 
+    // A chosen file that is no image is refused, saying so.
+    chooser.choices.push_back(FileChoice{dir.path("plain.skn"), 0});
+    dialog.findChild<QPushButton*>("cmdLight")->click();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[1].text, "The image could not be read.");
     chooser.choices.push_back(FileChoice{dir.path("light.bmp"), 0});
     dialog.findChild<QPushButton*>("cmdLight")->click();
     ASSERT_FALSE(chooser.calls.empty());
@@ -253,10 +258,14 @@ TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
     // A body published as a head: the model is hidden under it all the same.
     Choose(dialog, "cmbBuild", ""), Choose(dialog, "cmbKind", "c");
     EXPECT_TRUE(publish.Publish());
-    // Published again with Replace, the set written is replaced, not added to.
+    // Published again with Replace, the set written is replaced, not added
+    // to, and the report lists what went.
     dialog.findChild<QLineEdit*>("txtID")->setText("100");
+    dialog.findChild<QLineEdit*>("txtMeshName")->setText("Bob");
     dialog.findChild<QCheckBox*>("chkReplace")->click();
     EXPECT_TRUE(publish.Publish());
+    const QString report = dialog.findChild<QPlainTextEdit*>("txtReport")->toPlainText();
+    EXPECT_TRUE(report.contains("\n  removed C100MA_light.cmx\n")) << report.toStdString();
     dialog.reject();
   });
   window.findChild<QAction*>("mnuPublish")->trigger();
@@ -327,6 +336,9 @@ TEST(CheckDialogTest, ListsErrorsFirstAndOpensAFindingsFile) {
   EXPECT_EQ(window.character().parts().size(), before + 1);
   EXPECT_FALSE(window.statusBar()->currentMessage().endsWith("is no file Mervane opens"))
       << window.statusBar()->currentMessage().toStdString();
+  // A skill's frames are checked but open as nothing: the status bar says so.
+  emit check->OpenRequested(QString::fromStdString(skins.path("tiny-nod.cfp")));
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "tiny-nod.cfp is no file Mervane opens");
 }
 
 }  // namespace
