@@ -266,6 +266,10 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a primitive without POSITION", [](Glb& g) { g.Primitive()["attributes"].erase("POSITION"); }, "x.glb", "", 5, "a primitive has no POSITION"},
       {"fewer normals than positions", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()]["count"] = 17; }, "x.glb", "", 5,
        "NORMAL has 17 elements for 18 positions"},
+      {"more normals than positions", [](Glb& g) {
+         json& normals = g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()];
+         normals["bufferView"] = g.AddView(std::string(19 * 12, '\0')), normals["count"] = 19;
+       }, "x.glb", "", 5, "NORMAL has 19 elements for 18 positions"},
       {"positions as integers", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["POSITION"].get<int>()]["componentType"] = 5123; }, "x.glb", "", 5,
        "its accessor has a type glTF does not allow there"},
       {"UVs of one number", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["TEXCOORD_0"].get<int>()]["type"] = "SCALAR"; }, "x.glb", "", 5,
@@ -685,6 +689,13 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
     ASSERT_EQ(Convert({dir.path("in.glb"), dir.path("back.skn")}), 0);
     EXPECT_EQ(test::ReadFile(dir.path("back.skn")), source);
   }
+  // So does a .bmf, the original beside it a .bmf.
+  fs::create_directories(dir.root() / "bmf");
+  const std::string bmf = "bmf/mannequin.bmf";
+  ASSERT_EQ(Convert({test::ExamplePath("mannequin.skn"), dir.path(bmf)}), 0);
+  ASSERT_EQ(Convert({dir.path(bmf), dir.path("bmf/in.glb")}), 0);
+  ASSERT_EQ(Convert({dir.path("bmf/in.glb"), dir.path("bmf/back.bmf")}), 0);
+  EXPECT_EQ(test::ReadFile(dir.path("bmf/back.bmf")), test::ReadFile(dir.path(bmf)));
 }
 
 // Several skins share one .glb on one skeleton, one mesh node each, and
@@ -870,6 +881,9 @@ TEST(GltfWriter, SavingFindsTheSkeletonWhereTheSkinWasRead) {
     const GltfDocument doc = ParseGltf(test::ReadFile(target), target, "");
     EXPECT_EQ(doc.nodes.size() > 10, c.source.empty()) << "the built-in table has many more bones than the small skeleton";
   }
+  // A skeleton beside the target that does not read names none: the save tells why.
+  test::WriteFile(elsewhere.path("adult-skeleton.cmx"), "junk");
+  EXPECT_EQ(GlbSkeletonFor(ReadMeshFile(character.mesh), elsewhere.path("body.glb")), "");
 }
 
 // A .glb as a modeller's library sees it, to change; and read back as ours.
@@ -940,10 +954,12 @@ TEST(GltfReader, IsReadOnTheSkeletonItNames) {
     bool given;           // --skeleton names another file, its skeleton "t"
     bool unnamed;         // the name taken out of the file
     std::string skeleton;
+    bool armature = false;  // the root joint a child of a node that is no joint, as Blender writes it
   } cases[] = {
       {"beside, as named", false, "s", false, false, "adult-skeleton.cmx"},
       {"beside, named otherwise", false, "t", false, false, "the skeleton the file carries (s)"},
       {"none beside", false, nullptr, false, false, "the skeleton the file carries (s)"},
+      {"none beside, its root under an armature node", false, nullptr, false, false, "the skeleton the file carries (s)", true},
       {"given", false, nullptr, true, false, "given.cmx"},
       {"the table's, unnamed", true, nullptr, false, true, kBuiltInSkeleton},
   };
@@ -953,6 +969,10 @@ TEST(GltfReader, IsReadOnTheSkeletonItNames) {
     const Waving waving;
     Glb glb = Glb::Of(c.table ? GlbOf({&skin, 1}) : waving.Glb());
     if (c.unnamed) glb.doc["asset"].erase("extras");
+    if (c.armature) {
+      glb.doc["nodes"].push_back({{"name", "Armature"}, {"children", {0}}});
+      std::replace(glb.doc["scenes"][0]["nodes"].begin(), glb.doc["scenes"][0]["nodes"].end(), json(0), json(glb.doc["nodes"].size() - 1));
+    }
     test::WriteFile(dir.path("x.glb"), glb.Bytes());
     auto skeleton_file = [&](const char* name, const std::string& path) {
       CharacterFile file;
@@ -1201,6 +1221,7 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   {
     TempDir dir;
     test::WriteFile(dir.path("w.glb"), waving.Glb());
+    test::WriteFile(dir.path("junk.cmx"), "junk");  // a skill file beside that does not read lends nothing
     std::string err;
     ASSERT_EQ(Convert({dir.path("w.glb"), dir.path("skills.bcf")}, &err), 0) << err;
     EXPECT_EQ(ReadCharacterFile(dir.path("skills.bcf")).skills.at(0).name, "wave");
