@@ -186,6 +186,7 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a mesh past the meshes", [](Glb& g) { g.doc["nodes"].back()["mesh"] = g.doc["meshes"].size(); }, "x.glb", "", 9, "mesh " + size_of("meshes") + " is past"},
       {"a child past the nodes", [](Glb& g) { g.doc["nodes"][0]["children"].push_back(g.doc["nodes"].size()); }, "x.glb", "", 9, "child node " + size_of("nodes") + " is past"},
       {"a far child", [](Glb& g) { g.doc["nodes"][0]["children"].push_back(500); }, "x.glb", "", 9, "child node 500"},
+      {"a negative mesh", [](Glb& g) { g.doc["nodes"].back()["mesh"] = -2; }, "x.glb", "", 9, "mesh -2 is past"},
       {"a texture past the textures", [](Glb& g) { g.doc["materials"][0]["pbrMetallicRoughness"]["baseColorTexture"]["index"] = g.doc["textures"].size(); }, "x.glb", "", 9,
        "texture " + size_of("textures") + " is past"},
       // Node trees that are no trees, and joints outside the scene.
@@ -263,6 +264,10 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
        "buffer 1 (counted from 0): it has no URI"},
       {"a byteLength in a buffer's extras", [](Glb& g) { g.doc["buffers"][0]["extras"] = {{"byteLength", 3000000000u}}; }, "x.glb", "", 0, ""},
       // Attributes a reader cannot take, and primitives that disagree.
+      {"a mesh of no vertices", [](Glb& g) {
+         g.Primitive().erase("indices");
+         for (auto& [name, accessor] : g.Primitive()["attributes"].items()) g.doc["accessors"][accessor.get<int>()]["count"] = 0;
+       }, "x.glb", "", 5, "it has no vertices"},
       {"a primitive without POSITION", [](Glb& g) { g.Primitive()["attributes"].erase("POSITION"); }, "x.glb", "", 5, "a primitive has no POSITION"},
       {"fewer normals than positions", [](Glb& g) { g.doc["accessors"][g.Primitive()["attributes"]["NORMAL"].get<int>()]["count"] = 17; }, "x.glb", "", 5,
        "NORMAL has 17 elements for 18 positions"},
@@ -1117,12 +1122,14 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   EXPECT_EQ(same.frames[0].rotations, waving.frames.rotations);
   EXPECT_EQ(same.file.skills[0].frames_name, "xskill-wave");
   // A bone that moves and comes back to rest by the last frame still moves.
-  Waving hop;
-  hop.frames.positions = {{0, 3, 0}, {0.2f, 3.2f, 0}, {0, 3, 0}};
-  hop.animation = MakeAnimation(hop.rig, hop.skill, hop.frames);
-  const SkillsMade hopped = SkillsFromGltf(ParseGltf(hop.Glb(), "h.glb", ""), hop.rig, {}, {});
-  EXPECT_EQ(hopped.file.skills[0].motions[0].uses_positions, 1u);
-  EXPECT_EQ(hopped.frames[0].positions, hop.frames.positions);
+  for (const float z : {0.0f, 0.2f}) {  // up and across, or along z alone
+    Waving hop;
+    hop.frames.positions = {{0, 3, 0}, {z ? 0 : 0.2f, z ? 3 : 3.2f, z}, {0, 3, 0}};
+    hop.animation = MakeAnimation(hop.rig, hop.skill, hop.frames);
+    const SkillsMade hopped = SkillsFromGltf(ParseGltf(hop.Glb(), "h.glb", ""), hop.rig, {}, {});
+    EXPECT_EQ(hopped.file.skills[0].motions[0].uses_positions, 1u) << z;
+    EXPECT_EQ(hopped.frames[0].positions, hop.frames.positions) << z;
+  }
   // A bone at rest throughout moves not, unless the skill beside says it uses positions.
   Waving still;
   still.frames.positions.assign(3, {0, 3, 0});
