@@ -94,6 +94,12 @@ TEST(UvLayoutTest, HoveringAFacePicksItOutInBothViews) {
     EXPECT_EQ(layout.HighlightedFace(), face) << c.name;
     EXPECT_EQ(window.preview()->HighlightedFace(), drawn) << c.name;
   }
+  // The mouse leaving the layout lets go of the face in both views.
+  Hover(&layout, corner + QPointF(0.4 * side, 0.15 * side));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(&layout, &leave);
+  EXPECT_EQ(layout.HighlightedFace(), std::nullopt);
+  EXPECT_EQ(window.preview()->HighlightedFace(), std::nullopt);
 
   // Hovering the model in the 3-D view, drawn alone and then on a
   // skeleton (as one of the scene's parts, skinned in the game's mirrored
@@ -157,6 +163,13 @@ TEST(UvLayoutTest, HoveringAFacePicksItOutInBothViews) {
       EXPECT_EQ(other.HighlightedFace(), c.face ? std::optional(Face{0, *c.face}) : std::nullopt)
           << c.name << " on " << bitmap.width() << " x " << bitmap.height();
     }
+    // A layout that no longer has the face picked out lets go of it.
+    Hover(&other, origin + QPointF(0.2 * drawn.width(), 0.35 * drawn.height()));
+    ASSERT_EQ(other.HighlightedFace(), std::optional(Face{0, 1}));
+    SkinMesh fewer = MakeSkinMesh(window.model());
+    fewer.faces.pop_back();
+    other.SetLayout(QImage(bitmap, QImage::Format_RGB32), {fewer});
+    EXPECT_EQ(other.HighlightedFace(), std::nullopt);
   }
   // A bitmap that does not read leaves the lines on a plain ground, saying why.
   test::WriteFile(dir.path("uvsquare.bmp"), "not a bitmap");
@@ -164,6 +177,14 @@ TEST(UvLayoutTest, HoveringAFacePicksItOutInBothViews) {
   EXPECT_TRUE(window.statusBar()->currentMessage().startsWith("The UV layout shows no bitmap: "))
       << window.statusBar()->currentMessage().toStdString();
   EXPECT_FALSE(layout.image().isNull());
+  // With no model there is nothing to lay out: the view says what it will show.
+  UvLayoutView empty;
+  empty.resize(300, 300);
+  const QImage blank = empty.grab().toImage();
+  int lettered = 0;
+  for (int y = 0; y < blank.height(); ++y)
+    for (int x = 0; x < blank.width(); ++x) lettered += blank.pixelColor(x, y) != blank.pixelColor(0, 0);
+  EXPECT_GT(lettered, 100);
   Settings().clear();
 }
 
