@@ -687,7 +687,13 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
   const std::size_t range = empty_bone.find("\r\n1 6 0 0 0\r\n");
   ASSERT_NE(range, std::string::npos);
   empty_bone.replace(range, 13, "\r\n1 0 0 0 0\r\n");
-  for (const std::string& source : {original, test::ReadFile(test::ExamplePath("mannequin.skn")), empty_bone}) {
+  // Two identical vertices each keep their own.
+  std::vector<std::string> twin_lines = test::SplitCrLf(original);
+  twin_lines[static_cast<std::size_t>(vertex_lines + 8)] = twin_lines[static_cast<std::size_t>(vertex_lines + 7)];
+  twin_lines[static_cast<std::size_t>(tex_lines + 8)] = twin_lines[static_cast<std::size_t>(tex_lines + 7)];
+  twin_lines[0] = "twins";
+  const std::string twins = test::CrLf(twin_lines);
+  for (const std::string& source : {original, test::ReadFile(test::ExamplePath("mannequin.skn")), empty_bone, twins}) {
     const std::string name = test::ReadSknText(source).MeshName;
     test::WriteFile(dir.path(name + ".skn"), source);
     ASSERT_EQ(Convert({dir.path(name + ".skn"), dir.path("in.glb")}), 0);
