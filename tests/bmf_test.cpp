@@ -96,6 +96,9 @@ TEST(Bmf, WritingRefusesWhatTheFieldsCannotHold) {
       {"long name", [](SkinModel& m) { m.TextureName = std::string(256, 'x'); }, 5, "the texture name"},
       {"vertex count", [](SkinModel& m) { m.VertexCount = 4; }, 5, "which a .bmf cannot hold"},
       {"negative count", [](SkinModel& m) { m.FaceCount = -1; }, 5, "below 0"},
+      {"more bones than the model holds", [](SkinModel& m) { m.BoneCount = 102; }, 9, "the bone count 102 is more than the 101 lines"},
+      {"short texture vertex", [](SkinModel& m) { m.TexVertexLines.set(0, "0.5"); }, 5, "\"0.5\" needs 2 numbers"},
+      {"short vertex", [](SkinModel& m) { m.VertexLines.set(3, "0 1"); }, 5, "\"0 1\" needs 3 numbers"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

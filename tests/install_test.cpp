@@ -132,6 +132,11 @@ TEST(FindGameInstalls, FindsEachInstallOnceWithHowItWasFound) {
        .found = {{std::string("games") + kLegacy, "a Steam library listed in {root}/home/.local/share/Steam"},
                  {"home/.wine/drive_c/Program Files (x86)/Maxis/The Sims", "default folder in the wine prefix {root}/home/.wine"},
                  {"home/.wine/drive_c/Program Files/Maxis/The Sims", "default folder in the wine prefix"}}},
+      {.name = "a wine prefix named by WINEPREFIX",
+       .files = {Game("pfx/drive_c/Program Files/Maxis/The Sims")},
+       .variables = {{"WINEPREFIX", "{root}/pfx"}},
+       .home = "home",
+       .found = {{"pfx/drive_c/Program Files/Maxis/The Sims", "default folder in the wine prefix {root}/pfx"}}},
       {.name = "Steam installed inside ~/.wine",
        .files = {Game(std::string("home/.wine/drive_c/Program Files (x86)/Steam") + kLegacy)},
        .home = "home",
@@ -215,7 +220,9 @@ TEST(FindGameInstalls, SteamLibraryPathsReadsBothFormsOfTheList) {
       {"\"libraryfolders\" { \"0\" { \"path\" \"/a\\tb\\nc\" } }", {"/a\tb\nc"}},
       // A word ends at a brace; a numbered value has digits: an empty key is no number.
       {"libraryfolders{0{path /mnt/g}}", {"/mnt/g"}},
+      {"libraryfolders{0{path\"/mnt/g\"}}", {"/mnt/g"}},
       {"\"LibraryFolders\" { \"\" \"Z:\\x\" \"10\" \"F:\\y\" }", {"F:\\y"}},
+      {"\"LibraryFolders\" { \"-1\" \"Z:\\x\" }", {}},
       {"{{{ \"path\" { } }", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(SteamLibraryPaths(c.vdf), c.paths) << c.vdf;
@@ -247,6 +254,11 @@ TEST(FindGameInstalls, VirtualStoreOfFoldersUnderProgramFiles) {
   for (const auto& c : cases) EXPECT_EQ(VirtualStoreOf(c.folder, env), c.twin) << c.folder;
   EXPECT_EQ(VirtualStoreOf(cases[0].folder, FakeEnvironment(std::nullopt, {{"ProgramFiles", "C:\\Program Files"}}, "", "")),
             std::nullopt);
+  // Without ProgramFiles, ProgramFiles(x86) still counts; with no variables at all, nothing does.
+  EXPECT_EQ(VirtualStoreOf(cases[0].folder,
+                           FakeEnvironment(std::nullopt, {{"ProgramFiles(x86)", "C:\\Program Files (x86)"}, {"LOCALAPPDATA", "C:\\L"}}, "", "")),
+            "C:\\L\\VirtualStore\\Program Files (x86)\\Maxis\\The Sims\\GameData\\Skins");
+  EXPECT_EQ(VirtualStoreOf(cases[0].folder, Environment{}), std::nullopt);
   // An empty LOCALAPPDATA is none.
   EXPECT_EQ(VirtualStoreOf(cases[1].folder,
                            FakeEnvironment(std::nullopt, {{"ProgramFiles", "C:\\Program Files"}, {"LOCALAPPDATA", ""}}, "", "")),

@@ -200,6 +200,8 @@ TEST(ProjectWriter, FailuresLeaveEveryExistingFileAsItWas) {
       {"missing folder", [](SkinModel&) {}, "none/x.spj", 76},
       {"one of the files is a folder", [](SkinModel&) {}, "folder.spj", 75},
       {"no extension", [](SkinModel&) {}, "noext", 5},
+      {"no name before the extension", [](SkinModel&) {}, ".spj", 52},
+      {"texture vertex with one number", [](SkinModel& m) { m.TexVertexLines.set(0, "0.5"); }, "old.spj", 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -506,6 +508,8 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
   const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 3/1/1\n";
   std::string many_v;
   for (int i = 0; i < 32000; ++i) many_v += "v 0 0 0\n";
+  std::string many_f;
+  for (int i = 0; i < 32002; ++i) many_f += "f 1/1/1 2/1/1 3/1/1\n";
   const struct {
     const char* name;
     std::string spj, obj;
@@ -528,6 +532,7 @@ TEST(ProjectReader, FailuresCarryTheirMessageAndPlace) {
       {"corner without normal part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1 1/1 1/1\n", ErrorMessage(5), "in.obj line 4", {}},
       {"corner with empty texture part", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1//1 1//1 1//1\n", ErrorMessage(9), "in.obj line 4", {}},
       {"face with two corners", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1\n", ErrorMessage(5), "in.obj line 4", {}},
+      {"more than 32001 faces", spj, obj + many_f, ErrorMessage(9), "in.obj line 32007: more than 32001 faces", {}},
       {"index past the tables", spj, "v 0 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 1/1/1 32002/1/1\n", ErrorMessage(9), "in.obj line 4", {}},
       {"too few vertices for the bones", spj, "v 0 0 0\nv 1 0 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5), "needs vertices up to 3", {}},
       {"vertex that no face uses", spj, "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2/1/1 2/1/1\n", ErrorMessage(5),

@@ -7,6 +7,7 @@
 
 #include "archive/far.h"
 #include "bitmap/bitmap.h"
+#include "bmf/bmf.h"
 #include "character/character.h"
 #include "character/naming.h"
 #include "frames/cfp.h"
@@ -93,11 +94,16 @@ TEST(OutfitNaming, NamesFollowTheGame) {
     EXPECT_FALSE(ParseOutfitName(other)) << other;
     EXPECT_EQ(PairingKey(other), "") << other;
   }
+  // A mesh unnamed is a head when its one bone is the head, in any capitals.
+  for (const auto& [bones, kind] : {std::pair<std::vector<std::string>, char>{{"HEAD"}, 'c'}, {{"head"}, 'c'},
+                                    {{"PELVIS"}, 'b'}, {{"HEAD", "NECK"}, 'b'}})
+    EXPECT_EQ(OutfitKindOf(Mesh("m", bones)), kind) << bones.size() << " " << bones[0];
 }
 
 TEST(Publish, TheLowestFreeIdFromOneHundredOfTheFamily) {
   OutfitName body{'b', "", 'm', 'a', "fit", "x"};
   OutfitName child{'b', "", 'f', 'c', "chd", "x"};
+  OutfitName head{'c', "", 'm', 'a', "", "x"};
   struct Row {
     const OutfitName* outfit;
     std::vector<std::string> names;
@@ -111,6 +117,9 @@ TEST(Publish, TheLowestFreeIdFromOneHundredOfTheFamily) {
       {&body, {"B100MAFit_A.cmx", "BZZZMAFit_B.cmx"}, "101"},
       // A boy's bitmap takes the ID from a girl's body too: one unisex suit.
       {&child, {"B100MCChdlgt_Kid.bmp", "B101UCChd_Other.cmx"}, "102"},
+      // A child's head is no adult's; a name without an extension counts too.
+      {&head, {"C100MC_Kid.cmx", "C101MA_Bob"}, "100"},
+      {&head, {"C100MA_Bob"}, "101"},
   };
   for (const Row& row : rows) EXPECT_EQ(FreeOutfitId(*row.outfit, row.names), row.id);
   // The last ID is offered; past it, the ID must be chosen.
@@ -227,6 +236,7 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
   };
   const Row rows[] = {
       {"a texture name with a dash", [](PublishRequest& r) { r.texture = "my-skin"; }, "letters, digits and _"},
+      {"no texture name", [](PublishRequest& r) { r.texture = ""; }, "letters, digits and _"},
       {"a two-character ID", [](PublishRequest& r) { r.id = "10"; }, "three letters or digits"},
       {"an ID with a dash", [](PublishRequest& r) { r.id = "1-0"; }, "three letters or digits"},
       {"no light image, though a medium one", [](PublishRequest& r) { r.images[0].clear(), r.images[1] = r.images[2]; },
@@ -251,9 +261,17 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
       {"a head given a build", [](PublishRequest& r) { r.mesh = Mesh("xskin-c005fa_bo-HEAD-HEAD", {"HEAD"}); },
        "a head has no build"},
       {"a child's build on an adult", [](PublishRequest& r) { r.build = "chd", r.age = 'a'; }, "not one of an adult's"},
+      {"an adult's build on a child", [](PublishRequest& r) { r.build = "fit", r.age = 'c'; }, "not one of a child's (Chd)"},
+      // A head's name tells no build for a body.
+      {"a head's mesh made a body, without a build",
+       [](PublishRequest& r) { r.mesh = Mesh("xskin-c005fa_bo-HEAD-HEAD", {"PELVIS"}), r.kind = 'b', r.build.reset(); },
+       "--build Fit, Fat or Skn is needed"},
       {"an image that is none", [&](PublishRequest& r) { r.images[2] = dir.path("garbage.png"); }, "garbage.png"},
       {"an image that is missing", [&](PublishRequest& r) { r.images[1] = dir.path("none.png"); }, "none.png"},
       {"a bone the skeleton lacks", [](PublishRequest& r) { r.mesh = Mesh("body", {"PELVIS", "TAIL"}); }, "bone TAIL"},
+      {"a bone the child skeleton lacks",
+       [](PublishRequest& r) { r.mesh = Mesh("body", {"PELVIS", "TAIL"}), r.age = 'c', r.build.reset(); },
+       "bone TAIL is not a bone of the child skeleton"},
   };
   const std::vector<std::string> before = Names();
   for (const Row& row : rows) {
@@ -273,11 +291,12 @@ TEST_F(PublishFixture, RefusalsWriteNothing) {
 // What the rules let through at their limits, and the image sizes kept or scaled.
 TEST_F(PublishFixture, WhatTheRulesAllowAtTheirLimits) {
   const std::string small = dir.path("64.bmp"), large = dir.path("512.bmp"), huge = dir.path("1024.bmp"),
-                    tall = dir.path("256x512.bmp");
+                    tall = dir.path("256x512.bmp"), odd = dir.path("100.bmp");
   WriteFile(small, Bmp24(64, 64));
   WriteFile(large, Bmp24(512, 512));
   WriteFile(huge, Bmp24(1024, 1024));
   WriteFile(tall, Bmp24(256, 512));
+  WriteFile(odd, Bmp24(100, 100));
   struct Row {
     const char* why;
     std::function<void(PublishRequest&)> change;
@@ -291,6 +310,7 @@ TEST_F(PublishFixture, WhatTheRulesAllowAtTheirLimits) {
       {"the largest side kept", [&](PublishRequest& r) { r.images[0] = large; }, "B100FAFat_Denim", 512},
       {"a side past it, scaled", [&](PublishRequest& r) { r.images[0] = huge; }, "B100FAFat_Denim", 256},
       {"sides of powers of two but not square, scaled", [&](PublishRequest& r) { r.images[0] = tall; }, "B100FAFat_Denim", 256},
+      {"a square side not a power of two, scaled", [&](PublishRequest& r) { r.images[0] = odd; }, "B100FAFat_Denim", 256},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.why);
@@ -414,6 +434,12 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   const auto checked = Convert({"--check", game, "--game", game});
   EXPECT_EQ(checked.status, 0) << checked.out;
   EXPECT_NE(checked.out.find("0 errors, 0 warnings in 3 files"), std::string::npos) << checked.out;
+  // Another texture for the same suit is no clash; a suit the game lacks is named.
+  EXPECT_EQ(Convert({"--publish", "B002MAFit_01", "--texture", "Stripes", "--light", light, "--game", game}).status, 0);
+  const auto unknown = Convert({"--publish", "B009MAFit_99", "--texture", "Plaid", "--light", light, "--game", game});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("the game has no suit B009MAFit_99.cmx"), std::string::npos) << unknown.err;
+
   const auto from_binary = Convert({"--publish", "B003MAFit_02", "--texture", "Plaid", "--light", light, "--game", game});
   EXPECT_EQ(from_binary.status, 0) << from_binary.err;
   EXPECT_TRUE(fs::exists(game + "/GameData/Skins/B003MAFitlgt_Plaid.bmp"));
@@ -449,6 +475,29 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
            {"--light", light, "a.skn", "b.bmf"},
            {"--replace", "a.skn", "b.bmf"},
            {"--gender", "F", "a.skn", "b.bmf"},
+           {"--medium", light, "a.skn", "b.bmf"},
+           {"--dark", light, "a.skn", "b.bmf"},
+           {"--mesh-name", "Bob", "a.skn", "b.bmf"},
+           {"--id", "100", "a.skn", "b.bmf"},
+           {"--age", "A", "a.skn", "b.bmf"},
+           {"--build", "Fat", "a.skn", "b.bmf"},
+           {"--publish", "a.skn", "b.skn", "--texture", "T", "--light", light, "--out", skins},
+           {"--publish", "a.skn", "--check", "--texture", "T", "--light", light, "--out", skins},
+           {"--publish", "notes.txt", "--texture", "T", "--light", light, "--out", skins},
+           {"--publish", dir.path("new.glb"), "--texture", "T", "--light", light, "--out", skins},
+           {"--publish", dir.path("new.skn"), "--mesh", "body", "--texture", "T", "--light", light, "--out", skins},
+           {"--publish", "a.cmx", "--texture", "T", "--out", skins},
+           {"--check"},
+           {"--check", game, "--id", "100"},
+           {"--check", game, "--game", dir.path("no-game")},
+           {"--check", game, "--info"},
+           {"--check", game, "--extract"},
+           {"--check", game, "--pose"},
+           {"--check", game, "--import", "a.obj"},
+           {"--check", game, "--attach", "HEAD"},
+           {"--check", game, "--name", "hat"},
+           {"--check", game, "--animation", "a2o-wave"},
+           {"--check", game, "--frame", "1"},
            {"--publish", "a.skn", "--texture", "T", "--light", light, "--out", skins, "--to", "bmf"},
            {"--publish", "a.skn", "--texture", "T", "--light", light, "--out", skins, "--skeleton", "s.cmx"},
            {"--check", game, "--mesh", "body"},
@@ -457,7 +506,8 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
            // A new texture keeps its suit's prefix: nothing that would change it.
            {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--age", "C", "--game", game},
            {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--build", "Fat", "--game", game},
-           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--id", "123", "--game", game}})
+           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--id", "123", "--game", game},
+           {"--publish", "B002MAFit_01", "--texture", "Tartan", "--light", light, "--mesh-name", "Bob", "--game", game}})
     EXPECT_EQ(Convert(usage).status, 2) << usage[0] << " " << usage.back();
   EXPECT_FALSE(fs::exists(game + "/GameData/Skins/B002MAFitlgt_Tartan.bmp"));
   // A loose suit hiding the game's own is named.
@@ -469,6 +519,10 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
   // An error is what a script stops on.
   WriteFile(game + "/GameData/Skins/B005MAFit_Broken.cmx", "not a suit");
   EXPECT_EQ(Convert({"--check", game}).status, 1);
+  // A member of the game's archive is checked where it is.
+  const auto member = Convert({"--check", game + "/GameData/Skins.far/B002MAFit_01.cmx", "--game", game});
+  EXPECT_EQ(member.status, 0) << member.out;
+  EXPECT_NE(member.out.find("0 errors, 0 warnings in 1 file\n"), std::string::npos) << member.out;
 }
 
 // The game's own files are the judge: they give no error, and each error
@@ -527,9 +581,30 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
          WriteFile((d / "xskin-C001MA_Ross-HEAD-HEADB.skn").string(), text);
        },
        "bone HAT"},
+      {"a binary mesh with a bone the skeleton lacks", "xskin-C001MA_Ross-HEAD-HEADB.bmf",
+       [](const fs::path& d) {
+         std::string text = ReadFile((d / "xskin-C001MA_Ross-HEAD-HEADB.skn").string());
+         text.replace(text.find("\nHEAD\r\n"), 7, "\nHAT\r\n");
+         WriteFile((d / "xskin-C001MA_Ross-HEAD-HEADB.bmf").string(), BmfBytes(ParseSkn(text, "x.skn")));
+         fs::remove(d / "xskin-C001MA_Ross-HEAD-HEADB.skn");
+       },
+       "bone HAT"},
+      {"a child's mesh with a bone the skeleton lacks", "xskin-c001mc_ross-HEAD-HEADB.skn",
+       [](const fs::path& d) {
+         std::string text = ReadFile((d / "xskin-C001MA_Ross-HEAD-HEADB.skn").string());
+         text.replace(text.find("\nHEAD\r\n"), 7, "\nHAT\r\n");
+         text.replace(0, text.find("\r\n"), "xskin-c001mc_ross-HEAD-HEADB");
+         WriteFile((d / "xskin-c001mc_ross-HEAD-HEADB.skn").string(), text);
+       },
+       "bone HAT is not a bone of the child skeleton"},
       // What the game shows without fault but would look wrong is a warning.
       {"a suit without a dark bitmap", "C001MA_Ross.cmx", [](const fs::path& d) { fs::remove(d / "C001MAdrk_Ross.bmp"); },
        "no bitmap in the dark tone", Finding::Level::Warning},
+      {"a suit without any bitmap", "C001MA_Ross.cmx",
+       [](const fs::path& d) {
+         for (const char* tone : {"lgt", "med", "drk"}) fs::remove(d / (std::string("C001MA") + tone + "_Ross.bmp"));
+       },
+       "no bitmap in the light tone (lgt)", Finding::Level::Warning},
       {"a mesh whose first line names another", "xskin-hmlo-L_HAND-HANDML.skn",
        [](const fs::path& d) {
          const std::string path = (d / "xskin-hmlo-L_HAND-HANDML.skn").string();
@@ -598,6 +673,13 @@ TEST(Check, TheGamesOwnFilesPassAndEachPlantedFaultIsNamed) {
   fs::copy_file(real / "C001MAlgt_Ross.bmp", loose.root() / "Backdrop.bmp");
   const CheckReport backdrop = CheckSkins(std::vector<std::string>{loose.root().string()}, nullptr);
   EXPECT_TRUE(backdrop.findings.empty()) << FindingLine(backdrop.findings.front());
+  // Nor a suit not named as an outfit's: its bitmaps are none of the game's business.
+  CharacterFile shirt;
+  shirt.suits.push_back({"shirt", 0, {}, {{"L_HAND", "xskin-hmlo-L_HAND-HANDML", 0, {}}}});
+  WriteFile((loose.root() / "Shirt.cmx").string(), CmxText(shirt));
+  fs::copy_file(real / "xskin-hmlo-L_HAND-HANDML.skn", loose.root() / "xskin-hmlo-L_HAND-HANDML.skn");
+  const CheckReport unnamed = CheckSkins(std::vector<std::string>{loose.root().string()}, nullptr);
+  EXPECT_TRUE(unnamed.findings.empty()) << FindingLine(unnamed.findings.front());
   // A folder that is not there is no clean folder.
   const std::string gone = (real / "gone").string();
   const CheckReport none = CheckSkins(std::vector<std::string>{gone}, nullptr);
@@ -687,6 +769,11 @@ TEST(Publish, SkillFilesGoWithTheirFrames) {
   const auto replacing = Convert({"--publish", dir.path("wave.cmx"), "--game", game});
   ASSERT_EQ(replacing.status, 0) << replacing.err;
   EXPECT_NE(replacing.out.find("replaces the game's own (wave.cmx)"), std::string::npos) << replacing.out;
+  // Into the game, a skill file the game has not is new all the same.
+  WriteFile(dir.path("hello.cmx"), CmxText(file));
+  const auto adding = Convert({"--publish", dir.path("hello.cmx"), "--game", game});
+  ASSERT_EQ(adding.status, 0) << adding.err;
+  EXPECT_NE(adding.out.find("skill a2o-wave is new"), std::string::npos) << adding.out;
   EXPECT_EQ(Convert({"--publish", dir.path("wave.cmx"), "--out", dir.path("out"), "--id", "100"}).status, 2);
   // A character file without skills has nothing to publish as skills.
   file.skills.clear();

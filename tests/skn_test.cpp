@@ -82,6 +82,10 @@ TEST(ParseSkn, VertexLineFieldsAreSeparatedByRunsOfBlanks) {
     const SkinModel m = ParseSkn(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", line}), "in.skn", SknDigits::AsWritten);
     EXPECT_EQ(std::string(m.VertexLines.at(0)) + " " + std::string(m.NormalLines.at(0)), line);
   }
+  // Numbers past the sixth are no part of the normal.
+  const SkinModel extra = ParseSkn(CrLf({"m", "t", "0", "0", "0", "0", "0", "1", "1 2 3 0 0 1 9 9"}), "in.skn", SknDigits::AsWritten);
+  EXPECT_EQ(std::string(extra.VertexLines.at(0)) + " / " + std::string(extra.NormalLines.at(0)),
+            "1.000000 2.000000 3.000000 / 0.000000 0.000000 1.000000");
 }
 
 TEST(ParseSkn, EmptySkinReadsCompletely) {
@@ -181,13 +185,15 @@ TEST(ParseSkn, FailuresCarryTheirMessageAndPlace) {
       {"texture vertices past the tables", tex("32002", 0), LimitMessage(FailureKind::TexVertexLimit), ""},
       {"vertices at the limit", CrLf(many("32000", 0, "")), LimitMessage(FailureKind::VertexLimit), ""},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const Failure failure = test::ExpectFailure([&] { ParseSkn(c.text, "body.skn"); });
-    EXPECT_EQ(failure.message(), c.message);
-    EXPECT_EQ(failure.file(), "body.skn");
-    EXPECT_NE(failure.detail().find(c.detail_part), std::string::npos) << failure.detail();
-  }
+  // Read to keep its digits or not, a file fails alike.
+  for (const SknDigits digits : {SknDigits::Canonical, SknDigits::AsWritten})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      const Failure failure = test::ExpectFailure([&] { ParseSkn(c.text, "body.skn", digits); });
+      EXPECT_EQ(failure.message(), c.message);
+      EXPECT_EQ(failure.file(), "body.skn");
+      EXPECT_NE(failure.detail().find(c.detail_part), std::string::npos) << failure.detail();
+    }
   // Just inside the limits.
   EXPECT_EQ(Parse(tex("31999", 31999)).TexVertexCount, 31999);
   EXPECT_EQ(Parse(CrLf(many("31999", 31999, "0 0 0 0 0 1"))).VertexCount, 31999);

@@ -127,6 +127,8 @@ TEST(TextureTemplate, SeamsAreEdgesOfOneFaceByTheirTextureCorners) {
       {"a shared edge listed from either end", {Mesh({kSquare[0], kSquare[1], kSquare[2], At(4.5, 40.5)}, {{0, 1, 2}, {0, 2, 3}})},
        diagonal, options.edge},
       {"a face mapped twice in another corner order", {Square(), Mesh(kSquare, {{2, 1, 0}})}, border, options.seam},
+      // Two corners on one texture point: no edge between them, the other two shared.
+      {"a face with two corners on one point", {Mesh({kSquare[0], kSquare[0], kSquare[2]}, {{0, 1, 2}})}, {8, 8}, options.edge},
   };
   for (const auto& c : cases) EXPECT_EQ(At(TextureTemplate(c.meshes, options), c.probe), c.colour) << c.name;
 }
@@ -155,6 +157,9 @@ TEST(TextureTemplate, FaceAtUvFindsTheFaceDrawnThere) {
       {"on the line a face without area lies on", broken, At(30, 8.5), std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(FaceAtUv(c.mesh, c.at[0], c.at[1]), c.face) << c.name;
+  // The template passes over the faces it cannot draw, as FaceAtUv does.
+  EXPECT_EQ(TextureTemplate(std::vector{broken}, Plain()).rgba,
+            TextureTemplate(std::vector{Mesh(broken.uvs, {{0, 1, 2}, {0, 1, 4}})}, Plain()).rgba);
 }
 
 TEST(TextureTemplate, SizeComesFromTheOptionTheBitmapOrThePart) {
@@ -206,6 +211,7 @@ TEST(TextureTemplate, SizeComesFromTheOptionTheBitmapOrThePart) {
       {"side 4097", 4097, wide, "4097 pixels a side"},
       {"bitmap without pixels", {}, Image{}, "has no pixels"},
       {"bitmap short of its size", 64, Image{2, 2, std::vector<std::uint8_t>(15)}, "15 bytes"},
+      {"bitmap without rows", {}, Image{2, 0, {}}, "(2 x 0 pixels, 0 bytes)"},
   };
   for (const auto& c : refused) {
     TemplateOptions options;
