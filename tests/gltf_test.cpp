@@ -262,6 +262,8 @@ TEST(GltfReader, RefusesEveryBrokenOrHostileFileByNameAndTouchesNothingOutsideIt
       {"a path from the root the Windows way", nullptr, "x.gltf", "\\secret.bin", 52, "is an absolute path"},
       {"two more buffers copying the BIN chunk", [](Glb& g) { for (int k = 0; k < 2; ++k) g.doc["buffers"].push_back({{"byteLength", g.bin.size()}}); }, "x.glb", "", 5,
        "buffer 1 (counted from 0): it has no URI"},
+      {"a URI in a second buffer's extras", [](Glb& g) { g.doc["buffers"].push_back({{"byteLength", g.bin.size()}, {"extras", {{"uri", "x.bin"}}}}); }, "x.glb", "", 5,
+       "buffer 1 (counted from 0): it has no URI"},
       {"a byteLength in a buffer's extras", [](Glb& g) { g.doc["buffers"][0]["extras"] = {{"byteLength", 3000000000u}}; }, "x.glb", "", 0, ""},
       // Attributes a reader cannot take, and primitives that disagree.
       {"a mesh of no vertices", [](Glb& g) {
