@@ -1205,22 +1205,34 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   const SkillsMade from_cubic = SkillsFromGltf(ParseEdited(cubic), waving.rig, {}, {});
   EXPECT_EQ(from_cubic.frames[0].positions, waving.frames.positions);
   EXPECT_EQ(from_cubic.frames[0].rotations, waving.frames.rotations);
+  // The three keys of every channel put at first, first + step, first + 2 step seconds.
+  auto retime = [](tinygltf::Model& g, double first, double step) {
+    std::set<int> inputs;
+    for (const auto& sampler : g.animations[0].samplers) inputs.insert(sampler.input);
+    for (const int input : inputs) {
+      auto& accessor = g.accessors[static_cast<std::size_t>(input)];
+      for (std::size_t k = 0; k < 3; ++k) {
+        const float t = static_cast<float>(first + static_cast<double>(k) * step);
+        std::memcpy(g.buffers[0].data.data() + g.bufferViews[static_cast<std::size_t>(accessor.bufferView)].byteOffset + accessor.byteOffset + 4 * k, &t, 4);
+      }
+      accessor.minValues = {first}, accessor.maxValues = {first + 2 * step};
+    }
+  };
   // Keys from 1/30 s on (a modeller's first frame is 1): frame 0 holds the first key.
   tinygltf::Model late = LoadGlb(waving.Glb());
-  std::set<int> inputs;
-  for (const auto& sampler : late.animations[0].samplers) inputs.insert(sampler.input);
-  for (const int input : inputs) {
-    const auto& accessor = late.accessors[static_cast<std::size_t>(input)];
-    for (std::size_t k = 0; k < 3; ++k) {
-      const float t = static_cast<float>((k + 1) / 30.0);
-      std::memcpy(late.buffers[0].data.data() + late.bufferViews[static_cast<std::size_t>(accessor.bufferView)].byteOffset + accessor.byteOffset + 4 * k, &t, 4);
-    }
-    late.accessors[static_cast<std::size_t>(input)].minValues = {1 / 30.0};
-    late.accessors[static_cast<std::size_t>(input)].maxValues = {3 / 30.0};
-  }
+  retime(late, 1 / 30.0, 1 / 30.0);
   const std::vector<std::array<float, 3>> held{waving.frames.positions[0], waving.frames.positions[0], waving.frames.positions[1],
                                                waving.frames.positions[2]};
   EXPECT_EQ(SkillsFromGltf(ParseEdited(late), waving.rig, {}, {}).frames.at(0).positions, held);
+  // Resampled between keys that do not turn, the turn stays (blended straight, not by an angle of 0).
+  Waving calm;
+  calm.frames.rotations.assign(6, {0, 0, 0, 1});
+  calm.animation = MakeAnimation(calm.rig, calm.skill, calm.frames);
+  tinygltf::Model slowed = LoadGlb(calm.Glb());
+  retime(slowed, 0, 1 / 24.0);
+  slowed.animations[0].extras = tinygltf::Value();
+  const SkillsMade calmed = SkillsFromGltf(ParseEdited(slowed), calm.rig, {}, {});
+  EXPECT_EQ(calmed.frames.at(0).rotations, (std::vector<std::array<float, 4>>(8, {0, 0, 0, 1})));
   // A bone that only moves comes back without turns.
   Waving moving;
   moving.skill.motions[0].uses_rotations = 0, moving.skill.motions[0].rotation_offset = -1;
