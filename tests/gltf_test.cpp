@@ -486,15 +486,23 @@ TEST(GltfReader, StripsAndFansWindAsTheirFirstTriangle) {
   const struct {
     int mode;
     std::vector<std::array<std::uint32_t, 3>> triangles;  // of the corners 0 1 2 3 4
+    int type = 5123;                                      // of the indices
   } cases[] = {
       {5, {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}}},
       {6, {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}}},
+      {5, {{0, 1, 2}, {2, 1, 3}, {2, 3, 4}}, 5125},
   };
   for (const auto& c : cases) {
     Glb glb = good;
     glb.Primitive()["mode"] = c.mode;
-    glb.doc["accessors"][glb.Primitive()["indices"].get<int>()]["count"] = 5;
-    for (std::uint16_t k = 0; k < 5; ++k) glb.Set<std::uint16_t>("#", k, 0, k);
+    json& indices = glb.doc["accessors"][glb.Primitive()["indices"].get<int>()];
+    indices["count"] = 5;
+    if (c.type == 5125) {  // 32-bit indices, as exporters write for large meshes
+      const std::uint32_t corners[] = {0, 1, 2, 3, 4};
+      indices["bufferView"] = glb.AddView(std::string(reinterpret_cast<const char*>(corners), sizeof corners)), indices["componentType"] = 5125;
+    } else {
+      for (std::uint16_t k = 0; k < 5; ++k) glb.Set<std::uint16_t>("#", k, 0, k);
+    }
     const GltfDocument doc = ParseGltf(glb.Bytes(), "x.glb", "");
     ASSERT_FALSE(doc.meshes.empty());
     EXPECT_EQ(doc.meshes[0].triangles, c.triangles) << "mode " << c.mode;
@@ -702,6 +710,11 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
     ASSERT_EQ(Convert({dir.path("in.glb"), dir.path("back.skn")}), 0);
     EXPECT_EQ(test::ReadFile(dir.path("back.skn")), source);
   }
+  // An original beside on bones the skeleton lacks lends nothing; the file still reads.
+  std::string unfit = original;
+  unfit.replace(unfit.find("\r\nSPINE\r\n"), 9, "\r\nTAIL\r\n");
+  test::WriteFile(dir.path("mesh_1.skn"), unfit);
+  EXPECT_EQ(ReadGlbFile(dir.path("x.glb"), {}).models.at(0).BoneCount, 3);
   // So does a .bmf, the original beside it a .bmf.
   fs::create_directories(dir.root() / "bmf");
   const std::string bmf = "bmf/mannequin.bmf";
@@ -1129,6 +1142,11 @@ TEST(GltfSkills, AnimationsComeBackAsTheSkillsTheyWereResampledOrRefused) {
   EXPECT_EQ(same.frames[0].positions, waving.frames.positions);
   EXPECT_EQ(same.frames[0].rotations, waving.frames.rotations);
   EXPECT_EQ(same.file.skills[0].frames_name, "xskill-wave");
+  // A key the writer turns to the other sign, to blend the short way, comes back as stored.
+  Waving flipped;
+  flipped.frames.rotations[5] = {0.3f, -0.2f, -0.1f, -0.93f};
+  flipped.animation = MakeAnimation(flipped.rig, flipped.skill, flipped.frames);
+  EXPECT_EQ(SkillsFromGltf(ParseGltf(flipped.Glb(), "f.glb", ""), flipped.rig, {}, {}).frames.at(0).rotations, flipped.frames.rotations);
   // A bone that moves and comes back to rest by the last frame still moves.
   for (const float z : {0.0f, 0.2f}) {  // up and across, or along z alone
     Waving hop;
