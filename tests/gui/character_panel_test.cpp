@@ -558,6 +558,10 @@ TEST(GameFolderTest, TheFolderChosenLastIsTheOneIndexed) {
   EXPECT_TRUE(game.index()->Find("only-second.cmx").has_value());
   EXPECT_FALSE(game.index()->Find("only-first.cmx").has_value());
   EXPECT_EQ(indexed.last().at(0).toString().toStdString(), second.root().string());
+  // The next start indexes the folder indexed last, while it is there.
+  EXPECT_EQ(GameFolder::Remembered().toStdString(), second.root().string());
+  Settings().setValue("game/folder", QString::fromStdString(second.path("gone")));
+  EXPECT_NE(GameFolder::Remembered().toStdString(), second.path("gone"));
   Settings().clear();
 }
 

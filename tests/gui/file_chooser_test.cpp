@@ -64,8 +64,9 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
   struct Case {
     int selected;
     std::string path;
+    std::string proposed = "";  // the name the dialog starts with
   };
-  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn")}, {2, dir.path("body.bmf")},
+  const Case cases[] = {{0, dir.path("body.spj")}, {1, dir.path("body.skn"), "old"}, {2, dir.path("body.bmf")},
                         {3, dir.path("body.glb")}, {4, dir.path("body")}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.selected);
@@ -77,18 +78,19 @@ TEST(QtFileChooserTest, SaveReportsTheSelectedTypeAndAddsItsExtension) {
       EXPECT_EQ(dialog.directory().absolutePath(), QDir(QString::fromStdString(chooser.folder)).absolutePath());
       EXPECT_EQ(dialog.testOption(QFileDialog::DontConfirmOverwrite), c.selected % 2 == 1)
           << "asks about replacing only when told to";
+      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      EXPECT_EQ(name->text().toStdString(), c.proposed);
       types.setCurrentIndex(c.selected);
       // The signals a user's pick sends.
       types.activated(c.selected);
       types.textActivated(types.itemText(c.selected));
       dialog.setDirectory(QString::fromStdString(dir.path("")));
-      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
-      ASSERT_NE(name, nullptr);
       name->setText("body");
       static_cast<QDialog&>(dialog).accept();  // the Save button
     });
     chooser.folder = dir.path("");
-    const auto choice = chooser.ChooseSave("Save", SaveFiltersProjectFirst(), "", c.selected % 2 == 0);
+    const auto choice = chooser.ChooseSave("Save", SaveFiltersProjectFirst(), c.proposed, c.selected % 2 == 0);
     ASSERT_TRUE(choice.has_value());
     EXPECT_EQ(choice->filter, c.selected);
     EXPECT_EQ(choice->path, c.path);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QWheelEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -232,6 +233,14 @@ TEST_F(MainWindowTest, EachViewLooksAlongItsAxis) {
     EXPECT_NEAR(std::abs(QVector3D::dotProduct(preview.Camera().Forward(), view.along)), 1.0f, 1e-3f)
         << view.action;
   }
+  // Frame All undoes a zoom with the wheel.
+  const float framed = preview.Camera().distance();
+  QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 360), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(window_->preview(), &wheel);
+  ASSERT_LT(preview.Camera().distance(), framed * 0.9f);
+  Action("mnuFrameAll")->trigger();
+  EXPECT_FLOAT_EQ(preview.Camera().distance(), framed);
 }
 
 TEST_F(MainWindowTest, ExitAndCloseAreNeverRefused) {
