@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 
@@ -22,6 +23,7 @@ using test::Convert;
 TEST(Converter, UsageErrorsExitWith2AndNameTheProblem) {
   const std::string kGlbOptions =
       "with a .glb, only --skeleton, --animation, --game, --to, --out, --info and --fix-normals go";
+  const std::string kToAlone = "--to converts files as they are: no --info, --import, --attach, --name or --texture";
   const struct {
     std::vector<std::string> args;
     std::string problem;
@@ -48,6 +50,19 @@ TEST(Converter, UsageErrorsExitWith2AndNameTheProblem) {
       {{"--animation", "w.cmx", "a.glb", "b.cmx"}, "--animation goes with writing a .glb"},
       {{"--lossy", "0.5", "a.glb", "b.skn"}, "--skill and --lossy go with writing skills (.cmx, .bcf)"},
       {{"--to", "glb", "--info", "a.skn"}, "--to converts files as they are: no --info"},
+      // Options of other commands, each refused by the command it came with.
+      {{"--skill", "walk", "a.skn", "b.skn"}, "--skill and --lossy go with writing skills from a glTF"},
+      {{"--lossy", "0.5", "a.skn", "b.skn"}, "--skill and --lossy go with writing skills from a glTF"},
+      {{"--extract", "--info", "a.far", "d"}, "--extract goes alone"},
+      {{"--extract", "--to", "skn", "a.far", "d"}, "--extract goes alone"},
+      {{"--extract", "--import", "p.obj", "a.far", "d"}, "--extract goes alone"},
+      {{"--to", "bmf", "--info", "a.skn"}, kToAlone},
+      {{"--to", "bmf", "--attach", "HEAD", "a.skn"}, kToAlone},
+      {{"--to", "bmf", "--name", "n", "a.skn"}, kToAlone},
+      {{"--to", "bmf", "--texture", "t", "a.skn"}, kToAlone},
+      {{"--import", "p.obj", "--attach", "HEAD", "a.skn", "b.skn"}, "--import takes one TARGET"},
+      {{"--name", "n", "a.skn", "b.skn"}, "--attach, --name and --texture go with --import"},
+      {{"--texture", "t", "a.skn", "b.skn"}, "--attach, --name and --texture go with --import"},
   };
   for (const auto& c : cases) {
     const Result r = Convert(c.args);
@@ -100,6 +115,10 @@ TEST(Converter, FailuresExitWith1AndWriteNothing) {
   const Result missing = Convert({dir.path("none.skn"), dir.path("keep.skn")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "mervane-convert: error 53: none.skn: cannot be read (No such file or directory)\n");
+  const Result info_missing = Convert({"--info", dir.path("none.skn")});
+  EXPECT_EQ(info_missing.status, 1);
+  EXPECT_EQ(info_missing.err, missing.err);
+  EXPECT_EQ(info_missing.out, "");
   const Result truncated = Convert({dir.path("bad.skn"), dir.path("keep.skn")});
   EXPECT_EQ(truncated.status, 1);
   EXPECT_EQ(truncated.err, "mervane-convert: error 62: bad.skn line 4: the file ends where a bone name was expected\n");
@@ -132,6 +151,30 @@ TEST(Converter, InfoSummarisesASkin) {
   EXPECT_NE(r.out.find("bones: 7\n"), std::string::npos);
   EXPECT_NE(r.out.find("vertices: 60 (4 blended)"), std::string::npos);
   EXPECT_NE(r.out.find("L_LEG      vertices 40-47\n"), std::string::npos) << r.out;
+}
+
+// A bone that owns no vertices, or whose binding line does not read, is
+// still listed: the summary is what a modder reaches for to find out why.
+TEST(Converter, InfoNamesBonesWithoutVerticesAndUnreadableBindings) {
+  const struct {
+    const char* binding;  // R_LEG's, the last bone of the example
+    const char* listed;
+  } cases[] = {
+      {"6 48 8 -1 0", "R_LEG      vertices 48-55\n"},
+      {"6 48 0 -1 0", "R_LEG      no vertices\n"},
+      {"6 48", "R_LEG      unreadable binding line\n"},
+  };
+  TempDir dir;
+  std::vector<std::string> lines = test::SplitCrLf(test::ReadFile(test::ExamplePath("mannequin.skn")));
+  const auto at = std::find(lines.begin(), lines.end(), "6 48 8 -1 0");
+  ASSERT_NE(at, lines.end());
+  for (const auto& c : cases) {
+    *at = c.binding;
+    test::WriteFile(dir.path("m.skn"), test::CrLf(lines));
+    const Result r = Convert({"--info", dir.path("m.skn")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.out.ends_with(c.listed)) << r.out;
+  }
 }
 
 TEST(Converter, ImportsAnObjAsAOneBonePart) {
@@ -168,6 +211,10 @@ TEST(Converter, ReadsEachOptionsFormsAndLimits) {
       {{"--lossy", "0.5x"}, "--lossy needs a tolerance from 0 to 1, not \"0.5x\"", false, {}, {}, {}},
       {{"--frame", "2x"}, "--frame needs a number, not \"2x\"", false, {}, {}, {}},
       {{"--frame", "-0.5"}, "", false, {}, -0.5, {}},
+      {{"--lossy", ""}, "--lossy needs a tolerance from 0 to 1, not \"\"", false, {}, {}, {}},
+      {{"--lossy", "1e999"}, "--lossy needs a tolerance from 0 to 1, not \"1e999\"", false, {}, {}, {}},
+      {{"--size", ""}, "--size needs a whole number, not \"\"", false, {}, {}, {}},
+      {{"--size", "99999999999"}, "--size needs a whole number, not \"99999999999\"", false, {}, {}, {}},
       // A lone dash is a name; after "--" every word is one.
       {{"-", "b.skn"}, "", false, {}, {}, {"-", "b.skn"}},
       {{"--", "--help", "-h"}, "", false, {}, {}, {"--help", "-h"}},

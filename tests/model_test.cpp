@@ -5,6 +5,7 @@
 #include "model/failure.h"
 #include "model/model.h"
 #include "model/skeleton.h"
+#include "model/world.h"
 #include "support.h"
 
 namespace mervane {
@@ -26,6 +27,72 @@ TEST(LineTable, OutsideTheTableIsError9AndUnwrittenEntriesAreEmpty) {
     }
   }
   EXPECT_THROW(LineTable(kBoneSlots).at(101), Failure);
+  for (int bone : {-1, kBoneSlots}) EXPECT_THROW(CheckBoneIndex(bone), Failure) << bone;
+  EXPECT_NO_THROW(CheckBoneIndex(kBoneSlots - 1));
+}
+
+// A line copied from another entry of the same table, longer than the entry
+// it replaces, even when the copy makes the table's text move.
+TEST(LineTable, TakesALineThatIsAViewOfItself) {
+  for (const std::size_t length : {std::size_t{3}, std::size_t{300}}) {
+    LineTable table(4);
+    const std::string line(length, 'v');
+    table.set(0, "x");
+    table.set(1, line);
+    table.set(0, table.at(1));
+    EXPECT_EQ(table.at(0), line);
+    EXPECT_EQ(table.at(1), line);
+  }
+}
+
+// Vertex ranges of a binding line, and the ones that fall outside the table.
+TEST(ParseBindingLine, ReadsTheRangeAndRefusesOneOutsideTheTable) {
+  const struct {
+    const char* line;
+    int first, count;  // count -1: refused with error 9
+  } cases[] = {
+      {"0 8 4 -1 0", 8, 4},      {"0 8 0 -1 0", 0, 0},  {"0 8 -2 -1 0", 0, 0},
+      {"0 -1 3 -1 0", 0, -1},    {"0 31998 3 -1 0", 31998, 3}, {"0 31999 3 -1 0", 0, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    try {
+      const BoneRange range = ParseBindingLine(c.line);
+      EXPECT_EQ(range.first, c.first);
+      EXPECT_EQ(range.count, c.count);
+    } catch (const Failure& failure) {
+      EXPECT_EQ(c.count, -1);
+      EXPECT_EQ(failure.number(), err::kIndexOutOfRange);
+    }
+  }
+}
+
+// The preview's mesh: a face is drawn only when it names three vertices
+// that a bone places; the rest are left out, not drawn to vertex 0.
+TEST(BuildWorldMesh, DrawsOnlyFacesWhoseCornersArePlaced) {
+  SkinModel model;
+  model.BoneCount = 2;
+  model.BoneNames.set(0, "PELVIS");
+  model.BindingLines.set(0, "0 0 3 -1 0");  // vertex 3 belongs to no bone
+  model.BoneNames.set(1, "HEAD");
+  model.BindingLines.set(1, "1 4 2 -1 0");  // past the vertex count: not placed
+  model.VertexCount = 4;
+  for (int i = 0; i < 6; ++i) {
+    model.VertexLines.set(i, "1 2 3");
+    model.NormalLines.set(i, "0 0 1");
+  }
+  model.TexVertexCount = 6;  // more than the vertices: the extra ones are not read
+  for (int i = 0; i < 6; ++i) model.TexVertexLines.set(i, "0.5 0.25");
+  const char* faces[] = {"0 1 2", "0 1", "0 1 3", "0 1 4", "-1 0 1", "2 1 0"};
+  model.FaceCount = static_cast<std::int16_t>(std::size(faces));
+  for (int i = 0; i < model.FaceCount; ++i) model.FaceLines.set(i, faces[i]);
+
+  const WorldMesh mesh = BuildWorldMesh(model);
+  EXPECT_EQ(mesh.positions.size(), 4u);
+  EXPECT_EQ(mesh.placed, (std::vector<bool>{true, true, true, false}));
+  EXPECT_EQ(mesh.triangles, (std::vector<std::array<int, 3>>{{0, 1, 2}, {2, 1, 0}}));
+  EXPECT_EQ(mesh.faces, (std::vector<int>{0, 5}));
+  EXPECT_EQ(mesh.uvs[3], (std::array<float, 2>{0.5f, 0.75f}));
 }
 
 TEST(ResetModel, EmptiesTheModelButKeepsFlagsAndTopSlots) {

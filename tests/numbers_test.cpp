@@ -35,6 +35,7 @@ TEST(ReadNumber, FollowsTheSharedRule) {
       {"&H1F", 31},     {"&hff", 255},      {"&O17", 15},        {"&o17", 15},       {"&O18", 1},        {"&", 0},
       {"&Z", 0},        {"nan", 0},         {"inf", 0},          {"- 3", -3},
       {"1e-400", 0},    {"0.000001", 1e-6}, {"12.0", 12},        {"3\n4", 34},
+      {"&H1.5", 1},     {"&O7:", 7},        {"1e-18446744073709551617", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << '"' << c.text << '"';
 }
@@ -128,6 +129,8 @@ TEST(ReadNumber, TooLargeIsOverflow) {
   EXPECT_EQ(FailureNumber([] { ReadNumber("1e400"); }), err::kOverflow);
   EXPECT_EQ(FailureNumber([] { ReadNumber(std::string(400, '9')); }), err::kOverflow);
   EXPECT_EQ(FailureNumber([] { ReadNumber("&HFFFFFFFFFFFFFFFFFF"); }), err::kOverflow);
+  // An exponent past any 64-bit count (2^64 + 1) stays huge rather than wrapping to 1.
+  EXPECT_EQ(FailureNumber([] { ReadNumber("1e18446744073709551617"); }), err::kOverflow);
 }
 
 TEST(ReadNumber, IgnoresTheLocale) {
@@ -234,6 +237,17 @@ TEST(Paths, ExtensionAndBaseFollowTheLastDotOfTheFileName) {
     EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
   }
   EXPECT_EQ(ToUpperAscii("l_hand\xe9"), "L_HAND\xe9");
+}
+
+// Names Windows keeps for devices: a port is one only with a digit 1 to 9.
+TEST(Paths, WindowsReservesDeviceNamesWithAnyExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"com1.txt", "Windows reserves the name COM1 for a device"},
+      {"LPT9", "Windows reserves the name LPT9 for a device"},
+      {"COMA.txt", ""}, {"COM:.txt", ""}, {"COM0", ""}, {".txt", ""}, {" .txt", ""},
+      {"NUL  .bmp", "Windows reserves the name NUL for a device"},
+  };
+  for (const auto& [name, problem] : cases) EXPECT_EQ(WindowsNameProblem(name), problem) << name;
 }
 
 TEST(Messages, KeepTheirExactTexts) {
