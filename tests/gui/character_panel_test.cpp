@@ -255,7 +255,12 @@ TEST(CharacterPanelTest, EachPartToneAndRestControlChangesTheScene) {
   double shown = scene.frame();
   EXPECT_TRUE(QTest::qWaitFor([&] { return std::exchange(shown, scene.frame()) > scene.frame(); }, 5000));
   EXPECT_TRUE(panel.Playing());
-  play->click();
+  // The modelling pose pauses it, saying where it plays.
+  window.findChild<QAction*>("mnuModellingPose")->trigger();
+  EXPECT_FALSE(panel.Playing());
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(),
+            "Modelling pose: the skill is paused; it plays in the game pose");
+  window.findChild<QAction*>("mnuGamePose")->trigger();
   loop->setChecked(false);
   play->click();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.Playing(); }, 5000));

@@ -296,7 +296,10 @@ TEST(CheckDialogTest, ListsErrorsFirstAndOpensAFindingsFile) {
   FakeChooser chooser;
   FakePrompts prompts;
   frmMain window("", &chooser, &prompts);
-  // Without a game folder the user picks the folder.
+  // Without a game folder the user picks the folder; none picked, nothing is checked.
+  chooser.choices.push_back(std::nullopt);
+  window.findChild<QAction*>("mnuCheckGame")->trigger();
+  EXPECT_EQ(window.findChild<frmCheck*>("frmCheck"), nullptr);
   chooser.choices.push_back(FileChoice{skins.root().string(), 0});
   window.findChild<QAction*>("mnuCheckGame")->trigger();
   auto* check = window.findChild<frmCheck*>("frmCheck");
