@@ -90,9 +90,20 @@ TEST(Batch, WritesBesideTheSourcesAndSkipsWhatIsAlreadyThere) {
   r = Convert({"--to", "bmf", dir.path("empty")});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "converted 0, failed 0, skipped 0\n");
+  // A project spelled in capitals reads its own .obj and .mtl and writes
+  // them again: no other source is overwritten. Where case tells names
+  // apart, a.spj is a new file; elsewhere it is the source, already there.
+  EXPECT_EQ(Convert({"--to", "spj", dir.path("a.skn")}).status, 0);
+  fs::rename(dir.path("a.spj"), dir.path("a.SPJ"));
+#ifdef __linux__
+  const char* capitals = "converted 1, failed 0, skipped 0\n";
+#else
+  const char* capitals = "converted 0, failed 0, skipped 1\n";
+#endif
   // A skin goes into a .glb of the file's name, which is skipped as already
   // there, and comes back by that name: a .glb of one skin is not named by its mesh.
   const std::pair<std::vector<std::string>, const char*> glb[] = {
+      {{"--to", "spj", dir.path("a.SPJ")}, capitals},
       {{"--to", "glb", dir.path("a.skn")}, "converted 1, failed 0, skipped 0\n"},
       {{"--to", "glb", dir.path("a.glb")}, "converted 0, failed 0, skipped 1\n"},
       {{"--to", "skn", "--out", dir.path("back"), dir.path("a.glb")}, "converted 1, failed 0, skipped 0\n"},
