@@ -83,6 +83,7 @@ TEST(BuildWorldMesh, DrawsOnlyFacesWhoseCornersArePlaced) {
   }
   model.TexVertexCount = 6;  // more than the vertices: the extra ones are not read
   for (int i = 0; i < 6; ++i) model.TexVertexLines.set(i, "0.5 0.25");
+  model.TexVertexLines.set(1, "0.5");  // one number: no texture vertex, not (0.5, 1)
   const char* faces[] = {"0 1 2", "0 1", "0 1 3", "0 1 4", "-1 0 1", "2 1 0"};
   model.FaceCount = static_cast<std::int16_t>(std::size(faces));
   for (int i = 0; i < model.FaceCount; ++i) model.FaceLines.set(i, faces[i]);
@@ -93,6 +94,7 @@ TEST(BuildWorldMesh, DrawsOnlyFacesWhoseCornersArePlaced) {
   EXPECT_EQ(mesh.triangles, (std::vector<std::array<int, 3>>{{0, 1, 2}, {2, 1, 0}}));
   EXPECT_EQ(mesh.faces, (std::vector<int>{0, 5}));
   EXPECT_EQ(mesh.uvs[3], (std::array<float, 2>{0.5f, 0.75f}));
+  EXPECT_EQ(mesh.uvs[1], (std::array<float, 2>{0.0f, 0.0f}));
 }
 
 TEST(ResetModel, EmptiesTheModelButKeepsFlagsAndTopSlots) {
