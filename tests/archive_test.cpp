@@ -2,6 +2,7 @@
 // archives, and the game folder index.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -98,6 +99,13 @@ TEST(Archive, MembersReadBackFromMemoryDiskPathsAndExtraction) {
   EXPECT_EQ(Tree(dir.path("some")), (std::set<std::string>{"big.bin", "body.bmf"}));
   EXPECT_EQ(Convert({"--extract", dir.path("g.far")}).status, 2);
   EXPECT_EQ(Convert({"--extract", dir.path("g.bmf"), dir.path("o")}).status, 2);
+  // An archive that does not open is an error with its number, listed or extracted.
+  test::WriteFile(dir.path("bad.far"), "FAR!byAZ");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--info", dir.path("bad.far")}, {"--extract", dir.path("bad.far"), dir.path("o")}}) {
+    const Ran bad = Convert(args);
+    EXPECT_EQ(bad.status, 1) << args[0];
+    EXPECT_TRUE(bad.err.starts_with("mervane-convert: error 62: bad.far byte 8: ")) << bad.err;
+  }
 }
 
 // Every damaged manifest fails when the archive is opened, before any
@@ -190,6 +198,8 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"escape sequence", with("\x1b[2Jx"), Act::Extract, {"ok.txt"}, "\"\\x1b[2Jx\" was not written"},
       {"last control character", with("x\x1fy"), Act::Extract, {"ok.txt"}, "was not written: its name holds a control"},
       {"DEL", with("x\x7fy"), Act::Extract, {"ok.txt"}, "was not written: its name holds a control"},
+      // A quote in the name is escaped, so the quotes around the name still mark where it ends.
+      {"quote", with("say\"hi\""), Act::Extract, {"ok.txt"}, "\"say\\\"hi\\\"\" was not written: its name holds a character that Windows"},
       {"blank and tilde", with("~ x.txt"), Act::Extract, {"ok.txt", "~ x.txt"}, ""},
       {"device name", with("CON"), Act::Extract, {"ok.txt"}, "Windows reserves the name CON"},
       {"device with extension", with("sub/nul.txt"), Act::Extract, {"ok.txt"}, "Windows reserves the name NUL"},
@@ -219,6 +229,9 @@ TEST(Archive, HostileArchivesStayInTheirFolder) {
       {"beside the archive", ok, Act::Read, {}, "the archive has no member named \"../beside.txt\"",
        "case.far/../beside.txt"},
       {"missing member", ok, Act::Read, {}, "the archive has no member named \"beside.txt\"", "case.far/beside.txt"},
+      // A name is the whole name: neither one of the same length nor one the member's name starts.
+      {"same length", ok, Act::Read, {}, "the archive has no member named \"no.txt\"", "case.far/no.txt"},
+      {"longer", ok, Act::Read, {}, "the archive has no member named \"ok.txt.bak\"", "case.far/ok.txt.bak"},
       {"write into it", ok, Act::Write, {}, "inside the archive case.far, and archives are only read",
        "case.far/new.txt"},
   };
@@ -275,7 +288,7 @@ TEST(GameIndex, FindsLooseFilesFirstThenArchiveMembers) {
   test::WriteFile(dir.path("Skins/deep/Loose.bmp"), "loose");
   test::WriteFile(dir.path("Skins/shared.cmx"), "loose wins");
   test::WriteFile(dir.path("GameData/a.far"),
-                  Archive({{"Adult-Skeleton.cmx", "skeleton"}, {"SHARED.cmx", "member"}, {"sub/B.bcf", "b"}}));
+                  Archive({{"Adult-Skeleton.cmx", "skeleton"}, {"SHARED.cmx", "member"}, {"sub/B.bcf", "b"}, {"folder/", ""}}));
   test::WriteFile(dir.path("GameData/z.FAR"), Archive({{"adult-skeleton.cmx", "later archive"}, {"only.cfp", "z"}}));
   test::WriteFile(dir.path("GameData/broken.far"), "FAR!byAZ");
   const GameIndex index(dir.root().string());
@@ -292,6 +305,9 @@ TEST(GameIndex, FindsLooseFilesFirstThenArchiveMembers) {
   }
   EXPECT_FALSE(index.Find("missing.cmx").has_value());
   EXPECT_FALSE(index.Find("sub").has_value());
+  // A folder entry in an archive names no file.
+  const std::vector<std::string> names = index.Names();
+  EXPECT_EQ(std::count(names.begin(), names.end(), ""), 0);
   ASSERT_EQ(index.problems().size(), 1u);
   EXPECT_NE(index.problems()[0].find("broken.far byte 8"), std::string::npos) << index.problems()[0];
 }

@@ -11,6 +11,7 @@
 
 #include "archive/far.h"
 #include "bitmap/bitmap.h"
+#include "bmf/bmf.h"
 #include "character/character.h"
 #include "character/lookup.h"
 #include "character_files.h"
@@ -103,6 +104,25 @@ TEST(CharacterFiles, TextAndBinaryHoldTheSameFieldsAndRoundTrip) {
     const Failure failure = test::ExpectFailure([&] { CmxText(ParseBcf(BcfBytes(broken), "t.bcf")); });
     EXPECT_NE(failure.detail().find("a name holds a line break, which a .cmx cannot keep"), std::string::npos) << failure.detail();
   }
+  // A value no file can hold is refused by every writer, not written for the reader to trip on.
+  CharacterFile nan = SmallCharacter();
+  nan.skeletons[0].bones[1].position[0] = std::nanf("");
+  Frames infinite = SmallFrames();
+  infinite.rotations[1][2] = INFINITY;  // value 9 + 2 * 6 + 1: the z of rotation 1
+  const struct {
+    const char* name;
+    std::function<void()> write;
+    const char* detail;
+  } refused[] = {
+      {".bcf", [&] { BcfBytes(nan); }, "a value is not a finite number"},
+      {".cmx", [&] { CmxText(nan); }, "a value is not a finite number"},
+      {".cfp", [&] { CfpBytes(infinite); }, "frame value 22 is not a finite number"},
+  };
+  for (const auto& r : refused) {
+    const Failure failure = ExpectFailure(r.write);
+    EXPECT_EQ(failure.number(), 6) << r.name;
+    EXPECT_NE(failure.detail().find(r.detail), std::string::npos) << r.name << ": " << failure.detail();
+  }
 }
 
 TEST(CharacterFiles, FloatsAreWrittenAsTheGamesFilesWriteThem) {
@@ -150,6 +170,7 @@ TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
     const char* detail;
   } cases[] = {
       {1, "version 301", 5, "t.cmx line 2: the version line \"version 301\" is not \"version 300\""},
+      {1, "versoin 300", 5, "t.cmx line 2: the version line \"versoin 300\" is not \"version 300\""},
       {4, "99999", 62, "line 5: skeleton 0 (counted from 0): the bone count \"99999\" is more than the lines left"},
       {17, "4000000000", 62, "line 18: bone 1 (counted from 0) of skeleton s: a property-list count"},
       {16, "HIP", 5, "t.cmx line 4: bone ARM of skeleton s: its parent HIP is not in the skeleton"},
@@ -157,9 +178,13 @@ TEST(CharacterFiles, TheTextReaderRefusesWithFileLineAndElement) {
       {15, "root", 5, "bone root of skeleton s: another bone has the same name"},
       {8, "| nan 1 0 |", 6, "line 9: bone 0 (counted from 0) of skeleton s: a position \"| nan 1 0 |\" is not a finite float32"},
       {32, "1e39", 6, "line 33: skill 0 (counted from 0): the duration \"1e39\" is not a finite float32"},
+      {32, "", 5, "line 33: skill 0 (counted from 0): the duration \"\" is not a number"},
+      {32, "fast", 5, "the duration \"fast\" is not a number"},
+      {32, "1.5x", 5, "the duration \"1.5x\" is not a number"},
       {9, "| 0 0 0 |", 5, "a rotation \"| 0 0 0 |\" is not 4 numbers between bars"},
       {8, "0 1 0", 5, "is not 3 numbers between bars"},
       {21, "| 1 0 0 | 2", 5, "line 22"},
+      {8, "| 0 1-2 |", 5, "a position \"| 0 1-2 |\" is not 3 numbers between bars"},  // numbers must not touch
       {8, "| 0 1 0 5 |", 5, "line 9: bone 0 (counted from 0) of skeleton s: a position \"| 0 1 0 5 |\" is not 3 numbers between bars"},
       {10, "1.5", 5, "canTranslate \"1.5\" is not a whole number"},
       {10, "4294967296", 6, "canTranslate \"4294967296\" is beyond 32 bits"},
@@ -337,6 +362,12 @@ TEST(Posing, WorldTransformsAtRestAndBetweenFramesAndSkinningWithBlends) {
   AnimatedPose(rig, animation, 1.5, pose);
   AnimatedPose(rig, flipped_animation, 1.5, flipped_pose);
   ExpectNear(flipped_pose[2].position, pose[2].position, "opposite-sign keys");
+  // A motion that keeps its bone's rotation leaves the rest one: HAND stands above ARM.
+  Skill arm_still = file.skills[0];
+  arm_still.motions[1].uses_rotations = 0;
+  arm_still.motions[1].rotation_offset = -1;
+  AnimatedPose(rig, MakeAnimation(rig, arm_still, SmallFrames()), 1, pose);
+  ExpectNear(pose[2].position, {1, 3.5, 0}, "the rest rotation kept");
   // A shader's matrix places a point as the transform does.
   AnimatedPose(rig, animation, 1, pose);
   const std::array<float, 16> m = BoneMatrix(pose[2]);
@@ -356,6 +387,12 @@ TEST(Posing, WorldTransformsAtRestAndBetweenFramesAndSkinningWithBlends) {
   Skin(dressed[0], RestPose(rig), skinned);
   ExpectNear(skinned.positions[2], {1, 3, 0}, "on ARM");
   ExpectNear(skinned.normals[0], {0, r, r}, "blended normal");  // (0, 0, 1) and ARM's (1, 0, 0) turned up
+  // Normals that cancel stay zero rather than becoming NaN in the posed file.
+  std::vector<std::string> flat = test::SplitCrLf(kTwoBoneSkn);
+  flat[17] = flat[20] = "0 0 0 0 0 0";
+  Skin(Dress(rig, {MakeSkinMesh(test::ReadSknText(test::CrLf(flat)))})[0], RestPose(rig), skinned);
+  ExpectNear(skinned.normals[0], {0, 0, 0}, "cancelled normal");
+  Skin(dressed[0], RestPose(rig), skinned);
   // The shader's inputs give the same places.
   const std::vector<VertexBinding> bindings = VertexBindings(dressed[0]);
   const Pose rest = RestPose(rig);
@@ -393,6 +430,8 @@ TEST(Posing, FailuresNameTheSkillTheMotionTheMeshAndTheBone) {
   } cases[] = {
       {"motion bone", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.bone_name = "TAIL"; }), SmallFrames()); }, 5,
        "motion 1 (counted from 0) (bone TAIL) of skill walk: the skeleton tiny has no bone TAIL"},
+      {"frames", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.frames = 3000000000u; }), SmallFrames()); }, 5,
+       "motion 1 (counted from 0) (bone arm) of skill walk: 3000000000 frames are more than any frames hold"},
       {"offset at the end", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.rotation_offset = 3; }), SmallFrames()); }, 0, ""},
       {"offset past", [&] { MakeAnimation(rig, with_motion([](Motion& m) { m.rotation_offset = 4; }), SmallFrames()); }, 5,
        "of skill walk: its rotations at 4 for 3 frames reach past the 6 rotations of the frames"},
@@ -410,6 +449,16 @@ TEST(Posing, FailuresNameTheSkillTheMotionTheMeshAndTheBone) {
       {"unclaimed", [&] { MakeSkinMesh(mesh_with(9, "1 2 1 0 0")); }, 5, "vertex 3 (counted from 0) belongs to no bone"},
       {"range", [&] { MakeSkinMesh(mesh_with(9, "1 2 5 0 1")); }, 9, "its vertices 2 to 6 are outside 0 to 2"},
       {"range one past", [&] { MakeSkinMesh(mesh_with(9, "1 2 2 0 1")); }, 9, "its vertices 2 to 3 are outside 0 to 2"},
+      {"range before the first", [&] { MakeSkinMesh(mesh_with(9, "1 -1 1 0 1")); }, 9, "its vertices -1 to -1 are outside 0 to 2"},
+      {"short binding", [&] { MakeSkinMesh(mesh_with(9, "1 2 1 0")); }, 5, "bone arm of mesh m: the binding line \"1 2 1 0\" needs 5 numbers"},
+      {"short texture vertex", [&] { MakeSkinMesh(mesh_with(11, "0")); }, 5,
+       "texture vertex 0 (counted from 0) of mesh m: a texture-vertex line needs two numbers"},
+      {"vertex count", [&] {
+         std::vector<std::string> lines = test::SplitCrLf(kTwoBoneSkn);
+         lines[16] = "3";
+         lines.pop_back();
+         MakeSkinMesh(test::ReadSknText(test::CrLf(lines)));
+       }, 5, "mesh m: the vertex count 3 is not the texture vertices and blend entries together (3 + 1)"},
   };
   for (const auto& c : cases) {
     if (c.number == 0) {  // the value at the limit, which must pass
@@ -549,6 +598,10 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   EXPECT_NE(missing.err.find("error 53: walk.cmx: skill walk: xskill-walk.cfp is not found"), std::string::npos) << missing.err;
 
   test::WriteFile(dir.path("xskill-walk.cfp"), CfpBytes(SmallFrames()));
+  // Each motion says which frames it takes.
+  const Ran found = Convert({"--info", dir.path("walk.cmx")});
+  EXPECT_NE(found.out.find("xskill-walk.cfp found\n    ROOT       3 frames, positions from 0, rotations from 0\n"
+                           "    arm        3 frames, rotations from 3\n"), std::string::npos) << found.out;
   const Ran posed = Convert({"--pose", "--animation", dir.path("walk.cmx") + ":WALK", "--frame", "1", dir.path("suit.bcf"), dir.path("out.obj")});
   ASSERT_EQ(posed.status, 0) << posed.err;
   // Frame 1: ROOT at (0, 2.5, 0), ARM at (1, 2.5, 0) turned 45 degrees. Right-handed: x negated,
@@ -565,6 +618,7 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
   EXPECT_NE(text.find("usemtl m\nf 1/1/1 3/3/3 2/2/2\n"), std::string::npos) << text;
   EXPECT_EQ(test::ReadFile(dir.path("out.mtl")), "newmtl m\nmap_Kd TEX.bmp\n");
 
+  test::WriteFile(dir.path("mesh-a.bmf"), BmfBytes(test::ReadSknText(kTwoBoneSkn)));
   const struct {
     std::vector<std::string> args;
     int status;
@@ -579,6 +633,22 @@ TEST(CharacterCommands, ConvertDescribeAndPoseASuitAtAFrame) {
       {{"--pose", "--skeleton", dir.path("mesh-a.skn"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "mesh-a.skn: a character file ends in .cmx or .bcf"},
       {{"--pose", dir.path("all.cmx"), dir.path("o.obj")}, 1, "all.cmx: suit suit: neither Mesh-B.bmf nor Mesh-B.skn is found"},
       {{"--pose", "--animation", dir.path("walk.cmx"), "--frame", "3", dir.path("mesh-a.skn"), dir.path("o.obj")}, 1, "skill walk: frame 3 is outside its frames 0 to 2"},
+      {{"--pose", "--animation", dir.path("walk.cmx"), "--frame", "-1", dir.path("mesh-a.skn"), dir.path("o.obj")}, 1,
+       "skill walk: frame -1 is outside its frames 0 to 2"},
+      {{"--pose", "--animation", dir.path("adult-skeleton.cmx"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 1,
+       "adult-skeleton.cmx: it holds no skill"},
+      {{"--pose", dir.path("walk.cmx"), dir.path("o.obj")}, 1, "walk.cmx: it holds no suit"},
+      {{"--pose", dir.path("mesh-a.bmf"), dir.path("o.obj")}, 0, ""},
+      {{"--pose", dir.path("mesh-a.obj"), dir.path("o.obj")}, 2, "a MESH ends in .skn, .bmf, .cmx or .bcf: \""},
+      // Options that would be dropped without a word are refused.
+      {{"--pose", "--to", "bmf", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--pose, --skeleton, --animation and --frame take no --to"},
+      {{"--frame", "1", "--to", "bmf", dir.path("mesh-a.skn")}, 2, "--pose, --skeleton, --animation and --frame take no --to"},
+      {{"--pose", "--animation", dir.path("walk.cmx"), "--animation", dir.path("walk.cmx"), dir.path("mesh-a.skn"), dir.path("o.obj")}, 2,
+       "--animation goes once here"},
+      {{"--pose", "--info", dir.path("mesh-a.skn"), dir.path("o.obj")}, 2, "--pose and --info go separately"},
+      {{"--skeleton", dir.path("adult-skeleton.cmx"), dir.path("suit.bcf"), dir.path("s.cmx")}, 2,
+       "a conversion of a character file takes no --skeleton, --animation, --frame or --game"},
+      {{"--info", dir.path("xskill-walk.cfp"), "--animation", dir.path("walk.cmx"), "--frame", "1"}, 2, "--info on a .cfp takes --animation only"},
       {{"--lossy", "-0.5", dir.path("a.glb"), dir.path("s.cmx")}, 2, "--lossy needs a tolerance from 0 to 1, not \"-0.5\""},
       {{"--info", dir.path("xskill-walk.cfp")}, 2, "needs --animation"},
       {{dir.path("suit.bcf"), dir.path("x.skn")}, 2, "a character file converts to another"},
