@@ -690,6 +690,20 @@ TEST(GltfReader, UntouchedVerticesKeepTheirDigits) {
       if (before[i] != after[i]) differ.push_back(static_cast<int>(i));
     EXPECT_EQ(differ, c.lines);
   }
+  // A vertex of SPINE given a blend onto PELVIS starts PELVIS's blends, and
+  // L_ARM's three follow it: its binding line is written anew.
+  {
+    Glb glb = written;
+    const json& joints = glb.doc["skins"][0]["joints"];
+    const auto pelvis = std::find_if(joints.begin(), joints.end(), [&](const json& j) { return glb.doc["nodes"][j.get<int>()]["name"] == "PELVIS"; });
+    ASSERT_NE(pelvis, joints.end());
+    glb.Set<std::uint8_t>("JOINTS_0", 6, 1, static_cast<std::uint8_t>(pelvis - joints.begin()));
+    glb.Set<float>("WEIGHTS_0", 6, 0, 0.75f), glb.Set<float>("WEIGHTS_0", 6, 1, 0.25f);
+    test::WriteFile(dir.path("x.glb"), glb.Bytes());
+    const SkinModel read = ReadGlbFile(dir.path("x.glb"), {}).models.at(0);
+    ASSERT_EQ(read.BoneCount, 3);
+    EXPECT_EQ(read.BindingLines.at(2), "2 12 6 1 3");
+  }
   // A skin in a game's digits and one in the writers' own come back byte
   // for byte through a .glb, the original found beside it by its mesh name.
   // A bone without vertices may give its empty range any start.
