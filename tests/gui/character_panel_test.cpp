@@ -146,6 +146,32 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   EXPECT_EQ(ReadCharacterFile(character.dir.path("back/nod.cmx")).skills.at(0).name, "tiny-nod");
   EXPECT_EQ(chooser.calls.back().proposed, "all.cmx");
   EXPECT_TRUE(chooser.calls.back().confirm_replace);
+  // The binary type's bare name takes its double extension.
+  chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
+  chooser.choices.push_back(FileChoice{character.dir.path("binary/nod"), 1});
+  std::filesystem::create_directories(character.dir.path("binary"));
+  window.findChild<QAction*>("mnuExportSkills")->trigger();
+  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 skill of all.glb to nod.cmx.bcf");
+  EXPECT_EQ(ReadCharacterFile(character.dir.path("binary/nod.cmx.bcf")).skills.at(0).name, "tiny-nod");
+  // An export that cannot be written says so in a message.
+  ASSERT_TRUE(prompts.messages.empty());
+  const struct {
+    const char* action;
+    std::vector<std::string> paths;  // chosen in turn
+    const char* message;
+  } failing[] = {
+      {"mnuExportSkills", {character.dir.path("notes.bmp"), character.dir.path("back/none")},
+       "The skills could not be exported."},
+      {"mnuExportCharacter", {character.dir.path("gone/all.glb")}, "The character could not be exported."},
+      {"mnuExportTemplate", {character.dir.path("gone/paint.png")}, "The texture template could not be exported."},
+  };
+  for (const auto& f : failing) {
+    for (const std::string& path : f.paths) chooser.choices.push_back(FileChoice{path, 0});
+    window.findChild<QAction*>(f.action)->trigger();
+    ASSERT_EQ(prompts.messages.size(), 1u) << f.action;
+    EXPECT_EQ(prompts.messages[0].text, f.message);
+    prompts.messages.clear();
+  }
   // A part unticked in the list is left out of the export, dressed or not.
   parts->item(0)->setCheckState(Qt::Unchecked);
   chooser.choices.push_back(FileChoice{character.dir.path("some.glb"), 0});
