@@ -131,6 +131,11 @@ TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {
   test::WriteFile(dir.path("a.skn"), Skin(1));
   test::WriteFile(dir.path("a.bmf"), BmfBytes(ParseSkn(Skin(2), "a.skn")));
   test::WriteFile(dir.path("file"), "a file where a folder should be");
+#ifdef __linux__
+  // Where case tells names apart, a.SPJ and a.spj are two projects sharing a.obj.
+  ASSERT_EQ(Convert({"--to", "spj", dir.path("a.skn")}).status, 0);
+  fs::copy_file(dir.path("a.spj"), dir.path("a.SPJ"));
+#endif
   const struct {
     const char* name;
     std::vector<std::string> args;
@@ -138,6 +143,9 @@ TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {
   } cases[] = {
       {"same target", {"--to", "spj", dir.path("a.skn"), dir.path("a.bmf")}, "would both write"},
       {"over another source", {"--to", "skn", dir.path("a.bmf"), dir.path("a.skn")}, "would overwrite"},
+#ifdef __linux__
+      {"over a project in other case", {"--to", "spj", dir.path("a.SPJ"), dir.path("a.spj")}, "would overwrite"},
+#endif
       {"unknown format", {"--to", "obj", dir.path("a.skn")}, "--to takes one of"},
       {"not a skin", {"--to", "bmf", dir.path("file")}, "neither a folder nor"},
       {"output folder", {"--to", "bmf", "--out", dir.path("file/out"), dir.path("a.skn")}, "cannot be made"},

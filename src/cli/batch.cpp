@@ -92,7 +92,10 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
     jobs.push_back(std::move(job));
   }
   // Nothing may write a file that another file of the call writes or reads.
-  std::map<std::string, std::size_t> readers, writers;
+  // A file may be read by several sources (Body.SPJ and Body.spj share Body.obj on a disk that
+  // tells case apart), and each of them must be protected.
+  std::multimap<std::string, std::size_t> readers;
+  std::map<std::string, std::size_t> writers;
   for (std::size_t i = 0; i < jobs.size(); ++i)
     for (const std::string& read : FilesWrittenBy(jobs[i].source)) readers.emplace(Key(read), i);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
@@ -103,10 +106,10 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
       if (!fresh)
         throw BatchUsageError("\"" + jobs[it->second].source + "\" and \"" + jobs[i].source +
                               "\" would both write " + written);
-      const auto read = readers.find(key);
-      if (read != readers.end() && read->second != i)
-        throw BatchUsageError("\"" + jobs[i].source + "\" would overwrite \"" + jobs[read->second].source +
-                              "\", which the same call converts");
+      for (auto [read, end] = readers.equal_range(key); read != end; ++read)
+        if (read->second != i)
+          throw BatchUsageError("\"" + jobs[i].source + "\" would overwrite \"" + jobs[read->second].source +
+                                "\", which the same call converts");
     }
   }
   return jobs;
