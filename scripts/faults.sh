@@ -164,12 +164,17 @@ case $copy/ in "$root"/*) echo "FAULTS_DIR must lie outside the checkout" >&2; e
 mkdir -p "$copy" "$logs"
 # The tests find their sample files at ../shared, as in the checkout.
 if [[ -d $root/../shared ]]; then ln -sfn "$(realpath "$root/../shared")" "$scratch/shared"; fi
-(cd "$root" && git ls-files -z -co --exclude-standard) | py sync "$root" "$copy"
-cd "$copy"
-jobs=$(nproc)
 locked() {
   if [[ -n ${FAULTS_LOCK:-} ]]; then flock "$FAULTS_LOCK" "$@"; else "$@"; fi
 }
+# Under the lock too: whoever else holds it may have a file of the checkout
+# changed for the moment, and that must not become the copy's baseline.
+sync_copy() { (cd "$root" && git ls-files -z -co --exclude-standard) | py sync "$root" "$copy"; }
+export -f py sync_copy
+export helper root copy
+locked bash -c sync_copy
+cd "$copy"
+jobs=$(nproc)
 
 # The names of the tests the last ctest run failed, one per line.
 failed_tests() {
