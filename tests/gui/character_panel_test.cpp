@@ -545,7 +545,8 @@ TEST(CharacterPanelTest, ControlsStartAtTheirDefaultsAndAskForTheirOwnFiles) {
 TEST(GameFolderTest, TheStatusBarSaysWhetherTheFolderIsAGame) {
   QStandardPaths::setTestModeEnabled(true);
   Settings().clear();
-  test::SmallCharacter game;
+  test::SmallCharacter game, damaged;
+  test::WriteFile(damaged.dir.path("broken.far"), "not an archive");
   test::TempDir empty;
   test::WriteFile(empty.path("notes.txt"), "x");
   guitest::FakeChooser chooser;
@@ -555,14 +556,21 @@ TEST(GameFolderTest, TheStatusBarSaysWhetherTheFolderIsAGame) {
   const struct {
     std::string folder;
     bool game;
-  } rows[] = {{game.dir.root().string(), true}, {empty.root().string(), false}};
+    const char* unread = "";  // the first archive the index could not read
+  } rows[] = {{game.dir.root().string(), true},
+              {damaged.dir.root().string(), true, "broken.far"},
+              {empty.root().string(), false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.folder);
     ASSERT_TRUE(guitest::IndexGame(*window.game_folder(), row.folder));
     const QString line = window.statusBar()->currentMessage();
     const QString folder = QString::fromStdString(row.folder);
     if (row.game) {
-      EXPECT_TRUE(line.startsWith("Game folder " + folder + ": ") && line.endsWith(" files")) << line.toStdString();
+      EXPECT_TRUE(line.startsWith("Game folder " + folder + ": ")) << line.toStdString();
+      if (*row.unread)
+        EXPECT_TRUE(line.contains(" files; not read: ") && line.contains(row.unread)) << line.toStdString();
+      else
+        EXPECT_TRUE(line.endsWith(" files")) << line.toStdString();
     } else {
       EXPECT_TRUE(line.startsWith("No game was found in " + folder + ": ")) << line.toStdString();
     }
