@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "archive/far.h"
+#include "character_files.h"
 #include "formats/formats.h"
 #include "gui_support.h"
 #include "model/failure.h"
@@ -913,6 +914,11 @@ TEST_F(MainWindowTest, AMissingBitmapIsNamedInTheStatusBar) {
   const std::string bitmap = window_->model().TextureName + ".bmp";
   EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(),
             "No texture shown: " + bitmap + " is not in " + dir.path(""));
+  // A skin that names no texture misses none: the line goes.
+  guitest::WriteFile(dir.path("plain.skn"), test::SmallSkn("plain", ""));
+  OpenFile(dir.path("plain.skn"));
+  ASSERT_EQ(window_->model().MeshName, "plain");
+  EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(), "");
   QImage image(2, 2, QImage::Format_RGB32);
   image.fill(Qt::red);
   ASSERT_TRUE(image.save(QString::fromStdString(dir.path(bitmap)), "BMP"));
