@@ -224,9 +224,20 @@ TEST(PublishDialogTest, AnUnnamedMeshWithoutAGameStartsEmpty) {
               "Still to choose: the gender, the age, the build and the folder to write into.");
     clear->click();
     EXPECT_FALSE(clear->isEnabled());
+    Choose(dialog, "cmbGender", "f");
     dialog.reject();
   });
   window.findChild<QAction*>("mnuPublish")->trigger();
+  // Opened again on the same model the choices stay; on another model they start again.
+  test::WriteFile(dir.path("other.skn"), test::SmallSkn("other", "x"));
+  for (const auto& [path, gender] : {std::pair{mesh, "f"}, {dir.path("other.skn"), ""}}) {
+    window.OpenPath(path);
+    guitest::WhenModal([&](QDialog& dialog) {
+      EXPECT_EQ(dialog.findChild<QComboBox*>("cmbGender")->currentData().toString(), gender) << path;
+      dialog.reject();
+    });
+    window.findChild<QAction*>("mnuPublish")->trigger();
+  }
 }
 
 TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
