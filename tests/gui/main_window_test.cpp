@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QListWidget>
 #include <QApplication>
 #include <QWheelEvent>
 #include <QDragEnterEvent>
@@ -919,6 +921,11 @@ TEST_F(MainWindowTest, AMissingBitmapIsNamedInTheStatusBar) {
   OpenFile(dir.path("plain.skn"));
   ASSERT_EQ(window_->model().MeshName, "plain");
   EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(), "");
+  // Nor does the Character panel offer it a texture.
+  window_->character_panel()->findChild<QListWidget*>("lstParts")->setCurrentRow(0);
+  const auto* textures = window_->character_panel()->findChild<QComboBox*>("cmbPartTexture");
+  EXPECT_EQ(textures->placeholderText().toStdString(), "None found by the game's naming");
+  EXPECT_FALSE(textures->isEnabled());
   QImage image(2, 2, QImage::Format_RGB32);
   image.fill(Qt::red);
   ASSERT_TRUE(image.save(QString::fromStdString(dir.path(bitmap)), "BMP"));
