@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bmf/bmf.h"
 #include "character/lookup.h"
 #include "character/naming.h"
 #include "character_files.h"
@@ -32,6 +33,7 @@ TEST(SceneNaming, ToneBitmapStems) {
       {"xskin-hmlo-L_HAND-HANDML", "", SkinTone::Light, "hmlolgt"},
       {"xskin-a-b-c-HEAD-HEADB", "X", SkinTone::Dark, "a-b-cdrk"},  // dashes inside the suit's name
       {"cube", "mannequin_skin", SkinTone::Dark, "mannequin_skin"},   // no tone in it: kept
+      {"xskin-hat-HEAD", "x", SkinTone::Light, "xskin-hat-HEADlgt"},  // no part: not a suit's name, kept whole
       // The tone is where the game puts it, not a word that holds the letters.
       {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitlgt_Medic", SkinTone::Dark, "B002MAFitdrk_Medic"},
       {"xskin-b002mafit_01-PELVIS-BODY", "lgtb002mafitmed_x", SkinTone::Dark, "lgtb002mafitdrk_x"},
@@ -45,7 +47,7 @@ TEST(SceneNaming, ToneBitmapStems) {
 
 TEST(SceneNaming, FindsBitmapsExactFirstThenByPrefix) {
   const std::vector<std::string> names{"B002MAFitdrk_Ross01.bmp", "C001MAlgt_Ross.bmp", "c001malgt_ross_old.bmp",
-                                       "HMLOlgt.BMP", "hmlolgt.skn"};
+                                       "HMLOlgt.BMP", "hmlolgt.skn", "hmrolgt.skn"};
   struct Case {
     const char* stem;
     std::optional<std::string> found;
@@ -55,6 +57,7 @@ TEST(SceneNaming, FindsBitmapsExactFirstThenByPrefix) {
       {"c001malgt_ross", "C001MAlgt_Ross.bmp"},
       {"hmlolgt", "HMLOlgt.BMP"},
       {"b002mafitmed_ross", std::nullopt},
+      {"hmrolgt", std::nullopt},  // a mesh of that name is no bitmap
   };
   for (const Case& c : cases) EXPECT_EQ(FindBitmap(names, c.stem), c.found) << c.stem;
 }
@@ -90,7 +93,8 @@ TEST(SceneNaming, OffersEveryBitmapTheGamePairsWithAMesh) {
   for (const Case& c : cases)
     EXPECT_EQ(ToneBitmapChoices(names, c.mesh, c.texture, c.tone), c.choices) << c.mesh << " " << c.texture;
 
-  const std::vector<std::string> dark{"B002MAFitdrk_Ross01.bmp", "B002MAFitdrk_Biker.bmp", "HMLOdrk.bmp"};
+  // The last names no texture: it is nobody's.
+  const std::vector<std::string> dark{"B002MAFitdrk_Ross01.bmp", "B002MAFitdrk_Biker.bmp", "HMLOdrk.bmp", "B002MAFitdrk_.bmp"};
   const struct {
     const char* texture;
     std::optional<std::size_t> found;
@@ -115,6 +119,7 @@ TEST(SceneNaming, OffersTheHeadAndHandsThatSuitABody) {
       // A child wears the unisex hands, else those of its gender.
       {{"b001mcchd_01"}, {"", "HULO.cmx", "HMRO.cmx"}},
       {{"mannequin"}, {}},
+      {{"b005mtfit_01"}, {}},  // an age the game has no skeleton for
   };
   for (const Case& c : cases) {
     const Companions got = FindCompanions(folder, c.body);
@@ -122,6 +127,21 @@ TEST(SceneNaming, OffersTheHeadAndHandsThatSuitABody) {
     EXPECT_EQ(got.left_hand, c.want.left_hand) << c.body.front();
     EXPECT_EQ(got.right_hand, c.want.right_hand) << c.body.front();
   }
+}
+
+// What a mesh dresses, by its suit's name: hands by side, heads and bodies by their kind letter.
+TEST(SceneNaming, APartIsTheHeadBodyOrHandItsSuitNames) {
+  const std::pair<const char*, std::optional<SimPart>> rows[] = {
+      {"xskin-hmlo-L_HAND-HANDML", SimPart::LeftHand}, {"xskin-hfrc-R_HAND-HANDFR", SimPart::RightHand},
+      {"xskin-c001ma_ross-HEAD-HEADB", SimPart::Head}, {"xskin-b002mafit_01-PELVIS-BODY", SimPart::Body},
+      {"xskin-hats-HEAD-HAT", std::nullopt},           {"xskin-b002mtfit_01-PELVIS-BODY", std::nullopt},
+  };
+  for (const auto& [mesh, part] : rows) EXPECT_EQ(SimPartOf(mesh), part) << mesh;
+  // A suit named without a Sim's name has none.
+  EXPECT_EQ(ParseOutfitName("B002MAFit.cmx")->name, "");
+  // A hand's bitmap ends at its tone: one with more after it is no hand's.
+  EXPECT_EQ(PairingKey("HMLOlgt.bmp"), "hmao");
+  EXPECT_EQ(PairingKey("HMLOlgt_Old.bmp"), "");
 }
 
 // Two unit squares side by side, each of two triangles, split along x = 1
@@ -300,6 +320,18 @@ TEST(CharacterScene, TheSkeletonFollowsThePartsAgeUntilTheUserPicksOne) {
   test::WriteFile(lone, test::ReadFile(character.mesh));
   CharacterScene alone;
   EXPECT_TRUE(Has(alone.SetModel(ReadMeshFile(lone), lone), "No adult-skeleton.cmx beside the parts"));
+  EXPECT_EQ(alone.SelectSkill({"tiny-nod", character.skill_file, 0, "tiny-nod", ""}), "No skeleton to play tiny-nod on");
+  CharacterScene in_game;
+  in_game.SetGame([](std::string_view) { return std::optional<std::string>(); }, {}, {});
+  EXPECT_TRUE(Has(in_game.SetModel(ReadMeshFile(lone), lone), "No adult-skeleton.cmx beside the parts or in the game folder: choose"));
+  // One that does not read is the line, and no skeleton is used.
+  const test::TempDir broken;
+  test::WriteFile(broken.path("adult-skeleton.cmx"), "garbage");
+  const std::string on_broken = broken.path("xskin-b001mafit_test-PELVIS-BODY.skn");
+  test::WriteFile(on_broken, test::ReadFile(character.mesh));
+  CharacterScene unreadable;
+  EXPECT_TRUE(Has(unreadable.SetModel(ReadMeshFile(on_broken), on_broken), "adult-skeleton.cmx line"));
+  EXPECT_FALSE(unreadable.HasRig());
   alone.AddPart(character.mesh);
   EXPECT_TRUE(alone.HasRig());
 }
@@ -310,6 +342,8 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
   character.AddSuit("c001ma_test", "xskin-c001ma_test-HEAD-HEADB", "HEAD");
   character.AddSuit("hmlo", "xskin-hmlo-L_HAND-HANDML", "L_HAND");  // a bone the skeleton lacks
   test::WriteFile(character.dir.path("broken.skn"), "broken\r\nx\r\n7\r\n");
+  test::WriteFile(character.dir.path("broken.cmx"), "garbage");
+  test::WriteFile(character.dir.path("twin.bmf"), BmfBytes(ReadMeshFile(character.mesh)));
   // A glTF of two meshes: the body and a copy of it.
   std::vector<SkinModel> two{ReadMeshFile(character.mesh), ReadMeshFile(character.mesh)};
   two[1].MeshName = "copy";
@@ -326,6 +360,8 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
       {"c001ma_test.cmx", "", true},
       {"hmlo.cmx", "L_HAND", false},
       {"broken.skn", "broken.skn", false},
+      {"broken.cmx", "broken.cmx line", false},
+      {"twin.bmf", "", true},
       {"lost.cmx", "xskin-nowhere-HEAD-HEADB", false},
       {"two.glb", "", true},
       {"notes.txt", "a part is a .skn, .bmf, .glb, .gltf, .cmx or .bcf file", false},
@@ -345,6 +381,12 @@ TEST(CharacterScene, FailuresMarkThePartAndTheRestStays) {
   for (const auto& [file, start] : {std::pair{"broken.skn", "broken.skn line"}, {"lost.cmx", "lost: xskin-nowhere-HEAD-HEADB: "}}) {
     const std::string status = SceneOf(character).AddPart(character.dir.path(file));
     EXPECT_TRUE(status.starts_with(start)) << status;
+  }
+  // Picking the skeleton again names a part it cannot dress.
+  {
+    CharacterScene scene = SceneOf(character);
+    scene.AddPart(character.dir.path("hmlo.cmx"));
+    EXPECT_TRUE(Has(scene.UseSkeleton(SkeletonKind::Adult), "has no bone L_HAND"));
   }
   // A skeleton added as a part is the skeleton.
   {
@@ -385,6 +427,7 @@ TEST(CharacterScene, TonePicksBitmapsByNameButKeepsTheUsersChoice) {
   EXPECT_EQ(scene.SetTone(SkinTone::Dark), "");
   EXPECT_EQ(bitmap(), "b001mafitdrk_test01.bmp");
   EXPECT_TRUE(Has(scene.SetTone(SkinTone::Medium), "b001mafitmed_test.bmp"));
+  EXPECT_EQ(scene.ChooseTexture(0, "test"), FileNameOf(character.mesh) + ": no bitmap b001mafitmed_test.bmp beside it");
   EXPECT_EQ(bitmap(), "");
   scene.ChooseBitmap(0, character.dir.path("mine.bmp"));
   EXPECT_EQ(scene.SetTone(SkinTone::Light), "");
@@ -460,7 +503,10 @@ TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
     std::vector<std::string> shown;
     const char* head;
     const char* hand;
-  } cases[] = {{{offer->head}, "", "hmlo.cmx"}, {{offer->left_hand, offer->right_hand}, "c001ma_test.cmx", ""}};
+    const char* right;
+  } cases[] = {{{offer->head}, "", "hmlo.cmx", "hmro.cmx"},
+               {{offer->left_hand, offer->right_hand}, "c001ma_test.cmx", "", ""},
+               {{offer->head, offer->left_hand}, "", "", "hmro.cmx"}};
   for (const auto& c : cases) {
     CharacterScene partly = SceneOf(character);
     for (const std::string& part : c.shown) partly.AddPart(part);
@@ -468,6 +514,7 @@ TEST(CharacterScene, OffersTheHeadAndHandsUntilTheyAreShown) {
     ASSERT_TRUE(rest) << c.head << c.hand;
     EXPECT_EQ(FileNameOf(rest->head), c.head);
     EXPECT_EQ(FileNameOf(rest->left_hand), c.hand);
+    EXPECT_EQ(FileNameOf(rest->right_hand), c.right);
   }
   scene.AddPart(offer->head);
   scene.AddPart(offer->left_hand);
@@ -658,6 +705,7 @@ TEST(CharacterScene, TheGameFolderGivesWhatIsNotOnDisk) {
   test::WriteFile(head, test::SmallSkn("xskin-c001ma_test-HEAD-HEADB", "x"));
   const std::string body = ToLowerAscii(FileNameOf(character.mesh));
   CharacterScene scene = SceneOf(character);
+  EXPECT_EQ(scene.FindGameFile("walk.cfp"), std::nullopt);  // no game folder yet
   // The game holds walk.cfp and a file of the body's name too.
   scene.SetGame(
       [&](std::string_view name) -> std::optional<std::string> {
@@ -667,6 +715,7 @@ TEST(CharacterScene, TheGameFolderGivesWhatIsNotOnDisk) {
         return std::nullopt;
       },
       {}, {{"walk", "game.far/walk.cmx", 0, "walk", ""}, {"run", "game.far/run.cmx", 1, "run", ""}});
+  EXPECT_EQ(scene.FindGameFile("WALK.cfp"), game.path("walk.cfp"));
   const auto skills = scene.FindSkills();
   ASSERT_GE(skills.size(), 2u);
   EXPECT_EQ(skills[skills.size() - 2].missing, "");
