@@ -482,7 +482,7 @@ TEST_F(PublishFixture, TheConverterPublishesARetextureIntoTheGameAndChecks) {
            {"--age", "A", "a.skn", "b.bmf"},
            {"--build", "Fat", "a.skn", "b.bmf"},
            {"--publish", "a.skn", "b.skn", "--texture", "T", "--light", light, "--out", skins},
-           {"--publish", "a.skn", "--check", "--texture", "T", "--light", light, "--out", skins},
+           {"--check", game, "--publish"},
            {"--publish", "notes.txt", "--texture", "T", "--light", light, "--out", skins},
            {"--publish", dir.path("new.glb"), "--texture", "T", "--light", light, "--out", skins},
            {"--publish", dir.path("new.skn"), "--mesh", "body", "--texture", "T", "--light", light, "--out", skins},
