@@ -492,6 +492,9 @@ TEST(FileFinder, FindsByNameIgnoringCaseInOrderThenAsksTheExtraLookup) {
   EXPECT_EQ(FindFramesFile(finder, "none"), std::nullopt);
   EXPECT_EQ(asked, (std::vector<std::string>{"mesh-b.bmf", "game.cfp", "none.cfp"}));
   EXPECT_EQ(name_of(FindSkeletonFile(FileFinder({second.root().string()}))), "-");
+  // A skeleton kept only in binary form is found too, by its age.
+  test::WriteFile(second.path("Child-Skeleton.cmx.BCF"), "x");
+  EXPECT_EQ(name_of(FindSkeletonFile(FileFinder({second.root().string()}), 'c')), "Child-Skeleton.cmx.BCF");
 }
 
 // "FILE[:SKILL]": the colon splits only after a character file's name.

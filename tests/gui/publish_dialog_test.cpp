@@ -55,7 +55,7 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
   QImage dark(64, 64, QImage::Format_RGB32);
   dark.fill(Qt::darkBlue);
   ASSERT_TRUE(dark.save(QString::fromStdString(dir.path("dark.png"))));
-  test::WriteFile(dir.path("fake.png"), "no image");
+  for (const char* name : {"fake.png", "fake.JPEG"}) test::WriteFile(dir.path(name), "no image");
   FakeChooser chooser;
   FakePrompts prompts;
   frmMain window("", &chooser, &prompts);
@@ -131,10 +131,12 @@ TEST(PublishDialogTest, FillsFromTheMeshNamePlansLiveAndPublishesOrRefuses) {
     // An image dropped on a tone is that tone's; a file that is no image is refused, saying so.
     auto* dark = dialog.findChild<QWidget*>("picDark");
     EXPECT_FALSE(guitest::Drop(*dark, {dir.path("notes.txt")}));
-    EXPECT_TRUE(guitest::Drop(*dark, {dir.path("fake.png")}));
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, "The image could not be read.");
-    prompts.messages.clear();
+    for (const char* name : {"fake.png", "fake.JPEG"}) {  // any spelling of an image's extension
+      EXPECT_TRUE(guitest::Drop(*dark, {dir.path(name)})) << name;
+      ASSERT_EQ(prompts.messages.size(), 1u);
+      EXPECT_EQ(prompts.messages[0].text, "The image could not be read.");
+      prompts.messages.clear();
+    }
     EXPECT_TRUE(guitest::Drop(*dark, {dir.path("dark.png")}));
     auto* publish = dialog.findChild<QPushButton*>("cmdPublish");
     texture->setText("bad name!");
