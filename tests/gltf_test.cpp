@@ -509,6 +509,20 @@ TEST(GltfReader, StripsAndFansWindAsTheirFirstTriangle) {
   }
 }
 
+// A document holding the rig's bones where they stand at rest, as a
+// modeller writes them (x mirrored), and nothing else.
+GltfDocument NodesAtRest(const Rig& rig) {
+  const Pose rest = RestPose(rig);
+  GltfDocument doc;
+  for (const int b : rig.order) {
+    GltfNode node{rig.bone_names[static_cast<std::size_t>(b)], -1, kIdentity4};
+    const Vec3& p = rest[static_cast<std::size_t>(b)].position;
+    node.world[12] = -p.x, node.world[13] = p.y, node.world[14] = p.z;
+    doc.nodes.push_back(node);
+  }
+  return doc;
+}
+
 // A vertex's bone is its heaviest joint, its blend the second, the two
 // weights renormalised; more influences keep the two largest and are
 // counted once; a second weight that rounds to 0 is no blend.
@@ -532,16 +546,9 @@ TEST(GltfReader, KeepsEachVertexsTwoHeaviestBones) {
       {{"SPINE", "SPINE", "PELVIS", "PELVIS"}, {0.4, 0.4, 0.2, 0}, "SPINE", "PELVIS", 6554, 0},
   };
   const Rig rig = BuiltInRig();
-  const Pose rest = RestPose(rig);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.bones[0]) + " " + std::to_string(c.weights[0]));
-    GltfDocument doc;
-    for (const int b : rig.order) {
-      GltfNode node{rig.bone_names[static_cast<std::size_t>(b)], -1, kIdentity4};
-      const Vec3& p = rest[static_cast<std::size_t>(b)].position;
-      node.world[12] = -p.x, node.world[13] = p.y, node.world[14] = p.z;
-      doc.nodes.push_back(node);
-    }
+    GltfDocument doc = NodesAtRest(rig);
     GltfMesh mesh;
     mesh.name = "m";
     mesh.has_normals = mesh.has_uvs = mesh.has_weights = true;
@@ -578,17 +585,10 @@ TEST(GltfReader, KeepsEachVertexsTwoHeaviestBones) {
 // a skin may, and not one more.
 TEST(GltfReader, CopiesOfAVertexAreOneAndASkinHoldsNoMoreThanItsLimits) {
   const Rig rig = BuiltInRig();
-  const Pose rest = RestPose(rig);
   const int pelvis = rig.Find("PELVIS"), spine = rig.Find("SPINE");
   // n vertices on PELVIS (blended to SPINE when asked), and a copy of vertex 0 moved by `apart`.
   auto read = [&](int n, bool blended, std::optional<Vec3> apart, double u = 0.25) {
-    GltfDocument doc;
-    for (const int b : rig.order) {
-      GltfNode node{rig.bone_names[static_cast<std::size_t>(b)], -1, kIdentity4};
-      const Vec3& p = rest[static_cast<std::size_t>(b)].position;
-      node.world[12] = -p.x, node.world[13] = p.y, node.world[14] = p.z;
-      doc.nodes.push_back(node);
-    }
+    GltfDocument doc = NodesAtRest(rig);
     GltfMesh mesh;
     mesh.name = "m";
     mesh.has_normals = mesh.has_uvs = mesh.has_weights = true;

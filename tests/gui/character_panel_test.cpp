@@ -137,22 +137,18 @@ TEST(CharacterPanelTest, DressesPlaysAndLeavesTheModelAlone) {
   EXPECT_EQ(chooser.calls.back().proposed, "xskin-b001mafit_test-PELVIS-BODY.glb");
   EXPECT_EQ(chooser.calls.back().filters.front().description, "glTF Binary (*.glb)");
   EXPECT_TRUE(chooser.calls.back().confirm_replace);
-  // Export Skills brings its animation back as a skill file and its frames.
-  chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
-  chooser.choices.push_back(FileChoice{character.dir.path("back/nod"), 0});
-  std::filesystem::create_directories(character.dir.path("back"));
-  window.findChild<QAction*>("mnuExportSkills")->trigger();
-  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 skill of all.glb to nod.cmx");
-  EXPECT_EQ(ReadCharacterFile(character.dir.path("back/nod.cmx")).skills.at(0).name, "tiny-nod");
-  EXPECT_EQ(chooser.calls.back().proposed, "all.cmx");
-  EXPECT_TRUE(chooser.calls.back().confirm_replace);
-  // The binary type's bare name takes its double extension.
-  chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
-  chooser.choices.push_back(FileChoice{character.dir.path("binary/nod"), 1});
-  std::filesystem::create_directories(character.dir.path("binary"));
-  window.findChild<QAction*>("mnuExportSkills")->trigger();
-  EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), "Exported 1 skill of all.glb to nod.cmx.bcf");
-  EXPECT_EQ(ReadCharacterFile(character.dir.path("binary/nod.cmx.bcf")).skills.at(0).name, "tiny-nod");
+  // Export Skills brings its animation back as a skill file and its frames;
+  // a bare name takes the extension of the type chosen, double for binary.
+  for (const auto& [folder, type, written] : {std::tuple{"back", 0, "nod.cmx"}, {"binary", 1, "nod.cmx.bcf"}}) {
+    chooser.choices.push_back(FileChoice{character.dir.path("all.glb"), 0});
+    chooser.choices.push_back(FileChoice{character.dir.path(std::string(folder) + "/nod"), type});
+    std::filesystem::create_directories(character.dir.path(folder));
+    window.findChild<QAction*>("mnuExportSkills")->trigger();
+    EXPECT_EQ(window.statusBar()->currentMessage().toStdString(), std::string("Exported 1 skill of all.glb to ") + written);
+    EXPECT_EQ(ReadCharacterFile(character.dir.path(std::string(folder) + "/" + written)).skills.at(0).name, "tiny-nod");
+    EXPECT_EQ(chooser.calls.back().proposed, "all.cmx");
+    EXPECT_TRUE(chooser.calls.back().confirm_replace);
+  }
   // An export that cannot be written says so in a message.
   ASSERT_TRUE(prompts.messages.empty());
   const struct {
