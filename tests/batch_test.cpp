@@ -145,6 +145,9 @@ TEST(Batch, RefusesBeforeAnyWorkWhatCannotBeDoneAsAsked) {
       {"over another source", {"--to", "skn", dir.path("a.bmf"), dir.path("a.skn")}, "would overwrite"},
 #ifdef __linux__
       {"over a project in other case", {"--to", "spj", dir.path("a.SPJ"), dir.path("a.spj")}, "would overwrite"},
+#else
+      // Where case does not tell names apart, A.spj is a.spj.
+      {"same target in other case", {"--to", "spj", dir.path("a.skn"), dir.path("A.BMF")}, "would both write"},
 #endif
       {"unknown format", {"--to", "obj", dir.path("a.skn")}, "--to takes one of"},
       {"not a skin", {"--to", "bmf", dir.path("file")}, "neither a folder nor"},

@@ -33,8 +33,15 @@ struct Job {
   bool failed = false;
 };
 
-// Paths compared as the file system would see them.
-std::string Key(const std::string& path) { return ResolvedPath(path); }
+// Paths compared as the file system would see them: on Windows, names in
+// other case are the same file.
+std::string Key(const std::string& path) {
+#ifdef _WIN32
+  return ToLowerAscii(ResolvedPath(path));
+#else
+  return ResolvedPath(path);
+#endif
+}
 
 std::vector<std::string> CollectSources(const std::vector<std::string>& args) {
   std::vector<std::string> sources;
