@@ -264,6 +264,12 @@ TEST(WindowsPaths, UnicodeFoldersAndBothSeparators) {
   WriteFileAtomically(folder + "\\Tex_\xc3\xa9.BMP", "BM");
   EXPECT_EQ(FindFileIgnoringCase(folder + "\\", "tex_\xc3\xa9.bmp"), "Tex_\xc3\xa9.BMP");
   EXPECT_EQ(FindFileIgnoringCase(forward + "/", "TEX_\xc3\xa9.bmp"), "Tex_\xc3\xa9.BMP");
+  // One file however its folder and name are spelt.
+  const std::string key = PathKey(folder + "\\Tex_\xc3\xa9.BMP");
+  for (const std::string& other : {forward + "/TEX_\xc3\xa9.bmp", folder + "\\tex_\xc3\xa9.bmp",
+                                   root + "\\USERS\\Zo\xc3\xab\\DOCUMENTS\\.\\Skins\\Tex_\xc3\xa9.BMP"})
+    EXPECT_EQ(PathKey(other), key) << other;
+  EXPECT_NE(PathKey(folder + "\\Tex_\xc3\xa9.BMP.bak"), key);
 }
 
 // Paths past the old 260-character limit work: the file layer hands them to

@@ -33,16 +33,6 @@ struct Job {
   bool failed = false;
 };
 
-// Paths compared as the file system would see them: on Windows, names in
-// other case are the same file.
-std::string Key(const std::string& path) {
-#ifdef _WIN32
-  return ToLowerAscii(ResolvedPath(path));
-#else
-  return ResolvedPath(path);
-#endif
-}
-
 std::vector<std::string> CollectSources(const std::vector<std::string>& args) {
   std::vector<std::string> sources;
   for (const std::string& arg : args) {
@@ -104,11 +94,11 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
   std::multimap<std::string, std::size_t> readers;
   std::map<std::string, std::size_t> writers;
   for (std::size_t i = 0; i < jobs.size(); ++i)
-    for (const std::string& read : FilesWrittenBy(jobs[i].source)) readers.emplace(Key(read), i);
+    for (const std::string& read : FilesWrittenBy(jobs[i].source)) readers.emplace(PathKey(read), i);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (jobs[i].failed || Key(jobs[i].target) == Key(jobs[i].source)) continue;  // failed, or skipped: already there
+    if (jobs[i].failed || PathKey(jobs[i].target) == PathKey(jobs[i].source)) continue;  // failed, or skipped: already there
     for (const std::string& written : FilesWrittenBy(jobs[i].target)) {
-      const std::string key = Key(written);
+      const std::string key = PathKey(written);
       const auto [it, fresh] = writers.emplace(key, i);
       if (!fresh)
         throw BatchUsageError("\"" + jobs[it->second].source + "\" and \"" + jobs[i].source +
@@ -177,7 +167,7 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
   std::vector<std::size_t> work;
   std::size_t skipped = 0;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (Key(jobs[i].target) == Key(jobs[i].source)) ++skipped;
+    if (PathKey(jobs[i].target) == PathKey(jobs[i].source)) ++skipped;
     else work.push_back(i);
   }
 

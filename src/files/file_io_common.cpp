@@ -73,6 +73,16 @@ std::string ResolvedPath(const std::string& path) {
   }
 }
 
+std::string PathKey(const std::string& path) {
+  std::string key = ResolvedPath(path);
+#ifdef _WIN32
+  std::replace(key.begin(), key.end(), '/', '\\');
+  key = ToLowerAscii(key);
+#endif
+  while (key.size() > 1 && (key.back() == '/' || key.back() == '\\')) key.pop_back();
+  return key;
+}
+
 bool IsInsideFolder(const std::string& path, const std::string& folder) {
   try {
     std::error_code ec, folder_ec;

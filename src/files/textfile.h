@@ -111,6 +111,11 @@ void MakeFolders(const std::string& folder);
 // resolved for as much of it as exists, the rest added as written.
 std::string ResolvedPath(const std::string& path);
 
+// A key equal for two spellings of one file or folder as the file system
+// tells them apart: resolved as above, without trailing separators, and on
+// Windows in one case with backslashes.
+std::string PathKey(const std::string& path);
+
 // True when path, resolved, lies inside folder (resolved), below it at any depth.
 bool IsInsideFolder(const std::string& path, const std::string& folder);
 

@@ -48,18 +48,6 @@ std::optional<std::string> Variable(const Environment& env, const std::string& n
   return value;
 }
 
-// One spelling per folder, so that a folder reached twice (through a link,
-// or spelt in another case on Windows) is searched once.
-std::string FolderKey(const std::string& folder) {
-  std::string key = ResolvedPath(folder);
-#ifdef _WIN32
-  std::replace(key.begin(), key.end(), '/', '\\');
-  key = ToLowerAscii(key);
-#endif
-  while (key.size() > 1 && (key.back() == '/' || key.back() == '\\')) key.pop_back();
-  return key;
-}
-
 bool HoldsGame(const std::string& folder) {
   const auto game_data = GameDataFolderOf(folder);
   return game_data && GameFolderProblem(*game_data).empty();
@@ -97,7 +85,7 @@ class Search {
   // Looks at folder unless it was looked at already; looked says whether
   // the folder is named among the places looked.
   void Try(const std::string& folder, const std::string& how, bool looked = true) {
-    if (!searched_.insert(FolderKey(folder)).second) return;
+    if (!searched_.insert(PathKey(folder)).second) return;
     if (looked) result_.looked.push_back(folder);
     if (HoldsGame(folder)) result_.found.push_back({ResolvedPath(folder), how});
   }
@@ -125,7 +113,7 @@ class Search {
       // An unreadable list leaves Steam's own library.
     }
     for (const auto& [library, library_how] : libraries) {
-      if (!searched_.insert(FolderKey(library)).second) continue;
+      if (!searched_.insert(PathKey(library)).second) continue;
       Try(Join(library, {"steamapps", "common", kLegacyInSteam}), library_how);
       const std::string compat = Join(library, {"steamapps", "compatdata"});
       for (const std::string& game : FoldersIn(compat)) {
@@ -137,7 +125,7 @@ class Search {
 
   // A wine prefix holds a Windows C: drive of its own.
   void Prefix(const std::string& prefix, const std::string& how) {
-    if (!searched_.insert(FolderKey(prefix)).second) return;
+    if (!searched_.insert(PathKey(prefix)).second) return;
     result_.looked.push_back("the Program Files folders of " + how);
     const std::string drive = JoinPath(prefix, "drive_c");
     for (const ProgramFolder& place : kProgramFolders)
@@ -147,7 +135,7 @@ class Search {
   }
 
   const Environment& env_;
-  std::set<std::string> searched_;  // FolderKey of every folder and prefix looked at
+  std::set<std::string> searched_;  // PathKey of every folder and prefix looked at
   InstallSearch result_;
 };
 

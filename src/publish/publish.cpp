@@ -180,7 +180,7 @@ PublishResult PublishOutfit(const PublishRequest& request) {
     const bool clash = request.mesh ? !is_bitmap || (other && other->name == texture)
                                     : is_bitmap && other && other->name == texture;
     if (!clash) continue;
-    const bool ours = !SplitArchivePath(path) && ResolvedPath(FolderOf(path)) == ResolvedPath(request.folder);
+    const bool ours = !SplitArchivePath(path) && PathKey(FolderOf(path)) == PathKey(request.folder);
     if (!request.replace || !ours)
       Refuse(err::kFileExists,
  (request.mesh ? "the ID " + outfit.id + " is taken on " + OutfitPrefix(outfit)
