@@ -162,10 +162,16 @@ scratch=$(realpath "$scratch")
 copy=$scratch/main logs=$scratch/logs
 case $copy/ in "$root"/*) echo "FAULTS_DIR must lie outside the checkout" >&2; exit 2 ;; esac
 mkdir -p "$copy" "$logs"
+# One run per copy: two would plant into the same files and restore each
+# other's backups.
+exec 8>"$scratch/run.lock"
+flock -n 8 || { echo "another run (or a process it left running) is using $copy" >&2; exit 2; }
 # The tests find their sample files at ../shared, as in the checkout.
 if [[ -d $root/../shared ]]; then ln -sfn "$(realpath "$root/../shared")" "$scratch/shared"; fi
 locked() {
-  if [[ -n ${FAULTS_LOCK:-} ]]; then flock "$FAULTS_LOCK" "$@"; else "$@"; fi
+  # -o: what the command starts does not inherit the lock, so a server a
+  # test leaves running (a virtual X display) cannot hold it after the run.
+  if [[ -n ${FAULTS_LOCK:-} ]]; then flock -o "$FAULTS_LOCK" "$@"; else "$@"; fi
 }
 # Under the lock too: whoever else holds it may have a file of the checkout
 # changed for the moment, and that must not become the copy's baseline.
