@@ -540,6 +540,8 @@ TEST(CharacterCommands, PoseAndGlbWearTheBitmapTheGameNames) {
       {"xskin-b002mafit_a-b-PELVIS-BODY", "x", {"b002mafitlgt_a-b.bmp"}, {"b002mafitlgt_a.bmp"}, "map_Kd b002mafitlgt_a-b.bmp"},
       {"xskin-b002mafit_01-PELVIS-BODY", "B002MAFitdrk_Ross", {"B002MAFitdrk_Ross01.bmp"}, {}, "map_Kd B002MAFitdrk_Ross01.bmp"},
       {"xskin-c001ma_ross-HEAD-HEADB", "x", {}, {"x.bmp"}, "# no bitmap c001malgt_ross.bmp is found"},
+      // A head whose bitmaps come in the dark tone only wears that one.
+      {"xskin-c001ma_ross-HEAD-HEADB", "x", {"C001MAdrk_Ross.bmp"}, {"x.bmp"}, "map_Kd C001MAdrk_Ross.bmp"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.mesh) + " " + c.texture);

@@ -104,6 +104,14 @@ std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_
   return std::nullopt;
 }
 
+std::optional<std::string> FindAnyToneBitmap(const FileFinder& finder, std::string_view mesh_name,
+                                             std::string_view texture_name) {
+  for (const std::optional<SkinTone> tone :
+       {std::optional<SkinTone>{}, std::optional{SkinTone::Light}, std::optional{SkinTone::Medium}, std::optional{SkinTone::Dark}})
+    if (auto path = FindToneBitmap(finder, mesh_name, texture_name, tone)) return path;
+  return std::nullopt;
+}
+
 SkillRequest ParseSkillRequest(std::string_view text) {
   const std::size_t colon = text.rfind(':');
   if (colon == std::string_view::npos || text.find_first_of("/\\", colon) != std::string_view::npos)

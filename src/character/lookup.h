@@ -68,6 +68,11 @@ std::optional<std::string> FindFramesFile(const FileFinder& finder, std::string_
 // shows them.
 std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_view mesh_name,
                                           std::string_view texture_name, std::optional<SkinTone> tone = {});
+// Where no tone is asked for (a posed .obj, a .glb): FindToneBitmap without a
+// tone, else in light, medium, then dark, so that a mesh whose bitmaps come
+// in one other tone only still wears one.
+std::optional<std::string> FindAnyToneBitmap(const FileFinder& finder, std::string_view mesh_name,
+                                             std::string_view texture_name);
 
 // A skill as the user names it: "FILE[:SKILL]". Without SKILL, a command
 // takes every skill of the file, or the one it needs (see SkillOfFrames).

@@ -156,7 +156,7 @@ void PoseMeshes(const PoseRequest& request, std::ostream& out) {
     }
     base += skinned.positions.size();
     mtl += "newmtl " + mesh.name + "\n";
-    if (const auto bitmap = FindToneBitmap(FileFinder({folders[m]}, request.game, request.game_names), mesh.name, mesh.texture)) {
+    if (const auto bitmap = FindAnyToneBitmap(FileFinder({folders[m]}, request.game, request.game_names), mesh.name, mesh.texture)) {
       if (SplitArchivePath(*bitmap)) {
         // No modeller reads inside an archive: the bitmap goes beside the .obj.
         const std::string copy = JoinPath(FolderOf(request.target), FileNameOf(*bitmap));

@@ -16,11 +16,8 @@ std::string BitmapPng(const std::string& path) {
 }
 
 std::string TexturePng(const SkinModel& model, const FileFinder& finder) {
-  for (const std::optional<SkinTone> tone :
-       {std::optional<SkinTone>{}, std::optional{SkinTone::Light}, std::optional{SkinTone::Medium}, std::optional{SkinTone::Dark}})
-    if (const std::optional<std::string> path = FindToneBitmap(finder, model.MeshName, model.TextureName, tone))
-      return BitmapPng(*path);
-  return {};
+  const std::optional<std::string> path = FindAnyToneBitmap(finder, model.MeshName, model.TextureName);
+  return path ? BitmapPng(*path) : std::string();
 }
 
 }  // namespace mervane

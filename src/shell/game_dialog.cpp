@@ -40,6 +40,7 @@ frmOpenFromGame::frmOpenFromGame(Listing listing, QWidget* parent) : QDialog(par
   list_->setUniformItemSizes(true);  // thousands of names
   layout->addWidget(list_, 1);
   count_ = new QLabel(this);
+  count_->setObjectName("lblGameCount");
   layout->addWidget(count_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
   layout->addWidget(buttons);

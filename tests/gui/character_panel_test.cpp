@@ -367,6 +367,7 @@ TEST(OpenFromGameTest, TheSearchHasTheFocusEachTimeItOpens) {
   // The search ignores case.
   dialog.SetSearch("ROSS");
   EXPECT_EQ(dialog.ListedCount(), 1);
+  EXPECT_EQ(dialog.findChild<QLabel*>("lblGameCount")->text(), "1 of 3 files");
   dialog.SetSearch("");
   EXPECT_EQ(dialog.ListedCount(), 3);  // binary character files too, not bitmaps
   // The arrows in the search move through the list.

@@ -295,6 +295,7 @@ TEST(PublishDialogTest, PublishesIntoTheGameFolderAndChecksItWithTheGame) {
   const auto* check = window.findChild<frmCheck*>("frmCheck");
   ASSERT_NE(check, nullptr);
   EXPECT_EQ(check->FindingCount(), 0);
+  EXPECT_FALSE(check->findChild<QPushButton*>("cmdOpenFinding")->isEnabled());
   EXPECT_EQ(check->findChild<QLabel*>("lblSummary")->text().toStdString(),
             "0 errors, 0 warnings in 5 files in " + skins + ", with the game's own files");
   Settings().clear();
