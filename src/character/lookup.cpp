@@ -106,8 +106,8 @@ std::optional<std::string> FindToneBitmap(const FileFinder& finder, std::string_
 
 std::optional<std::string> FindAnyToneBitmap(const FileFinder& finder, std::string_view mesh_name,
                                              std::string_view texture_name) {
-  for (const std::optional<SkinTone> tone :
-       {std::optional<SkinTone>{}, std::optional{SkinTone::Light}, std::optional{SkinTone::Medium}, std::optional{SkinTone::Dark}})
+  if (auto path = FindToneBitmap(finder, mesh_name, texture_name)) return path;
+  for (const SkinTone tone : kSkinTones)
     if (auto path = FindToneBitmap(finder, mesh_name, texture_name, tone)) return path;
   return std::nullopt;
 }

@@ -14,6 +14,8 @@ namespace mervane {
 // Every comparison ignores case.
 
 enum class SkinTone { Light, Medium, Dark };
+// Every tone, in the game's order.
+inline constexpr SkinTone kSkinTones[] = {SkinTone::Light, SkinTone::Medium, SkinTone::Dark};
 
 // "lgt", "med" or "drk", as the game spells a tone inside a bitmap's name.
 std::string_view ToneCode(SkinTone tone);

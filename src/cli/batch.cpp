@@ -33,6 +33,9 @@ struct Job {
   bool failed = false;
 };
 
+// A source already in the target format: skipped, nothing written.
+bool AlreadyThere(const Job& job) { return PathKey(job.target) == PathKey(job.source); }
+
 std::vector<std::string> CollectSources(const std::vector<std::string>& args) {
   std::vector<std::string> sources;
   for (const std::string& arg : args) {
@@ -96,7 +99,7 @@ std::vector<Job> PlanJobs(const BatchRequest& request, const Format& to) {
   for (std::size_t i = 0; i < jobs.size(); ++i)
     for (const std::string& read : FilesWrittenBy(jobs[i].source)) readers.emplace(PathKey(read), i);
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (jobs[i].failed || PathKey(jobs[i].target) == PathKey(jobs[i].source)) continue;  // failed, or skipped: already there
+    if (jobs[i].failed || AlreadyThere(jobs[i])) continue;
     for (const std::string& written : FilesWrittenBy(jobs[i].target)) {
       const std::string key = PathKey(written);
       const auto [it, fresh] = writers.emplace(key, i);
@@ -167,7 +170,7 @@ int RunBatch(const BatchRequest& request, std::ostream& out, std::ostream& err, 
   std::vector<std::size_t> work;
   std::size_t skipped = 0;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
-    if (PathKey(jobs[i].target) == PathKey(jobs[i].source)) ++skipped;
+    if (AlreadyThere(jobs[i])) ++skipped;
     else work.push_back(i);
   }
 

@@ -117,7 +117,7 @@ class Checker {
     // Hands pair their bitmaps across sides, but each side is a suit of its own.
     if (ParseOutfitName(FileNameOf(path)) && catalogue.SuitsOn(key) > 1)
       Warn(path, "another suit shares its prefix: Create-a-Sim lists the prefix's outfits twice");
-    for (const SkinTone tone : {SkinTone::Light, SkinTone::Medium, SkinTone::Dark})
+    for (const SkinTone tone : kSkinTones)
       if (!catalogue.HasTone(key, tone))
         Warn(path, "no bitmap in the " + std::string(ToneWord(tone)) + " tone (" + std::string(ToneCode(tone)) +
                        "): Sims of that tone are not offered it");

@@ -137,7 +137,7 @@ std::vector<std::string> PlannedFiles(const PublishRequest& request, const Outfi
     paths.push_back(JoinPath(request.folder, SuitMeshName(outfit) + ".skn"));
   }
   for (const char gender : BitmapGenders(outfit))
-    for (const SkinTone tone : {SkinTone::Light, SkinTone::Medium, SkinTone::Dark})
+    for (const SkinTone tone : kSkinTones)
       paths.push_back(JoinPath(request.folder, OutfitBitmapStem(OutfitPrefix(outfit, gender), tone, request.texture) + ".bmp"));
   return paths;
 }
